@@ -1,0 +1,13 @@
+# Fails when a core source file or its header includes a widget or GUI header.
+foreach(source ${FILES})
+  string(REGEX REPLACE "\\.cpp$" ".h" header ${source})
+  foreach(file ${source} ${header})
+    if(EXISTS ${ROOT}/${file})
+      file(STRINGS ${ROOT}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|QWidget|QApplication|QMessageBox|QMainWindow|QDialog|QGuiApplication|QClipboard)")
+      if(lines)
+        message(FATAL_ERROR "${file} is a core file and includes a GUI header: ${lines}")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+message(STATUS "core files include no GUI headers")

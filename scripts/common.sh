@@ -1,0 +1,35 @@
+# Shared by start.sh and test.sh: install what the build needs, then configure and build.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${VANTORO_BUILD_DIR:-$ROOT/build}
+
+# Debian packages: compiler, build tools, Qt 6, GoogleTest, and the X11 bits the window needs.
+PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+          libqt6gui6 libqt6widgets6 qt6-qpa-plugins fonts-liberation)
+
+install_missing_packages() {
+    local missing=()
+    for pkg in "${PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+configure_and_build() {
+    local werror=OFF
+    # CI treats warnings as errors; a developer's build only shows them.
+    [ -n "${CI:-}" ] && werror=ON
+    if [ ! -f "$BUILD_DIR/build.ninja" ] ||
+        ! grep -q "^VANTORO_WERROR:BOOL=$werror\$" "$BUILD_DIR/CMakeCache.txt" 2>/dev/null; then
+        cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DVANTORO_WERROR=$werror
+    fi
+    cmake --build "$BUILD_DIR" "$@"
+}

@@ -1,0 +1,41 @@
+#include "backup/Disks.h"
+
+#include "platform/Drives.h"
+
+#include <QLocale>
+
+namespace vnt {
+
+qint16 GetFreeDiskSpace(const QString& path, double& freeBytes, double& totalBytes) {
+    double available = 0;
+    double total = 0;
+    if (!QueryDiskSpace(path, available, total))
+        return -1;
+    freeBytes = available;
+    totalBytes = total;
+    return 0;
+}
+
+QString GetDriveFreeSpaceText(const QString& path) {
+    double freeBytes = 0;
+    double totalBytes = 0;
+    if (GetFreeDiskSpace(path, freeBytes, totalBytes) != 0)
+        return {};
+    return FormatDiskSize(freeBytes, false);
+}
+
+QString FormatDiskSize(double bytes, bool capitalised) {
+    const QString word = capitalised ? QStringLiteral("Bytes") : QStringLiteral("bytes");
+    const QLocale locale;
+    if (bytes == 0)
+        return QStringLiteral("0 ") + word;
+    if (bytes < 1024.0)
+        return locale.toString(bytes, 'f', 0) + u' ' + word;
+    if (bytes < 1048576.0)
+        return locale.toString(bytes / 1024.0, 'f', 2) + QStringLiteral(" Kb");
+    if (bytes < 1073741824.0)
+        return locale.toString(bytes / 1048576.0, 'f', 2) + QStringLiteral(" Mb");
+    return locale.toString(bytes / 1073741824.0, 'f', 2) + QStringLiteral(" Gb");
+}
+
+} // namespace vnt

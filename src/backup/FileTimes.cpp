@@ -1,0 +1,196 @@
+#include "backup/FileTimes.h"
+
+#include "setups/DateProc.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace vnt {
+
+namespace {
+
+QString Padded(int value, int width) {
+    return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+}
+
+struct Stat {
+    struct stat st {};
+    int errnoValue = 0;
+};
+
+Stat StatFile(const QString& path) {
+    Stat result;
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty() || ::stat(native.constData(), &result.st) != 0)
+        result.errnoValue = native.isEmpty() ? ENOENT : errno;
+    return result;
+}
+
+// The UTC calendar fields of a stat result's last-write time.
+bool UtcFields(const struct stat& st, CalendarTime& time) {
+    const time_t seconds = st.st_mtim.tv_sec;
+    struct tm utc {};
+    if (gmtime_r(&seconds, &utc) == nullptr)
+        return false;
+    time = {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec};
+    return true;
+}
+
+bool ReadUtcFields(const QString& path, CalendarTime& time, int& error) {
+    const Stat file = StatFile(path);
+    if (file.errnoValue != 0) {
+        error = TimeReadError::CannotOpen;
+        return false;
+    }
+    if (!UtcFields(file.st, time)) {
+        error = TimeReadError::CannotReadTimes;
+        return false;
+    }
+    error = TimeReadError::None;
+    return true;
+}
+
+// The numeric value of a piece of text; 0 for an empty or non-numeric one.
+int NumericValue(const QString& text, qsizetype from, qsizetype length) {
+    bool ok = false;
+    const int value = text.mid(from, length).toInt(&ok);
+    return ok ? value : 0;
+}
+
+} // namespace
+
+void RoundToMinute(CalendarTime& time) {
+    const bool mayEndMonth = (time.month == 2 && time.day >= 28) || time.day >= 30;
+    if (time.second > 30 && !(time.hour == 23 && time.minute == 59 && mayEndMonth)) {
+        if (++time.minute == 60) {
+            time.minute = 0;
+            if (++time.hour == 24) {
+                time.hour = 0;
+                ++time.day;
+            }
+        }
+    }
+    time.second = 0;
+}
+
+qint32 MinuteOfMonth(const CalendarTime& time) {
+    return (time.day - 1) * 1440 + time.hour * 60 + time.minute;
+}
+
+void AddZoneOffset(CalendarTime& time, qint32 offsetMinutes) {
+    if (offsetMinutes == 0)
+        return;
+    if (offsetMinutes < 0) {
+        --time.day;
+        offsetMinutes += 1440;
+    }
+    time.minute += offsetMinutes;
+    if (time.minute >= 60) {
+        time.hour += time.minute / 60;
+        time.minute %= 60;
+        if (time.hour > 23) {
+            time.day += time.hour / 24;
+            time.hour %= 24;
+        }
+    }
+    if (time.day != 0 && time.day > DaysInMonth(time.month, time.year)) {
+        time.day = 1;
+        if (++time.month > 12) {
+            time.month = 1;
+            ++time.year;
+        }
+    }
+    if (time.day == 0) {
+        if (time.month == 1) {
+            time.month = 12;
+            --time.year;
+            time.day = 31;
+        } else {
+            --time.month;
+            time.day = DaysInMonth(time.month, time.year);
+        }
+    }
+}
+
+QString LocalMinuteText(const CalendarTime& time) {
+    return Padded(time.year, 4) + u'-' + Padded(time.month, 2) + u'-' + Padded(time.day, 2) +
+           u' ' + Padded(time.hour, 2) + u':' + Padded(time.minute, 2);
+}
+
+QString UtcSecondText(const CalendarTime& time) {
+    return LocalMinuteText(time) + u':' + Padded(time.second, 2);
+}
+
+LastWriteTime ReadLastWriteTime(const QString& path) {
+    LastWriteTime result;
+    CalendarTime time;
+    if (!ReadUtcFields(path, time, result.error))
+        return result;
+    result.text = UtcSecondText(time);
+    RoundToMinute(time);
+    result.minuteOfMonth = MinuteOfMonth(time);
+    return result;
+}
+
+LastWriteTime ReadLocalLastWriteTime(const QString& path, qint32 zoneOffsetMinutes) {
+    LastWriteTime result;
+    CalendarTime time;
+    if (!ReadUtcFields(path, time, result.error))
+        return result;
+    RoundToMinute(time);
+    AddZoneOffset(time, zoneOffsetMinutes);
+    result.text = LocalMinuteText(time);
+    return result;
+}
+
+LastWriteTime ReadLocalLastWriteTime(const QString& path) {
+    return ReadLocalLastWriteTime(path, LocalTimeZoneOffset());
+}
+
+bool IsWithinModifiedSinceWindow(const QString& path, qint32 periodDays, qint32 todayDayNumber) {
+    if (periodDays < 0)
+        return true;
+    const QString text = ReadLocalLastWriteTime(path).text;
+    const qint32 fileDay = DayNumber(NumericValue(text, 0, 4), NumericValue(text, 5, 2),
+                                     NumericValue(text, 8, 2));
+    return periodDays >= todayDayNumber - fileDay;
+}
+
+bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileError* sizeError) {
+    const Stat source = StatFile(sourcePath);
+    const Stat target = StatFile(targetPath);
+    if (source.errnoValue != 0 || target.errnoValue != 0) {
+        if (sizeError != nullptr)
+            *sizeError = FileErrorFromErrno(source.errnoValue != 0 ? source.errnoValue
+                                                                   : target.errnoValue);
+        return false;
+    }
+    if (source.st.st_size != target.st.st_size)
+        return true;
+
+    CalendarTime sourceTime;
+    CalendarTime targetTime;
+    if (!UtcFields(source.st, sourceTime) || !UtcFields(target.st, targetTime))
+        return false;
+    const QString sourceText = UtcSecondText(sourceTime);
+    const QString targetText = UtcSecondText(targetTime);
+    // Whole minutes, without rounding.
+    if (sourceText.chopped(3) == targetText.chopped(3))
+        return false;
+
+    RoundToMinute(sourceTime);
+    RoundToMinute(targetTime);
+    const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));
+    // A one-minute jitter and whole half-hour shifts of up to eight hours (time zones and
+    // daylight saving between file systems) are absorbed, but only within one month.
+    const bool sameMonth = sourceText.left(7) == targetText.left(7);
+    if (sameMonth && (difference < 2 || (difference % 30 == 0 && difference <= 480)))
+        return false;
+    return true;
+}
+
+} // namespace vnt

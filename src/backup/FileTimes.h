@@ -1,0 +1,62 @@
+#pragma once
+// Last-write times at minute precision: the modified-since window and the test whether a
+// source file differs from its copy in the target.
+
+#include "platform/FileErrors.h"
+
+#include <QString>
+
+namespace vnt {
+
+struct CalendarTime {
+    int year = 0;
+    int month = 0; // 1-12
+    int day = 0;
+    int hour = 0; // 0-23
+    int minute = 0;
+    int second = 0;
+};
+
+// Error codes of the time readers.
+namespace TimeReadError {
+constexpr int None = 0;
+constexpr int CannotOpen = -1;
+constexpr int CannotReadTimes = -2;
+} // namespace TimeReadError
+
+// Rounds up from second 31 on, except at 23:59 on a day that may end its month, so the
+// month never changes; the second becomes 0.
+void RoundToMinute(CalendarTime& time);
+// (day - 1) * 1440 + hour * 60 + minute.
+qint32 MinuteOfMonth(const CalendarTime& time);
+// Adds a time-zone offset in minutes (less than a day either way), carrying into the
+// day, month and year.
+void AddZoneOffset(CalendarTime& time, qint32 offsetMinutes);
+// "YYYY-MM-DD hh:mm" and "YYYY-MM-DD hh:mm:ss".
+QString LocalMinuteText(const CalendarTime& time);
+QString UtcSecondText(const CalendarTime& time);
+
+struct LastWriteTime {
+    QString text;              // empty on an error
+    qint32 minuteOfMonth = 0;  // of the rounded time (UTC reader only)
+    int error = TimeReadError::None;
+};
+
+// UTC second text (before rounding) and the minute of month of the rounded time.
+LastWriteTime ReadLastWriteTime(const QString& path);
+// Local minute text of the rounded time, shifted by the given zone offset in minutes.
+LastWriteTime ReadLocalLastWriteTime(const QString& path, qint32 zoneOffsetMinutes);
+// The same with the time zone in force now.
+LastWriteTime ReadLocalLastWriteTime(const QString& path);
+
+// True when the file's local last-write date lies at most periodDays before today (future
+// dates included). A negative period means no restriction.
+bool IsWithinModifiedSinceWindow(const QString& path, qint32 periodDays, qint32 todayDayNumber);
+
+// True when the sizes differ, or the last-write times differ beyond a one-minute jitter and
+// whole half-hour shifts of up to eight hours within one month. False when a time cannot
+// be read. When a size cannot be read the result is false and sizeError says why.
+bool IsFileModified(const QString& sourcePath, const QString& targetPath,
+                    FileError* sizeError = nullptr);
+
+} // namespace vnt

@@ -1,0 +1,47 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace vnt::test {
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,
+                     int second) {
+    struct tm utc {};
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    const struct timespec times[2] = {{timegm(&utc), 0}, {timegm(&utc), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* tz) {
+    if (const char* old = std::getenv("TZ"))
+        previous = old;
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (previous)
+        setenv("TZ", previous->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+} // namespace vnt::test

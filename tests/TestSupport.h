@@ -1,0 +1,32 @@
+#pragma once
+// Small helpers shared by the tests: files with chosen contents and times, and the
+// process's time zone.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace vnt::test {
+
+// Writes bytes to path (creating or truncating it); fails the test on error.
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+// Sets the file's last-write time to the given UTC calendar time.
+void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,
+                     int second);
+
+// Sets TZ for the process while it lives, then puts the previous value back.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::optional<std::string> previous;
+};
+
+} // namespace vnt::test
