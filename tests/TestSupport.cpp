@@ -1,11 +1,10 @@
 #include "TestSupport.h"
 
-#include <QFile>
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <QFile>
 #include <sys/stat.h>
 
 namespace vnt::test {

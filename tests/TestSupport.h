@@ -2,10 +2,9 @@
 // Small helpers shared by the tests: files with chosen contents and times, and the
 // process's time zone.
 
+#include <optional>
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 #include <string>
 
 namespace vnt::test {

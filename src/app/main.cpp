@@ -1,5 +1,5 @@
-#include "mainwindow/Language.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/Language.h"
 
 #include <QApplication>
 #include <QMessageBox>

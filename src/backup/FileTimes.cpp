@@ -2,11 +2,10 @@
 
 #include "setups/DateProc.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <QFile>
 #include <sys/stat.h>
 
 namespace vnt {
@@ -117,8 +116,8 @@ void AddZoneOffset(CalendarTime& time, qint32 offsetMinutes) {
 }
 
 QString LocalMinuteText(const CalendarTime& time) {
-    return Padded(time.year, 4) + u'-' + Padded(time.month, 2) + u'-' + Padded(time.day, 2) +
-           u' ' + Padded(time.hour, 2) + u':' + Padded(time.minute, 2);
+    return Padded(time.year, 4) + u'-' + Padded(time.month, 2) + u'-' + Padded(time.day, 2) + u' ' +
+           Padded(time.hour, 2) + u':' + Padded(time.minute, 2);
 }
 
 QString UtcSecondText(const CalendarTime& time) {
@@ -155,8 +154,8 @@ bool IsWithinModifiedSinceWindow(const QString& path, qint32 periodDays, qint32 
     if (periodDays < 0)
         return true;
     const QString text = ReadLocalLastWriteTime(path).text;
-    const qint32 fileDay = DayNumber(NumericValue(text, 0, 4), NumericValue(text, 5, 2),
-                                     NumericValue(text, 8, 2));
+    const qint32 fileDay =
+        DayNumber(NumericValue(text, 0, 4), NumericValue(text, 5, 2), NumericValue(text, 8, 2));
     return periodDays >= todayDayNumber - fileDay;
 }
 
@@ -165,8 +164,8 @@ bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileEr
     const Stat target = StatFile(targetPath);
     if (source.errnoValue != 0 || target.errnoValue != 0) {
         if (sizeError != nullptr)
-            *sizeError = FileErrorFromErrno(source.errnoValue != 0 ? source.errnoValue
-                                                                   : target.errnoValue);
+            *sizeError =
+                FileErrorFromErrno(source.errnoValue != 0 ? source.errnoValue : target.errnoValue);
         return false;
     }
     if (source.st.st_size != target.st.st_size)

@@ -37,8 +37,8 @@ QString LocalMinuteText(const CalendarTime& time);
 QString UtcSecondText(const CalendarTime& time);
 
 struct LastWriteTime {
-    QString text;              // empty on an error
-    qint32 minuteOfMonth = 0;  // of the rounded time (UTC reader only)
+    QString text;             // empty on an error
+    qint32 minuteOfMonth = 0; // of the rounded time (UTC reader only)
     int error = TimeReadError::None;
 };
 

@@ -3,9 +3,8 @@
 #include "platform/Drives.h"
 #include "report/StrProc.h"
 
-#include <QStringList>
-
 #include <array>
+#include <QStringList>
 #include <utility>
 
 namespace vnt {
@@ -74,7 +73,9 @@ bool IsRecycleBinUnder(const QString& path, const QString& rootPrefix) {
     return false;
 }
 
-bool IsRecycleBin(const QString& path) { return IsRecycleBinUnder(path, RootPrefix(path)); }
+bool IsRecycleBin(const QString& path) {
+    return IsRecycleBinUnder(path, RootPrefix(path));
+}
 
 bool IsSystemFolderUnder(const QString& path, const QString& rootPrefix, QString& reportedName) {
     reportedName.clear();

@@ -8,7 +8,9 @@ namespace vnt {
 
 namespace {
 
-QString WithSlash(const QString& path) { return path.endsWith(u'/') ? path : path + u'/'; }
+QString WithSlash(const QString& path) {
+    return path.endsWith(u'/') ? path : path + u'/';
+}
 
 // A folder that is to be created does not exist yet; its disk is that of its parent.
 QString NearestExistingPath(const QString& path) {

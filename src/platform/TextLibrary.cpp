@@ -1,9 +1,8 @@
 #include "platform/TextLibrary.h"
 
+#include <new>
 #include <QFile>
 #include <QStringDecoder>
-
-#include <new>
 
 namespace vnt {
 
@@ -17,7 +16,9 @@ qint32 LineStatus(qint32 base, int line) {
     return base - TextStatus::MaxEncodedLine;
 }
 
-bool IsBlankChar(QChar c) { return c == u' ' || c == u'\t'; }
+bool IsBlankChar(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 } // namespace
 

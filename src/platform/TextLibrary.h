@@ -29,7 +29,7 @@ constexpr int MaxEncodedLine = 500;
 
 class TextLibrary {
 public:
-    static constexpr int BufferCapacity = 1024;   // characters a single text may hold
+    static constexpr int BufferCapacity = 1024; // characters a single text may hold
     static constexpr qsizetype MaxTotalChars = 4 * 1024 * 1024;
     static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
 

@@ -36,9 +36,13 @@ QString ScaledSize(double bytes, qint16 decimals, bool withGb) {
 
 } // namespace
 
-QString FormatCount(double n) { return Grouped(n, 0); }
+QString FormatCount(double n) {
+    return Grouped(n, 0);
+}
 
-QString FormatCount(qint64 n) { return QLocale().toString(n); }
+QString FormatCount(qint64 n) {
+    return QLocale().toString(n);
+}
 
 QString FormatByteCount(double bytes, bool capital) {
     if (bytes < 0)
@@ -67,7 +71,9 @@ QString FormatScaledSize2(double bytes, qint16 decimals) {
     return ScaledSize(bytes, decimals, true);
 }
 
-QString PluralSuffix(qint32 n) { return n == 1 ? QString() : QStringLiteral("s"); }
+QString PluralSuffix(qint32 n) {
+    return n == 1 ? QString() : QStringLiteral("s");
+}
 
 void TrimTrailingBlanks(QString& text) {
     qsizetype end = text.size();

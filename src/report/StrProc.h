@@ -8,7 +8,9 @@ namespace vnt {
 
 QString FormatCount(double n);
 QString FormatCount(qint64 n);
-inline QString FormatCount(qint32 n) { return FormatCount(static_cast<qint64>(n)); }
+inline QString FormatCount(qint32 n) {
+    return FormatCount(static_cast<qint64>(n));
+}
 
 // "3,145,728 bytes"; "Bytes" when capital; empty for a negative count.
 QString FormatByteCount(double bytes, bool capital = false);

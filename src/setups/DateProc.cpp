@@ -2,9 +2,8 @@
 
 #include "platform/TimeZone.h"
 
-#include <QDate>
-
 #include <cmath>
+#include <QDate>
 
 namespace vnt {
 
@@ -26,9 +25,18 @@ bool IsLeapYear(qint32 year) {
 
 qint32 DaysInMonth(qint32 month, qint32 year) {
     switch (month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
+    case 1:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 12:
         return 31;
-    case 4: case 6: case 9: case 11:
+    case 4:
+    case 6:
+    case 9:
+    case 11:
         return 30;
     case 2:
         return IsLeapYear(year) ? 29 : 28;
@@ -42,6 +50,8 @@ qint32 TimeZoneOffsetMinutes(qint32 secondsWestOfUtc) {
     return static_cast<qint32>(std::nearbyint(-static_cast<double>(secondsWestOfUtc) / 60.0));
 }
 
-qint32 LocalTimeZoneOffset() { return TimeZoneOffsetMinutes(get_timezone()); }
+qint32 LocalTimeZoneOffset() {
+    return TimeZoneOffsetMinutes(get_timezone());
+}
 
 } // namespace vnt

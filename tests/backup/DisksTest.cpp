@@ -1,10 +1,9 @@
 #include "backup/Disks.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <sys/statvfs.h>
 
 namespace vnt {
@@ -28,7 +27,8 @@ TEST(GetFreeDiskSpace, MatchesTheFileSystemAndIsNotCutAt4Gb) {
     struct statvfs fs {};
     ASSERT_EQ(statvfs(QFile::encodeName(dir.path()).constData(), &fs), 0);
     const double expectedFree = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
-    const double expectedTotal = static_cast<double>(fs.f_blocks) * static_cast<double>(fs.f_frsize);
+    const double expectedTotal =
+        static_cast<double>(fs.f_blocks) * static_cast<double>(fs.f_frsize);
 
     double freeBytes = -1;
     double totalBytes = -1;
@@ -48,8 +48,8 @@ TEST(GetFreeDiskSpace, MatchesTheFileSystemAndIsNotCutAt4Gb) {
 }
 
 TEST(GetFreeDiskSpace, UnqueryablePathsFailAndLeaveTheOutputs) {
-    for (const QString& path : {QString(), QStringLiteral("relative/folder"),
-                                QStringLiteral("server:/share")}) {
+    for (const QString& path :
+         {QString(), QStringLiteral("relative/folder"), QStringLiteral("server:/share")}) {
         double freeBytes = 7;
         double totalBytes = 8;
         EXPECT_EQ(GetFreeDiskSpace(path, freeBytes, totalBytes), -1) << path.toStdString();

@@ -1,9 +1,10 @@
-#include "TestSupport.h"
 #include "backup/FileTimes.h"
-#include "setups/DateProc.h"
 
-#include <QTemporaryDir>
+#include "setups/DateProc.h"
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace vnt {
 namespace {

@@ -37,9 +37,9 @@ TEST(FolderProc, PathPartFromEnd) {
 
 TEST(FolderProc, RecycleBinsBelowTheRootInAnyCase) {
     const QString root = QStringLiteral("/media/USB/");
-    for (const char* path : {"/media/USB/$RECYCLE.BIN/", "/media/USB/$Recycle.Bin/S-1-5/",
-                             "/media/USB/RECYCLER/", "/media/USB/recycled/",
-                             "/media/USB/.Trash/", "/media/USB/.Trash-1000/files/"})
+    for (const char* path :
+         {"/media/USB/$RECYCLE.BIN/", "/media/USB/$Recycle.Bin/S-1-5/", "/media/USB/RECYCLER/",
+          "/media/USB/recycled/", "/media/USB/.Trash/", "/media/USB/.Trash-1000/files/"})
         EXPECT_TRUE(IsRecycleBinUnder(path, root)) << path;
     for (const char* path : {"/media/USB/", "/media/USB/Photos/RECYCLER/", "/media/USB/Trash/",
                              "/media/USBX/RECYCLER/"})

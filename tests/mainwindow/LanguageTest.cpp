@@ -1,8 +1,9 @@
-#include "TestSupport.h"
 #include "mainwindow/Language.h"
 
-#include <QTemporaryDir>
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace vnt {
 namespace {
@@ -32,8 +33,7 @@ TEST(ProgramTextLoadMessage, EveryStatusOfTheTable) {
         {-2100, "Duplicate in program text at line 600."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ProgramTextLoadMessage(c.status, path), QString::fromUtf8(c.message))
-            << c.status;
+        EXPECT_EQ(ProgramTextLoadMessage(c.status, path), QString::fromUtf8(c.message)) << c.status;
     EXPECT_EQ(ProgramTextLoadMessage(-1000, path, 612), "Missing string at line 612.");
 }
 

@@ -1,9 +1,8 @@
 // The shipped program text file: complete, loadable, and shaped as its callers need.
 #include "mainwindow/Language.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
-
+#include <QRegularExpression>
 #include <vector>
 
 namespace vnt {

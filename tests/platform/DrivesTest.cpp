@@ -1,7 +1,7 @@
 #include "platform/Drives.h"
 
-#include <QStorageInfo>
 #include <gtest/gtest.h>
+#include <QStorageInfo>
 
 namespace vnt {
 namespace {

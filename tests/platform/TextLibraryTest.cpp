@@ -1,10 +1,10 @@
-#include "TestSupport.h"
 #include "platform/TextLibrary.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "TestSupport.h"
 
 #include <array>
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace vnt {
 namespace {
@@ -35,13 +35,15 @@ TEST_F(TextLibraryTest, ReadsTextsCommentsAndLineEnds) {
                                "2\tTab separated  \n"
                                "  3 leading blanks before the number\n"
                                "4 ~\n"
-                               "7 Gr\xC3\xBC\xC3\x9F""e C:\\ and 50% done\n";
+                               "7 Gr\xC3\xBC\xC3\x9F"
+                               "e C:\\ and 50% done\n";
     EXPECT_EQ(LoadContent(content), 5);
     EXPECT_EQ(Get(1), "Vantoro");
     EXPECT_EQ(Get(2), "Tab separated  "); // trailing blanks belong to the text
     EXPECT_EQ(Get(3), "leading blanks before the number");
     EXPECT_EQ(Get(4), "~"); // the marker is the caller's to interpret
-    EXPECT_EQ(Get(7), QString::fromUtf8("Gr\xC3\xBC\xC3\x9F""e C:\\ and 50% done"));
+    EXPECT_EQ(Get(7), QString::fromUtf8("Gr\xC3\xBC\xC3\x9F"
+                                        "e C:\\ and 50% done"));
     EXPECT_EQ(Get(5), "<none>");
     EXPECT_EQ(Get(3, 7), "leading"); // cut at the caller's capacity
     std::array<QChar, 8> buffer{};

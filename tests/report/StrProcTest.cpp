@@ -1,7 +1,7 @@
 #include "report/StrProc.h"
 
-#include <QLocale>
 #include <gtest/gtest.h>
+#include <QLocale>
 
 namespace vnt {
 namespace {

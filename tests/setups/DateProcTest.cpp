@@ -1,8 +1,9 @@
-#include "TestSupport.h"
 #include "setups/DateProc.h"
 
-#include <QDate>
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+#include <QDate>
 
 namespace vnt {
 namespace {
@@ -14,7 +15,8 @@ TEST(DateProc, DayNumbers) {
     EXPECT_EQ(DayNumber(2024, 1, 1) - DayNumber(2023, 12, 31), 1);
     // The formula agrees with Qt's Julian day over centuries of dates.
     for (QDate d(1601, 1, 1); d.year() < 2400; d = d.addDays(97))
-        ASSERT_EQ(DayNumber(d.year(), d.month(), d.day()), d.toJulianDay()) << d.toString().toStdString();
+        ASSERT_EQ(DayNumber(d.year(), d.month(), d.day()), d.toJulianDay())
+            << d.toString().toStdString();
     EXPECT_EQ(TodayDayNumber(), QDate::currentDate().toJulianDay());
     EXPECT_LT(DayNumber(0, 0, 0), DayNumber(1900, 1, 1)) << "an unreadable date lies far back";
 }

@@ -8,7 +8,8 @@ namespace {
 TEST(SortTexts, IgnoringCaseOrNot) {
     QStringList texts = {"b", "A", "a", "C"};
     SortTexts(texts, 0, 3, true);
-    EXPECT_TRUE((texts.mid(0, 2) == QStringList{"A", "a"}) || (texts.mid(0, 2) == QStringList{"a", "A"}));
+    EXPECT_TRUE((texts.mid(0, 2) == QStringList{"A", "a"}) ||
+                (texts.mid(0, 2) == QStringList{"a", "A"}));
     EXPECT_EQ(texts.mid(2), (QStringList{"b", "C"}));
 
     texts = {"b", "A", "a", "C"};
