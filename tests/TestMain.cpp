@@ -3,6 +3,8 @@
 #include <QLocale>
 
 int main(int argc, char** argv) {
+    // Nothing a test does may reach the desktop or the system.
+    qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
     QCoreApplication app(argc, argv);
     // Number forms follow the user's locale; tests pin English unless they say otherwise.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

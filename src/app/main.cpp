@@ -1,19 +1,20 @@
 #include "mainwindow/frmMain.h"
-#include "mainwindow/Language.h"
+#include "platform/QtDialogs.h"
+#include "platform/SystemShell.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const QString failure =
-        vnt::LoadProgramText(QStringLiteral("vnt.dat"), QCoreApplication::applicationDirPath());
-    if (!failure.isEmpty()) {
-        // Without its texts the program cannot say anything else: show why and end.
-        QMessageBox::critical(nullptr, QString(), failure);
-        return 1;
-    }
-    vnt::frmMain window;
-    window.show();
+    vnt::QtDialogs dialogs;
+    vnt::LinuxShell shell;
+    vnt::frmMain window(dialogs, shell, QCoreApplication::applicationDirPath());
+    if (!window.Form_Load())
+        return 1; // the program texts could not be loaded; the user has been told why
+
+    // Any command line starts the unattended backup.
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    window.RunUnattendedBackup(arguments.join(u' '));
     return QApplication::exec();
 }

@@ -1,14 +1,186 @@
 #pragma once
-// The main window. Its controls will hold the Setup; for now it is the program's frame.
+// The main window: its controls hold the Setup, its public fields the operation state.
 
+#include "backup/OperationState.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <QHash>
 #include <QMainWindow>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
 
 namespace vnt {
 
-class frmMain : public QMainWindow {
+class Dialogs;
+class SystemShell;
+class frmPopUp;
+class frmView;
+
+class frmMain : public QMainWindow, public OperationState {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget* parent = nullptr);
+    frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up up to the unattended run. False when the program texts could not be loaded:
+    // the user has been told, and the program must end without showing a window.
+    bool Form_Load();
+    // The unattended backup that any non-empty command line starts.
+    void RunUnattendedBackup(const QString& commandLine);
+
+    // Window-wide utilities.
+    void UpdateIdleDisplay();
+    void ResetSetup();
+    void FocusNextStep();
+    static bool FocusIfAvailable(QWidget* control);
+    static void SetControlsFont(QWidget* window, const QString& fontName, bool includeTextBoxes,
+                                bool includeCommandButtons);
+    static void SetControlsBackColor(QWidget* window, const QColor& colour);
+    static void SetControlsEnabled(QWidget* window, bool enabled, bool frames, bool textBoxes,
+                                   bool labels, bool checkBoxes);
+    void UpdateSetupFileTip();
+
+    // Check box values as the Setup holds them: 0, 1 or 2 (greyed).
+    static int CheckValue(const QCheckBox* box);
+    static void SetCheckValue(QCheckBox* box, int value);
+    // The Setup that the controls hold now.
+    Setup CurrentSetup() const;
+    // Days of the selected modified-since entry; negative for no restriction.
+    int ModifiedSinceDays() const;
+
+    // Timers.
+    void Clock_Timer();
+    void Clock2_Timer();
+    // Ignore button releases until Clock2 ticks (after the setup-file dialog closes).
+    void StartMouseUpGuard();
+
+    // Handlers of the buttons that act on the release of the mouse button.
+    void cmdSpecifyDirectory_MouseUp(int index);
+    void cmdCreateSubFolder_MouseUp();
+    void cmdSelectSubfolders_MouseUp();
+    void cmdListSubFolders_MouseUp();
+    void cmdCheckBackupState_MouseUp();
+    void cmdBackupAllFiles_MouseUp();
+    void cmdBackupModifiedFiles_MouseUp();
+    void cmdReportScreen_MouseUp();
+    void cmdSetup_MouseUp();
+    void cmdHelp_MouseUp();
+    void cmdQuit_MouseUp();
+    void lblCorvaneWorks_Click();
+
+    // Controls (names as the rest of the program knows them).
+    std::array<QLineEdit*, 2> txbDirectory{};
+    std::array<QPushButton*, 2> cmdSpecifyDirectory{};
+    std::array<QPushButton*, 3> cmdClearFolder{};
+    QPushButton* cmdCreateSubFolder = nullptr;
+    QComboBox* cboIncludedFolders = nullptr;
+    QPushButton* cmdSelectSubfolders = nullptr;
+    QPushButton* cmdRemoveSubfolder = nullptr;
+    QCheckBox* chkIncludeSubfolders = nullptr;
+    QLabel* lblBackupOnlyExtension = nullptr;
+    QLineEdit* txbFileExtension = nullptr;
+    QLabel* lblModifiedSince = nullptr;
+    QComboBox* cboModifiedSince = nullptr;
+    QLabel* lblSkipFilepaths = nullptr;
+    QLineEdit* txbExcludedFilepaths = nullptr;
+    QCheckBox* chkExcludeFilesInSourceFolder = nullptr;
+    QCheckBox* chkPauseAfterFirstCopy = nullptr;
+    QCheckBox* chkSuppressDetailedReports = nullptr;
+    QCheckBox* chkSaveSetupOnQuit = nullptr;
+    QFrame* fraMenu = nullptr;
+    QPushButton* cmdListSubFolders = nullptr;
+    QPushButton* cmdCheckBackupState = nullptr;
+    QPushButton* cmdBackupAllFiles = nullptr;
+    QPushButton* cmdBackupModifiedFiles = nullptr;
+    QPushButton* cmdReportScreen = nullptr;
+    QPushButton* cmdSetup = nullptr;
+    QPushButton* cmdHelp = nullptr;
+    QPushButton* cmdQuit = nullptr;
+    QFrame* fraSetup = nullptr;
+    QPushButton* cmdLoadSetup = nullptr;
+    QPushButton* cmdSaveSetup = nullptr;
+    QPushButton* cmdClearSetup = nullptr;
+    QPushButton* cmdRestoreSetup = nullptr;
+    QPushButton* cmdKeepSetup = nullptr;
+    QFrame* fraSaveSetup = nullptr;
+    QPushButton* cmdSaveSetupForNextRun = nullptr;
+    QPushButton* cmdSaveSetupAsOperationFile = nullptr;
+    QPushButton* cmdSaveSetupInBothWays = nullptr;
+    QPushButton* cmdDontSaveSetup = nullptr;
+    QLineEdit* txbSetupFile = nullptr;
+    QLabel* lblPreviousRun = nullptr;
+    QLabel* lblIntro = nullptr;
+    QLabel* lblNumSubfolders = nullptr;
+    QLabel* lblFreeSpace = nullptr;
+    QLabel* lblTargetFolderIsEmpty = nullptr;
+    std::array<QLabel*, 1> lblWarningReFilesInUse{};
+    QFrame* fraCopyright = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLabel* lblCorvaneWorks = nullptr;
+    QLabel* lblWebAddress = nullptr;
+    QTimer* Clock = nullptr;
+    QTimer* Clock2 = nullptr;
+
+    // Window state.
+    bool blnStartupCompleted = false;
+    bool blnIgnoreMouseUp = false;
+    bool blnNextRunSetupCurrent = false;
+    int intNextRunSetupTicks = 0;
+    QString strNextRunSetupPath;
+    QString strProgramTextFile;
+    QStringList strRecycleBinNames;
+    int intMaxLengthWithoutTip = 0;
+    int intMaxSizeForSmallReportWindow = 0;
+    qint32 lngMaxSizeTextboxContents = 0;
+
+    frmView* Viewer() const { return viewer; }
+    frmPopUp& PopUpWindow();
+    // Called to end the program; tests replace it.
+    std::function<void()> EndProgram;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // Points where later parts of the program take over.
+    virtual QString StampPreviousRun(const QString& key, const QString& valueName);
+    virtual void LoadSetupFromLastRun();
+    virtual void UpdateTargetEmptyLabel();
+    virtual bool SaveSetupToFile(const QString& path, bool announce);
+    virtual bool ReportHasText() const;
+    virtual bool ReportIsVisible() const;
+    virtual void SpecifyFolder(int index);
+    virtual void CreateSubFolder();
+    virtual void SelectSubfolders();
+    virtual void RunOperationCommand(qint16 operation);
+    virtual void ShowReportScreen();
+    virtual void OpenSetupMenu();
+
+    Dialogs& dialogs;
+    SystemShell& shell;
+
+private:
+    void CreateControls();
+    void InitialiseMainWindow();
+    void ArrangeMainWindow();
+    void NextRunSetupGuardTick();
+    void SaveSetupOnQuit();
+    void ShowProgramTextFailure(const QString& message);
+    void OnMouseUp(QPushButton* button, std::function<void()> handler);
+
+    QString programFolder;
+    QHash<QObject*, std::function<void()>> mouseUpHandlers;
+    QList<QObject*> focusOnHover;
+    frmView* viewer = nullptr;
+    frmPopUp* popUp = nullptr;
 };
 
 } // namespace vnt

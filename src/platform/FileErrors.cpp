@@ -32,3 +32,36 @@ FileError FileErrorFromErrno(int errnoValue) {
 }
 
 } // namespace vnt
+
+#include <fcntl.h>
+#include <QFile>
+#include <unistd.h>
+
+namespace vnt {
+
+FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
+    bytes.clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FileErrorFromErrno(errno);
+    QByteArray data;
+    char chunk[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const FileError error = FileErrorFromErrno(errno);
+            ::close(fd);
+            return error;
+        }
+        if (n == 0)
+            break;
+        data.append(chunk, n);
+    }
+    ::close(fd);
+    bytes = std::move(data);
+    return {};
+}
+
+} // namespace vnt

@@ -23,3 +23,10 @@ struct FileError {
 FileError FileErrorFromErrno(int errnoValue);
 
 } // namespace vnt
+
+namespace vnt {
+
+// Reads a whole file; on failure bytes is empty and the error says why.
+FileError ReadWholeFile(const QString& path, QByteArray& bytes);
+
+} // namespace vnt

@@ -1,0 +1,30 @@
+#include "backup/OperationState.h"
+
+#include "mainwindow/Language.h"
+
+namespace vnt {
+
+void OperationState::InitialiseOperationValues() {
+    intOperationCheckForFile = 1;
+    intOperationListFolders = 2;
+    intOperationCheckBackupState = 3;
+    intOperationBackupAllFiles = 4;
+    intOperationBackupModifiedFiles = 5;
+    intManyFilesThreshold = 400;
+    intMaxPathDisplayLength = 120;
+    strExcludedFilepaths = QStringList{QString()};
+}
+
+QList<ModifiedSincePeriod> ModifiedSincePeriods() {
+    const QString twoWeeks = ProgramText(358);
+    return {
+        {ProgramText(353), -1},
+        {ProgramText(356), 2},
+        {ProgramText(357), 6},
+        {twoWeeks, 13},
+        // The four-week entry is the two-week text with its "2" made a "4".
+        {QString(twoWeeks).replace(u'2', u'4'), 27},
+    };
+}
+
+} // namespace vnt

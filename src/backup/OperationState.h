@@ -1,0 +1,74 @@
+#pragma once
+// The Setup as the engine reads it, and the state of the operation that runs or ran last.
+
+#include <QString>
+#include <QStringList>
+
+namespace vnt {
+
+// A check box value: 0 unchecked, 1 checked, 2 greyed. Only 1 counts as checked.
+inline bool IsChecked(int checkValue) {
+    return checkValue == 1;
+}
+
+struct Setup {
+    QString sourceFolder;
+    QString targetFolder;
+    QStringList includedFolders;
+    int includeSubfolders = 0;
+    QString fileExtension;
+    QString excludedFilepaths;
+    int modifiedSinceIndex = 0;
+    int modifiedSinceDays = -1; // negative: no restriction
+    int pauseAfterFirstCopy = 0;
+    int saveSetupOnQuit = 0;
+    int excludeFilesInSourceFolder = 0;
+    int suppressDetailedReports = 0;
+};
+
+struct OperationState {
+    // Operation codes, set once at start-up.
+    qint16 intOperationCheckForFile = 0;
+    qint16 intOperationListFolders = 0;
+    qint16 intOperationCheckBackupState = 0;
+    qint16 intOperationBackupAllFiles = 0;
+    qint16 intOperationBackupModifiedFiles = 0;
+
+    qint16 intOperation = 0;
+    bool blnStop = false;
+    bool blnListFolders = false;
+    bool blnBackupOperation = false;
+    bool blnSuppressDetailedReports = false;
+    bool blnSubfoldersExist = false;
+    bool blnFileExists = false;
+    bool blnDisplayingSummary = false;
+    bool blnScheduledTask = false;
+
+    qint32 lngTotalNumFolders = 0;
+    qint32 lngTotalNumFiles = 0;
+    qint32 lngTotalNumNewFiles = 0;
+    qint32 lngTotalNumModifiedFiles = 0;
+    qint32 lngTotalNumFilesCopied = 0;
+    qint32 lngTotalNumCopyErrors = 0;
+    double dblTotalFilesize = 0;
+    QString strWindowCaption;
+
+    qint16 intNumIncludedFolders = 0;
+    QStringList strExcludedFilepaths;
+    qint16 intNumExcludedFilepaths = 0;
+    qint16 intManyFilesThreshold = 0;
+    qint16 intMaxPathDisplayLength = 0;
+    bool blnPausedAfterFirstCopy = false;
+
+    // Sets the codes and fixed values that start-up gives every operation.
+    void InitialiseOperationValues();
+};
+
+// The modified-since periods, in list order: the text shown and the days admitted.
+struct ModifiedSincePeriod {
+    QString text;
+    int days;
+};
+QList<ModifiedSincePeriod> ModifiedSincePeriods();
+
+} // namespace vnt

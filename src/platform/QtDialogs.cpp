@@ -1,0 +1,74 @@
+#include "platform/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace vnt {
+
+namespace {
+
+QMessageBox::Icon ToQt(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MsgResult QtDialogs::messageBox(QWidget* owner, const MessageRequest& request) {
+    QMessageBox box(ToQt(request.icon), request.title, request.text, QMessageBox::NoButton, owner);
+    if (request.buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(request.defaultButton == MsgResult::Yes ? QMessageBox::Yes
+                                                                     : QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgResult::Ok;
+}
+
+std::optional<QString> QtDialogs::inputBox(QWidget* owner, const InputRequest& request) {
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(request.title);
+    dialog.setLabelText(request.prompt);
+    dialog.setTextValue(request.defaultText);
+    if (request.position)
+        dialog.move(*request.position);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt) {
+    return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+}
+
+QString QtDialogs::openFileName(QWidget* owner, const FileDialogRequest& request) {
+    return QFileDialog::getOpenFileName(owner, request.title, request.initialPath, request.filter);
+}
+
+QString QtDialogs::saveFileName(QWidget* owner, const FileDialogRequest& request) {
+    QFileDialog dialog(owner, request.title, request.initialPath, request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    // The caller asks its own replace question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace vnt

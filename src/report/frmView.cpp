@@ -1,0 +1,96 @@
+#include "report/frmView.h"
+
+#include "platform/Dialogs.h"
+#include "platform/FileErrors.h"
+#include "platform/Twips.h"
+#include "report/ViewerText.h"
+
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace vnt {
+
+frmView::frmView(Dialogs& dialogsIn, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialogs(dialogsIn) {
+    setObjectName(QStringLiteral("frmView"));
+    txbText1 = new QPlainTextEdit(this);
+    txbText1->setObjectName(QStringLiteral("txbText1"));
+    txbText1->setReadOnly(true);
+    txbText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    connect(cmdClose, &QPushButton::clicked, this, &frmView::cmdClose_Click);
+
+    ResizeWindowTwips(this, 11670, 6660);
+    SetTwipsGeometry(txbText1, 105, 105, 11460, 5760);
+    SetTwipsGeometry(cmdClose, 4680, 6120, 2220, 330);
+}
+
+bool frmView::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return handled;
+}
+
+void frmView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmView::Form_Activate() {
+    cmdClose->setText(QStringLiteral("Close"));
+    txbText1->clear();
+    txbText1->setReadOnly(true);
+    Form_Resize();
+
+    QByteArray bytes;
+    const FileError error = ReadWholeFile(strFilename, bytes);
+    if (error || bytes.isEmpty()) {
+        displayedText.clear();
+        hide();
+        if (!error)
+            dialogs.inform(this, QStringLiteral("File is empty!"), QStringLiteral("Error"),
+                           MsgIcon::Warning);
+        else
+            dialogs.inform(this,
+                           QStringLiteral("Error ") + QString::number(error.number) +
+                               QStringLiteral(".  ") + error.description,
+                           QStringLiteral("Error reading file"), MsgIcon::Warning);
+        return;
+    }
+    displayedText = ViewerText(QString::fromUtf8(bytes));
+    // The text box shows line breaks, not carriage returns.
+    txbText1->setPlainText(
+        QString(displayedText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    txbText1->moveCursor(QTextCursor::Start);
+}
+
+void frmView::Form_Resize() {
+    if (isMinimized() || resizing)
+        return;
+    resizing = true;
+    const int minWidth = TwipsToPixels(4000, this);
+    const int minHeight = TwipsToPixels(3000, this);
+    if (width() < minWidth || height() < minHeight)
+        resize(std::max(width(), minWidth), std::max(height(), minHeight));
+    const int w = PixelsToTwips(width(), this);
+    const int h = PixelsToTwips(height(), this);
+    const QRect box = TwipsGeometry(txbText1);
+    const QRect close = TwipsGeometry(cmdClose);
+    // The text box keeps 320 twips of the window's width and 1,200 of its height for the
+    // margins and the button. Qt measures the client area, which lacks the frame (about
+    // 110 twips across and 400 down with the title bar), so those are taken off here.
+    SetTwipsGeometry(txbText1, box.x(), box.y(), w - 320 + 110, h - 1200 + 400);
+    const QRect newBox = TwipsGeometry(txbText1);
+    SetTwipsGeometry(cmdClose, (w - close.width()) / 2, newBox.y() + newBox.height() + 100,
+                     close.width(), close.height());
+    resizing = false;
+}
+
+void frmView::cmdClose_Click() {
+    hide();
+}
+
+} // namespace vnt

@@ -1,0 +1,61 @@
+#pragma once
+// A main window built with scripted dialogs and a recording shell, in a program folder of
+// its own that holds the real program texts.
+
+#include "mainwindow/frmMain.h"
+#include "RecordingShell.h"
+#include "ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <QFile>
+#include <QTemporaryDir>
+#include <vector>
+
+namespace vnt::test {
+
+// The main window with the later parts' call points recorded.
+class TestMain : public frmMain {
+public:
+    using frmMain::frmMain;
+
+    int endCount = 0;
+    bool saveResult = true;
+    std::vector<std::pair<QString, bool>> saves;
+    std::vector<qint16> operations;
+    std::vector<bool> scheduledDuringOperation;
+    bool reportHasText = false;
+
+protected:
+    bool SaveSetupToFile(const QString& path, bool announce) override {
+        saves.emplace_back(path, announce);
+        return saveResult;
+    }
+    void RunOperationCommand(qint16 operation) override {
+        operations.push_back(operation);
+        scheduledDuringOperation.push_back(blnScheduledTask);
+    }
+    bool ReportHasText() const override { return reportHasText; }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir programFolder;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    std::unique_ptr<TestMain> window;
+
+    void SetUp() override {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORO_DATA_DIR "/vnt.dat"),
+                                programFolder.filePath(QStringLiteral("vnt.dat"))));
+    }
+
+    // Builds the window and runs start-up; the program's end is counted, not carried out.
+    bool Start() {
+        window = std::make_unique<TestMain>(dialogs, shell, programFolder.path());
+        window->EndProgram = [this] { ++window->endCount; };
+        return window->Form_Load();
+    }
+};
+
+} // namespace vnt::test

@@ -1,0 +1,168 @@
+// Help viewer, pop-ups, the web link and the shutdown after an unattended run.
+#include "../mainwindow/MainWindowFixture.h"
+#include "mainwindow/Language.h"
+#include "platform/Twips.h"
+#include "report/frmPopUp.h"
+#include "report/frmView.h"
+#include "report/ViewerText.h"
+#include "TestSupport.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace vnt::test {
+namespace {
+
+class ServicesTest : public MainWindowTest {
+protected:
+    frmView* OpenHelp(const QByteArray& content) {
+        WriteFile(programFolder.filePath("vnt_help.txt"), content);
+        QTest::mouseClick(window->cmdHelp, Qt::LeftButton);
+        return window->Viewer();
+    }
+
+    // Runs action while the next modal window is open.
+    static void WhileModal(std::function<void()> action) {
+        QTimer::singleShot(0, [action = std::move(action)] { action(); });
+    }
+};
+
+TEST_F(ServicesTest, HelpShowsTheFileWholeUpToItsLimit) {
+    ASSERT_TRUE(Start());
+    QByteArray text(65529, 'a');
+    text[100] = '\n';
+    frmView* viewer = OpenHelp(text);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->windowTitle(), ProgramText(72));
+    EXPECT_EQ(viewer->strFilename, programFolder.path() + "/vnt_help.txt");
+    EXPECT_EQ(viewer->DisplayedText(), QString::fromLatin1(text));
+    EXPECT_EQ(viewer->txbText1->textCursor().position(), 0);
+    EXPECT_TRUE(viewer->txbText1->isReadOnly());
+
+    // The viewer lies over the main window, a little inside it.
+    const QRect main = window->frameGeometry();
+    EXPECT_EQ(viewer->x(), main.x() + TwipsToPixels(100, window.get()));
+    EXPECT_EQ(viewer->y(), main.y() + TwipsToPixels(380, window.get()));
+
+    OpenHelp(QByteArray(65530, 'b'));
+    const QString shown = viewer->DisplayedText();
+    EXPECT_EQ(shown.size(), 65534);
+    EXPECT_TRUE(
+        shown.startsWith("NOTE: This file is too large to display entirely in this textbox.\r\n"));
+    EXPECT_TRUE(
+        shown.endsWith("bbb\r\n\r\nNOTE: Entire contents of file have not been displayed.\r\n"));
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ServicesTest, EmptyOrMissingHelpFileIsReportedAndTheViewerHidden) {
+    ASSERT_TRUE(Start());
+    frmView* viewer = OpenHelp("");
+    EXPECT_FALSE(viewer->isVisible());
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "File is empty!");
+    EXPECT_EQ(dialogs.messages()[0].title, "Error");
+    EXPECT_EQ(dialogs.messages()[0].icon, MsgIcon::Warning);
+
+    QFile::remove(programFolder.filePath("vnt_help.txt"));
+    QTest::mouseClick(window->cmdHelp, Qt::LeftButton);
+    EXPECT_FALSE(viewer->isVisible());
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(dialogs.messages()[1].text, "Error 76.  No such file or directory");
+    EXPECT_EQ(dialogs.messages()[1].title, "Error reading file");
+}
+
+TEST_F(ServicesTest, ViewerResizeKeepsAMinimumAndCentresClose) {
+    ASSERT_TRUE(Start());
+    frmView* viewer = OpenHelp("help");
+    viewer->resize(50, 40);
+    EXPECT_EQ(viewer->width(), TwipsToPixels(4000, viewer));
+    EXPECT_EQ(viewer->height(), TwipsToPixels(3000, viewer));
+    viewer->resize(900, 700);
+    const QPushButton* close = viewer->cmdClose;
+    EXPECT_NEAR(close->x() + close->width() / 2, viewer->width() / 2, 2);
+    EXPECT_TRUE(viewer->rect().contains(close->geometry()));
+    EXPECT_GT(close->y(), viewer->txbText1->geometry().bottom());
+    QTest::mouseClick(viewer->cmdClose, Qt::LeftButton);
+    EXPECT_FALSE(viewer->isVisible());
+}
+
+TEST_F(ServicesTest, PopUpClosesOnAClickBeforeItsTime) {
+    frmPopUp popUp;
+    WhileModal([&popUp] {
+        EXPECT_TRUE(popUp.isVisible());
+        EXPECT_TRUE(popUp.Timer1->isActive());
+        EXPECT_EQ(popUp.Timer1->interval(), 2000);
+        QTest::mouseClick(popUp.lblMessage, Qt::LeftButton);
+    });
+    EXPECT_TRUE(popUp.PopUp("Setup saved", 2000, 600, 2000, 1500, 1500));
+    EXPECT_FALSE(popUp.isVisible());
+    EXPECT_FALSE(popUp.Timer1->isActive()) << "the timer cannot fire later";
+    EXPECT_EQ(popUp.lblMessage->text(), "Setup saved");
+    EXPECT_EQ(popUp.lblMessage->size(), popUp.size());
+
+    WhileModal([&popUp] { popUp.Timer1_Timer(); });
+    EXPECT_FALSE(popUp.PopUp("Setup saved", 2000, 600, 2000, 0, 0)) << "closed by its timer";
+    EXPECT_FALSE(popUp.isVisible());
+}
+
+TEST_F(ServicesTest, UnattendedRunBacksUpAndOffersToCancelTheShutdown) {
+    ASSERT_TRUE(Start());
+    WhileModal([this] {
+        frmPopUp& popUp = window->PopUpWindow();
+        EXPECT_TRUE(popUp.isVisible());
+        EXPECT_EQ(popUp.lblMessage->text(), ShutdownPopUpMessage());
+        EXPECT_EQ(popUp.Timer1->interval(), 60000);
+        EXPECT_EQ(popUp.width(), TwipsToPixels(6000, &popUp));
+        QTest::mouseClick(popUp.lblMessage, Qt::LeftButton);
+    });
+    window->RunUnattendedBackup("--ShutDownAfterwards");
+    EXPECT_EQ(window->operations, std::vector<qint16>{5});
+    EXPECT_EQ(window->scheduledDuringOperation, std::vector<bool>{true});
+    EXPECT_FALSE(window->blnScheduledTask);
+    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+    EXPECT_EQ(shell.calls,
+              (QStringList{"shutdown Cancellation possible.\r\nSee comment below", "abort"}));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Shutdown cancelled");
+}
+
+TEST_F(ServicesTest, ShutdownGoesAheadWhenNobodyClicks) {
+    ASSERT_TRUE(Start());
+    WhileModal([this] { window->PopUpWindow().Timer1_Timer(); });
+    window->RunUnattendedBackup("shutdown");
+    EXPECT_EQ(shell.calls, (QStringList{"shutdown Cancellation possible.\r\nSee comment below"}));
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
+    ASSERT_TRUE(Start());
+    window->RunUnattendedBackup("");
+    EXPECT_TRUE(window->operations.empty()) << "no command line, no unattended run";
+    window->RunUnattendedBackup("nightly");
+    EXPECT_EQ(window->operations, std::vector<qint16>{5});
+    EXPECT_TRUE(shell.calls.isEmpty());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ServicesTest, MakersLinkOpensItsPageAndExplainsAFailure) {
+    ASSERT_TRUE(Start());
+    QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+    EXPECT_EQ(shell.calls, QStringList{"open " + ProgramText(122)});
+    EXPECT_TRUE(ProgramText(122).contains("example.org"));
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    shell.openResult = 2;
+    QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].title, "Cannot launch web browser");
+    EXPECT_EQ(dialogs.messages()[0].text,
+              "Error launching web browser, error code = 2.\r\n\r\nPlease try once more.");
+    EXPECT_EQ(dialogs.messages()[0].icon, MsgIcon::Warning);
+}
+
+} // namespace
+} // namespace vnt::test
