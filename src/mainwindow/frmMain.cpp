@@ -7,9 +7,11 @@
 #include "platform/SystemShell.h"
 #include "platform/Twips.h"
 #include "report/frmPopUp.h"
+#include "report/frmReport.h"
 #include "report/frmView.h"
 #include "report/WebLink.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <utility>
 
@@ -96,6 +99,8 @@ frmMain::frmMain(Dialogs& dialogsIn, SystemShell& shellIn, QString programFolder
       programFolder(std::move(programFolderIn)) {
     setObjectName(QStringLiteral("frmMain"));
     EndProgram = [] { QCoreApplication::exit(0); };
+    Sleeper = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
+    Beeper = [] { QApplication::beep(); };
     CreateControls();
 }
 
@@ -776,6 +781,13 @@ void frmMain::lblCorvaneWorks_Click() {
     OpenWebPage(ProgramText(122), shell, dialogs, this);
 }
 
+frmReport& frmMain::ReportWindow() {
+    if (report == nullptr)
+        report = new frmReport(*this, dialogs, this);
+    report->EnsureLoaded();
+    return *report;
+}
+
 frmPopUp& frmMain::PopUpWindow() {
     if (popUp == nullptr)
         popUp = new frmPopUp(this);
@@ -794,7 +806,7 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
         ShutDownComputer(true, 60000, shell, dialogs, PopUpWindow(), this);
 }
 
-// Later parts of the program fill these in.
+// Later parts of the program fill in these.
 QString frmMain::StampPreviousRun(const QString& /*key*/, const QString& /*valueName*/) {
     return {};
 }

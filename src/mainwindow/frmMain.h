@@ -22,6 +22,7 @@ namespace vnt {
 class Dialogs;
 class SystemShell;
 class frmPopUp;
+class frmReport;
 class frmView;
 
 class frmMain : public QMainWindow, public OperationState {
@@ -143,8 +144,14 @@ public:
 
     frmView* Viewer() const { return viewer; }
     frmPopUp& PopUpWindow();
-    // Called to end the program; tests replace it.
+    // The report window, loaded when it is not.
+    frmReport& ReportWindow();
+    bool ReportWindowExists() const { return report != nullptr; }
+    // Called to end the program; tests replace them.
     std::function<void()> EndProgram;
+    // Blocks the program for the given milliseconds, and sounds the bell; tests replace them.
+    std::function<void(int)> Sleeper;
+    std::function<void()> Beeper;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -181,6 +188,7 @@ private:
     QList<QObject*> focusOnHover;
     frmView* viewer = nullptr;
     frmPopUp* popUp = nullptr;
+    frmReport* report = nullptr;
 };
 
 } // namespace vnt

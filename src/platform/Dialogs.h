@@ -2,6 +2,8 @@
 // Every modal thing the windows show goes through this interface, so tests can script the
 // answers and see exactly what a person would have been shown.
 
+#include "platform/MessageTypes.h"
+
 #include <optional>
 #include <QPoint>
 #include <QString>
@@ -9,18 +11,6 @@
 class QWidget;
 
 namespace vnt {
-
-enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgResult { Ok, Yes, No };
-
-struct MessageRequest {
-    MsgIcon icon = MsgIcon::None;
-    QString title;
-    QString text;
-    MsgButtons buttons = MsgButtons::Ok;
-    MsgResult defaultButton = MsgResult::Ok;
-};
 
 struct InputRequest {
     QString prompt;

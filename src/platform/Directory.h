@@ -1,0 +1,25 @@
+#pragma once
+// Reading a folder's entries straight from the file system, with the reason when it fails.
+
+#include "platform/FileErrors.h"
+
+#include <functional>
+#include <QString>
+
+namespace vnt {
+
+enum class EntryKind { File, Folder, Other };
+
+struct DirectoryEntry {
+    QString name;
+    EntryKind kind = EntryKind::Other; // links count as what they point to; Other: FIFOs,
+                                       // sockets, devices, dangling links
+    bool isLink = false;
+};
+
+// Calls visit for every entry of folder (not "." and ".."); visit returns false to stop.
+// The error says why the folder could not be read.
+FileError ReadDirectory(const QString& folder,
+                        const std::function<bool(const DirectoryEntry&)>& visit);
+
+} // namespace vnt

@@ -1,0 +1,60 @@
+#pragma once
+// What the engine (driver and folder walk) needs of the place its report goes to. The
+// report window is the desktop's host; tests and the console program have their own.
+
+#include "platform/MessageTypes.h"
+
+#include <QString>
+
+namespace vnt {
+
+class ReportHost {
+public:
+    virtual ~ReportHost() = default;
+
+    // Fields the engine reads and writes.
+    bool blnPaused = false; // a pause or a question holds the operation
+    bool blnReportBufferFull = false;
+    qint16 intPauseInSeconds = 15; // length of the next full-buffer pause
+    QString strNumFilesInFolder;   // a folder line held back by the walk
+
+    // The report text. Output appends a piece (and a line end); the others change the
+    // text directly, without the capacity rule.
+    virtual void Output(const QString& strText, bool blnCRLF) = 0;
+    virtual const QString& ReportText() const = 0;
+    virtual void AppendToText(const QString& text) = 0;
+    virtual void RemoveFromEnd(qsizetype count) = 0;
+    virtual void SetText(const QString& text) = 0;
+    virtual void MoveCaretToEnd() = 0;
+
+    // Status labels.
+    virtual void SetSourceDirpath(const QString& text) = 0;
+    virtual void SetTargetDirpath(const QString& text) = 0;
+    virtual void SetFileNowBeingCopied(const QString& label, const QString& fileName) = 0;
+    virtual QString FileNowBeingCopiedLabel() const = 0;
+    virtual void ShowBytesCopied(const QString& text) = 0;
+    virtual void HideBytesCopied() = 0;
+    virtual void ShowFreeSpace(const QString& text) = 0;
+
+    // The window: caption, buttons, showing it, and the pause a user would click.
+    virtual void SetCaption(const QString& caption) = 0;
+    virtual void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
+                                  const QString& strPauseContinueCaption,
+                                  bool blnCancelCloseVisible,
+                                  const QString& strCancelCloseCaption) = 0;
+    virtual void ShowReport() = 0;
+    virtual bool IsReportVisible() const = 0;
+    virtual void Pause() = 0;
+    virtual void Repaint() = 0;
+
+    // Talking to the user, letting the user act, time and sound.
+    virtual bool AskYesNo(const QString& text, const QString& title, MsgResult defaultButton,
+                          MsgIcon icon) = 0;
+    virtual void Inform(const QString& text, const QString& title, MsgIcon icon) = 0;
+    virtual bool ConfirmOperation() = 0;
+    virtual void Yield() = 0;
+    virtual void Sleep(int milliseconds) = 0;
+    virtual void Beep() = 0;
+};
+
+} // namespace vnt

@@ -1,0 +1,563 @@
+#include "report/frmReport.h"
+
+#include "mainwindow/frmMain.h"
+#include "mainwindow/Language.h"
+#include "platform/Dialogs.h"
+#include "platform/Twips.h"
+#include "report/frmConfirmOperation.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace vnt {
+
+namespace {
+
+// The rules measure a window with its frame; Qt sizes its client area. These are the
+// frame's share, in twips, across and down (title bar included).
+constexpr int FrameWidth = 120;
+constexpr int FrameHeight = 450;
+
+const QString CountingNotice = QStringLiteral("Counting files ... ");
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption = {}) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+int Px(int twips, const QWidget* widget) {
+    return TwipsToPixels(twips, widget);
+}
+
+} // namespace
+
+frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, QWidget* parent)
+    : QWidget(parent, Qt::Window), main(mainWindow), dialogs(dialogsIn) {
+    setObjectName(QStringLiteral("frmReport"));
+    lblSourceDirpath = MakeLabel(this, "lblSourceDirpath");
+    lblTargetDirpath = MakeLabel(this, "lblTargetDirpath");
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("File now being copied: "));
+    lblFileName = MakeLabel(this, "lblFileName");
+    txbText = new QPlainTextEdit(this);
+    txbText->setObjectName(QStringLiteral("txbText"));
+    txbText->setReadOnly(true);
+    txbText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txbText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txbText->viewport()->installEventFilter(this);
+    lblBytesCopied = MakeLabel(this, "lblBytesCopied", QStringLiteral("Copied: "));
+    lblFreeSpace = MakeLabel(this, "lblFreeSpace", QStringLiteral("Free space: "));
+    cmdCopyToClipboard =
+        MakeButton(this, "cmdCopyToClipboard", QStringLiteral("Copy selected text to clipboard"));
+    cmdPauseContinue = MakeButton(this, "cmdPauseContinue", QStringLiteral("Continue"));
+    cmdCancelClose = MakeButton(this, "cmdCancelClose", QStringLiteral("Cancel operation"));
+    chkSuppressDisplayOfReport = new QCheckBox(QStringLiteral("Suppress display of report"), this);
+    chkSuppressDisplayOfReport->setObjectName(QStringLiteral("chkSuppressDisplayOfReport"));
+
+    connect(cmdPauseContinue, &QPushButton::clicked, this, &frmReport::cmdPauseContinue_Click);
+    connect(cmdCancelClose, &QPushButton::clicked, this, &frmReport::cmdCancelClose_Click);
+    connect(cmdCopyToClipboard, &QPushButton::clicked, this, &frmReport::cmdCopyToClipboard_Click);
+    connect(chkSuppressDisplayOfReport, &QCheckBox::clicked, this,
+            &frmReport::chkSuppressDisplayOfReport_Click);
+}
+
+void frmReport::EnsureLoaded() {
+    if (!loaded)
+        Form_Load();
+}
+
+void frmReport::Form_Load() {
+    // The design layout, client area 8,505 x 6,900 twips.
+    resize(Px(8505, this), Px(6900, this));
+    SetTwipsGeometry(lblSourceDirpath, 240, 120, 8100, 360);
+    SetTwipsGeometry(lblTargetDirpath, 240, 450, 8100, 360);
+    SetTwipsGeometry(Label1, 240, 780, 2500, 360);
+    SetTwipsGeometry(lblFileName, 2400, 780, 5900, 360);
+    SetTwipsGeometry(txbText, 210, 1200, 8100, 4305);
+    SetTwipsGeometry(lblBytesCopied, 210, 5670, 5055, 225);
+    SetTwipsGeometry(lblFreeSpace, 5460, 5670, 2850, 225);
+    SetTwipsGeometry(cmdCopyToClipboard, 210, 5985, 3165, 330);
+    SetTwipsGeometry(cmdPauseContinue, 3675, 5985, 1215, 330);
+    SetTwipsGeometry(cmdCancelClose, 6360, 5985, 2000, 330);
+    SetTwipsGeometry(chkSuppressDisplayOfReport, 2400, 6480, 2985, 330);
+    Label1->setText(QStringLiteral("File now being copied: "));
+    lblSourceDirpath->clear();
+    lblTargetDirpath->clear();
+    lblFileName->clear();
+    cmdCopyToClipboard->setText(QStringLiteral("Copy selected text to clipboard"));
+    cmdPauseContinue->setText(QStringLiteral("Continue"));
+    cmdCancelClose->setText(QStringLiteral("Cancel operation"));
+    for (QWidget* control : {cmdCopyToClipboard, cmdPauseContinue, cmdCancelClose})
+        control->show();
+
+    lblFreeSpace->clear();
+    lblBytesCopied->clear();
+    frmMain::SetControlsFont(this, QStringLiteral("Arial"), false, true);
+    QFont reportFont(QStringLiteral("Courier New"));
+    reportFont.setStyleHint(QFont::Monospace);
+    txbText->setFont(reportFont);
+    intPauseInSeconds = 15;
+    blnPaused = false;
+    blnReportBufferFull = false;
+    strNumFilesInFolder.clear();
+    SetText(QString());
+    QPalette palette = chkSuppressDisplayOfReport->palette();
+    palette.setColor(QPalette::Window, this->palette().color(QPalette::Window));
+    chkSuppressDisplayOfReport->setPalette(palette);
+    frmMain::SetCheckValue(chkSuppressDisplayOfReport, 0);
+    loaded = true;
+}
+
+bool frmReport::event(QEvent* e) {
+    const bool handled = QWidget::event(e);
+    if (e->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return handled;
+}
+
+QRect frmReport::OuterGeometryTwips() const {
+    const QPoint origin = frameGeometry().topLeft();
+    return {PixelsToTwips(origin.x(), this), PixelsToTwips(origin.y(), this),
+            PixelsToTwips(width(), this) + FrameWidth, PixelsToTwips(height(), this) + FrameHeight};
+}
+
+void frmReport::SetOuterGeometryTwips(int left, int top, int width, int height) {
+    move(Px(left, this), Px(top, this));
+    resize(Px(width - FrameWidth, this), Px(height - FrameHeight, this));
+}
+
+void frmReport::Form_Activate() {
+    if (isMinimized())
+        showNormal();
+    const QRect mainFrame = main.frameGeometry();
+    const int mainLeft = PixelsToTwips(mainFrame.x(), this);
+    const int mainWidth = PixelsToTwips(mainFrame.width(), this);
+    int left = mainLeft - 2000;
+    if (left <= 0)
+        left = 100;
+    int width = mainWidth + 4000;
+    if (const QScreen* screen = main.screen()) {
+        const int screenWidth = PixelsToTwips(screen->geometry().width(), this);
+        if (width > screenWidth)
+            width = screenWidth - 100;
+    }
+    const QRect outer = OuterGeometryTwips();
+    SetOuterGeometryTwips(left, outer.y(), width, outer.height());
+    const QRect box = TwipsGeometry(txbText);
+    SetTwipsGeometry(txbText, box.x(), box.y(), width - 2 * box.x() - 220, box.height());
+
+    if (text.size() <= main.intMaxSizeForSmallReportWindow) {
+        const QWidget* form = main.centralWidget();
+        const auto topOf = [form, this](const QWidget* control) {
+            return PixelsToTwips(control->mapTo(form, QPoint(0, 0)).y(), this);
+        };
+        if (main.cmdListSubFolders->text() == ProgramText(21) || main.blnListFolders)
+            ResizeForm(topOf(main.cmdListSubFolders) + 440, 4500);
+        else
+            ResizeForm(topOf(main.txbDirectory[1]) + 720, 4500);
+    }
+    const QRect newBox = TwipsGeometry(txbText);
+    const QRect cancel = TwipsGeometry(cmdCancelClose);
+    SetTwipsGeometry(cmdCancelClose, newBox.x() + newBox.width() - cancel.width(), cancel.y(),
+                     cancel.width(), cancel.height());
+    lblBytesCopied->hide();
+    lblFreeSpace->hide();
+    const QRect free = TwipsGeometry(lblFreeSpace);
+    SetTwipsGeometry(lblFreeSpace, newBox.x() + newBox.width() - free.width(), free.y(),
+                     free.width(), free.height());
+    SetReportButtons2();
+    frmMain::FocusIfAvailable(cmdPauseContinue);
+    chkSuppressDisplayOfReport->hide();
+    const QRect source = TwipsGeometry(lblSourceDirpath);
+    SetTwipsGeometry(lblSourceDirpath, source.x(), source.y(), width - 240, source.height());
+    const QRect target = TwipsGeometry(lblTargetDirpath);
+    SetTwipsGeometry(lblTargetDirpath, target.x(), target.y(), width - 240, target.height());
+    const QRect name = TwipsGeometry(lblFileName);
+    SetTwipsGeometry(lblFileName, name.x(), name.y(), width - 120 - name.x(), name.height());
+    update();
+}
+
+void frmReport::ResizeForm(int intTop, int intHeight) {
+    const int mainTop = PixelsToTwips(main.frameGeometry().y(), this);
+    const QRect outer = OuterGeometryTwips();
+    SetOuterGeometryTwips(outer.x(), mainTop + intTop, outer.width(), intHeight);
+    const QRect box = TwipsGeometry(txbText);
+    SetTwipsGeometry(txbText, box.x(), box.y(), box.width(), intHeight - box.y() - 1400);
+    const int labelTop = box.y() + (intHeight - box.y() - 1400) + 100;
+    const QRect bytes = TwipsGeometry(lblBytesCopied);
+    SetTwipsGeometry(lblBytesCopied, bytes.x(), labelTop, bytes.width(), bytes.height());
+    const QRect free = TwipsGeometry(lblFreeSpace);
+    SetTwipsGeometry(lblFreeSpace, free.x(), labelTop, free.width(), free.height());
+    const QRect pause = TwipsGeometry(cmdPauseContinue);
+    const int pauseLeft = (outer.width() - pause.width()) / 2;
+    SetTwipsGeometry(cmdPauseContinue, pauseLeft, pause.y(), pause.width(), pause.height());
+    const QRect check = TwipsGeometry(chkSuppressDisplayOfReport);
+    SetTwipsGeometry(chkSuppressDisplayOfReport, pauseLeft + pause.width() + 100, pause.y(),
+                     check.width(), check.height());
+}
+
+void frmReport::SetReportButtons2() {
+    const QRect bytes = TwipsGeometry(lblBytesCopied);
+    const int top = bytes.y() + bytes.height() + 100;
+    for (QPushButton* button : {cmdCopyToClipboard, cmdPauseContinue, cmdCancelClose}) {
+        const QRect g = TwipsGeometry(button);
+        SetTwipsGeometry(button, g.x(), top, g.width(), g.height());
+    }
+    const QRect pause = TwipsGeometry(cmdPauseContinue);
+    const QRect check = TwipsGeometry(chkSuppressDisplayOfReport);
+    SetTwipsGeometry(chkSuppressDisplayOfReport, pause.x() + pause.width() + 100, top,
+                     check.width(), check.height());
+}
+
+void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
+                                 const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
+                                 const QString& strCancelCloseCaption) {
+    EnsureLoaded();
+    if (blnCopyToClipboardVisible) {
+        cmdCopyToClipboard->setText(QStringLiteral("Copy to clipboard"));
+        const QRect g = TwipsGeometry(cmdCopyToClipboard);
+        SetTwipsGeometry(cmdCopyToClipboard, g.x(), g.y(), 2000, g.height());
+        cmdCopyToClipboard->show();
+    } else {
+        cmdCopyToClipboard->hide();
+    }
+
+    if (blnPauseContinueVisible) {
+        cmdPauseContinue->setText(strPauseContinueCaption);
+        const QRect outer = OuterGeometryTwips();
+        const QRect g = TwipsGeometry(cmdPauseContinue);
+        SetTwipsGeometry(cmdPauseContinue, (outer.width() - g.width()) / 2, g.y(), g.width(),
+                         g.height());
+        cmdPauseContinue->show();
+        const bool backup = main.intOperation == main.intOperationBackupAllFiles ||
+                            main.intOperation == main.intOperationBackupModifiedFiles;
+        chkSuppressDisplayOfReport->setVisible(strPauseContinueCaption == u"Continue" && backup);
+    } else {
+        cmdPauseContinue->hide();
+        chkSuppressDisplayOfReport->hide();
+    }
+
+    if (blnCancelCloseVisible) {
+        cmdCancelClose->setText(strCancelCloseCaption);
+        const int width = strCancelCloseCaption == u"Cancel operation" ? 2000 : 1000;
+        const QRect box = TwipsGeometry(txbText);
+        const QRect g = TwipsGeometry(cmdCancelClose);
+        SetTwipsGeometry(cmdCancelClose, box.x() + box.width() - width, g.y(), width, g.height());
+        cmdCancelClose->show();
+    } else {
+        cmdCancelClose->hide();
+    }
+
+    SetReportButtons2();
+    if (!cmdCopyToClipboard->isHidden())
+        cmdCopyToClipboard->setEnabled(!text.isEmpty());
+    if (isVisible())
+        update();
+}
+
+void frmReport::Output(const QString& strText, bool blnCRLF) {
+    EnsureLoaded();
+    if (isMinimized())
+        showNormal();
+    if (main.isMinimized())
+        main.showNormal();
+
+    const int suppress = frmMain::CheckValue(main.chkSuppressDetailedReports);
+    if (text.size() > main.intMaxSizeForSmallReportWindow && suppress == 0) {
+        const int mainHeight = PixelsToTwips(main.frameGeometry().height(), this);
+        ResizeForm(850, static_cast<qint16>(mainHeight - 1000));
+        SetReportButtons2();
+    }
+
+    const qsizetype length = text.size();
+    if (length > main.lngMaxSizeTextboxContents)
+        blnReportBufferFull = true;
+    if (blnReportBufferFull) {
+        FullBufferPause(length);
+        return; // this piece is dropped
+    }
+
+    AppendToText(strText);
+    if (blnCRLF) {
+        AppendToText(QStringLiteral("\r\n"));
+        MoveCaretToEnd();
+    }
+    // Clicks on Pause, Cancel and the close box are handled here. Drawing the window for
+    // every line would cost more than the work itself, so pending events are served at
+    // most every 10 ms: a click still takes effect at once to a person.
+    if (!eventClock.isValid() || eventClock.elapsed() >= 10) {
+        QCoreApplication::processEvents();
+        eventClock.start();
+    }
+}
+
+void frmReport::FullBufferPause(qsizetype length) {
+    if (main.blnDisplayingSummary) {
+        SetText(text.left(length - 3048) + QStringLiteral("  [snip]"));
+        MoveCaretToEnd();
+    }
+    const QString message = QStringLiteral("The textbox is full.\r\nAfter ") +
+                            QString::number(intPauseInSeconds) +
+                            QStringLiteral(" seconds the textbox will be emptied and the report "
+                                           "will continue.");
+    AppendToText(QStringLiteral("\r\n\r\n") + message);
+    MoveCaretToEnd();
+    cmdPauseContinue->hide();
+    repaint();
+    QCoreApplication::processEvents();
+
+    // Blocks every input on purpose: the user can read the report before it goes.
+    main.Sleeper(intPauseInSeconds * 1000);
+    if (intPauseInSeconds == 15)
+        intPauseInSeconds = 10;
+    else if (intPauseInSeconds == 10)
+        intPauseInSeconds = 5;
+
+    cmdPauseContinue->show();
+    SetText(QString());
+    blnReportBufferFull = false;
+    repaint();
+    QCoreApplication::processEvents();
+    show();
+}
+
+QString frmReport::ForDisplay(const QString& piece) {
+    QString shown = piece;
+    shown.remove(u'\r');
+    return shown;
+}
+
+void frmReport::AppendToText(const QString& piece) {
+    if (piece.isEmpty())
+        return;
+    text += piece;
+    // Only the new piece reaches the text box, so a long report costs no more per line
+    // than a short one.
+    QTextCursor cursor(txbText->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(ForDisplay(piece));
+}
+
+void frmReport::RemoveFromEnd(qsizetype count) {
+    count = std::min(count, text.size());
+    if (count <= 0)
+        return;
+    const qsizetype shown = ForDisplay(text.right(count)).size();
+    text.chop(count);
+    QTextCursor cursor(txbText->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor,
+                        static_cast<int>(shown));
+    cursor.removeSelectedText();
+}
+
+void frmReport::SetText(const QString& newText) {
+    text = newText;
+    txbText->setPlainText(ForDisplay(newText));
+}
+
+void frmReport::MoveCaretToEnd() {
+    txbText->moveCursor(QTextCursor::End);
+    txbText->ensureCursorVisible();
+}
+
+void frmReport::SetSourceDirpath(const QString& caption) {
+    lblSourceDirpath->setText(caption);
+}
+
+void frmReport::SetTargetDirpath(const QString& caption) {
+    lblTargetDirpath->setText(caption);
+}
+
+void frmReport::SetFileNowBeingCopied(const QString& label, const QString& fileName) {
+    Label1->setText(label);
+    lblFileName->setText(fileName);
+    Label1->repaint();
+    lblFileName->repaint();
+}
+
+QString frmReport::FileNowBeingCopiedLabel() const {
+    return Label1->text();
+}
+
+void frmReport::ShowBytesCopied(const QString& caption) {
+    lblBytesCopied->setText(caption);
+    lblBytesCopied->show();
+    lblBytesCopied->repaint();
+}
+
+void frmReport::HideBytesCopied() {
+    lblBytesCopied->hide();
+}
+
+void frmReport::ShowFreeSpace(const QString& caption) {
+    lblFreeSpace->setText(caption);
+    lblFreeSpace->show();
+    lblFreeSpace->repaint();
+}
+
+void frmReport::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+void frmReport::ShowReport() {
+    EnsureLoaded();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmReport::Repaint() {
+    update();
+}
+
+void frmReport::cmdPauseContinue_Click() {
+    if (cmdPauseContinue->text() == u"Pause") {
+        SetReportButtons(frmMain::CheckValue(main.chkSuppressDetailedReports) != 1, true,
+                         QStringLiteral("Continue"), true, QStringLiteral("Cancel operation"));
+        // The walk's please-wait notice goes: nothing is being counted while paused.
+        if (text.endsWith(CountingNotice)) {
+            RemoveFromEnd(CountingNotice.size());
+            MoveCaretToEnd();
+        }
+        blnPaused = true;
+        while (blnPaused)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        update();
+        return;
+    }
+    blnPaused = false;
+    SetReportButtons(false, true, QStringLiteral("Pause"), false, QString());
+    main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
+}
+
+void frmReport::Pause() {
+    if (cmdPauseContinue->text() == u"Pause")
+        cmdPauseContinue_Click();
+}
+
+void frmReport::cmdCancelClose_Click() {
+    blnPaused = false;
+    if (cmdCancelClose->text() == u"Cancel operation") {
+        main.blnStop = true;
+        cmdCancelClose->setText(QStringLiteral("Close"));
+        cmdPauseContinue->hide();
+    } else {
+        hide();
+        main.cmdReportScreen->setEnabled(true);
+    }
+    chkSuppressDisplayOfReport->hide();
+}
+
+QString frmReport::SelectedText() const {
+    QString selected = txbText->textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, u'\n');
+    return selected;
+}
+
+void frmReport::cmdCopyToClipboard_Click() {
+    if (!text.isEmpty()) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        const QString selected = SelectedText();
+        // Linux programs expect plain line feeds.
+        clipboard->setText(selected.isEmpty() ? ForDisplay(text) : selected);
+        cmdCopyToClipboard->setText(ProgramText(112));
+        const QRect g = TwipsGeometry(cmdCopyToClipboard);
+        SetTwipsGeometry(cmdCopyToClipboard, g.x(), g.y(), 2115, g.height());
+    }
+    cmdCancelClose->setFocus();
+}
+
+void frmReport::txbText_MouseUp() {
+    if (!cmdCopyToClipboard->isEnabled())
+        return;
+    const QRect g = TwipsGeometry(cmdCopyToClipboard);
+    if (SelectedText().isEmpty()) {
+        cmdCopyToClipboard->setText(ProgramText(112));
+        SetTwipsGeometry(cmdCopyToClipboard, g.x(), g.y(), 2115, g.height());
+    } else {
+        cmdCopyToClipboard->setText(ProgramText(113));
+        SetTwipsGeometry(cmdCopyToClipboard, g.x(), g.y(), 3165, g.height());
+    }
+}
+
+bool frmReport::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == txbText->viewport() && e->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+        // Let the text box finish the selection first.
+        const bool handled = QWidget::eventFilter(watched, e);
+        QMetaObject::invokeMethod(this, &frmReport::txbText_MouseUp, Qt::QueuedConnection);
+        return handled;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void frmReport::chkSuppressDisplayOfReport_Click() {
+    frmMain::FocusIfAvailable(cmdPauseContinue);
+}
+
+void frmReport::closeEvent(QCloseEvent* e) {
+    Form_Unload();
+    e->accept();
+}
+
+void frmReport::Form_Unload() {
+    // Closing the window discards it with its text and stops a running operation; the
+    // next use loads it afresh.
+    blnPaused = false;
+    main.blnStop = true;
+    hide();
+    SetText(QString());
+    loaded = false;
+}
+
+bool frmReport::AskYesNo(const QString& question, const QString& title, MsgResult defaultButton,
+                         MsgIcon icon) {
+    return dialogs.messageBox(this, {icon, title, question, MsgButtons::YesNo, defaultButton}) ==
+           MsgResult::Yes;
+}
+
+void frmReport::Inform(const QString& message, const QString& title, MsgIcon icon) {
+    dialogs.inform(this, message, title, icon);
+}
+
+bool frmReport::ConfirmOperation() {
+    frmConfirmOperation dialog(main);
+    dialog.exec();
+    main.update();
+    return dialog.blnPerformOperation;
+}
+
+void frmReport::Yield() {
+    QCoreApplication::processEvents();
+}
+
+void frmReport::Sleep(int milliseconds) {
+    main.Sleeper(milliseconds);
+}
+
+void frmReport::Beep() {
+    main.Beeper();
+}
+
+} // namespace vnt

@@ -1,0 +1,106 @@
+#pragma once
+// The report window: running labels, the report text and the pause, cancel and copy
+// buttons. It is the desktop's report host for the engine.
+
+#include "report/ReportHost.h"
+
+#include <functional>
+#include <QElapsedTimer>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vnt {
+
+class Dialogs;
+class frmMain;
+
+class frmReport : public QWidget, public ReportHost {
+    Q_OBJECT
+public:
+    frmReport(frmMain& main, Dialogs& dialogs, QWidget* parent = nullptr);
+
+    // Loads the window afresh when it is not loaded (at first use and after its close box).
+    void EnsureLoaded();
+    bool IsLoaded() const { return loaded; }
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    void ResizeForm(int intTop, int intHeight);
+    void SetReportButtons2();
+
+    void cmdPauseContinue_Click();
+    void cmdCancelClose_Click();
+    void cmdCopyToClipboard_Click();
+    void chkSuppressDisplayOfReport_Click();
+    void txbText_MouseUp();
+
+    // Window measures in twips as the rules speak of them: the whole window, frame included.
+    QRect OuterGeometryTwips() const;
+
+    // ReportHost
+    void Output(const QString& strText, bool blnCRLF) override;
+    const QString& ReportText() const override { return text; }
+    void AppendToText(const QString& piece) override;
+    void RemoveFromEnd(qsizetype count) override;
+    void SetText(const QString& newText) override;
+    void MoveCaretToEnd() override;
+    void SetSourceDirpath(const QString& caption) override;
+    void SetTargetDirpath(const QString& caption) override;
+    void SetFileNowBeingCopied(const QString& label, const QString& fileName) override;
+    QString FileNowBeingCopiedLabel() const override;
+    void ShowBytesCopied(const QString& caption) override;
+    void HideBytesCopied() override;
+    void ShowFreeSpace(const QString& caption) override;
+    void SetCaption(const QString& caption) override;
+    void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
+                          const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
+                          const QString& strCancelCloseCaption) override;
+    void ShowReport() override;
+    bool IsReportVisible() const override { return isVisible(); }
+    void Pause() override;
+    void Repaint() override;
+    bool AskYesNo(const QString& question, const QString& title, MsgResult defaultButton,
+                  MsgIcon icon) override;
+    void Inform(const QString& message, const QString& title, MsgIcon icon) override;
+    bool ConfirmOperation() override;
+    void Yield() override;
+    void Sleep(int milliseconds) override;
+    void Beep() override;
+
+    QLabel* lblSourceDirpath = nullptr;
+    QLabel* lblTargetDirpath = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblFileName = nullptr;
+    QPlainTextEdit* txbText = nullptr;
+    QLabel* lblBytesCopied = nullptr;
+    QLabel* lblFreeSpace = nullptr;
+    QPushButton* cmdCopyToClipboard = nullptr;
+    QPushButton* cmdPauseContinue = nullptr;
+    QPushButton* cmdCancelClose = nullptr;
+    QCheckBox* chkSuppressDisplayOfReport = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetOuterGeometryTwips(int left, int top, int width, int height);
+    void FullBufferPause(qsizetype length);
+    // The text box shows the report with plain line breaks.
+    static QString ForDisplay(const QString& piece);
+    QString SelectedText() const;
+
+    frmMain& main;
+    Dialogs& dialogs;
+    QString text;
+    bool loaded = false;
+    QElapsedTimer eventClock; // when Output last served pending events
+};
+
+} // namespace vnt

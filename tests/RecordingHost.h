@@ -1,0 +1,84 @@
+#pragma once
+// A report host for engine tests: keeps the text, records labels, buttons and questions,
+// and answers questions from a queue.
+
+#include "report/ReportHost.h"
+
+#include <deque>
+#include <QStringList>
+
+namespace vnt::test {
+
+class RecordingHost : public ReportHost {
+public:
+    QString text;
+    QString caption, sourceDirpath, targetDirpath, fileLabel, fileName, bytesCopied, freeSpace;
+    bool bytesCopiedVisible = false;
+    bool visible = false;
+    QStringList events;       // buttons, pauses, yields, sleeps, beeps, in order
+    QStringList questions;    // "title|text" of every box shown
+    std::deque<bool> answers; // yes/no answers; the default button when empty
+    bool confirmAnswer = true;
+
+    void Output(const QString& strText, bool blnCRLF) override {
+        text += strText;
+        if (blnCRLF)
+            text += QStringLiteral("\r\n");
+    }
+    const QString& ReportText() const override { return text; }
+    void AppendToText(const QString& piece) override { text += piece; }
+    void RemoveFromEnd(qsizetype count) override { text.chop(count); }
+    void SetText(const QString& newText) override { text = newText; }
+    void MoveCaretToEnd() override {}
+    void SetSourceDirpath(const QString& t) override { sourceDirpath = t; }
+    void SetTargetDirpath(const QString& t) override { targetDirpath = t; }
+    void SetFileNowBeingCopied(const QString& label, const QString& name) override {
+        fileLabel = label;
+        fileName = name;
+    }
+    QString FileNowBeingCopiedLabel() const override { return fileLabel; }
+    void ShowBytesCopied(const QString& t) override {
+        bytesCopied = t;
+        bytesCopiedVisible = true;
+    }
+    void HideBytesCopied() override { bytesCopiedVisible = false; }
+    void ShowFreeSpace(const QString& t) override { freeSpace = t; }
+    void SetCaption(const QString& t) override { caption = t; }
+    void SetReportButtons(bool copy, bool pause, const QString& pauseCaption, bool cancel,
+                          const QString& cancelCaption) override {
+        events.append(QStringLiteral("buttons %1 %2 %3 %4 %5")
+                          .arg(copy)
+                          .arg(pause)
+                          .arg(pauseCaption)
+                          .arg(cancel)
+                          .arg(cancelCaption));
+    }
+    void ShowReport() override {
+        visible = true;
+        events.append(QStringLiteral("show"));
+    }
+    bool IsReportVisible() const override { return visible; }
+    void Pause() override { events.append(QStringLiteral("pause")); }
+    void Repaint() override {}
+    bool AskYesNo(const QString& question, const QString& title, MsgResult defaultButton,
+                  MsgIcon) override {
+        questions.append(title + u'|' + question);
+        if (answers.empty())
+            return defaultButton == MsgResult::Yes;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Inform(const QString& message, const QString& title, MsgIcon) override {
+        questions.append(title + u'|' + message);
+    }
+    bool ConfirmOperation() override {
+        events.append(QStringLiteral("confirm"));
+        return confirmAnswer;
+    }
+    void Yield() override {}
+    void Sleep(int ms) override { events.append(QStringLiteral("sleep %1").arg(ms)); }
+    void Beep() override { events.append(QStringLiteral("beep")); }
+};
+
+} // namespace vnt::test

@@ -1,0 +1,303 @@
+#include "report/frmReport.h"
+
+#include "../mainwindow/MainWindowFixture.h"
+#include "mainwindow/Language.h"
+#include "platform/Twips.h"
+#include "report/frmConfirmOperation.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+namespace vnt::test {
+namespace {
+
+class ReportTest : public MainWindowTest {
+protected:
+    std::vector<int> sleeps;
+    std::vector<QString> textDuringSleep;
+    frmReport* report = nullptr;
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(Start());
+        window->Sleeper = [this](int ms) {
+            sleeps.push_back(ms);
+            textDuringSleep.push_back(report->ReportText());
+        };
+        window->Beeper = [] {};
+        report = &window->ReportWindow();
+    }
+
+    static void Later(std::function<void()> action) {
+        QTimer::singleShot(0, [action = std::move(action)] { action(); });
+    }
+
+    int HeightTwips() const { return report->OuterGeometryTwips().height(); }
+};
+
+TEST_F(ReportTest, LoadsWithItsDesignLayout) {
+    EXPECT_EQ(report->intPauseInSeconds, 15);
+    EXPECT_EQ(report->lblFreeSpace->text(), "");
+    EXPECT_EQ(report->lblBytesCopied->text(), "");
+    EXPECT_EQ(report->Label1->text(), "File now being copied: ");
+    EXPECT_EQ(report->txbText->font().family(), "Courier New");
+    EXPECT_EQ(report->cmdCancelClose->font().family(), "Arial");
+    EXPECT_EQ(frmMain::CheckValue(report->chkSuppressDisplayOfReport), 0);
+    EXPECT_EQ(report->chkSuppressDisplayOfReport->text(), "Suppress display of report");
+    EXPECT_EQ(TwipsGeometry(report->txbText), QRect(210, 1200, 8100, 4305));
+}
+
+TEST_F(ReportTest, OutputAppendsLinesAndPieces) {
+    report->Output("first", false);
+    report->Output(" piece", true);
+    report->Output("", true);
+    EXPECT_EQ(report->ReportText(), "first piece\r\n\r\n");
+    EXPECT_EQ(report->txbText->toPlainText(), "first piece\n\n");
+    report->AppendToText("Counting files ... ");
+    report->RemoveFromEnd(19);
+    EXPECT_EQ(report->txbText->toPlainText(), "first piece\n\n");
+    report->RemoveFromEnd(2);
+    EXPECT_EQ(report->ReportText(), "first piece\r\n");
+    EXPECT_EQ(report->txbText->toPlainText(), "first piece\n");
+}
+
+TEST_F(ReportTest, CapacityIsTestedBeforeThePieceIsAdded) {
+    report->SetText(QString(61440, u'a'));
+    report->Output("b", false);
+    EXPECT_TRUE(sleeps.empty()) << "exactly at capacity is not full";
+    EXPECT_EQ(report->ReportText().size(), 61441);
+
+    report->Output("dropped", true);
+    ASSERT_EQ(sleeps, std::vector<int>{15000});
+    EXPECT_TRUE(textDuringSleep[0].endsWith(
+        "ab\r\n\r\nThe textbox is full.\r\nAfter 15 seconds the textbox will be emptied and "
+        "the report will continue."));
+    EXPECT_EQ(report->ReportText(), "") << "the piece that found it full is never shown";
+    EXPECT_FALSE(report->blnReportBufferFull);
+    EXPECT_FALSE(report->cmdPauseContinue->isHidden());
+    report->Output("next", true);
+    EXPECT_EQ(report->ReportText(), "next\r\n");
+}
+
+TEST_F(ReportTest, FullBufferPausesShortenUntilTheNextOperation) {
+    for (int fill = 0; fill < 4; ++fill) {
+        report->SetText(QString(61441, u'x'));
+        report->Output("y", true);
+    }
+    EXPECT_EQ(sleeps, (std::vector<int>{15000, 10000, 5000, 5000}));
+    EXPECT_TRUE(textDuringSleep[1].contains("After 10 seconds"));
+    report->intPauseInSeconds = 15; // as every operation starts
+    report->SetText(QString(61441, u'x'));
+    report->Output("y", true);
+    EXPECT_EQ(sleeps.back(), 15000);
+}
+
+TEST_F(ReportTest, OverflowDuringTheSummaryIsSnipped) {
+    window->blnDisplayingSummary = true;
+    QString full;
+    for (int i = 0; full.size() <= 61440; ++i)
+        full += QStringLiteral("line %1\r\n").arg(i, 6, 10, QLatin1Char('0'));
+    report->SetText(full);
+    report->Output("Number of files: 1", true);
+    ASSERT_EQ(textDuringSleep.size(), 1u);
+    EXPECT_EQ(textDuringSleep[0],
+              full.left(full.size() - 3048) +
+                  "  [snip]\r\n\r\nThe textbox is full.\r\nAfter 15 "
+                  "seconds the textbox will be emptied and the report will continue.");
+    report->Output("Sum of file sizes: 0 bytes", true);
+    EXPECT_EQ(report->ReportText(), "Sum of file sizes: 0 bytes\r\n");
+}
+
+TEST_F(ReportTest, TheWindowGrowsPast500CharactersUnlessReportsAreSuppressed) {
+    report->Form_Activate();
+    const int small = HeightTwips();
+    EXPECT_NEAR(small, 4500, 30);
+    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    report->SetText(QString(501, u'a'));
+    report->Output("more", true);
+    EXPECT_EQ(HeightTwips(), small) << "suppressed: never enlarged";
+
+    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 0);
+    report->Output("more", true);
+    const int mainHeight = PixelsToTwips(window->frameGeometry().height(), window.get());
+    EXPECT_NEAR(HeightTwips(), mainHeight - 1000, 30);
+    const int mainTop = PixelsToTwips(window->frameGeometry().y(), window.get());
+    EXPECT_NEAR(report->OuterGeometryTwips().y(), mainTop + 850, 30);
+}
+
+TEST_F(ReportTest, ActivationPlacesTheWindowBesideTheMainWindow) {
+    const QRect screen = window->screen()->geometry();
+    window->move(0, 0);
+    report->Form_Activate();
+    EXPECT_NEAR(report->OuterGeometryTwips().x(), 100, 15) << "at the left screen edge";
+
+    window->move(TwipsToPixels(3000, window.get()), 0);
+    window->resize(TwipsToPixels(4500, window.get()), window->height());
+    report->Form_Activate();
+    EXPECT_NEAR(report->OuterGeometryTwips().x(), 1000, 15);
+    const int mainWidth = PixelsToTwips(window->frameGeometry().width(), window.get());
+    EXPECT_NEAR(report->OuterGeometryTwips().width(), mainWidth + 4000, 30);
+
+    window->resize(screen.width() - TwipsToPixels(1000, window.get()), window->height());
+    report->Form_Activate();
+    EXPECT_NEAR(report->OuterGeometryTwips().width(), PixelsToTwips(screen.width(), report) - 100,
+                30)
+        << "no wider than the screen";
+    const QRect box = report->txbText->geometry();
+    EXPECT_EQ(report->cmdCancelClose->geometry().right(), box.right());
+    EXPECT_FALSE(report->lblBytesCopied->isVisible());
+    EXPECT_FALSE(report->chkSuppressDisplayOfReport->isVisible());
+}
+
+TEST_F(ReportTest, ButtonStatesOfAnOperation) {
+    window->intOperation = window->intOperationBackupModifiedFiles;
+    report->SetReportButtons(false, true, ProgramText(44), false, QString());
+    EXPECT_TRUE(report->cmdCopyToClipboard->isHidden());
+    EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
+    EXPECT_TRUE(report->cmdCancelClose->isHidden());
+    EXPECT_TRUE(report->chkSuppressDisplayOfReport->isHidden());
+
+    report->Output("some report", true);
+    report->SetReportButtons(true, false, QString(), true, ProgramText(58));
+    EXPECT_EQ(report->cmdCopyToClipboard->text(), "Copy to clipboard");
+    EXPECT_TRUE(report->cmdCopyToClipboard->isEnabled());
+    EXPECT_TRUE(report->cmdPauseContinue->isHidden());
+    EXPECT_EQ(report->cmdCancelClose->text(), ProgramText(58));
+    EXPECT_NEAR(TwipsGeometry(report->cmdCancelClose).width(), 1000, 15);
+    report->SetText(QString());
+    report->SetReportButtons(true, false, QString(), true, ProgramText(58));
+    EXPECT_FALSE(report->cmdCopyToClipboard->isEnabled()) << "nothing to copy";
+}
+
+TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
+    window->intOperation = window->intOperationBackupAllFiles;
+    report->SetReportButtons(false, true, "Pause", false, QString());
+    report->Output("    3 files in /src/", true);
+    report->AppendToText("Counting files ... ");
+    bool pausedInside = false;
+    Later([&] {
+        pausedInside = report->blnPaused;
+        EXPECT_EQ(report->cmdPauseContinue->text(), "Continue");
+        EXPECT_EQ(report->cmdCancelClose->text(), "Cancel operation");
+        EXPECT_FALSE(report->cmdCopyToClipboard->isHidden());
+        EXPECT_FALSE(report->chkSuppressDisplayOfReport->isHidden()) << "a backup offers it";
+        frmMain::SetCheckValue(report->chkSuppressDisplayOfReport, 1);
+        QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
+    });
+    QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
+    EXPECT_TRUE(pausedInside);
+    EXPECT_FALSE(report->blnPaused);
+    EXPECT_EQ(report->ReportText(), "    3 files in /src/\r\n") << "the notice is gone";
+    EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
+    EXPECT_TRUE(report->cmdCancelClose->isHidden());
+    EXPECT_TRUE(window->blnSuppressDetailedReports);
+}
+
+TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
+    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    report->SetReportButtons(false, true, "Pause", false, QString());
+    Later([&] {
+        EXPECT_TRUE(report->cmdCopyToClipboard->isHidden()) << "suppressed reports: no copy";
+        QTest::mouseClick(report->cmdCancelClose, Qt::LeftButton);
+    });
+    report->Pause();
+    EXPECT_FALSE(report->blnPaused);
+    EXPECT_TRUE(window->blnStop);
+    EXPECT_EQ(report->cmdCancelClose->text(), "Close");
+    EXPECT_TRUE(report->cmdPauseContinue->isHidden());
+
+    report->ShowReport();
+    QTest::mouseClick(report->cmdCancelClose, Qt::LeftButton);
+    EXPECT_FALSE(report->isVisible()) << "Close hides the window";
+    EXPECT_TRUE(window->cmdReportScreen->isEnabled());
+}
+
+TEST_F(ReportTest, TheCloseBoxDiscardsTheReportAndStops) {
+    report->ShowReport();
+    report->Output("text", true);
+    Later([&] { QTest::mouseClick(report->cmdCancelClose, Qt::LeftButton); });
+    report->SetReportButtons(false, true, "Pause", false, QString());
+    report->close();
+    EXPECT_TRUE(window->blnStop);
+    EXPECT_FALSE(report->isVisible());
+    EXPECT_FALSE(report->IsLoaded());
+    window->Clock_Timer();
+    EXPECT_FALSE(window->cmdReportScreen->isEnabled()) << "no report left to show";
+    frmReport& again = window->ReportWindow();
+    EXPECT_TRUE(again.IsLoaded());
+    EXPECT_EQ(again.ReportText(), "");
+    EXPECT_EQ(again.intPauseInSeconds, 15);
+}
+
+TEST_F(ReportTest, CopyTakesTheSelectionOrTheWholeReport) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("before");
+    report->SetReportButtons(true, false, QString(), true, "Close");
+    report->cmdCopyToClipboard_Click();
+    EXPECT_EQ(clipboard->text(), "before") << "an empty report copies nothing";
+
+    report->Output("line one", true);
+    report->Output("line two", true);
+    report->SetReportButtons(true, false, QString(), true, "Close");
+    report->cmdCopyToClipboard_Click();
+    EXPECT_EQ(clipboard->text(), "line one\nline two\n");
+    EXPECT_EQ(report->cmdCopyToClipboard->text(), ProgramText(112));
+    EXPECT_NEAR(TwipsGeometry(report->cmdCopyToClipboard).width(), 2115, 15);
+
+    QTextCursor cursor = report->txbText->textCursor();
+    cursor.setPosition(5);
+    cursor.setPosition(17, QTextCursor::KeepAnchor);
+    report->txbText->setTextCursor(cursor);
+    report->txbText_MouseUp();
+    EXPECT_EQ(report->cmdCopyToClipboard->text(), ProgramText(113));
+    EXPECT_NEAR(TwipsGeometry(report->cmdCopyToClipboard).width(), 3165, 15);
+    report->cmdCopyToClipboard_Click();
+    EXPECT_EQ(clipboard->text(), "one\nline two");
+}
+
+TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
+    QTemporaryDir source;
+    window->txbDirectory[0]->setText(source.path() + "/");
+    WriteFile(source.filePath("only.txt"), "x");
+    window->blnSubfoldersExist = false;
+    window->txbSetupFile->setText("/home/me/a.vnt");
+    window->txbSetupFile->show();
+
+    Later([this] {
+        auto* dialog = window->findChild<frmConfirmOperation*>();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Confirm operation");
+        EXPECT_EQ(dialog->lblPerformOperation->text(), ProgramText(134));
+        EXPECT_EQ(dialog->lblDescr->text(),
+                  "Please check the settings above carefully before proceeding.");
+        EXPECT_TRUE(dialog->cmdYes->hasFocus() || !dialog->isActiveWindow());
+        QTest::mouseClick(dialog->cmdYes, Qt::LeftButton);
+    });
+    EXPECT_TRUE(report->ConfirmOperation());
+    EXPECT_EQ(window->txbSetupFile->text(), "/home/me/a.vnt");
+
+    WriteFile(source.filePath("second.txt"), "x");
+    Later([this] {
+        auto* dialog = window->findChild<frmConfirmOperation*>();
+        EXPECT_EQ(dialog->lblPerformOperation->text(), ProgramText(135));
+        QTest::mouseClick(dialog->cmdNo, Qt::LeftButton);
+    });
+    EXPECT_FALSE(report->ConfirmOperation());
+    EXPECT_EQ(window->txbSetupFile->text(), "") << "No forgets the setup file";
+    EXPECT_TRUE(window->txbSetupFile->isHidden());
+
+    Later([this] { window->findChild<frmConfirmOperation*>()->close(); });
+    EXPECT_FALSE(report->ConfirmOperation()) << "the close box counts as No";
+}
+
+} // namespace
+} // namespace vnt::test
