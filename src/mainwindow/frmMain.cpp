@@ -2,6 +2,7 @@
 
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/SystemShell.h"
@@ -56,31 +57,6 @@ constexpr int PanelButtonHeight = 435;
 constexpr int PanelButtonStep = 495;
 
 const QColor BackColour(224, 247, 228);
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption = {}) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QFrame* MakeFrame(QWidget* parent, const char* name) {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(QString::fromLatin1(name));
-    return frame;
-}
 
 // Frames are plain QFrames; labels are frames to Qt but not here.
 bool IsFrame(const QWidget* widget) {

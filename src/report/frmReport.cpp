@@ -2,6 +2,7 @@
 
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "report/frmConfirmOperation.h"
@@ -31,19 +32,6 @@ constexpr int FrameWidth = 120;
 constexpr int FrameHeight = 450;
 
 const QString CountingNotice = QStringLiteral("Counting files ... ");
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption = {}) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
 
 int Px(int twips, const QWidget* widget) {
     return TwipsToPixels(twips, widget);

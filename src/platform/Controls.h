@@ -1,0 +1,36 @@
+#pragma once
+// Creating a window's controls under the names the rest of the program knows them by.
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace vnt {
+
+template <typename Control, typename... Args>
+Control* MakeControl(QWidget* parent, const char* name, Args&&... args) {
+    auto* control = new Control(std::forward<Args>(args)..., parent);
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+inline QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = MakeControl<QPushButton>(parent, name, caption);
+    button->setAutoDefault(false);
+    return button;
+}
+
+inline QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption = {}) {
+    return MakeControl<QLabel>(parent, name, caption);
+}
+
+inline QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption) {
+    return MakeControl<QCheckBox>(parent, name, caption);
+}
+
+inline QFrame* MakeFrame(QWidget* parent, const char* name) {
+    return MakeControl<QFrame>(parent, name);
+}
+
+} // namespace vnt
