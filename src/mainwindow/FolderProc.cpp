@@ -105,3 +105,110 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 }
 
 } // namespace vnt
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vnt {
+
+bool FolderExists(const QString& path) {
+    const QString trimmed = path.trimmed();
+    return !trimmed.isEmpty() && QFileInfo(trimmed).isDir();
+}
+
+bool IsDriveRoot(const QString& path) {
+    return !path.isEmpty() && WithTrailingBackslash(path) == RootPrefix(path);
+}
+
+QString AppDataFilePath(const QString& fileName, const QString& subfolder) {
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' + subfolder;
+    if (!FolderExists(folder))
+        CreateFolderPath(folder);
+    return folder + u'/' + fileName;
+}
+
+bool CreateFolder(const QString& path) {
+    return ::mkdir(QFile::encodeName(path).constData(), 0777) == 0;
+}
+
+bool CreateFolderPath(const QString& path) {
+    const QString root = RootPrefix(path);
+    if (root.isEmpty())
+        return false;
+    QString current = root;
+    for (const QString& name : path.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
+        current += name + u'/';
+        if (!FolderExists(current) && !CreateFolder(current) && !FolderExists(current))
+            return false;
+    }
+    return FolderExists(current);
+}
+
+bool WriteTestFails(const QString& folder, QString& errorText) {
+    errorText.clear();
+    const QString base = WithTrailingBackslash(folder);
+    const auto fail = [&errorText](int error) {
+        errorText = QString::fromLocal8Bit(std::strerror(error));
+        return true;
+    };
+    // Never touch a file that was there before: create exclusively, and pick another
+    // name if the usual one is taken.
+    QString name = QStringLiteral("klasdjfdskjfkjkwjkweoewiroew.txt");
+    int fd = -1;
+    for (int attempt = 0; attempt < 5 && fd < 0; ++attempt) {
+        const QByteArray path = QFile::encodeName(base + name);
+        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            return fail(errno);
+        if (fd < 0)
+            name = QStringLiteral("klasdjfdskjfkjkwjkweoewiroew-%1.txt")
+                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    }
+    if (fd < 0)
+        return fail(EEXIST);
+    const QByteArray path = QFile::encodeName(base + name);
+    static constexpr char line[] = "A line\n";
+    const bool written = ::write(fd, line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
+    const int writeError = errno;
+    const bool closed = ::close(fd) == 0;
+    const int closeError = errno;
+    const bool removed = ::unlink(path.constData()) == 0;
+    if (!written)
+        return fail(writeError);
+    if (!closed)
+        return fail(closeError);
+    if (!removed)
+        return fail(errno);
+    return false;
+}
+
+bool IsOnReadOnlyDisk(const QString& path) {
+    const QStorageInfo storage(path);
+    return storage.isValid() && storage.isReadOnly();
+}
+
+TargetRule CheckTargetRule(const QString& candidate, const QString& source) {
+    if (candidate == source)
+        return TargetRule::EqualsSource;
+    if (!source.isEmpty() && source.startsWith(candidate))
+        return TargetRule::HoldsSource;
+    return TargetRule::Acceptable;
+}
+
+bool FileExistsAt(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+} // namespace vnt

@@ -30,3 +30,36 @@ bool IsRecycleBinUnder(const QString& path, const QString& rootPrefix);
 bool IsSystemFolderUnder(const QString& path, const QString& rootPrefix, QString& reportedName);
 
 } // namespace vnt
+
+namespace vnt {
+
+// True when the path, blanks trimmed at both ends, names an existing folder.
+bool FolderExists(const QString& path);
+
+// True when the path is the root of its disk (a mount point).
+bool IsDriveRoot(const QString& path);
+
+// The per-user data folder, then subfolder (created when missing), then the file name.
+QString AppDataFilePath(const QString& fileName, const QString& subfolder);
+
+// Creates one folder; false on any failure.
+bool CreateFolder(const QString& path);
+// Creates every missing level of the path below its root; true when all levels exist.
+bool CreateFolderPath(const QString& path);
+
+// Writes, then deletes, a small scratch file in the folder. True, with the system's
+// description, when that fails. A file of the scratch name that is already there is left
+// alone: the test then uses a name of its own.
+bool WriteTestFails(const QString& folder, QString& errorText);
+
+// Whether the file system holding the path is mounted read-only.
+bool IsOnReadOnlyDisk(const QString& path);
+
+// How a candidate target stands to the source (both with a trailing separator).
+enum class TargetRule { Acceptable, EqualsSource, HoldsSource };
+TargetRule CheckTargetRule(const QString& candidate, const QString& source);
+
+// True when a file (not a folder) exists at the path.
+bool FileExistsAt(const QString& path);
+
+} // namespace vnt

@@ -277,6 +277,18 @@ void frmMain::CreateControls() {
     OnMouseUp(cmdHelp, [this] { cmdHelp_MouseUp(); });
     OnMouseUp(cmdQuit, [this] { cmdQuit_MouseUp(); });
 
+    for (int i = 0; i < 3; ++i)
+        connect(cmdClearFolder[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdClearFolder_Click(i); });
+    connect(cmdRemoveSubfolder, &QPushButton::clicked, this, &frmMain::cmdRemoveSubfolder_Click);
+    connect(chkIncludeSubfolders, &QCheckBox::clicked, this, &frmMain::chkIncludeSubfolders_Click);
+    connect(chkSuppressDetailedReports, &QCheckBox::clicked, this,
+            &frmMain::chkSuppressDetailedReports_Click);
+    connect(cboIncludedFolders, &QComboBox::activated, this, &frmMain::cboIncludedFolders_Click);
+    for (QWidget* box : {static_cast<QWidget*>(txbDirectory[0]), static_cast<QWidget*>(txbDirectory[1]),
+                         static_cast<QWidget*>(txbFileExtension), static_cast<QWidget*>(txbExcludedFilepaths)})
+        box->installEventFilter(this);
+
     // The keyboard focus follows the mouse over these buttons.
     for (QPushButton* button : {cmdSpecifyDirectory[0],
                                 cmdSpecifyDirectory[1],
@@ -315,12 +327,24 @@ void frmMain::OnMouseUp(QPushButton* button, std::function<void()> handler) {
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+    case QEvent::FocusOut:
+        if (watched == txbFileExtension)
+            txbFileExtension_LostFocus();
+        else if (watched == txbExcludedFilepaths)
+            txbExcludedFilepaths_LostFocus();
+        break;
     case QEvent::MouseButtonRelease: {
         auto* button = qobject_cast<QWidget*>(watched);
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == lblCorvaneWorks && mouse->button() == Qt::LeftButton) {
             lblCorvaneWorks_Click();
             return true;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (watched == txbDirectory[static_cast<size_t>(i)] && mouse->button() == Qt::LeftButton) {
+                txbDirectory_MouseUp(i);
+                return true;
+            }
         }
         const auto handler = mouseUpHandlers.constFind(watched);
         if (handler != mouseUpHandlers.constEnd() && mouse->button() == Qt::LeftButton &&
@@ -452,11 +476,7 @@ void frmMain::InitialiseMainWindow() {
     txbSetupFile->hide();
 
     // The next-run setup lives in the user's own data folder.
-    const QString dataFolder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' +
-        ProgramText(310);
-    QDir().mkpath(dataFolder);
-    strNextRunSetupPath = dataFolder + QStringLiteral("/vnt.usr");
+    strNextRunSetupPath = AppDataFilePath(QStringLiteral("vnt.usr"), ProgramText(310));
 
     cboModifiedSince->clear();
     for (const ModifiedSincePeriod& period : ModifiedSincePeriods())
@@ -786,8 +806,11 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
 QString frmMain::StampPreviousRun(const QString& /*key*/, const QString& /*valueName*/) {
     return {};
 }
-void frmMain::LoadSetupFromLastRun() {}
-void frmMain::UpdateTargetEmptyLabel() {}
+void frmMain::LoadSetupFromLastRun() {
+    RefreshSourceFolderDisplay();
+    RefreshTargetFolderDisplay(false);
+}
+void frmMain::ShowSubfolderSelection(SubfolderSelection& /*request*/) {}
 bool frmMain::SaveSetupToFile(const QString& /*path*/, bool /*announce*/) {
     return false;
 }
@@ -797,9 +820,6 @@ bool frmMain::ReportHasText() const {
 bool frmMain::ReportIsVisible() const {
     return false;
 }
-void frmMain::SpecifyFolder(int /*index*/) {}
-void frmMain::CreateSubFolder() {}
-void frmMain::SelectSubfolders() {}
 void frmMain::RunOperationCommand(qint16 /*operation*/) {}
 void frmMain::ShowReportScreen() {}
 void frmMain::OpenSetupMenu() {}

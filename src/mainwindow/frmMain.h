@@ -25,6 +25,17 @@ class frmPopUp;
 class frmReport;
 class frmView;
 
+// What the subfolder selection window is given and gives back.
+struct SubfolderSelection {
+    bool blnFolderSelectionAccepted = false;
+    QString strCaption;
+    QString strTopFolder;
+    int intMaxNumCheckboxes = 0;
+    QString strFoldersPassedToSelectFoldersForm;
+    QString strFoldersReturnedFromSelectFoldersForm;
+    QRect geometryTwips; // left, top, width and height on the screen
+};
+
 class frmMain : public QMainWindow, public OperationState {
     Q_OBJECT
 public:
@@ -76,6 +87,29 @@ public:
     void cmdHelp_MouseUp();
     void cmdQuit_MouseUp();
     void lblCorvaneWorks_Click();
+
+    // Choosing the source and the target.
+    void SpecifyFolder(int index);
+    bool TargetIsAcceptable(const QString& candidate);
+    void CreateSubFolder();
+    void cmdClearFolder_Click(int index);
+    void txbDirectory_MouseUp(int index);
+
+    // Included subfolders and filters.
+    void SelectSubfolders();
+    void cmdRemoveSubfolder_Click();
+    void chkIncludeSubfolders_Click();
+    void cboIncludedFolders_Click();
+    void txbFileExtension_LostFocus();
+    void txbExcludedFilepaths_LostFocus();
+    void chkSuppressDetailedReports_Click();
+
+    // The summaries under the folders.
+    void RefreshSourceFolderDisplay();
+    void RefreshTargetFolderDisplay(bool blnMessageIfTargetFolderPathNotFound);
+    void RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound);
+    void RefreshFreeSpaceLabel();
+    void AskAboutMissingTarget(const QString& errorText);
 
     // Controls (names as the rest of the program knows them).
     std::array<QLineEdit*, 2> txbDirectory{};
@@ -138,6 +172,10 @@ public:
     QString strNextRunSetupPath;
     QString strProgramTextFile;
     QStringList strRecycleBinNames;
+    bool blnChoosingOtherFolder = false;
+    // The Setup kept by the setup commands; its pause value is also the one remembered
+    // while detailed reports are suppressed.
+    Setup keptSetup;
     int intMaxLengthWithoutTip = 0;
     int intMaxSizeForSmallReportWindow = 0;
     qint32 lngMaxSizeTextboxContents = 0;
@@ -160,13 +198,12 @@ protected:
     // Points where later parts of the program take over.
     virtual QString StampPreviousRun(const QString& key, const QString& valueName);
     virtual void LoadSetupFromLastRun();
-    virtual void UpdateTargetEmptyLabel();
+    virtual bool UpdateTargetEmptyLabel();
     virtual bool SaveSetupToFile(const QString& path, bool announce);
     virtual bool ReportHasText() const;
     virtual bool ReportIsVisible() const;
-    virtual void SpecifyFolder(int index);
-    virtual void CreateSubFolder();
-    virtual void SelectSubfolders();
+    // Shows the subfolder selection window; it reads and writes request.
+    virtual void ShowSubfolderSelection(SubfolderSelection& request);
     virtual void RunOperationCommand(qint16 operation);
     virtual void ShowReportScreen();
     virtual void OpenSetupMenu();
@@ -182,6 +219,9 @@ private:
     void SaveSetupOnQuit();
     void ShowProgramTextFailure(const QString& message);
     void OnMouseUp(QPushButton* button, std::function<void()> handler);
+    void SetPathTooltip(int index);
+    QString ButtonCaption(const QPushButton* button) const;
+    bool inLostFocus = false;
 
     QString programFolder;
     QHash<QObject*, std::function<void()>> mouseUpHandlers;

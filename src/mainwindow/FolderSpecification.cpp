@@ -1,0 +1,460 @@
+// The main window's commands for choosing folders, subfolders and filters, and the
+// summaries under the folder boxes.
+#include "backup/Counting.h"
+#include "backup/Disks.h"
+#include "mainwindow/Filters.h"
+#include "mainwindow/FolderProc.h"
+#include "mainwindow/Language.h"
+#include "mainwindow/frmMain.h"
+#include "platform/Dialogs.h"
+#include "platform/FileErrors.h"
+#include "platform/Twips.h"
+#include "report/StrProc.h"
+#include "report/frmReport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vnt {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+} // namespace
+
+QString frmMain::ButtonCaption(const QPushButton* button) const { return button->text(); }
+
+void frmMain::SetPathTooltip(int index) {
+    const QString path = txbDirectory[index]->text();
+    txbDirectory[index]->setToolTip(path.size() > intMaxLengthWithoutTip ? path : QString());
+}
+
+void frmMain::SpecifyFolder(int index) {
+    const QString title = ButtonCaption(cmdSpecifyDirectory[index]);
+    QString path = dialogs.browseForFolder(this, ProgramText(index == 0 ? 22 : 23));
+    if (const qsizetype nul = path.indexOf(QChar(0)); nul >= 0)
+        path.truncate(nul);
+
+    if (!path.isEmpty() && IsRecycleBin(WithTrailingBackslash(path))) {
+        dialogs.inform(this, QStringLiteral("A recycle bin cannot be a backup source or target."),
+                       title, MsgIcon::Warning);
+        return;
+    }
+
+    if (!path.isEmpty()) {
+        path = WithTrailingBackslash(path);
+        const QString source = txbDirectory[0]->text();
+        const QString target = txbDirectory[1]->text();
+        if (index == 1) {
+            QString errorText;
+            if (WriteTestFails(path, errorText)) {
+                // The system's words say whether the disk or the permissions refused.
+                dialogs.inform(this,
+                               QStringLiteral("The target folder is on a write-protected disk.") +
+                                   CRLF + CRLF + errorText,
+                               QStringLiteral("Disk is write-protected"));
+                return;
+            }
+            if (!TargetIsAcceptable(path))
+                return;
+        } else if (!target.isEmpty()) {
+            if (path == target) {
+                dialogs.inform(this, ProgramText(24), title, MsgIcon::Warning);
+                return;
+            }
+            if (path.startsWith(target)) {
+                dialogs.inform(this, path + CRLF + CRLF + ProgramText(25), title, MsgIcon::Warning);
+                return;
+            }
+        }
+
+        txbDirectory[index]->setText(path);
+        if (index == 1) {
+            RefreshTargetFolderDisplay(true);
+            if (FolderExists(path) && IsOnReadOnlyDisk(path))
+                dialogs.inform(this, ProgramText(405), title, MsgIcon::Warning);
+        } else {
+            cboIncludedFolders->clear();
+            intNumIncludedFolders = 0;
+            SetCheckValue(chkExcludeFilesInSourceFolder, 0);
+            RefreshSourceFolderDisplay();
+        }
+    }
+    SetPathTooltip(index);
+
+    // Offer the other folder too, also after a cancelled picker.
+    const int other = 1 - index;
+    if (!txbDirectory[other]->text().isEmpty() && !blnChoosingOtherFolder) {
+        const QString question = index == 0
+                                     ? QStringLiteral("Do you wish to specify a new target disk or folder")
+                                     : QStringLiteral("Do you wish to specify a new source disk or folder");
+        if (dialogs.askYesNo(this, question, title)) {
+            blnChoosingOtherFolder = true;
+            SpecifyFolder(other);
+        }
+    }
+    blnChoosingOtherFolder = false;
+}
+
+bool frmMain::TargetIsAcceptable(const QString& candidate) {
+    const QString title = ButtonCaption(cmdSpecifyDirectory[1]);
+    switch (CheckTargetRule(candidate, txbDirectory[0]->text())) {
+    case TargetRule::EqualsSource:
+        dialogs.inform(this, ProgramText(27), title, MsgIcon::Warning);
+        return false;
+    case TargetRule::HoldsSource:
+        dialogs.inform(this, candidate + CRLF + CRLF + ProgramText(28), title, MsgIcon::Warning);
+        return false;
+    case TargetRule::Acceptable:
+        break;
+    }
+    return true;
+}
+
+void frmMain::CreateSubFolder() {
+    const QString title = ButtonCaption(cmdCreateSubFolder);
+    const QString target = txbDirectory[1]->text();
+    if (target.isEmpty()) {
+        dialogs.inform(this, QStringLiteral("A target folder must first be specified."), title);
+        return;
+    }
+    if (!FolderExists(target)) {
+        if (dialogs.askYesNo(this, ProgramText(43) + CRLF + CRLF + ProgramText(82), title)) {
+            txbDirectory[1]->clear();
+            RefreshTargetFolderDisplay(true);
+        }
+        return;
+    }
+
+    const QString source = txbDirectory[0]->text();
+    InputRequest request;
+    request.prompt = ProgramText(374).replace(QStringLiteral("C:\\"), target);
+    request.title = title;
+    request.defaultText = source.isEmpty() || IsDriveRoot(source) ? QString()
+                                                                   : PathPartFromEnd(source, 0);
+    const QPoint label = lblTargetFolderIsEmpty->mapTo(this, QPoint(0, 0));
+    request.position = frameGeometry().topLeft() + label + QPoint(0, TwipsToPixels(330, this));
+    QString name = dialogs.inputBox(this, request).value_or(QString());
+    // A name, not a path: separators go (a Windows habit of backslashes included).
+    name.remove(u'/');
+    name.remove(u'\\');
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return;
+
+    const QString folder = target + name;
+    if (FolderExists(folder)) {
+        dialogs.inform(this, folder + u' ' + ProgramText(375), title);
+    } else if (CreateFolder(folder)) {
+        dialogs.inform(this, folder + u' ' + ProgramText(376), title);
+    } else {
+        QString message = ProgramText(377) + u' ' + folder;
+        if (FileExistsAt(folder))
+            message += CRLF + ProgramText(386) + u' ' + FileNameOfPath(folder) + u' ' +
+                       ProgramText(387) + u' ' + FolderOfPath(folder) + u'.';
+        dialogs.inform(this, message, title, MsgIcon::Warning);
+        return;
+    }
+
+    if (dialogs.askYesNo(this, ProgramText(378).replace(QStringLiteral("E:\\"), folder), title)) {
+        const QString candidate = WithTrailingBackslash(folder);
+        if (TargetIsAcceptable(candidate)) {
+            txbDirectory[1]->setText(candidate);
+            RefreshTargetFolderDisplay(true);
+        }
+    }
+}
+
+void frmMain::cmdClearFolder_Click(int index) {
+    switch (index) {
+    case 0:
+        txbDirectory[0]->clear();
+        RefreshSourceFolderDisplay();
+        txbDirectory[0]->setToolTip(QString());
+        break;
+    case 1:
+        txbDirectory[1]->clear();
+        RefreshTargetFolderDisplay(true);
+        txbDirectory[1]->setToolTip(QString());
+        break;
+    default:
+        txbExcludedFilepaths->clear();
+        txbExcludedFilepaths->setToolTip(QString());
+        break;
+    }
+}
+
+void frmMain::txbDirectory_MouseUp(int index) {
+    const QString word = index == 0 ? QStringLiteral("Source") : QStringLiteral("Target");
+    dialogs.inform(this,
+                   QStringLiteral("Specify a ") + word.toLower() +
+                       QStringLiteral(" folder by clicking on the '") + word +
+                       QStringLiteral(" folder' button."),
+                   QStringLiteral("How to specify a folder"), MsgIcon::None);
+}
+
+void frmMain::SelectSubfolders() {
+    if (txbDirectory[0]->text().isEmpty()) {
+        dialogs.inform(this, QStringLiteral("The source disk or folder must first be specified."),
+                       ButtonCaption(cmdSelectSubfolders));
+        return;
+    }
+    SubfolderSelection request;
+    request.strCaption = QStringLiteral("Select subfolders of the source folder ") +
+                         QStringLiteral("to be INCLUDED in the backup");
+    request.strTopFolder = txbDirectory[0]->text();
+    request.intMaxNumCheckboxes = 11;
+    const QRect main(PixelsToTwips(frameGeometry().x(), this), PixelsToTwips(frameGeometry().y(), this),
+                     PixelsToTwips(frameGeometry().width(), this),
+                     PixelsToTwips(frameGeometry().height(), this));
+    const QRect menu = TwipsGeometry(fraMenu);
+    const int top = main.y() + menu.y() + TwipsGeometry(cmdListSubFolders).y() + 600;
+    const int left = main.x() + menu.x() + 40;
+    request.geometryTwips = QRect(left, top, main.x() + main.width() - left - 150,
+                                  main.y() + main.height() - top - 200);
+    QStringList passed;
+    for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
+        passed.append(cboIncludedFolders->itemText(i));
+    request.strFoldersPassedToSelectFoldersForm = JoinFolderList(passed);
+
+    chkIncludeSubfolders->hide();
+    ShowSubfolderSelection(request);
+    if (request.blnFolderSelectionAccepted) {
+        const QStringList names = SplitFolderList(request.strFoldersReturnedFromSelectFoldersForm);
+        intNumIncludedFolders = static_cast<qint16>(names.size());
+        cboIncludedFolders->clear();
+        cboIncludedFolders->addItems(names);
+    }
+    RefreshSourceFolderDisplay();
+    FocusNextStep();
+}
+
+void frmMain::cmdRemoveSubfolder_Click() {
+    const int selected = cboIncludedFolders->currentIndex();
+    if (selected < 0)
+        return;
+    cboIncludedFolders->removeItem(selected);
+    --intNumIncludedFolders;
+    if (cboIncludedFolders->count() == 0) {
+        cboIncludedFolders->setCurrentIndex(-1);
+        cboIncludedFolders->hide();
+        cmdRemoveSubfolder->hide();
+    } else {
+        cboIncludedFolders->setCurrentIndex(0);
+    }
+    RefreshSourceFolderDisplay();
+}
+
+void frmMain::chkIncludeSubfolders_Click() { RefreshSourceFolderDisplay(); }
+
+void frmMain::cboIncludedFolders_Click() {
+    if (blnStartupCompleted)
+        FocusNextStep();
+}
+
+void frmMain::txbFileExtension_LostFocus() {
+    if (txbFileExtension->text().isEmpty() || inLostFocus)
+        return;
+    const QString normalised = NormaliseExtensionFilter(txbFileExtension->text());
+    txbFileExtension->setText(normalised);
+    if (ExtensionFilterHasBadLength(normalised)) {
+        inLostFocus = true; // the box takes the focus from us; do not answer it twice
+        dialogs.inform(this, ExtensionLengthMessage(), QStringLiteral("File extension"));
+        inLostFocus = false;
+    }
+}
+
+void frmMain::txbExcludedFilepaths_LostFocus() {
+    const QString text = txbExcludedFilepaths->text();
+    txbExcludedFilepaths->setToolTip(text.size() > intMaxLengthWithoutTip ? text : QString());
+}
+
+void frmMain::chkSuppressDetailedReports_Click() {
+    if (CheckValue(chkSuppressDetailedReports) == 1) {
+        keptSetup.pauseAfterFirstCopy = CheckValue(chkPauseAfterFirstCopy);
+        SetCheckValue(chkPauseAfterFirstCopy, 0);
+        chkPauseAfterFirstCopy->setEnabled(false);
+    } else {
+        if (keptSetup.pauseAfterFirstCopy == 1)
+            SetCheckValue(chkPauseAfterFirstCopy, 1);
+        chkPauseAfterFirstCopy->setEnabled(true);
+    }
+}
+
+void frmMain::RefreshSourceFolderDisplay() {
+    cmdListSubFolders->setText(ProgramText(19));
+    QString source = txbDirectory[0]->text();
+    if (source.isEmpty()) {
+        cmdClearFolder[0]->hide();
+        cmdSelectSubfolders->show();
+        cmdSelectSubfolders->setEnabled(true);
+        cmdReportScreen->setEnabled(ReportHasText());
+        cboIncludedFolders->hide();
+        cmdRemoveSubfolder->hide();
+        chkIncludeSubfolders->hide();
+        chkExcludeFilesInSourceFolder->hide();
+        cmdListSubFolders->setEnabled(true);
+        lblIntro->show();
+        lblIntro->raise();
+        if (isVisible() && cmdSpecifyDirectory[0]->isEnabled())
+            cmdSpecifyDirectory[0]->setFocus();
+        return;
+    }
+
+    lblSkipFilepaths->show();
+    cmdClearFolder[2]->setVisible(!txbExcludedFilepaths->text().isEmpty());
+    lblIntro->hide();
+    source = WithTrailingBackslash(source);
+    txbDirectory[0]->setText(source);
+    const FolderCount subfolders = CountSubfolders(source);
+    const FileCount files = CountFiles(source, QStringLiteral("*.*"));
+    chkExcludeFilesInSourceFolder->show();
+    if (files.count != 0) {
+        chkExcludeFilesInSourceFolder->setEnabled(true);
+    } else {
+        SetCheckValue(chkExcludeFilesInSourceFolder, 0);
+        chkExcludeFilesInSourceFolder->setEnabled(false);
+    }
+    cmdClearFolder[0]->show();
+    cmdListSubFolders->setEnabled(true);
+
+    bool noneSelected = false;
+    if (subfolders.count < 1) {
+        chkIncludeSubfolders->hide();
+        lblNumSubfolders->setText(SubfolderCountCaption(subfolders.count, subfolders.errorNumber,
+                                                        intNumIncludedFolders, noneSelected));
+        if (subfolders.errorNumber == ErrorNumber::PermissionDenied ||
+            subfolders.errorNumber == ErrorNumber::PathNotFound)
+            cmdListSubFolders->setEnabled(false);
+        cmdSelectSubfolders->setEnabled(false);
+        cboIncludedFolders->hide();
+        cmdRemoveSubfolder->hide();
+        cmdListSubFolders->setText(ProgramText(21));
+        FocusNextStep();
+        return;
+    }
+
+    cmdListSubFolders->setEnabled(true);
+    lblNumSubfolders->setText(SubfolderCountCaption(subfolders.count, 0, intNumIncludedFolders,
+                                                    noneSelected));
+    if (noneSelected)
+        cmdListSubFolders->setText(ProgramText(21));
+    cmdSelectSubfolders->setEnabled(true);
+    intNumIncludedFolders = static_cast<qint16>(cboIncludedFolders->count());
+    cboIncludedFolders->setVisible(intNumIncludedFolders > 0);
+    cmdRemoveSubfolder->setVisible(!cboIncludedFolders->isHidden());
+
+    QStringList included;
+    for (int i = 0; i < cboIncludedFolders->count(); ++i)
+        included.append(cboIncludedFolders->itemText(i));
+    if (included.isEmpty())
+        cmdListSubFolders->setText(ProgramText(21));
+    const QString caption = IncludeSubfoldersCaption(source, included);
+    if (caption.isEmpty()) {
+        chkIncludeSubfolders->hide();
+    } else {
+        chkIncludeSubfolders->setText(caption);
+        chkIncludeSubfolders->show();
+    }
+    cboIncludedFolders->setCurrentIndex(cboIncludedFolders->count() > 0 ? 0 : -1);
+    if (!ReportIsVisible())
+        FocusNextStep();
+}
+
+void frmMain::RefreshTargetFolderDisplay(bool blnMessageIfTargetFolderPathNotFound) {
+    const QString target = txbDirectory[1]->text();
+    cmdClearFolder[1]->setVisible(!target.isEmpty());
+    cmdCreateSubFolder->setEnabled(true);
+    if (target.isEmpty()) {
+        lblTargetFolderIsEmpty->hide();
+        lblFreeSpace->hide();
+        const QRect source = TwipsGeometry(txbDirectory[0]);
+        const QRect box = TwipsGeometry(txbDirectory[1]);
+        SetTwipsGeometry(txbDirectory[1], box.x(), box.y(), source.width(), box.height());
+        lblFreeSpace->clear();
+        return;
+    }
+    txbDirectory[1]->setText(WithTrailingBackslash(target));
+    RefreshTargetSummary(blnMessageIfTargetFolderPathNotFound);
+}
+
+void frmMain::RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound) {
+    const QString target = txbDirectory[1]->text();
+    lblTargetFolderIsEmpty->hide();
+    const FolderCount subfolders = CountSubfolders(target);
+    if (subfolders.count == -1) {
+        if (blnStartupCompleted) {
+            if (!isMinimized() && blnMessageIfTargetFolderPathNotFound)
+                AskAboutMissingTarget(subfolders.errorText);
+        } else {
+            ResetSetup();
+        }
+        lblFreeSpace->clear();
+        return;
+    }
+    if (subfolders.count == 0) {
+        const FileCount files = CountFiles(target, QStringLiteral("*.*"));
+        if (files.count == -1) {
+            AskAboutMissingTarget(files.errorText);
+            lblFreeSpace->clear();
+            return;
+        }
+        if (files.count == 0) {
+            lblTargetFolderIsEmpty->setText(ProgramText(157));
+            QFont font = lblTargetFolderIsEmpty->font();
+            font.setBold(false);
+            lblTargetFolderIsEmpty->setFont(font);
+            lblTargetFolderIsEmpty->show();
+        }
+    }
+    RefreshFreeSpaceLabel();
+}
+
+void frmMain::RefreshFreeSpaceLabel() {
+    const QString target = txbDirectory[1]->text();
+    if (target.isEmpty()) {
+        lblFreeSpace->clear();
+        return;
+    }
+    const QString drive = DriveDesignation(target);
+    double freeBytes = 0;
+    double totalBytes = 0;
+    if (GetFreeDiskSpace(target, freeBytes, totalBytes) != 0)
+        lblFreeSpace->setText(ProgramText(158) + u' ' + drive + u'.');
+    else
+        lblFreeSpace->setText(ProgramText(159) + u' ' + drive + u' ' +
+                              FormatDiskSize(freeBytes, false));
+    lblFreeSpace->show();
+}
+
+void frmMain::AskAboutMissingTarget(const QString& errorText) {
+    const QString question = ProgramText(79) + u' ' + txbDirectory[1]->text() + CRLF + errorText +
+                             CRLF + CRLF + ProgramText(82);
+    if (dialogs.askYesNo(this, question, ProgramText(59))) {
+        txbSetupFile->clear();
+        txbDirectory[1]->clear();
+        RefreshTargetFolderDisplay(true);
+    }
+}
+
+bool frmMain::UpdateTargetEmptyLabel() {
+    const QString target = txbDirectory[1]->text();
+    if (target.isEmpty()) {
+        lblTargetFolderIsEmpty->clear();
+        return true;
+    }
+    RefreshFreeSpaceLabel();
+    const QString word = IsDriveRoot(target) ? QStringLiteral("disk") : QStringLiteral("folder");
+    const bool empty = IsFolderEmpty(target);
+    lblTargetFolderIsEmpty->setText(QStringLiteral("The target ") + word +
+                                    (empty ? QStringLiteral(" is empty.")
+                                           : QStringLiteral(" is not empty.")));
+    lblTargetFolderIsEmpty->show();
+    return empty;
+}
+
+} // namespace vnt
