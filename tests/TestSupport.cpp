@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/stat.h>
 
 namespace vnt::test {
@@ -41,6 +42,36 @@ ScopedTimeZone::~ScopedTimeZone() {
     else
         unsetenv("TZ");
     tzset();
+}
+
+} // namespace vnt::test
+
+#include <grp.h>
+#include <QDir>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vnt::test {
+
+int RunWithoutPrivileges(const std::function<int()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0) {
+            constexpr uid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+                _exit(99);
+        }
+        _exit(check());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+void OpenForOthers(const QString& path) {
+    for (QString p = path; p.startsWith(QDir::tempPath()) && p.size() > QDir::tempPath().size();
+         p = QFileInfo(p).path())
+        chmod(QFile::encodeName(p).constData(), 0755);
 }
 
 } // namespace vnt::test

@@ -29,3 +29,16 @@ private:
 };
 
 } // namespace vnt::test
+
+#include <functional>
+
+namespace vnt::test {
+
+// Runs check in a child process without root's privileges (as "nobody" when the tests run
+// as root) and returns the child's exit status; permission checks apply there.
+int RunWithoutPrivileges(const std::function<int()>& check);
+
+// Makes a folder (and the folders above it up to the temporary one) reachable by others.
+void OpenForOthers(const QString& path);
+
+} // namespace vnt::test

@@ -10,7 +10,7 @@ namespace vnt {
 // The extension filter in normal form: allowed letters and wildcards only, lower case,
 // empty when only "*" is left.
 QString NormaliseExtensionFilter(const QString& text);
-// True when a normalised, non-empty filter is shorter than 2 or longer than 5 characters.
+// True when a normalised filter is shorter than 2 (also when emptied) or longer than 5.
 bool ExtensionFilterHasBadLength(const QString& normalised);
 // The message for a filter of the wrong length.
 QString ExtensionLengthMessage();

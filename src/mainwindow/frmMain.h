@@ -110,6 +110,7 @@ public:
     void RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound);
     void RefreshFreeSpaceLabel();
     void AskAboutMissingTarget(const QString& errorText);
+    bool UpdateTargetEmptyLabel();
 
     // Controls (names as the rest of the program knows them).
     std::array<QLineEdit*, 2> txbDirectory{};
@@ -198,7 +199,6 @@ protected:
     // Points where later parts of the program take over.
     virtual QString StampPreviousRun(const QString& key, const QString& valueName);
     virtual void LoadSetupFromLastRun();
-    virtual bool UpdateTargetEmptyLabel();
     virtual bool SaveSetupToFile(const QString& path, bool announce);
     virtual bool ReportHasText() const;
     virtual bool ReportIsVisible() const;

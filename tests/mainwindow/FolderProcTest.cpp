@@ -75,3 +75,66 @@ TEST(FolderProc, SystemFolders) {
 
 } // namespace
 } // namespace vnt
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+
+namespace vnt::test {
+namespace {
+
+TEST(FolderProc, ExistenceCreationAndTheTargetRule) {
+    QTemporaryDir dir;
+    EXPECT_TRUE(FolderExists("  " + dir.path() + "/  "));
+    EXPECT_FALSE(FolderExists(""));
+    WriteFile(dir.filePath("file"), "x");
+    EXPECT_FALSE(FolderExists(dir.filePath("file")));
+    EXPECT_TRUE(FileExistsAt(dir.filePath("file")));
+
+    EXPECT_TRUE(CreateFolderPath(dir.path() + "/a/b/c/"));
+    EXPECT_TRUE(FolderExists(dir.path() + "/a/b/c"));
+    EXPECT_FALSE(CreateFolderPath(dir.path() + "/file/sub/")) << "a file stands in the way";
+    EXPECT_FALSE(CreateFolder(dir.path() + "/a")) << "exists already";
+    EXPECT_TRUE(IsDriveRoot("/"));
+    EXPECT_FALSE(IsDriveRoot(dir.path() + "/"));
+
+    EXPECT_EQ(CheckTargetRule("/data/", "/data/"), TargetRule::EqualsSource);
+    EXPECT_EQ(CheckTargetRule("/", "/data/"), TargetRule::HoldsSource);
+    EXPECT_EQ(CheckTargetRule("/data/backup/", "/data/"), TargetRule::Acceptable)
+        << "a target inside the source is accepted";
+    EXPECT_EQ(CheckTargetRule("/data/", "/data2/"), TargetRule::Acceptable);
+}
+
+TEST(WriteTestFails, LeavesNothingAndNeverTouchesAnExistingFile) {
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_FALSE(WriteTestFails(dir.path(), error));
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+
+    const QString existing = dir.filePath("klasdjfdskjfkjkwjkweoewiroew.txt");
+    WriteFile(existing, "the user's own file");
+    EXPECT_FALSE(WriteTestFails(dir.path() + "/", error));
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "the user's own file");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 1);
+
+    EXPECT_TRUE(WriteTestFails(dir.path() + "/missing/", error));
+    EXPECT_FALSE(error.isEmpty());
+
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("readonly")));
+    chmod(QFile::encodeName(dir.filePath("readonly")).constData(), 0555);
+    OpenForOthers(dir.filePath("readonly"));
+    const QString readonly = dir.filePath("readonly");
+    EXPECT_EQ(RunWithoutPrivileges([&] {
+                  QString text;
+                  return WriteTestFails(readonly, text) && text == "Permission denied" ? 0 : 1;
+              }),
+              0);
+}
+
+} // namespace
+} // namespace vnt::test

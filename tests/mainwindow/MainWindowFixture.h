@@ -25,6 +25,8 @@ public:
     std::vector<qint16> operations;
     std::vector<bool> scheduledDuringOperation;
     bool reportHasText = false;
+    // Stands in for the subfolder selection window.
+    std::function<void(SubfolderSelection&)> selectionWindow;
 
 protected:
     bool SaveSetupToFile(const QString& path, bool announce) override {
@@ -36,6 +38,10 @@ protected:
         scheduledDuringOperation.push_back(blnScheduledTask);
     }
     bool ReportHasText() const override { return reportHasText; }
+    void ShowSubfolderSelection(SubfolderSelection& request) override {
+        if (selectionWindow)
+            selectionWindow(request);
+    }
 };
 
 class MainWindowTest : public ::testing::Test {
