@@ -18,7 +18,6 @@ public:
     QStringList events;       // buttons, pauses, yields, sleeps, beeps, in order
     QStringList questions;    // "title|text" of every box shown
     std::deque<bool> answers; // yes/no answers; the default button when empty
-    bool confirmAnswer = true;
 
     void Output(const QString& strText, bool blnCRLF) override {
         text += strText;
@@ -71,10 +70,6 @@ public:
     }
     void Inform(const QString& message, const QString& title, MsgIcon) override {
         questions.append(title + u'|' + message);
-    }
-    bool ConfirmOperation() override {
-        events.append(QStringLiteral("confirm"));
-        return confirmAnswer;
     }
     void Yield() override {}
     void Sleep(int ms) override { events.append(QStringLiteral("sleep %1").arg(ms)); }

@@ -29,9 +29,8 @@ Stat StatFile(const QString& path) {
     return result;
 }
 
-// The UTC calendar fields of a stat result's last-write time.
-bool UtcFields(const struct stat& st, CalendarTime& time) {
-    const time_t seconds = st.st_mtim.tv_sec;
+// The UTC calendar fields of a last-write time in seconds.
+bool UtcFields(time_t seconds, CalendarTime& time) {
     struct tm utc {};
     if (gmtime_r(&seconds, &utc) == nullptr)
         return false;
@@ -45,7 +44,7 @@ bool ReadUtcFields(const QString& path, CalendarTime& time, int& error) {
         error = TimeReadError::CannotOpen;
         return false;
     }
-    if (!UtcFields(file.st, time)) {
+    if (!UtcFields(file.st.st_mtim.tv_sec, time)) {
         error = TimeReadError::CannotReadTimes;
         return false;
     }
@@ -159,21 +158,26 @@ bool IsWithinModifiedSinceWindow(const QString& path, qint32 periodDays, qint32 
     return periodDays >= todayDayNumber - fileDay;
 }
 
-bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileError* sizeError) {
-    const Stat source = StatFile(sourcePath);
-    const Stat target = StatFile(targetPath);
-    if (source.errnoValue != 0 || target.errnoValue != 0) {
-        if (sizeError != nullptr)
-            *sizeError =
-                FileErrorFromErrno(source.errnoValue != 0 ? source.errnoValue : target.errnoValue);
-        return false;
-    }
-    if (source.st.st_size != target.st.st_size)
+bool IsWithinModifiedSinceWindow(qint64 lastWriteSeconds, qint32 periodDays, qint32 todayDayNumber,
+                                 qint32 zoneOffsetMinutes) {
+    if (periodDays < 0)
         return true;
+    CalendarTime time;
+    if (!UtcFields(static_cast<time_t>(lastWriteSeconds), time))
+        return false; // an unreadable time lies far in the past
+    RoundToMinute(time);
+    AddZoneOffset(time, zoneOffsetMinutes);
+    return periodDays >= todayDayNumber - DayNumber(time.year, time.month, time.day);
+}
 
+bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
+                    qint64 targetSeconds) {
+    if (sourceSize != targetSize)
+        return true;
     CalendarTime sourceTime;
     CalendarTime targetTime;
-    if (!UtcFields(source.st, sourceTime) || !UtcFields(target.st, targetTime))
+    if (!UtcFields(static_cast<time_t>(sourceSeconds), sourceTime) ||
+        !UtcFields(static_cast<time_t>(targetSeconds), targetTime))
         return false;
     const QString sourceText = UtcSecondText(sourceTime);
     const QString targetText = UtcSecondText(targetTime);
@@ -187,9 +191,20 @@ bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileEr
     // A one-minute jitter and whole half-hour shifts of up to eight hours (time zones and
     // daylight saving between file systems) are absorbed, but only within one month.
     const bool sameMonth = sourceText.left(7) == targetText.left(7);
-    if (sameMonth && (difference < 2 || (difference % 30 == 0 && difference <= 480)))
+    return !(sameMonth && (difference < 2 || (difference % 30 == 0 && difference <= 480)));
+}
+
+bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileError* sizeError) {
+    const Stat source = StatFile(sourcePath);
+    const Stat target = StatFile(targetPath);
+    if (source.errnoValue != 0 || target.errnoValue != 0) {
+        if (sizeError != nullptr)
+            *sizeError =
+                FileErrorFromErrno(source.errnoValue != 0 ? source.errnoValue : target.errnoValue);
         return false;
-    return true;
+    }
+    return IsFileModified(source.st.st_size, source.st.st_mtim.tv_sec, target.st.st_size,
+                          target.st.st_mtim.tv_sec);
 }
 
 } // namespace vnt

@@ -59,4 +59,10 @@ bool IsWithinModifiedSinceWindow(const QString& path, qint32 periodDays, qint32 
 bool IsFileModified(const QString& sourcePath, const QString& targetPath,
                     FileError* sizeError = nullptr);
 
+// The same tests on times and sizes already read (seconds since the epoch, UTC).
+bool IsWithinModifiedSinceWindow(qint64 lastWriteSeconds, qint32 periodDays, qint32 todayDayNumber,
+                                 qint32 zoneOffsetMinutes);
+bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
+                    qint64 targetSeconds);
+
 } // namespace vnt

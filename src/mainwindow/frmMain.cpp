@@ -285,8 +285,9 @@ void frmMain::CreateControls() {
     connect(chkSuppressDetailedReports, &QCheckBox::clicked, this,
             &frmMain::chkSuppressDetailedReports_Click);
     connect(cboIncludedFolders, &QComboBox::activated, this, &frmMain::cboIncludedFolders_Click);
-    for (QWidget* box : {static_cast<QWidget*>(txbDirectory[0]), static_cast<QWidget*>(txbDirectory[1]),
-                         static_cast<QWidget*>(txbFileExtension), static_cast<QWidget*>(txbExcludedFilepaths)})
+    for (QWidget* box :
+         {static_cast<QWidget*>(txbDirectory[0]), static_cast<QWidget*>(txbDirectory[1]),
+          static_cast<QWidget*>(txbFileExtension), static_cast<QWidget*>(txbExcludedFilepaths)})
         box->installEventFilter(this);
 
     // The keyboard focus follows the mouse over these buttons.
@@ -341,7 +342,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         for (int i = 0; i < 2; ++i) {
-            if (watched == txbDirectory[static_cast<size_t>(i)] && mouse->button() == Qt::LeftButton) {
+            if (watched == txbDirectory[static_cast<size_t>(i)] &&
+                mouse->button() == Qt::LeftButton) {
                 txbDirectory_MouseUp(i);
                 return true;
             }
@@ -755,6 +757,7 @@ void frmMain::cmdHelp_MouseUp() {
 void frmMain::cmdQuit_MouseUp() {
     if (blnIgnoreMouseUp)
         return;
+    blnStop = true; // a running operation ends too
     SaveSetupOnQuit();
     EndProgram();
 }
@@ -778,10 +781,10 @@ void frmMain::lblCorvaneWorks_Click() {
 }
 
 frmReport& frmMain::ReportWindow() {
-    if (report == nullptr)
-        report = new frmReport(*this, dialogs, this);
-    report->EnsureLoaded();
-    return *report;
+    if (reportForm == nullptr)
+        reportForm = new frmReport(*this, dialogs, this);
+    reportForm->EnsureLoaded();
+    return *reportForm;
 }
 
 frmPopUp& frmMain::PopUpWindow() {
@@ -820,8 +823,6 @@ bool frmMain::ReportHasText() const {
 bool frmMain::ReportIsVisible() const {
     return false;
 }
-void frmMain::RunOperationCommand(qint16 /*operation*/) {}
-void frmMain::ShowReportScreen() {}
 void frmMain::OpenSetupMenu() {}
 
 } // namespace vnt

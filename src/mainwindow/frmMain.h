@@ -1,6 +1,7 @@
 #pragma once
 // The main window: its controls hold the Setup, its public fields the operation state.
 
+#include "backup/Driver.h"
 #include "backup/OperationState.h"
 
 #include <array>
@@ -36,7 +37,7 @@ struct SubfolderSelection {
     QRect geometryTwips; // left, top, width and height on the screen
 };
 
-class frmMain : public QMainWindow, public OperationState {
+class frmMain : public QMainWindow, public OperationState, public MainHooks {
     Q_OBJECT
 public:
     frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder, QWidget* parent = nullptr);
@@ -112,6 +113,23 @@ public:
     void AskAboutMissingTarget(const QString& errorText);
     bool UpdateTargetEmptyLabel();
 
+    // Operations: what the driver asks of this window.
+    Setup ReadSetup() override;
+    QString OperationCaption(qint16 operation) override;
+    QString ModifiedSinceText() override;
+    bool Ask(const QString& text, const QString& title, MsgResult defaultButton) override;
+    void Tell(const QString& text, const QString& title, MsgIcon icon) override;
+    void ClearSource() override;
+    void ShowCheckingNotice(bool on) override;
+    bool ConfirmOperation() override;
+    ReportHost& PrepareReport() override;
+    void SetExcludedFilepathsText(const QString& text) override;
+    void LockForOperation() override;
+    void UnlockAfterOperation() override;
+    void RefreshDisplays() override;
+    // The list of the files directly in the source folder.
+    void ShowSourceFileList(qint32 count);
+
     // Controls (names as the rest of the program knows them).
     std::array<QLineEdit*, 2> txbDirectory{};
     std::array<QPushButton*, 2> cmdSpecifyDirectory{};
@@ -185,7 +203,7 @@ public:
     frmPopUp& PopUpWindow();
     // The report window, loaded when it is not.
     frmReport& ReportWindow();
-    bool ReportWindowExists() const { return report != nullptr; }
+    bool ReportWindowExists() const { return reportForm != nullptr; }
     // Called to end the program; tests replace them.
     std::function<void()> EndProgram;
     // Blocks the program for the given milliseconds, and sounds the bell; tests replace them.
@@ -222,13 +240,15 @@ private:
     void SetPathTooltip(int index);
     QString ButtonCaption(const QPushButton* button) const;
     bool inLostFocus = false;
+    QString savedNoticeCaption;
+    bool savedNoticeVisible = false;
 
     QString programFolder;
     QHash<QObject*, std::function<void()>> mouseUpHandlers;
     QList<QObject*> focusOnHover;
     frmView* viewer = nullptr;
     frmPopUp* popUp = nullptr;
-    frmReport* report = nullptr;
+    frmReport* reportForm = nullptr;
 };
 
 } // namespace vnt

@@ -42,6 +42,7 @@ FileError ReadDirectory(const QString& folder,
             continue;
         DirectoryEntry item;
         item.name = QFile::decodeName(name);
+        item.validName = QFile::encodeName(item.name) == QByteArray(name);
         switch (entry->d_type) {
         case DT_REG:
             item.kind = EntryKind::File;

@@ -51,7 +51,6 @@ public:
     virtual bool AskYesNo(const QString& text, const QString& title, MsgResult defaultButton,
                           MsgIcon icon) = 0;
     virtual void Inform(const QString& text, const QString& title, MsgIcon icon) = 0;
-    virtual bool ConfirmOperation() = 0;
     virtual void Yield() = 0;
     virtual void Sleep(int milliseconds) = 0;
     virtual void Beep() = 0;

@@ -5,7 +5,6 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
-#include "report/frmConfirmOperation.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -527,13 +526,6 @@ bool frmReport::AskYesNo(const QString& question, const QString& title, MsgResul
 
 void frmReport::Inform(const QString& message, const QString& title, MsgIcon icon) {
     dialogs.inform(this, message, title, icon);
-}
-
-bool frmReport::ConfirmOperation() {
-    frmConfirmOperation dialog(main);
-    dialog.exec();
-    main.update();
-    return dialog.blnPerformOperation;
 }
 
 void frmReport::Yield() {

@@ -67,7 +67,6 @@ public:
     bool AskYesNo(const QString& question, const QString& title, MsgResult defaultButton,
                   MsgIcon icon) override;
     void Inform(const QString& message, const QString& title, MsgIcon icon) override;
-    bool ConfirmOperation() override;
     void Yield() override;
     void Sleep(int milliseconds) override;
     void Beep() override;

@@ -1,0 +1,193 @@
+#include "backup/Driver.h"
+
+#include "backup/Counting.h"
+#include "backup/Walk.h"
+#include "mainwindow/FolderProc.h"
+#include "mainwindow/Language.h"
+#include "report/ReportHost.h"
+#include "report/Summaries.h"
+
+namespace vnt {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+// The quick check for a file writes nothing anywhere: it only answers yes or no.
+class SilentHost : public ReportHost {
+public:
+    void Output(const QString&, bool) override {}
+    const QString& ReportText() const override { return text; }
+    void AppendToText(const QString&) override {}
+    void RemoveFromEnd(qsizetype) override {}
+    void SetText(const QString&) override {}
+    void MoveCaretToEnd() override {}
+    void SetSourceDirpath(const QString&) override {}
+    void SetTargetDirpath(const QString&) override {}
+    void SetFileNowBeingCopied(const QString&, const QString&) override {}
+    QString FileNowBeingCopiedLabel() const override { return {}; }
+    void ShowBytesCopied(const QString&) override {}
+    void HideBytesCopied() override {}
+    void ShowFreeSpace(const QString&) override {}
+    void SetCaption(const QString&) override {}
+    void SetReportButtons(bool, bool, const QString&, bool, const QString&) override {}
+    void ShowReport() override {}
+    bool IsReportVisible() const override { return false; }
+    void Pause() override {}
+    void Repaint() override {}
+    bool AskYesNo(const QString&, const QString&, MsgResult, MsgIcon) override { return false; }
+    void Inform(const QString&, const QString&, MsgIcon) override {}
+    void Yield() override {}
+    void Sleep(int) override {}
+    void Beep() override {}
+
+private:
+    QString text;
+};
+
+} // namespace
+
+void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
+    state.intOperation = operation;
+    Setup setup = main.ReadSetup();
+    state.blnStop = false;
+
+    const bool list = operation == state.intOperationListFolders;
+    const bool backupModified = operation == state.intOperationBackupModifiedFiles;
+    const bool backup = operation == state.intOperationBackupAllFiles || backupModified;
+    state.strWindowCaption = main.OperationCaption(operation);
+    if (backupModified)
+        state.strWindowCaption += QStringLiteral(" (") + main.ModifiedSinceText() + u')';
+    state.blnListFolders = list;
+    state.blnBackupOperation = backup;
+
+    // The folders must exist; a missing target may be created.
+    if (!setup.sourceFolder.isEmpty() && !FolderExists(setup.sourceFolder)) {
+        if (main.Ask(ProgramText(36) + CRLF + CRLF + ProgramText(81), state.strWindowCaption,
+                     MsgResult::No))
+            main.ClearSource();
+        return;
+    }
+    if (!FolderExists(setup.sourceFolder))
+        return;
+    if (!list) {
+        if (!setup.targetFolder.isEmpty() && !FolderExists(setup.targetFolder) &&
+            main.Ask(ProgramText(43) + CRLF + CRLF + ProgramText(403),
+                     QStringLiteral("Create folder"), MsgResult::Yes) &&
+            !CreateFolderPath(setup.targetFolder))
+            main.Tell(QStringLiteral("Cannot create the target folder."),
+                      QStringLiteral("Create folder"), MsgIcon::Warning);
+        if (!FolderExists(setup.targetFolder))
+            return;
+    }
+
+    state.blnSubfoldersExist = CountSubfolders(setup.sourceFolder).count > 0;
+    if (IsChecked(setup.excludeFilesInSourceFolder) && setup.includedFolders.isEmpty()) {
+        main.Tell(QStringLiteral("The setup excludes the files in the source folder and includes "
+                                 "no subfolder, so there is nothing to do."),
+                  state.strWindowCaption, MsgIcon::Warning);
+        return;
+    }
+    if (CountFiles(setup.sourceFolder, QStringLiteral("*.*")).count == 0 &&
+        !state.blnSubfoldersExist) {
+        main.Tell(ProgramText(37), ProgramText(38), MsgIcon::Warning);
+        return;
+    }
+
+    // Does the Setup select any file at all?
+    state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
+    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    const bool slowCheck = !setup.fileExtension.isEmpty();
+    if (slowCheck)
+        main.ShowCheckingNotice(true);
+    state.intOperation = state.intOperationCheckForFile;
+    state.blnFileExists = false;
+    {
+        SilentHost silent;
+        FolderWalk check(setup, state, silent);
+        check.WalkFolder(setup.sourceFolder);
+    }
+    state.intOperation = operation;
+    if (slowCheck)
+        main.ShowCheckingNotice(false);
+    if (!state.blnFileExists) {
+        main.Tell(ProgramText(40), ProgramText(38), MsgIcon::Warning);
+        return;
+    }
+
+    if (backup) {
+        QString errorText;
+        if (WriteTestFails(setup.targetFolder, errorText)) {
+            main.Tell(ProgramText(406), state.strWindowCaption, MsgIcon::Warning);
+            return;
+        }
+    }
+    if (backup && !state.blnScheduledTask && !main.ConfirmOperation())
+        return;
+    ReportHost& report = main.PrepareReport();
+
+    state.dblTotalFilesize = 0;
+    state.lngTotalNumFolders = state.lngTotalNumFiles = 0;
+    state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;
+    state.lngTotalNumFilesCopied = state.lngTotalNumCopyErrors = 0;
+    state.blnDisplayingSummary = false;
+    setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
+    main.SetExcludedFilepathsText(setup.excludedFilepaths);
+    state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
+    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    state.blnSuppressDetailedReports = IsChecked(setup.suppressDetailedReports);
+    report.blnReportBufferFull = false;
+
+    QString caption;
+    if (list)
+        caption = IsChecked(setup.suppressDetailedReports)
+                      ? QStringLiteral("Counting files and folders")
+                      : main.OperationCaption(operation);
+    else
+        caption = state.strWindowCaption;
+    if (!setup.fileExtension.isEmpty())
+        caption += QStringLiteral(" with file extension '") + setup.fileExtension + u'\'';
+    report.SetCaption(caption);
+    report.SetReportButtons(false, true, ProgramText(44), false, QString());
+
+    const QString legendName = u'{' + ProgramText(45) + u'}';
+    if (setup.sourceFolder.size() > legendName.size() + 5 && !state.blnSuppressDetailedReports)
+        report.SetText(ProgramText(45) + QStringLiteral(" = ") + setup.sourceFolder + CRLF);
+    report.intPauseInSeconds = 15;
+    report.ShowReport();
+    if (list)
+        report.SetText(QStringLiteral("Now counting files and folders ...") + CRLF);
+
+    state.blnStop = false;
+    main.LockForOperation();
+    state.blnPausedAfterFirstCopy = false;
+    {
+        FolderWalk walk(setup, state, report);
+        walk.WalkFolder(setup.sourceFolder);
+    }
+    report.SetSourceDirpath(QString());
+    report.SetTargetDirpath(QString());
+    report.SetFileNowBeingCopied(QString(), QString());
+    main.UnlockAfterOperation();
+
+    state.blnDisplayingSummary = true;
+    if (state.blnStop)
+        report.Output(ProgramText(49) + CRLF, false);
+    if (list)
+        ReportForListFolders(report, state);
+    else if (operation == state.intOperationBackupAllFiles)
+        ReportForBackupAllFiles(report, state);
+    else if (backupModified)
+        ReportForBackupModifiedFiles(report, state, main.ModifiedSinceText());
+    else
+        ReportForCheckBackupState(report, state, main.ModifiedSinceText());
+
+    report.MoveCaretToEnd();
+    report.SetReportButtons(true, false, QString(), true, ProgramText(58));
+    report.SetCaption(state.strWindowCaption);
+    main.RefreshDisplays();
+    if (report.IsReportVisible())
+        report.ShowReport();
+}
+
+} // namespace vnt

@@ -1,0 +1,41 @@
+#pragma once
+// The operation driver: validates the Setup, prepares the report, runs the walk and
+// writes the summary.
+
+#include "backup/OperationState.h"
+#include "platform/MessageTypes.h"
+
+#include <QString>
+
+namespace vnt {
+
+class ReportHost;
+
+// What the driver needs of the window that holds the Setup.
+class MainHooks {
+public:
+    virtual ~MainHooks() = default;
+    // The Setup as the controls hold it, the extension filter in normal form.
+    virtual Setup ReadSetup() = 0;
+    virtual QString OperationCaption(qint16 operation) = 0;
+    virtual QString ModifiedSinceText() = 0;
+    virtual bool Ask(const QString& text, const QString& title, MsgResult defaultButton) = 0;
+    virtual void Tell(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // Empties the source and refreshes its display.
+    virtual void ClearSource() = 0;
+    // The notice shown while a filtered check for files may take long.
+    virtual void ShowCheckingNotice(bool on) = 0;
+    // The confirmation before a backup; false ends the operation.
+    virtual bool ConfirmOperation() = 0;
+    // The report window, loaded, with its text emptied and its suppress box clear.
+    virtual ReportHost& PrepareReport() = 0;
+    virtual void SetExcludedFilepathsText(const QString& text) = 0;
+    virtual void LockForOperation() = 0;
+    virtual void UnlockAfterOperation() = 0;
+    virtual void RefreshDisplays() = 0;
+};
+
+// Runs operation on the Setup the window holds.
+void RunOperation(OperationState& state, MainHooks& main, qint16 operation);
+
+} // namespace vnt

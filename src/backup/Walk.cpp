@@ -1,0 +1,540 @@
+#include "backup/Walk.h"
+
+#include "backup/Disks.h"
+#include "backup/FileTimes.h"
+#include "mainwindow/FolderProc.h"
+#include "mainwindow/Language.h"
+#include "mainwindow/Wildcard.h"
+#include "platform/Directory.h"
+#include "platform/Drives.h"
+#include "platform/FileCopy.h"
+#include "report/Progress.h"
+#include "report/ReportHost.h"
+#include "report/StrProc.h"
+#include "setups/DateProc.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <QFile>
+#include <QStorageInfo>
+#include <unistd.h>
+
+namespace vnt {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+const QString SixBlanks = QStringLiteral("      ");
+constexpr qint64 LargeSystemFileBytes = 10487560;
+
+QString BadNameExplanation(const QString& description, const QString& path) {
+    return description + CRLF + CRLF +
+           QStringLiteral("Possibly the filepath contains an invalid character:") + CRLF + path +
+           CRLF + QStringLiteral("You may wish to rename or to delete this file.");
+}
+
+} // namespace
+
+struct FolderWalk::Entry {
+    QString name;
+    bool validName = true;
+    bool special = false; // not a regular file: reported, never opened
+};
+
+QStringList ParseExcludedFilepaths(const QString& text) {
+    QString rest = text.trimmed();
+    if (rest.isEmpty())
+        return {};
+    if (rest.startsWith(u','))
+        rest.remove(0, 1);
+    if (!rest.endsWith(u','))
+        rest.append(u',');
+    QStringList fragments = rest.split(u',');
+    fragments.removeLast(); // the piece after the final comma
+    for (QString& fragment : fragments)
+        fragment = fragment.trimmed();
+    return fragments;
+}
+
+bool MatchesExtensionFilter(const QString& path, const QString& filter, bool noExtensionValue) {
+    if (filter.isEmpty())
+        return true;
+    const QString extension = ExtensionOfPath(path, true);
+    if (extension.isEmpty())
+        return noExtensionValue;
+    return MatchesWildcardPart(extension, filter, false);
+}
+
+QString GetCopyErrorText(const QString& source) {
+    // What opening the file for reading says: permission denied, in use or locked, other.
+    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return ProgramText(172);
+    }
+    if (errno == EACCES || errno == EPERM)
+        return ProgramText(347);
+    if (errno == EBUSY || errno == ETXTBSY || errno == EAGAIN)
+        return ProgramText(346);
+    return ProgramText(172);
+}
+
+FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost& hostIn)
+    : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()),
+      freeSpace(GetFreeDiskSpace), setup(setupIn), state(stateIn), host(hostIn) {
+    // Mount points are read once: the walk asks for the root of every subfolder.
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        mountRoots.append(volume.rootPath());
+}
+
+bool FolderWalk::IsExcludedFilepath(const QString& path) const {
+    const QString lower = LowerCase(path);
+    for (qint16 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
+         ++i) {
+        const QString& fragment = state.strExcludedFilepaths[i];
+        // An empty fragment (from ",," or a trailing comma) would match every path.
+        if (!fragment.isEmpty() && lower.contains(LowerCase(fragment)))
+            return true;
+    }
+    return false;
+}
+
+bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
+    QString belowRoot = LowerCase(path.mid(RootPrefixIn(path, mountRoots).size()));
+    if (belowRoot.endsWith(u'/'))
+        belowRoot.chop(1);
+    if (belowRoot == u"recycled")
+        return false;
+    if (path == setup.targetFolder)
+        return false;
+    for (const QString& name : setup.includedFolders) {
+        if (IsWithinFolder(path, setup.sourceFolder + name, false))
+            return true;
+    }
+    return false;
+}
+
+bool FolderWalk::AskToStopAfterError(const QString& message, bool everySixth) {
+    if (everySixth && !(state.lngTotalNumCopyErrors > 0 && state.lngTotalNumCopyErrors % 6 == 0))
+        return false;
+    host.blnPaused = true;
+    host.Beep();
+    const bool stop = host.AskYesNo(message, ProgramText(83), MsgResult::No, MsgIcon::Question);
+    host.blnPaused = false;
+    return stop;
+}
+
+bool FolderWalk::FailureEndsVisit(const QString& description, int errorNumber,
+                                  const QString& path) {
+    ++state.lngTotalNumCopyErrors;
+    const QString text = errorNumber == ErrorNumber::BadFileName
+                             ? BadNameExplanation(description, path)
+                             : description;
+    if (AskToStopAfterError(QStringLiteral("Error: ") + text + CRLF + CRLF + ProgramText(63) +
+                                QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
+                                ProgramText(64),
+                            false))
+        state.blnStop = true;
+    return true;
+}
+
+void FolderWalk::LineBreakFix(bool headerWritten) {
+    if (headerWritten && !host.blnReportBufferFull && !host.ReportText().endsWith(CRLF))
+        host.AppendToText(CRLF);
+}
+
+void FolderWalk::WriteFileLine(const QString& line, bool& headerWritten) {
+    if (state.blnSuppressDetailedReports)
+        return;
+    if (headerWritten) {
+        LineBreakFix(true);
+    } else {
+        host.Output(CRLF + host.strNumFilesInFolder, true);
+        headerWritten = true;
+    }
+    host.Output(line, true);
+}
+
+void FolderWalk::WalkFolder(const QString& folderIn) {
+    const qint16 op = state.intOperation;
+    if (state.blnStop || (op == state.intOperationCheckForFile && state.blnFileExists))
+        return;
+    const QString folder = WithTrailingBackslash(folderIn);
+    const QString targetFolder = setup.targetFolder + folder.mid(setup.sourceFolder.size());
+    bool shortened = false;
+    host.SetSourceDirpath(QStringLiteral("Source folder: ") +
+                          ShortenedPath(folder, state.intMaxPathDisplayLength, shortened));
+    host.SetTargetDirpath(QStringLiteral("Target folder:  ") +
+                          ShortenedPath(targetFolder, state.intMaxPathDisplayLength, shortened));
+    host.SetFileNowBeingCopied(QString(), QString());
+
+    const bool list = op == state.intOperationListFolders;
+    const bool check = op == state.intOperationCheckBackupState;
+    const bool backupAll = op == state.intOperationBackupAllFiles;
+    const bool backupModified = op == state.intOperationBackupModifiedFiles;
+
+    // One enumeration serves both passes.
+    std::vector<Entry> files;
+    QStringList subfolders;
+    const FileError listing = ReadDirectory(folder, [&](const DirectoryEntry& entry) {
+        if (entry.kind == EntryKind::Folder) {
+            if (!entry.isLink && entry.validName)
+                subfolders.append(entry.name);
+            return true;
+        }
+        // A copy killed halfway is ours, not the user's.
+        if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.name))
+            return true;
+        files.push_back({entry.name, entry.validName, entry.kind != EntryKind::File});
+        return true;
+    });
+    qint32 fileCount = static_cast<qint32>(files.size());
+    if (listing) {
+        if (listing.number == ErrorNumber::PermissionDenied && list) {
+            fileCount = -1;
+            files.clear();
+        } else if (listing.number == ErrorNumber::PermissionDenied) {
+            // An unreadable folder is reported and counted, never passed over in silence.
+            files.clear();
+            fileCount = 0;
+            ++state.lngTotalNumCopyErrors;
+            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
+                            listing.description,
+                        true);
+            if (AskToStopAfterError(ProgramText(79) + u' ' + folder + CRLF + listing.description +
+                                        CRLF + CRLF + ProgramText(63) +
+                                        QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
+                                        ProgramText(64),
+                                    true)) {
+                state.blnStop = true;
+                return;
+            }
+        } else {
+            FailureEndsVisit(listing.description, listing.number, folder);
+            return;
+        }
+    }
+
+    qint32 counts[3] = {0, 0, 0}; // new, modified, copied
+    const bool skipFiles =
+        folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
+    if (!skipFiles) {
+        double freeBytes = -1.0;
+        bool headerWritten = false;
+        if (fileCount > 0) {
+            qsizetype noticeLength = -1;
+            if (!host.blnReportBufferFull && fileCount >= state.intManyFilesThreshold &&
+                !state.blnSuppressDetailedReports) {
+                noticeLength = host.ReportText().size();
+                host.AppendToText(ProgramText(60) + u' ');
+                host.MoveCaretToEnd();
+            }
+            const auto removeNotice = [&] {
+                if (noticeLength >= 0) {
+                    host.RemoveFromEnd(host.ReportText().size() - noticeLength);
+                    host.MoveCaretToEnd();
+                }
+            };
+            for (const Entry& file : files) {
+                const QString path = folder + file.name;
+                if (IsExcludedFilepath(path) ||
+                    !MatchesExtensionFilter(path, setup.fileExtension, false))
+                    continue;
+                if (op == state.intOperationCheckForFile) {
+                    if (file.special || !file.validName)
+                        continue;
+                    removeNotice();
+                    state.blnFileExists = true;
+                    return;
+                }
+                if (list && !file.special && file.validName) {
+                    const FileFacts facts = ReadFileFacts(path);
+                    if (facts.exists)
+                        state.dblTotalFilesize += static_cast<double>(facts.size);
+                }
+            }
+            removeNotice();
+        }
+
+        if (!state.blnSuppressDetailedReports) {
+            const bool immediate = !(check || backupModified);
+            DisplayNumFilesInFolder(host, setup.sourceFolder, state.blnSubfoldersExist, folder,
+                                    fileCount, fileCount != 0 ? state.blnListFolders : true, list,
+                                    immediate);
+            headerWritten = immediate;
+        }
+        if (fileCount > 0 || list)
+            ++state.lngTotalNumFolders;
+        host.Yield();
+
+        if (fileCount > 0) {
+            state.lngTotalNumFiles += fileCount;
+            if (check || backupAll || backupModified) {
+                DisplayFreeSpace(host, DriveDesignation(targetFolder));
+                if (SecondPass(folder, targetFolder, files, counts, freeBytes, headerWritten) ==
+                    Visit::Ends)
+                    return;
+                if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports) {
+                    if (check)
+                        DisplayNewAndModifiedFiles(host, fileCount, counts[0], counts[1]);
+                    else
+                        DisplayFilesCopied(host, backupAll, fileCount, counts[0], counts[1],
+                                           counts[2]);
+                }
+                if (freeBytes == 0)
+                    host.Output(QString(), true);
+            }
+        }
+    }
+
+    // A pause after the first folder that had copies, once per operation.
+    if ((backupAll || backupModified) && IsChecked(setup.pauseAfterFirstCopy) && counts[2] >= 1 &&
+        (IsChecked(setup.includeSubfolders) || setup.includedFolders.size() >= 2) &&
+        !state.blnPausedAfterFirstCopy) {
+        if (!state.blnScheduledTask) {
+            host.Inform(QStringLiteral("Source disk or folder: ") + setup.sourceFolder + CRLF +
+                            QStringLiteral("Target disk or folder: ") + setup.targetFolder + CRLF +
+                            CRLF + ProgramText(391) + CRLF + ProgramText(392),
+                        state.strWindowCaption, MsgIcon::Information);
+            host.Pause();
+        }
+        state.blnPausedAfterFirstCopy = true;
+    }
+
+    if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
+        return; // an included subfolder contributes only its own files
+
+    host.Yield();
+    if (state.blnStop)
+        return;
+    for (const QString& name : subfolders) {
+        const QString path = folder + name + u'/';
+        if (!IsIncludedSubfolder(path))
+            continue;
+        if (!IsExcludedFilepath(path))
+            WalkFolder(path);
+        host.Yield();
+        if (state.blnStop)
+            break;
+    }
+}
+
+FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& targetFolder,
+                                         const std::vector<Entry>& files, qint32 counts[3],
+                                         double& freeBytes, bool& headerWritten) {
+    const qint16 op = state.intOperation;
+    const bool check = op == state.intOperationCheckBackupState;
+    const bool backupAll = op == state.intOperationBackupAllFiles;
+    const QString drive = DriveDesignation(targetFolder);
+    const QString filter = setup.fileExtension;
+
+    for (const Entry& file : files) {
+        const QString src = folder + file.name;
+        if (IsExcludedFilepath(src) || !MatchesExtensionFilter(src, filter, false))
+            continue;
+        const QString tgt = targetFolder + file.name;
+
+        if (file.special) {
+            if (!state.blnSuppressDetailedReports) {
+                LineBreakFix(headerWritten);
+                host.Output(SixBlanks + src + u' ' + ProgramText(411), true);
+            }
+            continue;
+        }
+        if (!file.validName) {
+            // A name that is not valid UTF-8 cannot be named to the system again: it is
+            // reported as a file that could not be copied, and the folder goes on.
+            const QString errorText =
+                BadNameExplanation(FileErrorFromErrno(EILSEQ).description, src);
+            ++state.lngTotalNumCopyErrors;
+            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") +
+                            errorText,
+                        true);
+            if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF + CRLF +
+                                        ProgramText(63) +
+                                        QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
+                                        ProgramText(64),
+                                    true)) {
+                state.blnStop = true;
+                return Visit::Ends;
+            }
+            host.Output(QString(), true);
+            continue;
+        }
+
+        const FileFacts source = ReadFileFacts(src);
+        if (!source.exists) {
+            if (source.error.number != ErrorNumber::PermissionDenied) {
+                FailureEndsVisit(source.error.description, source.error.number, src);
+                return Visit::Ends;
+            }
+        }
+        const FileFacts target = ReadFileFacts(tgt);
+        const bool targetExists = target.exists && !target.directory;
+        bool decision = false;
+
+        if (IsWithinModifiedSinceWindow(source.mtimeSeconds, setup.modifiedSinceDays,
+                                        todayDayNumber, zoneOffsetMinutes)) {
+            if (backupAll) {
+                decision = true;
+            } else if (targetExists) {
+                if (IsFileModified(source.size, source.mtimeSeconds, target.size,
+                                   target.mtimeSeconds)) {
+                    decision = true;
+                    ++counts[1];
+                    ++state.lngTotalNumModifiedFiles;
+                    WriteFileLine(SixBlanks + src + u' ' + ProgramText(66), headerWritten);
+                }
+            } else {
+                decision = true;
+                ++counts[0];
+                ++state.lngTotalNumNewFiles;
+                WriteFileLine(SixBlanks + src + u' ' + ProgramText(65), headerWritten);
+            }
+        }
+        if (check)
+            decision = false;
+
+        const QString lower = LowerCase(src);
+        if (decision && source.size > LargeSystemFileBytes &&
+            lower.contains(QStringLiteral(".sys")) && (filter.isEmpty() || filter == u"sys")) {
+            decision = false;
+            host.Output(SixBlanks + ProgramText(390) + u' ' + src + u'.', true);
+        }
+        if (decision && source.size > LargeSystemFileBytes &&
+            lower.contains(QStringLiteral("/win")) && lower.contains(QStringLiteral(".swp")) &&
+            (filter.isEmpty() || filter == u"swp")) {
+            decision = false;
+            host.Output(SixBlanks + ProgramText(164) + u' ' + src + u'.', true);
+        }
+
+        if (decision && !targetExists) {
+            double total = 0;
+            double available = 0;
+            if (freeSpace(targetFolder, available, total) == 0) {
+                freeBytes = available;
+                if (available == 0) {
+                    LineBreakFix(headerWritten);
+                    host.Output(SixBlanks + QStringLiteral("The target drive is full."), true);
+                    host.Repaint();
+                    ++state.lngTotalNumCopyErrors;
+                    host.Inform(
+                        QStringLiteral("The target drive is full, so this backup operation") +
+                            CRLF + QStringLiteral("must be terminated."),
+                        state.strWindowCaption, MsgIcon::Warning);
+                    state.blnStop = true;
+                    break;
+                }
+                if (available <= static_cast<double>(source.size)) {
+                    decision = false;
+                    LineBreakFix(headerWritten);
+                    host.Output(
+                        SixBlanks +
+                            QStringLiteral("Insufficient space on the target drive for this file."),
+                        true);
+                    host.Repaint();
+                    ++state.lngTotalNumCopyErrors;
+                    const QString message = ProgramText(62) + CRLF + src + QStringLiteral(" (") +
+                                            FormatCount(static_cast<double>(source.size)) + u' ' +
+                                            ProgramText(152) + QStringLiteral(").") + CRLF + CRLF +
+                                            ProgramText(63) +
+                                            QString::number(state.lngTotalNumCopyErrors) + u'.' +
+                                            CRLF + ProgramText(64);
+                    if (AskToStopAfterError(message, false)) {
+                        state.blnStop = true;
+                        return Visit::Ends;
+                    }
+                }
+            }
+        }
+
+        if (decision) {
+            const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
+            if (!FolderExists(tf) && !CreateFolderPath(tf)) {
+                if (!state.blnSuppressDetailedReports)
+                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
+                                    QStringLiteral(": ") + tf,
+                                true);
+                QString message = ProgramText(166) + u' ' + tf;
+                QString blocking = tf;
+                while (blocking.endsWith(u'/'))
+                    blocking.chop(1);
+                if (FileExistsAt(blocking))
+                    message += CRLF + ProgramText(386) + u' ' + FileNameOfPath(blocking, true) +
+                               u' ' + ProgramText(387) + u' ' + FolderOfPath(blocking) + u'.';
+                message += CRLF + CRLF + ProgramText(64);
+                host.blnPaused = true;
+                if (host.AskYesNo(message, ProgramText(167), MsgResult::No, MsgIcon::Question))
+                    state.blnStop = true;
+                host.blnPaused = false;
+                return Visit::Ends;
+            }
+            if (!cleanedTargetFolders.contains(tf)) {
+                RemoveUnfinishedCopies(tf);
+                cleanedTargetFolders.append(tf);
+            }
+
+            if (targetExists && IsReadOnly(tgt) && !ClearReadOnly(tgt)) {
+                ++state.lngTotalNumCopyErrors;
+                if (!state.blnSuppressDetailedReports)
+                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt,
+                                true);
+                host.blnPaused = true;
+                const bool stop =
+                    host.AskYesNo(ProgramText(169) + CRLF + tgt + CRLF + ProgramText(170) + CRLF +
+                                      CRLF + ProgramText(64),
+                                  ProgramText(171), MsgResult::No, MsgIcon::Question);
+                host.blnPaused = false;
+                if (stop) {
+                    state.blnStop = true;
+                    return Visit::Ends;
+                }
+                decision = false;
+            }
+        }
+
+        if (decision) {
+            if (host.FileNowBeingCopiedLabel().isEmpty())
+                host.SetFileNowBeingCopied(QStringLiteral("File now being copied: "),
+                                           LowerCase(file.name));
+            else
+                host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), LowerCase(file.name));
+            // Pause and Cancel stay answerable while a large file is copied.
+            const CopyOutcome outcome = CopyFileSafely(src, tgt, [this] {
+                host.Yield();
+                return !state.blnStop;
+            });
+            if (outcome.copied) {
+                host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
+                ++counts[2];
+                ++state.lngTotalNumFilesCopied;
+                state.dblTotalFilesize += static_cast<double>(source.size);
+                host.ShowBytesCopied(
+                    BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
+                DisplayFreeSpace(host, drive);
+            } else if (!outcome.cancelled) {
+                const QString errorText =
+                    GetCopyErrorText(src) + QStringLiteral(" (") + outcome.error.description + u')';
+                host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") +
+                                errorText,
+                            true);
+                ++state.lngTotalNumCopyErrors;
+                if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF +
+                                            CRLF + ProgramText(63) +
+                                            QString::number(state.lngTotalNumCopyErrors) + u'.' +
+                                            CRLF + ProgramText(64),
+                                        true)) {
+                    state.blnStop = true;
+                    return Visit::Ends;
+                }
+                host.Output(QString(), true);
+            }
+        }
+        host.Yield();
+        if (state.blnStop)
+            break;
+    }
+    return Visit::Goes_on;
+}
+
+} // namespace vnt

@@ -1,0 +1,59 @@
+#pragma once
+// The folder walk: visits the source tree for every operation, filters, classifies and
+// copies files, and reports through the host.
+
+#include "backup/OperationState.h"
+
+#include <functional>
+#include <QString>
+#include <QStringList>
+
+namespace vnt {
+
+class ReportHost;
+
+// The skip fragments as the operation uses them: a leading comma skipped, every piece
+// before a comma trimmed (empty pieces kept; they match nothing).
+QStringList ParseExcludedFilepaths(const QString& text);
+
+// An empty filter matches every file; otherwise the extension (lower case) against the
+// filter. A file without an extension gets noExtensionValue.
+bool MatchesExtensionFilter(const QString& path, const QString& filter, bool noExtensionValue);
+
+// The words for a copy that failed, from what opening the source for reading says.
+QString GetCopyErrorText(const QString& source);
+
+class FolderWalk {
+public:
+    FolderWalk(const Setup& setup, OperationState& state, ReportHost& host);
+
+    void WalkFolder(const QString& folder);
+
+    bool IsExcludedFilepath(const QString& path) const;
+    bool IsIncludedSubfolder(const QString& path) const;
+    bool AskToStopAfterError(const QString& message, bool everySixth);
+
+    // Today and the local time-zone offset, read once for the operation; tests set them.
+    qint32 todayDayNumber;
+    qint32 zoneOffsetMinutes;
+    // Free space of the disk holding a path (0 on success); tests replace it.
+    std::function<qint16(const QString&, double&, double&)> freeSpace;
+
+private:
+    struct Entry;
+    enum class Visit { Goes_on, Ends };
+    Visit SecondPass(const QString& folder, const QString& targetFolder,
+                     const std::vector<Entry>& files, qint32 counts[3], double& freeBytes,
+                     bool& headerWritten);
+    void WriteFileLine(const QString& line, bool& headerWritten);
+    void LineBreakFix(bool headerWritten);
+    bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
+
+    const Setup& setup;
+    OperationState& state;
+    ReportHost& host;
+    QStringList mountRoots;
+    QStringList cleanedTargetFolders;
+};
+
+} // namespace vnt

@@ -1,0 +1,231 @@
+// The main window's side of an operation: the button rules before the driver runs, what
+// the driver asks of the window, the file list, and re-showing the report.
+#include "backup/Counting.h"
+#include "backup/Driver.h"
+#include "mainwindow/frmMain.h"
+#include "mainwindow/Language.h"
+#include "platform/Dialogs.h"
+#include "platform/Twips.h"
+#include "report/frmConfirmOperation.h"
+#include "report/frmReport.h"
+#include "report/StrProc.h"
+#include "setups/SortProc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace vnt {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+} // namespace
+
+void frmMain::RunOperationCommand(qint16 operation) {
+    const QString source = txbDirectory[0]->text();
+    const QString target = txbDirectory[1]->text();
+    if (operation == intOperationListFolders) {
+        if (source.isEmpty()) {
+            dialogs.inform(this,
+                           QStringLiteral("The source disk or folder must first be specified."),
+                           cmdSelectSubfolders->text());
+            return;
+        }
+        if (cmdListSubFolders->text() != ProgramText(21)) {
+            RunOperation(*this, *this, operation);
+            return;
+        }
+        const FileCount files = CountFiles(source, QStringLiteral("*.*"));
+        if (files.count > 0)
+            ShowSourceFileList(files.count);
+        else if (files.count == 0)
+            dialogs.inform(this, ProgramText(379), cmdListSubFolders->text());
+        return;
+    }
+
+    const QString title = OperationCaption(operation);
+    if (source.isEmpty() || target.isEmpty()) {
+        dialogs.inform(this,
+                       source.isEmpty()
+                           ? QStringLiteral("The source disk or folder must first be specified.")
+                           : QStringLiteral("The target disk or folder must first be specified."),
+                       title);
+        return;
+    }
+    if (operation == intOperationCheckBackupState && !lblTargetFolderIsEmpty->isHidden() &&
+        lblTargetFolderIsEmpty->text() == ProgramText(157)) {
+        dialogs.inform(this, ProgramText(32), title);
+        return;
+    }
+    if (operation == intOperationBackupAllFiles) {
+        const qint32 files = CountFiles(target, QStringLiteral("*.*")).count;
+        const qint32 folders = CountSubfolders(target).count;
+        if ((files >= 1 || folders >= 1) &&
+            !dialogs.askYesNo(this,
+                              target + QStringLiteral(" has files or folders.") + CRLF +
+                                  QStringLiteral("Are you sure you wish to backup ALL files (not "
+                                                 "just modified files)?"),
+                              QStringLiteral("Confirmation"), MsgResult::Yes))
+            return;
+    }
+    RunOperation(*this, *this, operation);
+}
+
+Setup frmMain::ReadSetup() {
+    txbFileExtension_LostFocus();
+    return CurrentSetup();
+}
+
+QString frmMain::OperationCaption(qint16 operation) {
+    if (operation == intOperationListFolders)
+        return cmdListSubFolders->text();
+    if (operation == intOperationCheckBackupState)
+        return cmdCheckBackupState->text();
+    if (operation == intOperationBackupAllFiles)
+        return cmdBackupAllFiles->text();
+    return cmdBackupModifiedFiles->text();
+}
+
+QString frmMain::ModifiedSinceText() {
+    return cboModifiedSince->currentText();
+}
+
+bool frmMain::Ask(const QString& text, const QString& title, MsgResult defaultButton) {
+    return dialogs.askYesNo(this, text, title, defaultButton);
+}
+
+void frmMain::Tell(const QString& text, const QString& title, MsgIcon icon) {
+    dialogs.inform(this, text, title, icon);
+}
+
+void frmMain::ClearSource() {
+    txbDirectory[0]->clear();
+    RefreshSourceFolderDisplay();
+}
+
+void frmMain::ShowCheckingNotice(bool on) {
+    QLabel* label = lblWarningReFilesInUse[0];
+    QFont font = label->font();
+    QPalette palette = label->palette();
+    if (on) {
+        savedNoticeCaption = label->text();
+        savedNoticeVisible = !label->isHidden();
+        label->setText(QStringLiteral("Now checking for file existence ..."));
+        font.setPointSize(10);
+        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        label->show();
+    } else {
+        label->setText(savedNoticeCaption);
+        label->setVisible(savedNoticeVisible);
+        font.setPointSize(8);
+        palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    }
+    label->setFont(font);
+    label->setPalette(palette);
+    label->repaint();
+}
+
+bool frmMain::ConfirmOperation() {
+    frmConfirmOperation dialog(*this);
+    dialog.exec();
+    update();
+    return dialog.blnPerformOperation;
+}
+
+ReportHost& frmMain::PrepareReport() {
+    frmReport& report = ReportWindow();
+    report.SetText(QString());
+    SetCheckValue(report.chkSuppressDisplayOfReport, 0);
+    return report;
+}
+
+void frmMain::SetExcludedFilepathsText(const QString& text) {
+    txbExcludedFilepaths->setText(text);
+}
+
+void frmMain::LockForOperation() {
+    lblTargetFolderIsEmpty->hide();
+    lblFreeSpace->hide();
+    // Frames stay enabled so that Quit, inside the menu, can stay usable.
+    SetControlsEnabled(this, false, false, true, false, true);
+    cmdQuit->setEnabled(true);
+}
+
+void frmMain::UnlockAfterOperation() {
+    SetControlsEnabled(this, true, false, true, false, true);
+    chkPauseAfterFirstCopy->setEnabled(CheckValue(chkSuppressDetailedReports) == 0);
+}
+
+void frmMain::RefreshDisplays() {
+    RefreshSourceFolderDisplay();
+    RefreshTargetFolderDisplay(true);
+}
+
+void frmMain::ShowSourceFileList(qint32 count) {
+    frmReport& report = ReportWindow();
+    const QString source = txbDirectory[0]->text();
+    report.SetCaption(ProgramText(380));
+    report.SetText(ProgramText(381) + u' ' + source + CRLF + CRLF);
+    report.SetSourceDirpath(source);
+    report.SetTargetDirpath(
+        count == 1 ? ProgramText(382)
+                   : QString(ProgramText(383)).replace(QStringLiteral("999"), FormatCount(count)));
+    report.SetFileNowBeingCopied(QString(), QString());
+    report.Form_Activate();
+    report.intPauseInSeconds = 15;
+    report.ShowReport();
+    report.SetReportButtons(false, false, ProgramText(44), false, QString());
+
+    QStringList names;
+    double total = 0;
+    const qint32 listed =
+        ListFilesInFolder(source, names, count, total, QStringLiteral("*.*"), true, true);
+    if (listed > 0)
+        SortTexts(names, 0, listed - 1, true, 1);
+    report.cmdPauseContinue->setText(QStringLiteral("Pause"));
+    report.cmdPauseContinue->show();
+    report.cmdCancelClose->setText(QStringLiteral("Cancel operation"));
+    report.update();
+
+    if (listed < 0) {
+        // The folder changed since it was counted, or cannot be read now.
+        dialogs.inform(this, listed == -3 ? names.value(0) : ProgramText(379),
+                       cmdListSubFolders->text(), MsgIcon::Warning);
+    } else {
+        for (qint32 i = 0; i < listed; ++i) {
+            report.Output(names[i], true);
+            if ((i + 1) % 100 == 0)
+                report.MoveCaretToEnd();
+            if (report.cmdCancelClose->text() == u"Close")
+                break;
+        }
+        report.AppendToText(CRLF + ProgramText(384) + u' ' + FormatByteSize(total));
+        if (IsChecked(CheckValue(chkExcludeFilesInSourceFolder)))
+            report.AppendToText(CRLF + CRLF + ProgramText(385));
+    }
+    report.SetReportButtons(true, false, QString(), true, ProgramText(58));
+    cmdReportScreen->setEnabled(true);
+}
+
+void frmMain::ShowReportScreen() {
+    frmReport& report = ReportWindow();
+    report.cmdCancelClose->setText(ProgramText(58));
+    report.cmdCancelClose->show();
+    report.cmdPauseContinue->hide();
+    report.cmdCopyToClipboard->setText(ProgramText(112));
+    report.cmdCopyToClipboard->show();
+    if (report.ReportText().size() > 1000 && CheckValue(chkSuppressDetailedReports) == 0) {
+        report.ResizeForm(850, PixelsToTwips(frameGeometry().height(), this) - 1000);
+        report.SetReportButtons2();
+    }
+    report.ShowReport();
+    report.txbText->moveCursor(QTextCursor::Start);
+    report.txbText->setFocus();
+}
+
+} // namespace vnt

@@ -1,0 +1,46 @@
+#pragma once
+// Reading file facts and copying a file so that the old copy survives any failure.
+
+#include "platform/FileErrors.h"
+
+#include <functional>
+#include <QString>
+
+namespace vnt {
+
+struct FileFacts {
+    bool exists = false;
+    bool regular = false; // a regular file, or a link to one
+    bool directory = false;
+    qint64 size = 0;
+    qint64 mtimeSeconds = 0;
+    unsigned mode = 0; // permission bits
+    FileError error;   // why it could not be read (exists is then false)
+};
+
+// Follows links: facts of what the path leads to.
+FileFacts ReadFileFacts(const QString& path);
+
+// Copies source to target through a temporary file in the target's folder that is renamed
+// over the target only when complete, with the source's modification time (nanoseconds)
+// and permission bits (plus write permission for the owner). Between chunks of data
+// continueCopy runs; when it returns false the copy is abandoned. On any failure or
+// cancellation the temporary file is removed and the old target stays as it was.
+struct CopyOutcome {
+    bool copied = false;
+    bool cancelled = false;
+    FileError error;
+};
+CopyOutcome CopyFileSafely(const QString& source, const QString& target,
+                           const std::function<bool()>& continueCopy = {});
+
+// Temporary files of a copy that was killed halfway carry this mark in their names.
+bool IsUnfinishedCopyName(const QString& name);
+// Removes such leftovers from a folder; returns how many were removed.
+int RemoveUnfinishedCopies(const QString& folder);
+
+// Adds write permission for the owner; true when the file is then writable by its owner.
+bool ClearReadOnly(const QString& path);
+bool IsReadOnly(const QString& path);
+
+} // namespace vnt
