@@ -818,11 +818,9 @@ bool frmMain::SaveSetupToFile(const QString& /*path*/, bool /*announce*/) {
     return false;
 }
 bool frmMain::ReportHasText() const {
-    return false;
+    return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();
 }
-bool frmMain::ReportIsVisible() const {
-    return false;
-}
+bool frmMain::ReportIsVisible() const { return reportForm != nullptr && reportForm->isVisible(); }
 void frmMain::OpenSetupMenu() {}
 
 } // namespace vnt
