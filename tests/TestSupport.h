@@ -42,3 +42,11 @@ int RunWithoutPrivileges(const std::function<int()>& check);
 void OpenForOthers(const QString& path);
 
 } // namespace vnt::test
+
+#include <ostream>
+#include <QString>
+
+// Failed comparisons show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,346 @@
+#include "backup/Walk.h"
+
+#include "mainwindow/Language.h"
+#include "RecordingHost.h"
+#include "setups/DateProc.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vnt::test {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every file of a tree with its content and time, to prove the source is never touched.
+QStringList Snapshot(const QString& root) {
+    QStringList rows;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        lstat(QFile::encodeName(path).constData(), &st);
+        rows.append(
+            QStringLiteral("%1 %2 %3.%4 %5")
+                .arg(path)
+                .arg(st.st_mode)
+                .arg(st.st_mtim.tv_sec)
+                .arg(st.st_mtim.tv_nsec)
+                .arg(S_ISREG(st.st_mode) ? QString::number(qHash(ReadAll(path))) : QString()));
+    }
+    rows.sort();
+    return rows;
+}
+
+class WalkTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString source = dir.path() + "/src/";
+    QString target = dir.path() + "/dst/";
+    vnt::Setup setup;
+    OperationState state;
+    RecordingHost host;
+    QStringList before;
+
+    static void SetUpTestSuite() {
+        ASSERT_EQ(LoadProgramText("vnt.dat", VANTORO_DATA_DIR), QString());
+    }
+
+    void SetUp() override {
+        state.InitialiseOperationValues();
+        ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        WriteFile(source + "notes.txt", "notes");
+        WriteFile(source + "photo.jpg", "jpeg data");
+        WriteFile(source + "cache.tmp", "skip me");
+        WriteFile(source + "Letters/a.txt", "letter a");
+        WriteFile(source + "Letters/b.txt", "letter b");
+        WriteFile(source + "Letters/Old/c.txt", "letter c");
+        for (const char* name : {"notes.txt", "photo.jpg", "cache.tmp", "Letters/a.txt",
+                                 "Letters/b.txt", "Letters/Old/c.txt"})
+            SetLastWriteUtc(source + name, 2024, 5, 10, 12, 0, 0);
+        setup.sourceFolder = source;
+        setup.targetFolder = target;
+        setup.includedFolders = {"Letters"};
+        setup.includeSubfolders = 1;
+    }
+
+    void TearDown() override {
+        if (!before.isEmpty()) {
+            EXPECT_EQ(Snapshot(source), before) << "the source was changed";
+        }
+    }
+
+    void Run(qint16 operation, const QString& skip = QString()) {
+        before = Snapshot(source);
+        state.intOperation = operation;
+        state.blnListFolders = operation == state.intOperationListFolders;
+        state.strExcludedFilepaths = ParseExcludedFilepaths(skip);
+        state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+        state.blnSubfoldersExist = false; // folder lines show whole paths
+        FolderWalk walk(setup, state, host);
+        walk.todayDayNumber = DayNumber(2024, 5, 20);
+        walk.zoneOffsetMinutes = 0;
+        walk.WalkFolder(source);
+    }
+};
+
+TEST_F(WalkTest, BackUpNewAndModifiedCopiesAndReports) {
+    QDir().mkpath(target + "Letters");
+    WriteFile(target + "Letters/a.txt", "letter a");
+    SetLastWriteUtc(target + "Letters/a.txt", 2024, 5, 10, 13, 0, 0); // an hour's shift: unchanged
+    WriteFile(target + "Letters/b.txt", "letter B");
+    SetLastWriteUtc(target + "Letters/b.txt", 2024, 5, 10, 12, 7, 0); // modified
+    setup.fileExtension = "txt";
+    Run(state.intOperationBackupModifiedFiles, "old");
+
+    EXPECT_EQ(host.text,
+              "\r\n    3 files in " + source + "\r\n      " + source + "notes.txt " +
+                  ProgramText(65) +
+                  "\r\n      0 modified files and 1 file not previously backed up.  Copied.\r\n"
+                  "\r\n    2 files in " +
+                  source + "Letters/\r\n      " + source + "Letters/b.txt " + ProgramText(66) +
+                  "\r\n      1 modified file and 0 files not previously backed up.  Copied.\r\n");
+    EXPECT_EQ(ReadAll(target + "notes.txt"), "notes");
+    EXPECT_EQ(ReadAll(target + "Letters/b.txt"), "letter b");
+    EXPECT_FALSE(QFile::exists(target + "photo.jpg")) << "filtered by extension";
+    EXPECT_FALSE(QFile::exists(target + "Letters/Old")) << "skipped by a fragment";
+    EXPECT_EQ(state.lngTotalNumFolders, 2);
+    EXPECT_EQ(state.lngTotalNumFiles, 5);
+    EXPECT_EQ(state.lngTotalNumNewFiles, 1);
+    EXPECT_EQ(state.lngTotalNumModifiedFiles, 1);
+    EXPECT_EQ(state.lngTotalNumFilesCopied, 2);
+    EXPECT_EQ(state.dblTotalFilesize, 13);
+    EXPECT_EQ(host.bytesCopied, "Copied: 13 bytes in 2 files");
+
+    // The copy keeps the source's time to the nanosecond.
+    struct stat a {
+    }, b{};
+    stat(QFile::encodeName(source + "notes.txt").constData(), &a);
+    stat(QFile::encodeName(target + "notes.txt").constData(), &b);
+    EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec);
+    EXPECT_EQ(a.st_mtim.tv_nsec, b.st_mtim.tv_nsec);
+    EXPECT_TRUE(QDir(target).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty());
+}
+
+TEST_F(WalkTest, BackUpAllCheckAndList) {
+    Run(state.intOperationBackupAllFiles, "cache");
+    EXPECT_TRUE(host.text.contains("    3 files in " + source + "  Only 2 files copied.\r\n"));
+    EXPECT_TRUE(host.text.contains("    2 files in " + source + "Letters/  Both copied.\r\n"));
+    EXPECT_TRUE(host.text.contains("    1 file  in " + source + "Letters/Old/  Copied.\r\n"));
+    EXPECT_EQ(state.lngTotalNumFilesCopied, 5);
+    EXPECT_FALSE(QFile::exists(target + "cache.tmp"));
+
+    host.text.clear();
+    state = {};
+    state.InitialiseOperationValues();
+    WriteFile(source + "Letters/new.txt", "new");
+    Run(state.intOperationCheckBackupState);
+    EXPECT_EQ(host.text, "\r\n    3 files in " + source + "\r\n      " + source + "cache.tmp " +
+                             ProgramText(65) +
+                             "\r\n      0 modified files and 1 file not backed up.  \r\n" +
+                             "\r\n    3 files in " + source + "Letters/\r\n      " + source +
+                             "Letters/new.txt " + ProgramText(65) +
+                             "\r\n      0 modified files and 1 file not backed up.  \r\n")
+        << "only new and modified files are listed, and nothing is copied";
+    EXPECT_FALSE(QFile::exists(target + "Letters/new.txt"));
+
+    host.text.clear();
+    state = {};
+    state.InitialiseOperationValues();
+    QDir().mkpath(source + "Letters/Empty");
+    Run(state.intOperationListFolders);
+    EXPECT_TRUE(host.text.contains("    0 files in " + source + "Letters/Empty/\r\n"));
+    EXPECT_EQ(state.lngTotalNumFolders, 4);
+    EXPECT_EQ(state.lngTotalNumFiles, 7);
+}
+
+TEST_F(WalkTest, CheckForFileStopsAtTheFirstFile) {
+    setup.fileExtension = "jpg";
+    Run(state.intOperationCheckForFile);
+    EXPECT_TRUE(state.blnFileExists);
+    state.blnFileExists = false;
+    setup.fileExtension = "xyz";
+    Run(state.intOperationCheckForFile);
+    EXPECT_FALSE(state.blnFileExists);
+}
+
+TEST_F(WalkTest, LargeSystemAndSwapFilesAtTheirBorder) {
+    QDir().mkpath(source + "Letters/my.system");
+    const auto sized = [](const QString& path, qint64 size) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    };
+    sized(source + "Letters/my.system/border.bin", 10487560);
+    sized(source + "Letters/my.system/over.bin", 10487561);
+    QDir().mkpath(source + "Letters/windows");
+    sized(source + "Letters/windows/page.swp", 10487561);
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_TRUE(QFile::exists(target + "Letters/my.system/border.bin"));
+    EXPECT_FALSE(QFile::exists(target + "Letters/my.system/over.bin"));
+    EXPECT_TRUE(host.text.contains("      " + ProgramText(390) + " " + source +
+                                   "Letters/my.system/over.bin."));
+    EXPECT_TRUE(host.text.contains("      " + ProgramText(164) + " " + source +
+                                   "Letters/windows/page.swp."));
+    EXPECT_EQ(QFileInfo(target + "Letters/my.system/border.bin").size(), 10487560);
+}
+
+TEST_F(WalkTest, FreeSpaceEqualToTheFileRefusesIt) {
+    host.answers = {false};
+    FolderWalk walk(setup, state, host);
+    state.intOperation = state.intOperationBackupAllFiles;
+    walk.freeSpace = [](const QString&, double& available, double& total) -> qint16 {
+        available = 9; // photo.jpg has 9 bytes, notes.txt 5
+        total = 100;
+        return 0;
+    };
+    setup.includedFolders.clear();
+    walk.WalkFolder(source);
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_FALSE(QFile::exists(target + "photo.jpg"))
+        << "free space equal to its size is too little";
+    EXPECT_TRUE(
+        host.text.contains("      Insufficient space on the target drive for this file.\r\n"));
+    EXPECT_TRUE(host.questions.join('\n').contains(ProgramText(62) + "\r\n" + source +
+                                                   "photo.jpg (9 " + ProgramText(152) + ")."));
+
+    walk.freeSpace = [](const QString&, double& available, double& total) -> qint16 {
+        available = 0;
+        total = 100;
+        return 0;
+    };
+    QFile::remove(target + "notes.txt");
+    host.text.clear();
+    state.blnStop = false;
+    walk.WalkFolder(source);
+    EXPECT_TRUE(host.text.contains("      The target drive is full.\r\n"));
+    EXPECT_TRUE(state.blnStop);
+}
+
+TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    QDir().mkpath(dir.path() + "/small");
+    const QByteArray mountPoint = QFile::encodeName(dir.path() + "/small");
+    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    setup.targetFolder = dir.path() + "/small/";
+    const QByteArray old(100 * 1024, 'o');
+    WriteFile(setup.targetFolder + "notes.txt", old);
+    WriteFile(source + "notes.txt", QByteArray(400 * 1024, 'n'));
+    setup.includedFolders.clear();
+    Run(state.intOperationBackupModifiedFiles);
+    EXPECT_EQ(ReadAll(setup.targetFolder + "notes.txt"), old)
+        << "the old copy survives byte for byte";
+    EXPECT_TRUE(
+        QDir(setup.targetFolder).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty());
+    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "notes.txt  "));
+    EXPECT_GE(state.lngTotalNumCopyErrors, 1);
+    umount(mountPoint.constData());
+}
+
+TEST_F(WalkTest, SpecialFilesLoopsAndBadNamesAreReportedNotFollowed) {
+    ASSERT_EQ(mkfifo(QFile::encodeName(source + "pipe").constData(), 0600), 0);
+    ASSERT_EQ(symlink("loop", QFile::encodeName(source + "loop").constData()), 0);
+    ASSERT_EQ(symlink("Letters", QFile::encodeName(source + "letters-link").constData()), 0);
+    const QByteArray badName = QFile::encodeName(source) + "caf\xe9.txt";
+    const int fd = open(badName.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    setup.includedFolders.clear();
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_TRUE(host.text.contains("      " + source + "pipe " + ProgramText(411)));
+    EXPECT_TRUE(host.text.contains("      " + source + "loop " + ProgramText(411)));
+    EXPECT_TRUE(host.text.contains("Possibly the filepath contains an invalid character:"));
+    EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the folder goes on after a bad name";
+    EXPECT_FALSE(QFile::exists(target + "pipe"));
+    EXPECT_FALSE(QFile::exists(target + "letters-link")) << "links to folders are not followed";
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
+}
+
+TEST_F(WalkTest, PauseAfterTheFirstCopyingFolder) {
+    setup.pauseAfterFirstCopy = 1;
+    setup.includeSubfolders = 0;
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_FALSE(host.events.contains("pause"))
+        << "one included subfolder, no subfolders: no pause";
+
+    QDir(target).removeRecursively();
+    QDir().mkpath(target);
+    QDir().mkpath(source + "Photos");
+    WriteFile(source + "Photos/p.jpg", "p");
+    setup.includedFolders = {"Letters", "Photos"};
+    state.blnPausedAfterFirstCopy = false;
+    host.events.clear();
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_EQ(host.events.count("pause"), 1) << "once per operation";
+    EXPECT_TRUE(host.questions.first().contains(ProgramText(391)));
+
+    state.blnPausedAfterFirstCopy = false;
+    state.blnScheduledTask = true;
+    host.events.clear();
+    QDir(target).removeRecursively();
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_FALSE(host.events.contains("pause")) << "an unattended run does not pause";
+    EXPECT_TRUE(state.blnPausedAfterFirstCopy);
+}
+
+TEST_F(WalkTest, CopyFailuresAskEverySixthTime) {
+    setup.includedFolders.clear();
+    QStringList names;
+    for (int i = 0; i < 7; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i);
+        WriteFile(source + name, "x");
+        QDir().mkpath(target + name); // a folder where the copy must go: the copy fails
+    }
+    host.answers = {false};
+    Run(state.intOperationBackupAllFiles, "notes,photo,cache");
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 7);
+    EXPECT_EQ(host.questions.size(), 1) << "asked at the sixth error only";
+    EXPECT_TRUE(host.questions[0].startsWith(ProgramText(83) + "|" + ProgramText(80)));
+    EXPECT_TRUE(host.questions[0].contains(ProgramText(63) + "6."));
+    EXPECT_TRUE(QFileInfo(target + "f0.txt").isDir()) << "what was there stays";
+}
+
+TEST_F(WalkTest, ReadOnlyTargetsAndUnreadableFolders) {
+    setup.includedFolders.clear();
+    WriteFile(target + "notes.txt", "old");
+    chmod(QFile::encodeName(target + "notes.txt").constData(), 0444);
+    Run(state.intOperationBackupAllFiles, "photo,cache");
+    EXPECT_EQ(ReadAll(target + "notes.txt"), "notes")
+        << "a read-only copy is made writable and replaced";
+    EXPECT_TRUE(QFileInfo(target + "notes.txt").permissions() & QFile::WriteOwner);
+
+    // Without privileges: a folder that cannot be read is reported, not skipped in silence.
+    chmod(QFile::encodeName(source + "Letters").constData(), 0);
+    OpenForOthers(source);
+    OpenForOthers(target);
+    const int status = RunWithoutPrivileges([this] {
+        RecordingHost quiet;
+        OperationState listing;
+        listing.InitialiseOperationValues();
+        listing.intOperation = listing.intOperationListFolders;
+        listing.blnListFolders = true;
+        FolderWalk walk(setup, listing, quiet);
+        setup.includedFolders = {"Letters"};
+        walk.WalkFolder(source);
+        return quiet.text.contains("    ? files  in " + source + "Letters/") ? 0 : 1;
+    });
+    chmod(QFile::encodeName(source + "Letters").constData(), 0755);
+    EXPECT_EQ(status, 0);
+}
+
+} // namespace
+} // namespace vnt::test
