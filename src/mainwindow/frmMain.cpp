@@ -58,6 +58,17 @@ constexpr int PanelButtonStep = 495;
 
 const QColor BackColour(224, 247, 228);
 
+// The controls of a window, not those of the windows it owns (the report window is a
+// child of the main window to Qt).
+QList<QWidget*> OwnControls(QWidget* window) {
+    QList<QWidget*> controls;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (widget->window() == window)
+            controls.append(widget);
+    }
+    return controls;
+}
+
 // Frames are plain QFrames; labels are frames to Qt but not here.
 bool IsFrame(const QWidget* widget) {
     return widget->metaObject()->className() == QByteArrayLiteral("QFrame");
@@ -564,19 +575,23 @@ void frmMain::SetControlsFont(QWidget* window, const QString& fontName, bool inc
         font.setFamily(fontName);
         widget->setFont(font);
     };
-    for (QWidget* widget : window->findChildren<QWidget*>()) {
+    for (QWidget* widget : OwnControls(window)) {
         if (IsFrame(widget) || qobject_cast<QPushButton*>(widget) ||
             qobject_cast<QCheckBox*>(widget) || qobject_cast<QLabel*>(widget) ||
             qobject_cast<QRadioButton*>(widget) || qobject_cast<QComboBox*>(widget))
             setFamily(widget);
     }
     if (includeTextBoxes) {
-        for (QLineEdit* box : window->findChildren<QLineEdit*>())
-            setFamily(box);
+        for (QWidget* widget : OwnControls(window)) {
+            if (qobject_cast<QLineEdit*>(widget))
+                setFamily(widget);
+        }
     }
     if (includeCommandButtons) {
-        for (QPushButton* button : window->findChildren<QPushButton*>())
-            setFamily(button);
+        for (QWidget* widget : OwnControls(window)) {
+            if (qobject_cast<QPushButton*>(widget))
+                setFamily(widget);
+        }
     }
 }
 
@@ -592,7 +607,7 @@ void frmMain::SetControlsBackColor(QWidget* window, const QColor& colour) {
     paint(window, true);
     if (auto* main = qobject_cast<QMainWindow*>(window); main && main->centralWidget())
         paint(main->centralWidget(), true);
-    for (QWidget* widget : window->findChildren<QWidget*>()) {
+    for (QWidget* widget : OwnControls(window)) {
         if (IsFrame(widget))
             paint(widget, true);
         else if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QLabel*>(widget) ||
@@ -603,7 +618,7 @@ void frmMain::SetControlsBackColor(QWidget* window, const QColor& colour) {
 
 void frmMain::SetControlsEnabled(QWidget* window, bool enabled, bool frames, bool textBoxes,
                                  bool labels, bool checkBoxes) {
-    for (QWidget* widget : window->findChildren<QWidget*>()) {
+    for (QWidget* widget : OwnControls(window)) {
         if (qobject_cast<QPushButton*>(widget) || qobject_cast<QCheckBox*>(widget) ||
             qobject_cast<QRadioButton*>(widget) || qobject_cast<QComboBox*>(widget))
             widget->setEnabled(enabled);
@@ -820,7 +835,9 @@ bool frmMain::SaveSetupToFile(const QString& /*path*/, bool /*announce*/) {
 bool frmMain::ReportHasText() const {
     return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();
 }
-bool frmMain::ReportIsVisible() const { return reportForm != nullptr && reportForm->isVisible(); }
+bool frmMain::ReportIsVisible() const {
+    return reportForm != nullptr && reportForm->isVisible();
+}
 void frmMain::OpenSetupMenu() {}
 
 } // namespace vnt

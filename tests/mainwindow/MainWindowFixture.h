@@ -6,6 +6,7 @@
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 
+#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 #include <QFile>
@@ -25,6 +26,9 @@ public:
     std::vector<qint16> operations;
     std::vector<bool> scheduledDuringOperation;
     bool reportHasText = false;
+    bool runOperations = false; // run them for real, not only record them
+    std::deque<bool> confirmAnswers;
+    int confirmations = 0;
     // Stands in for the subfolder selection window.
     std::function<void(SubfolderSelection&)> selectionWindow;
 
@@ -36,8 +40,24 @@ protected:
     void RunOperationCommand(qint16 operation) override {
         operations.push_back(operation);
         scheduledDuringOperation.push_back(blnScheduledTask);
+        if (runOperations)
+            frmMain::RunOperationCommand(operation);
     }
-    bool ReportHasText() const override { return reportHasText; }
+    bool ReportHasText() const override {
+        return runOperations ? frmMain::ReportHasText() : reportHasText;
+    }
+
+public:
+    bool ConfirmOperation() override {
+        ++confirmations;
+        if (confirmAnswers.empty())
+            return true;
+        const bool answer = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return answer;
+    }
+
+protected:
     void ShowSubfolderSelection(SubfolderSelection& request) override {
         if (selectionWindow)
             selectionWindow(request);

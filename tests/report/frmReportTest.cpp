@@ -282,7 +282,7 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
         EXPECT_TRUE(dialog->cmdYes->hasFocus() || !dialog->isActiveWindow());
         QTest::mouseClick(dialog->cmdYes, Qt::LeftButton);
     });
-    EXPECT_TRUE(window->ConfirmOperation());
+    EXPECT_TRUE(window->frmMain::ConfirmOperation());
     EXPECT_EQ(window->txbSetupFile->text(), "/home/me/a.vnt");
 
     WriteFile(source.filePath("second.txt"), "x");
@@ -291,12 +291,12 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
         EXPECT_EQ(dialog->lblPerformOperation->text(), ProgramText(135));
         QTest::mouseClick(dialog->cmdNo, Qt::LeftButton);
     });
-    EXPECT_FALSE(window->ConfirmOperation());
+    EXPECT_FALSE(window->frmMain::ConfirmOperation());
     EXPECT_EQ(window->txbSetupFile->text(), "") << "No forgets the setup file";
     EXPECT_TRUE(window->txbSetupFile->isHidden());
 
     Later([this] { window->findChild<frmConfirmOperation*>()->close(); });
-    EXPECT_FALSE(window->ConfirmOperation()) << "the close box counts as No";
+    EXPECT_FALSE(window->frmMain::ConfirmOperation()) << "the close box counts as No";
 }
 
 } // namespace

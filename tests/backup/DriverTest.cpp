@@ -1,0 +1,165 @@
+// Operations run from the real main window on real trees.
+#include "../mainwindow/MainWindowFixture.h"
+#include "mainwindow/Language.h"
+#include "report/frmPopUp.h"
+#include "report/frmReport.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace vnt::test {
+namespace {
+
+class DriverTest : public MainWindowTest {
+protected:
+    QTemporaryDir disk;
+    QString source = disk.path() + "/src/";
+    QString target = disk.path() + "/dst/";
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(source + "Letters"));
+        ASSERT_TRUE(QDir().mkpath(source + "Photos"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        WriteFile(source + "notes.txt", "notes");
+        WriteFile(source + "Letters/a.txt", "a");
+        WriteFile(source + "Photos/p.jpg", "p");
+        ASSERT_TRUE(Start());
+        window->runOperations = true;
+        window->Sleeper = [](int) {};
+        window->Beeper = [] {};
+        dialogs.folderAnswers = {source, target};
+        window->cmdSpecifyDirectory_MouseUp(0);
+        window->cmdSpecifyDirectory_MouseUp(1);
+        dialogs.shown.clear();
+    }
+
+    frmReport& Report() { return window->ReportWindow(); }
+    QStringList Messages() const {
+        QStringList texts;
+        for (const MessageRequest& box : dialogs.messages())
+            texts.append(box.text);
+        return texts;
+    }
+};
+
+TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_EQ(window->confirmations, 1);
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_FALSE(QFile::exists(target + "Letters/a.txt")) << "no subfolder is included";
+    const QString report = Report().ReportText();
+    EXPECT_TRUE(report.contains("For files new or modified " + ProgramText(353) + ":\r\n"));
+    EXPECT_TRUE(report.endsWith("Sum of sizes of files copied: 5 bytes\r\n"))
+        << report.toStdString();
+    EXPECT_EQ(Report().windowTitle(), "Back up new and modified (" + ProgramText(353) + ")");
+    EXPECT_EQ(Report().cmdCancelClose->text(), ProgramText(58));
+    EXPECT_TRUE(Report().cmdPauseContinue->isHidden());
+    EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window is unlocked again";
+    EXPECT_TRUE(window->blnDisplayingSummary);
+
+    // Nothing new the second time.
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_TRUE(Report().ReportText().contains("Number of files copied: 0\r\n"));
+}
+
+TEST_F(DriverTest, DeclinedConfirmationChangesNothing) {
+    window->confirmAnswers = {false};
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_FALSE(QFile::exists(target + "notes.txt"));
+}
+
+TEST_F(DriverTest, ChecksBeforeAnOperation) {
+    window->cmdCheckBackupState_MouseUp();
+    EXPECT_EQ(Messages().value(0), ProgramText(32)) << "the target is shown as empty";
+
+    WriteFile(target + "old.txt", "x");
+    dialogs.messageAnswers = {MsgResult::No};
+    window->cmdBackupAllFiles_MouseUp();
+    EXPECT_EQ(dialogs.messages().back().title, "Confirmation");
+    EXPECT_EQ(dialogs.messages().back().text,
+              target + " has files or folders.\r\nAre you sure you wish to backup ALL files (not "
+                       "just modified files)?");
+    EXPECT_FALSE(QFile::exists(target + "notes.txt"));
+
+    window->txbFileExtension->setText("xyz");
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_EQ(Messages().back(), ProgramText(40));
+    EXPECT_EQ(dialogs.messages().back().title, ProgramText(38));
+    EXPECT_EQ(window->lblWarningReFilesInUse[0]->text().left(10), "Some appli") << "restored";
+    window->txbFileExtension->clear();
+
+    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_TRUE(Messages().back().contains("nothing to do"));
+    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 0);
+
+    QDir(target).removeRecursively();
+    dialogs.messageAnswers = {MsgResult::Yes};
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_EQ(Messages().back(), ProgramText(43) + "\r\n\r\n" + ProgramText(403));
+    EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the target was created and filled";
+}
+
+TEST_F(DriverTest, ListAndFileList) {
+    window->cboIncludedFolders->addItems({"Letters", "Photos"});
+    window->intNumIncludedFolders = 2;
+    window->RefreshSourceFolderDisplay();
+    window->cmdListSubFolders_MouseUp();
+    const QString report = Report().ReportText();
+    EXPECT_TRUE(report.startsWith("Now counting files and folders ...\r\n"));
+    EXPECT_TRUE(report.contains("Number of folders: 3\r\nNumber of files: 3\r\n"));
+
+    window->cboIncludedFolders->clear();
+    window->RefreshSourceFolderDisplay();
+    ASSERT_EQ(window->cmdListSubFolders->text(), ProgramText(21));
+    window->cmdListSubFolders_MouseUp();
+    EXPECT_EQ(Report().windowTitle(), ProgramText(380));
+    EXPECT_EQ(Report().ReportText(), ProgramText(381) + " " + source +
+                                         "\r\n\r\nnotes.txt (5 bytes)\r\n\r\n" + ProgramText(384) +
+                                         " 5 bytes");
+    EXPECT_EQ(Report().lblTargetDirpath->text(), ProgramText(382));
+}
+
+TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
+    window->cboIncludedFolders->addItems({"Letters", "Photos"});
+    window->intNumIncludedFolders = 2;
+    window->RefreshSourceFolderDisplay();
+    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [this] {
+        if (Report().blnPaused)
+            Report().cmdCancelClose->click();
+    });
+    watcher.start(1);
+    window->cmdBackupAllFiles_MouseUp();
+    EXPECT_TRUE(window->blnStop);
+    const QString report = Report().ReportText();
+    EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
+    EXPECT_TRUE(report.contains("Number of files copied: 1\r\n"));
+    EXPECT_FALSE(QFile::exists(target + "Letters/a.txt"));
+}
+
+TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
+    // Nobody clicks: the pop-up's time runs out (at once here) and the shutdown goes ahead.
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [this] {
+        if (window->PopUpWindow().isVisible())
+            window->PopUpWindow().Timer1_Timer();
+    });
+    watcher.start(1);
+    window->RunUnattendedBackup("--SHUTDOWN");
+    EXPECT_EQ(window->confirmations, 0);
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
+    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+}
+
+} // namespace
+} // namespace vnt::test
