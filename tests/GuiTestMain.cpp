@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QLocale>
 #include <QStandardPaths>
 
@@ -9,6 +11,9 @@ int main(int argc, char** argv) {
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
+    // The settings store of every test run starts empty and lies in a folder of its own.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

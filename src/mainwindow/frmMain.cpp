@@ -88,6 +88,8 @@ frmMain::frmMain(Dialogs& dialogsIn, SystemShell& shellIn, QString programFolder
     EndProgram = [] { QCoreApplication::exit(0); };
     Sleeper = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
     Beeper = [] { QApplication::beep(); };
+    ShowPopUp = [this](const QString& message, int width, int height, int interval, int top,
+                       int left) { PopUpWindow().PopUp(message, width, height, interval, top, left); };
     CreateControls();
 }
 
@@ -288,6 +290,19 @@ void frmMain::CreateControls() {
     OnMouseUp(cmdHelp, [this] { cmdHelp_MouseUp(); });
     OnMouseUp(cmdQuit, [this] { cmdQuit_MouseUp(); });
 
+    const std::pair<QPushButton*, void (frmMain::*)()> panelButtons[] = {
+        {cmdLoadSetup, &frmMain::cmdLoadSetup_Click},
+        {cmdSaveSetup, &frmMain::cmdSaveSetup_Click},
+        {cmdClearSetup, &frmMain::cmdClearSetup_Click},
+        {cmdRestoreSetup, &frmMain::cmdRestoreSetup_Click},
+        {cmdKeepSetup, &frmMain::cmdKeepSetup_Click},
+        {cmdSaveSetupForNextRun, &frmMain::cmdSaveSetupForNextRun_Click},
+        {cmdSaveSetupAsOperationFile, &frmMain::cmdSaveSetupAsOperationFile_Click},
+        {cmdSaveSetupInBothWays, &frmMain::cmdSaveSetupInBothWays_Click},
+        {cmdDontSaveSetup, &frmMain::cmdDontSaveSetup_Click},
+    };
+    for (const auto& [button, handler] : panelButtons)
+        connect(button, &QPushButton::clicked, this, handler);
     for (int i = 0; i < 3; ++i)
         connect(cmdClearFolder[static_cast<size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdClearFolder_Click(i); });
@@ -821,23 +836,12 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
 }
 
 // Later parts of the program fill in these.
-QString frmMain::StampPreviousRun(const QString& /*key*/, const QString& /*valueName*/) {
-    return {};
-}
-void frmMain::LoadSetupFromLastRun() {
-    RefreshSourceFolderDisplay();
-    RefreshTargetFolderDisplay(false);
-}
 void frmMain::ShowSubfolderSelection(SubfolderSelection& /*request*/) {}
-bool frmMain::SaveSetupToFile(const QString& /*path*/, bool /*announce*/) {
-    return false;
-}
 bool frmMain::ReportHasText() const {
     return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();
 }
 bool frmMain::ReportIsVisible() const {
     return reportForm != nullptr && reportForm->isVisible();
 }
-void frmMain::OpenSetupMenu() {}
 
 } // namespace vnt

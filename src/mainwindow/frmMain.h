@@ -130,6 +130,29 @@ public:
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 
+    // Setup files and the setup commands.
+    virtual QString StampPreviousRun(const QString& key, const QString& valueName);
+    virtual void LoadSetupFromLastRun();
+    virtual bool SaveSetupToFile(const QString& path, bool announce);
+    int LoadOperationFile(const QString& path);
+    void KeepCopyOfSetup();
+    void CloseSetupPanels();
+    void ForgetSetupFile();
+    void OpenSetupMenu();
+    void cmdLoadSetup_Click();
+    void cmdSaveSetup_Click();
+    void cmdClearSetup_Click();
+    void cmdRestoreSetup_Click();
+    void cmdKeepSetup_Click();
+    void cmdSaveSetupForNextRun_Click();
+    void cmdSaveSetupAsOperationFile_Click();
+    void cmdSaveSetupInBothWays_Click();
+    void cmdDontSaveSetup_Click();
+    bool blnLoadingSetup = false;
+    // Shows a self-closing message (text, width, height, milliseconds, top, left in twips);
+    // tests replace it.
+    std::function<void(const QString&, int, int, int, int, int)> ShowPopUp;
+
     // Controls (names as the rest of the program knows them).
     std::array<QLineEdit*, 2> txbDirectory{};
     std::array<QPushButton*, 2> cmdSpecifyDirectory{};
@@ -215,16 +238,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     // Points where later parts of the program take over.
-    virtual QString StampPreviousRun(const QString& key, const QString& valueName);
-    virtual void LoadSetupFromLastRun();
-    virtual bool SaveSetupToFile(const QString& path, bool announce);
     virtual bool ReportHasText() const;
     virtual bool ReportIsVisible() const;
     // Shows the subfolder selection window; it reads and writes request.
     virtual void ShowSubfolderSelection(SubfolderSelection& request);
     virtual void RunOperationCommand(qint16 operation);
     virtual void ShowReportScreen();
-    virtual void OpenSetupMenu();
 
     Dialogs& dialogs;
     SystemShell& shell;
@@ -240,6 +259,11 @@ private:
     void SetPathTooltip(int index);
     QString ButtonCaption(const QPushButton* button) const;
     bool inLostFocus = false;
+    void SaveSetupFileFlow();
+    void LoadSetupFileFlow();
+    void SetupPanelEnding();
+    void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);
+    void SetCheckAsUser(QCheckBox* box, int value);
     QString savedNoticeCaption;
     bool savedNoticeVisible = false;
 

@@ -301,6 +301,7 @@ TEST_F(MainWindowTest, SetupFileTooltipFrom61Characters) {
 
 TEST_F(MainWindowTest, QuitSavesForTheNextRunAndTheCloseBoxDoesNot) {
     ASSERT_TRUE(Start());
+    window->blnNextRunSetupCurrent = false; // the guard after start-up has run out
     frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 1);
     window->txbSetupFile->setText("/home/me/a.vnt");
     window->txbSetupFile->show();

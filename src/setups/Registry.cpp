@@ -1,0 +1,78 @@
+#include "setups/Registry.h"
+
+#include "report/StrProc.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QSettings>
+
+namespace vnt {
+
+namespace {
+
+const QString Success = QStringLiteral("The operation completed successfully.");
+
+// The store is an INI file in the user's configuration folder; key paths become groups.
+QSettings Store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vantoro"),
+                     QStringLiteral("Vantoro"));
+}
+
+QString Group(const QString& key) { return QString(key).replace(u'\\', u'/'); }
+
+bool GroupExists(QSettings& settings, const QString& group) {
+    for (const QString& child : settings.allKeys()) {
+        if (child.startsWith(group + u'/'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString SaveToRegistry(const QString& key, const QString& name, const QString& value) {
+    QSettings settings = Store();
+    const QString group = Group(key);
+    if (group.isEmpty() || settings.status() != QSettings::NoError)
+        return QStringLiteral("5 Unable to create (or find) key.");
+    const bool existed = GroupExists(settings, group);
+    settings.setValue(group + u'/' + name, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        return QStringLiteral("5 Unable to create (or find) key.  Access is denied.");
+    return (existed ? QStringLiteral("0 Key already exists.") : QStringLiteral("0 New key created.")) +
+           QStringLiteral("  ") + Success;
+}
+
+QString RestoreFromRegistry(const QString& key, const QString& name, QString& value) {
+    const QString group = Group(key);
+    if (group.isEmpty())
+        return QStringLiteral("1 Key not found or is empty.");
+    QSettings settings = Store();
+    if (settings.status() != QSettings::NoError || !GroupExists(settings, group))
+        return QStringLiteral("1 Key not found or is empty.");
+    if (name.isEmpty())
+        return QStringLiteral("2 Name not specified.");
+    const QVariant stored = settings.value(group + u'/' + name);
+    if (!stored.isValid() || stored.toString().isEmpty())
+        return QStringLiteral("3 Name not found.");
+    QString text = stored.toString();
+    TrimTrailingControls(text);
+    value = text;
+    return QStringLiteral("0 OK");
+}
+
+QString StampPreviousRun(const QString& key, const QString& name) {
+    QString previous;
+    QString stored;
+    if (RestoreFromRegistry(key, name, stored).startsWith(u'0') && stored.size() > 9)
+        previous = stored;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    SaveToRegistry(key, name,
+                   locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(" at ") +
+                       locale.toString(now.time(), QLocale::ShortFormat));
+    return previous;
+}
+
+} // namespace vnt

@@ -1,0 +1,339 @@
+// The main window's setup commands: setup files through the dialogs, the setup kept for
+// the next run, the setup menu and its panels, and the previous-run stamp.
+#include "mainwindow/FolderProc.h"
+#include "mainwindow/Language.h"
+#include "mainwindow/frmMain.h"
+#include "platform/Dialogs.h"
+#include "platform/Twips.h"
+#include "report/StrProc.h"
+#include "setups/Registry.h"
+#include "setups/SetupFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vnt {
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+} // namespace
+
+QString frmMain::StampPreviousRun(const QString& key, const QString& valueName) {
+    return vnt::StampPreviousRun(key, valueName);
+}
+
+bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+    Setup setup = CurrentSetup();
+    // The file holds every included subfolder the list shows.
+    setup.includedFolders.clear();
+    for (int i = 0; i < cboIncludedFolders->count(); ++i)
+        setup.includedFolders.append(cboIncludedFolders->itemText(i));
+    if (!WriteSetupFile(path, setup))
+        return false;
+    if (announce) {
+        const QRect button = TwipsGeometry(cmdSetup);
+        const QPoint at = cmdSetup->mapTo(this, QPoint(0, 0));
+        const QPoint origin = frameGeometry().topLeft();
+        ShowPopUp(QStringLiteral("Setup saved"), button.width(), button.height(), 2000,
+                  PixelsToTwips(origin.y() + at.y(), this) + 500,
+                  PixelsToTwips(origin.x() + at.x(), this) + 160);
+    }
+    return true;
+}
+
+void frmMain::SetCheckAsUser(QCheckBox* box, int value) {
+    if (CheckValue(box) == value)
+        return;
+    SetCheckValue(box, value);
+    if (box == chkIncludeSubfolders)
+        chkIncludeSubfolders_Click();
+    else if (box == chkSuppressDetailedReports)
+        chkSuppressDetailedReports_Click();
+}
+
+int frmMain::LoadOperationFile(const QString& path) {
+    ResetSetup();
+    cboIncludedFolders->clear();
+    const SetupFileRead read = ReadSetupFile(path);
+    const Setup& setup = read.setup;
+    txbDirectory[0]->setText(setup.sourceFolder);
+    txbDirectory[1]->setText(setup.targetFolder);
+    SetCheckAsUser(chkSuppressDetailedReports, setup.suppressDetailedReports);
+    SetCheckAsUser(chkSaveSetupOnQuit, setup.saveSetupOnQuit);
+    SetCheckAsUser(chkExcludeFilesInSourceFolder, setup.excludeFilesInSourceFolder);
+    SetCheckAsUser(chkIncludeSubfolders, setup.includeSubfolders);
+    cboModifiedSince->setCurrentIndex(setup.modifiedSinceIndex);
+    SetCheckAsUser(chkPauseAfterFirstCopy, setup.pauseAfterFirstCopy);
+    txbExcludedFilepaths->setText(setup.excludedFilepaths);
+    cboIncludedFolders->addItems(setup.includedFolders);
+    intNumIncludedFolders = static_cast<qint16>(cboIncludedFolders->count());
+    txbFileExtension->setText(setup.fileExtension);
+
+    const QString source = txbDirectory[0]->text();
+    if (!source.isEmpty() && !FolderExists(source)) {
+        if (blnStartupCompleted)
+            dialogs.inform(this, QStringLiteral("Source folder ") + source + QStringLiteral(" does not exist."),
+                           QStringLiteral("Error"), MsgIcon::Warning);
+        txbDirectory[0]->clear();
+        intNumIncludedFolders = 0;
+        cboIncludedFolders->clear();
+    }
+    const QString target = txbDirectory[1]->text();
+    if (!target.isEmpty() && !FolderExists(target)) {
+        if (blnStartupCompleted)
+            AskAboutMissingTarget(QStringLiteral("Target folder ") + target +
+                                  QStringLiteral(" does not exist."));
+        else
+            txbDirectory[1]->clear();
+    }
+    cboIncludedFolders->setCurrentIndex(cboIncludedFolders->count() > 0 ? 0 : -1);
+    return read.result;
+}
+
+void frmMain::LoadSetupFromLastRun() {
+    if (QFileInfo::exists(strNextRunSetupPath))
+        LoadOperationFile(strNextRunSetupPath);
+    RefreshSourceFolderDisplay();
+    RefreshTargetFolderDisplay(false);
+    KeepCopyOfSetup();
+    blnNextRunSetupCurrent = true;
+    intNextRunSetupTicks = 0;
+}
+
+void frmMain::KeepCopyOfSetup() {
+    keptSetup.excludedFilepaths = txbExcludedFilepaths->text();
+    keptSetup.fileExtension = txbFileExtension->text();
+    keptSetup.sourceFolder = txbDirectory[0]->text();
+    keptSetup.targetFolder = txbDirectory[1]->text();
+    keptSetup.includedFolders.clear();
+    for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
+        keptSetup.includedFolders.append(cboIncludedFolders->itemText(i));
+    keptSetup.suppressDetailedReports = CheckValue(chkSuppressDetailedReports);
+    keptSetup.saveSetupOnQuit = CheckValue(chkSaveSetupOnQuit);
+    keptSetup.pauseAfterFirstCopy = CheckValue(chkPauseAfterFirstCopy);
+    keptSetup.excludeFilesInSourceFolder = CheckValue(chkExcludeFilesInSourceFolder);
+    keptSetup.includeSubfolders = CheckValue(chkIncludeSubfolders);
+    keptSetup.modifiedSinceIndex = cboModifiedSince->currentIndex();
+}
+
+void frmMain::CloseSetupPanels() {
+    lblWarningReFilesInUse[0]->show();
+    fraSetup->hide();
+    fraMenu->setEnabled(true);
+    UpdateIdleDisplay();
+    chkSuppressDetailedReports->show();
+    chkSaveSetupOnQuit->show();
+    FocusNextStep();
+}
+
+void frmMain::ForgetSetupFile() {
+    txbSetupFile->clear();
+    txbSetupFile->hide();
+}
+
+void frmMain::PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith) {
+    const QRect panelGeometry = TwipsGeometry(panel);
+    const int left = TwipsGeometry(cmdSetup).width() + TwipsGeometry(fraMenu).x() + 100;
+    const int top = PixelsToTwips(alignedWith->mapTo(centralWidget(), QPoint(0, 0)).y(), this) + 120;
+    SetTwipsGeometry(panel, left, top, panelGeometry.width(), panelGeometry.height());
+    panel->raise();
+}
+
+void frmMain::OpenSetupMenu() {
+    chkSaveSetupOnQuit->hide();
+    txbSetupFile->hide();
+    lblWarningReFilesInUse[0]->hide();
+    fraMenu->setEnabled(false);
+    UpdateIdleDisplay();
+    PlaceSetupPanel(fraSetup, cmdReportScreen);
+    fraSetup->show();
+    fraSetup->setEnabled(true);
+    cmdSaveSetup->setFocus();
+}
+
+void frmMain::cmdSaveSetup_Click() {
+    cmdSaveSetupForNextRun->setText(QStringLiteral("Save setup for next run"));
+    cmdSaveSetupAsOperationFile->setText(QStringLiteral("Save setup in setup file"));
+    cmdSaveSetupInBothWays->setText(QStringLiteral("Save setup in both ways"));
+    cmdDontSaveSetup->show();
+    blnLoadingSetup = false;
+    fraSetup->hide();
+    PlaceSetupPanel(fraSaveSetup, cmdReportScreen);
+    fraSaveSetup->show();
+    chkSuppressDetailedReports->show();
+    cmdSaveSetupForNextRun->setFocus();
+}
+
+void frmMain::cmdLoadSetup_Click() {
+    cmdSaveSetupForNextRun->setText(QStringLiteral("Load setup from last run"));
+    cmdSaveSetupAsOperationFile->setText(QStringLiteral("Load setup from setup file"));
+    cmdSaveSetupInBothWays->setText(QStringLiteral("Not now"));
+    cmdDontSaveSetup->hide();
+    blnLoadingSetup = true;
+    fraSetup->hide();
+    PlaceSetupPanel(fraSaveSetup, cmdSetup);
+    fraSaveSetup->show();
+    chkSuppressDetailedReports->show();
+    cmdSaveSetupForNextRun->setFocus();
+}
+
+void frmMain::cmdClearSetup_Click() {
+    KeepCopyOfSetup();
+    ResetSetup();
+    CloseSetupPanels();
+    chkSuppressDetailedReports->show();
+    chkSaveSetupOnQuit->show();
+    RefreshSourceFolderDisplay();
+    RefreshTargetFolderDisplay(true);
+    cmdSpecifyDirectory[0]->setFocus();
+}
+
+void frmMain::cmdRestoreSetup_Click() {
+    // Each control is set as a user's change sets it, so that its reaction runs.
+    const Setup kept = keptSetup;
+    txbExcludedFilepaths->setText(kept.excludedFilepaths);
+    txbFileExtension->setText(kept.fileExtension);
+    txbDirectory[0]->setText(kept.sourceFolder);
+    txbDirectory[1]->setText(kept.targetFolder);
+    intNumIncludedFolders = static_cast<qint16>(kept.includedFolders.size());
+    cboIncludedFolders->clear();
+    cboIncludedFolders->addItems(kept.includedFolders);
+    SetCheckAsUser(chkSuppressDetailedReports, kept.suppressDetailedReports);
+    SetCheckAsUser(chkSaveSetupOnQuit, kept.saveSetupOnQuit);
+    SetCheckAsUser(chkPauseAfterFirstCopy, kept.pauseAfterFirstCopy);
+    SetCheckAsUser(chkExcludeFilesInSourceFolder, kept.excludeFilesInSourceFolder);
+    SetCheckAsUser(chkIncludeSubfolders, kept.includeSubfolders);
+    cboModifiedSince->setCurrentIndex(kept.modifiedSinceIndex);
+    CloseSetupPanels();
+    chkSuppressDetailedReports->show();
+    RefreshSourceFolderDisplay();
+    RefreshTargetFolderDisplay(true);
+}
+
+void frmMain::cmdKeepSetup_Click() { CloseSetupPanels(); }
+
+void frmMain::cmdDontSaveSetup_Click() {
+    fraSaveSetup->hide();
+    CloseSetupPanels();
+}
+
+void frmMain::cmdSaveSetupForNextRun_Click() {
+    if (blnLoadingSetup) {
+        LoadSetupFromLastRun();
+    } else {
+        if (!SaveSetupToFile(strNextRunSetupPath, true))
+            dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+        fraSaveSetup->hide();
+        txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
+        lblWarningReFilesInUse[0]->show();
+        chkSuppressDetailedReports->show();
+        CloseSetupPanels();
+        FocusNextStep();
+    }
+    chkSaveSetupOnQuit->show();
+    blnNextRunSetupCurrent = true;
+    intNextRunSetupTicks = 0;
+}
+
+void frmMain::cmdSaveSetupInBothWays_Click() {
+    if (blnLoadingSetup) {
+        fraSaveSetup->hide();
+        CloseSetupPanels();
+        cmdDontSaveSetup->show();
+        return;
+    }
+    const bool saved = SaveSetupToFile(strNextRunSetupPath, false);
+    if (!saved)
+        dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+    fraSaveSetup->hide();
+    txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
+    lblWarningReFilesInUse[0]->show();
+    chkSuppressDetailedReports->show();
+    if (saved) {
+        SaveSetupFileFlow();
+    } else {
+        fraMenu->setEnabled(true);
+        UpdateIdleDisplay();
+        FocusNextStep();
+    }
+}
+
+void frmMain::cmdSaveSetupAsOperationFile_Click() {
+    if (blnLoadingSetup)
+        LoadSetupFileFlow();
+    else
+        SaveSetupFileFlow();
+}
+
+void frmMain::SaveSetupFileFlow() {
+    fraSetup->hide();
+    FileDialogRequest request;
+    request.title = ProgramText(117);
+    request.filter = ProgramText(118) + QStringLiteral(" (*.vnt)");
+    const QString path = dialogs.saveFileName(this, request);
+    if (!path.isEmpty()) {
+        if (ExtensionOfPath(path, true) != u"vnt") {
+            dialogs.inform(this, QStringLiteral("Setup files must have extension 'vnt'."),
+                           cmdSaveSetupAsOperationFile->text());
+        } else if (!QFileInfo::exists(path) ||
+                   dialogs.askYesNo(this, ProgramText(119) + u' ' + path + u'?', ProgramText(120))) {
+            if (SaveSetupToFile(path, true)) {
+                txbSetupFile->setText(path);
+                txbSetupFile->show();
+            } else {
+                dialogs.inform(this, ProgramText(121) + u' ' + path + u'.', ProgramText(31),
+                               MsgIcon::Warning);
+                ForgetSetupFile();
+            }
+        }
+    }
+    SetupPanelEnding();
+}
+
+void frmMain::LoadSetupFileFlow() {
+    fraSetup->hide();
+    FileDialogRequest request;
+    request.title = ProgramText(114);
+    request.filter = ProgramText(118) + QStringLiteral(" (*.vnt)");
+    ForgetSetupFile();
+    const QString path = dialogs.openFileName(this, request);
+    // The release of a double click in the dialog must not reach a button beneath it.
+    StartMouseUpGuard();
+    if (!path.isEmpty()) {
+        const int result = LoadOperationFile(path);
+        if (result == 62)
+            dialogs.inform(this, ProgramText(348) + CRLF + path + CRLF + CRLF + ProgramText(349),
+                           ProgramText(31), MsgIcon::Warning);
+        else if (result > 0)
+            dialogs.inform(this, ProgramText(115) + CRLF + path, ProgramText(31), MsgIcon::Warning);
+        RefreshSourceFolderDisplay();
+        RefreshTargetFolderDisplay(false);
+        if (!txbDirectory[0]->text().isEmpty() || !txbDirectory[1]->text().isEmpty()) {
+            txbSetupFile->setText(path);
+            txbSetupFile->show();
+        } else {
+            ForgetSetupFile();
+        }
+    }
+    SetupPanelEnding();
+}
+
+void frmMain::SetupPanelEnding() {
+    fraSaveSetup->hide();
+    txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
+    lblWarningReFilesInUse[0]->show();
+    chkSuppressDetailedReports->show();
+    chkSaveSetupOnQuit->show();
+    fraMenu->setEnabled(true);
+    UpdateIdleDisplay();
+    FocusNextStep();
+}
+
+} // namespace vnt

@@ -1,0 +1,30 @@
+#pragma once
+// The setup file: one Setup as CR LF lines identified by their position.
+
+#include "backup/OperationState.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace vnt {
+
+// The file's bytes for a Setup (UTF-8 text, numbers as " 0 " and "-1 ").
+QByteArray SetupFileBytes(const Setup& setup);
+
+// Writes the file through a temporary file that replaces the old one only when complete.
+bool WriteSetupFile(const QString& path, const Setup& setup);
+
+struct SetupFileRead {
+    Setup setup;           // cleared values where nothing could be read
+    int result = 0;        // 0 whole file read; 62 ended early; other: the failure's number
+    bool someSubfolderHasSubfolders = false;
+};
+
+// Reads a setup file. Included subfolders whose folders no longer exist are dropped. Lines
+// that are not valid UTF-8 are read as Windows-1252 (files written on Windows).
+SetupFileRead ReadSetupFile(const QString& path);
+
+// Decodes one line: UTF-8 when valid, else Windows-1252.
+QString DecodeSetupLine(const QByteArray& line);
+
+} // namespace vnt
