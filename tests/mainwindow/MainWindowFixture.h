@@ -27,6 +27,7 @@ public:
     std::vector<bool> scheduledDuringOperation;
     bool reportHasText = false;
     bool runOperations = false; // run them for real, not only record them
+    bool realSaves = false;     // write setup files for real
     std::deque<bool> confirmAnswers;
     int confirmations = 0;
     // Stands in for the subfolder selection window.
@@ -35,7 +36,7 @@ public:
 protected:
     bool SaveSetupToFile(const QString& path, bool announce) override {
         saves.emplace_back(path, announce);
-        return saveResult;
+        return realSaves ? frmMain::SaveSetupToFile(path, announce) : saveResult;
     }
     void RunOperationCommand(qint16 operation) override {
         operations.push_back(operation);
@@ -77,9 +78,21 @@ protected:
     }
 
     // Builds the window and runs start-up; the program's end is counted, not carried out.
+    QStringList popUps;
+
     bool Start() {
         window = std::make_unique<TestMain>(dialogs, shell, programFolder.path());
         window->EndProgram = [this] { ++window->endCount; };
+        window->ShowPopUp = [this](const QString& text, int width, int height, int interval,
+                                   int top, int left) {
+            popUps.append(QStringLiteral("%1 %2x%3 %4ms at %5,%6")
+                              .arg(text)
+                              .arg(width)
+                              .arg(height)
+                              .arg(interval)
+                              .arg(left)
+                              .arg(top));
+        };
         return window->Form_Load();
     }
 };

@@ -1,0 +1,203 @@
+#include "../mainwindow/MainWindowFixture.h"
+#include "mainwindow/Language.h"
+#include "platform/Twips.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace vnt::test {
+namespace {
+
+class SetupTest : public MainWindowTest {
+protected:
+    QTemporaryDir disk;
+    QString source = disk.path() + "/src/";
+    QString target = disk.path() + "/dst/";
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(source + "Letters/2024"));
+        ASSERT_TRUE(QDir().mkpath(source + "Photos"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                      "/Vantoro/vnt.usr");
+        ASSERT_TRUE(Start());
+        window->realSaves = true;
+    }
+
+    void FillSetup() {
+        dialogs.folderAnswers = {source, target};
+        window->cmdSpecifyDirectory_MouseUp(0);
+        window->cmdSpecifyDirectory_MouseUp(1);
+        window->cboIncludedFolders->addItems({"Photos", "Letters"});
+        window->intNumIncludedFolders = 2;
+        frmMain::SetCheckValue(window->chkIncludeSubfolders, 1);
+        frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 1);
+        window->cboModifiedSince->setCurrentIndex(2);
+        window->txbExcludedFilepaths->setText("cache, tmp");
+        window->txbFileExtension->setText("jpg");
+        dialogs.shown.clear();
+    }
+
+    vnt::Setup Now() const {
+        vnt::Setup setup = window->CurrentSetup();
+        setup.modifiedSinceDays = 0;
+        return setup;
+    }
+};
+
+bool Same(const vnt::Setup& a, const vnt::Setup& b) {
+    return a.sourceFolder == b.sourceFolder && a.targetFolder == b.targetFolder &&
+           a.includedFolders == b.includedFolders && a.includeSubfolders == b.includeSubfolders &&
+           a.fileExtension == b.fileExtension && a.excludedFilepaths == b.excludedFilepaths &&
+           a.modifiedSinceIndex == b.modifiedSinceIndex &&
+           a.pauseAfterFirstCopy == b.pauseAfterFirstCopy &&
+           a.saveSetupOnQuit == b.saveSetupOnQuit &&
+           a.excludeFilesInSourceFolder == b.excludeFilesInSourceFolder &&
+           a.suppressDetailedReports == b.suppressDetailedReports;
+}
+
+TEST_F(SetupTest, SaveAndLoadThroughTheDialogs) {
+    FillSetup();
+    const vnt::Setup saved = Now();
+    window->OpenSetupMenu();
+    EXPECT_FALSE(window->fraMenu->isEnabled());
+    EXPECT_TRUE(window->fraSetup->isVisible());
+    window->cmdSaveSetup_Click();
+    EXPECT_EQ(window->fraSaveSetup->findChildren<QPushButton*>().size(), 4);
+    EXPECT_TRUE(window->cmdDontSaveSetup->isVisible());
+
+    dialogs.saveAnswers = {disk.path() + "/setup.txt"};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text, "Setup files must have extension 'vnt'.");
+    EXPECT_EQ(dialogs.messages().back().title, "Save setup in setup file");
+    EXPECT_FALSE(QFile::exists(disk.path() + "/setup.txt"));
+    EXPECT_TRUE(window->fraMenu->isEnabled()) << "the ending gives the window back";
+
+    const QString file = disk.path() + "/My Setup.VNT";
+    dialogs.saveAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(window->txbSetupFile->text(), file);
+    EXPECT_EQ(dialogs.shown.back().file.filter, ProgramText(118) + " (*.vnt)");
+    ASSERT_EQ(popUps.size(), 1);
+    EXPECT_TRUE(popUps[0].startsWith("Setup saved ")) << popUps[0].toStdString();
+
+    dialogs.saveAnswers = {file};
+    dialogs.messageAnswers = {MsgResult::No};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(119) + " " + file + "?");
+    EXPECT_EQ(popUps.size(), 1) << "not replaced";
+
+    window->cmdClearSetup_Click();
+    EXPECT_EQ(window->txbDirectory[0]->text(), "");
+    window->cmdLoadSetup_Click();
+    EXPECT_TRUE(window->cmdDontSaveSetup->isHidden());
+    EXPECT_EQ(window->cmdSaveSetupInBothWays->text(), "Not now");
+    dialogs.openAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_TRUE(Same(Now(), saved));
+    EXPECT_EQ(window->txbSetupFile->text(), file);
+    EXPECT_TRUE(window->blnIgnoreMouseUp) << "the guard after the Open dialog";
+    window->cmdSetup_MouseUp();
+    EXPECT_FALSE(window->fraSetup->isVisible());
+    window->Clock2_Timer();
+    window->cmdSetup_MouseUp();
+    EXPECT_TRUE(window->fraSetup->isVisible());
+}
+
+TEST_F(SetupTest, LoadingReportsShortFilesAndMissingFolders) {
+    const QString file = disk.path() + "/short.vnt";
+    WriteFile(file, QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
+                        "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\ncache\r\n");
+    window->cmdLoadSetup_Click();
+    dialogs.openAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text,
+              ProgramText(348) + "\r\n" + file + "\r\n\r\n" + ProgramText(349));
+    EXPECT_EQ(window->txbDirectory[0]->text(), source);
+
+    WriteFile(
+        file,
+        "/no/such/folder/\r\n\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\nA\r\n\r\n");
+    EXPECT_EQ(window->LoadOperationFile(file), 0);
+    EXPECT_EQ(dialogs.messages().back().text, "Source folder /no/such/folder/ does not exist.");
+    EXPECT_EQ(dialogs.messages().back().title, "Error");
+    EXPECT_EQ(window->txbDirectory[0]->text(), "");
+    EXPECT_EQ(window->cboIncludedFolders->count(), 0);
+}
+
+TEST_F(SetupTest, TheNextRunSetupComesBackAtTheNextStart) {
+    FillSetup();
+    const vnt::Setup saved = Now();
+    for (int tick = 0; tick < 11; ++tick)
+        window->Clock_Timer();
+    QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
+    ASSERT_EQ(window->endCount, 1);
+    ASSERT_TRUE(QFile::exists(window->strNextRunSetupPath));
+
+    dialogs.shown.clear();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(Same(Now(), saved)) << "restored silently";
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(window->blnNextRunSetupCurrent);
+    window->realSaves = true;
+
+    // Quit within the guard writes nothing.
+    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 0);
+    EXPECT_FALSE(window->lblPreviousRun->text().isEmpty()) << "the previous start's stamp";
+}
+
+TEST_F(SetupTest, ClearThenRestoreGivesBackTheSetup) {
+    FillSetup();
+    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    const vnt::Setup before = Now();
+    window->cmdClearSetup_Click();
+    EXPECT_TRUE(Same(Now(), vnt::Setup{})) << "cleared";
+    dialogs.folderAnswers = {target};
+    window->cmdSpecifyDirectory_MouseUp(0);
+    window->cboIncludedFolders->addItem("Other");
+    window->cmdRestoreSetup_Click();
+    EXPECT_TRUE(Same(Now(), before));
+    window->cmdRestoreSetup_Click();
+    EXPECT_TRUE(Same(Now(), before)) << "restoring twice is the same";
+    EXPECT_FALSE(window->fraSetup->isVisible());
+    EXPECT_TRUE(window->fraMenu->isEnabled());
+}
+
+TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
+    FillSetup();
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupForNextRun_Click();
+    EXPECT_TRUE(QFile::exists(window->strNextRunSetupPath));
+    EXPECT_EQ(popUps.size(), 1);
+    EXPECT_TRUE(window->fraMenu->isEnabled());
+
+    window->cmdSaveSetup_Click();
+    dialogs.saveAnswers = {QString()};
+    window->cmdSaveSetupInBothWays_Click();
+    EXPECT_EQ(popUps.size(), 1)
+        << "the next-run file is saved without a pop-up, the dialog cancelled";
+    EXPECT_EQ(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile);
+
+    window->strNextRunSetupPath = disk.path() + "/no/such/dir/vnt.usr";
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupInBothWays_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116));
+    EXPECT_NE(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile)
+        << "no file dialog after a failure";
+}
+
+} // namespace
+} // namespace vnt::test

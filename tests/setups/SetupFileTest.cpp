@@ -1,0 +1,152 @@
+#include "setups/SetupFile.h"
+
+#include "setups/Registry.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+namespace vnt::test {
+namespace {
+
+class SetupFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString file = dir.filePath("a.vnt");
+
+    SetupFileRead Read(const QByteArray& bytes) {
+        WriteFile(file, bytes);
+        return ReadSetupFile(file);
+    }
+};
+
+TEST_F(SetupFileTest, WritesTheLayoutByteForByte) {
+    vnt::Setup setup;
+    setup.sourceFolder = "/home/me/Data, old/";
+    setup.targetFolder = "/media/USB/";
+    setup.suppressDetailedReports = 1;
+    setup.includeSubfolders = 1;
+    setup.modifiedSinceIndex = -1;
+    setup.excludedFilepaths = "cache, .git";
+    setup.includedFolders = {"Letters", "Photos 2024"};
+    setup.fileExtension = "jp?g";
+    EXPECT_EQ(SetupFileBytes(setup),
+              "/home/me/Data, old/\r\n/media/USB/\r\n 1 \r\n 0 \r\n 0 \r\n 1 \r\n"
+              "-1 \r\n 0 \r\ncache, .git\r\n 2 \r\nLetters\r\nPhotos 2024\r\njp?g\r\n");
+    vnt::Setup empty;
+    EXPECT_EQ(SetupFileBytes(empty),
+              "\r\n\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+}
+
+TEST_F(SetupFileTest, RoundTripKeepsEveryField) {
+    const QString source = dir.path() + "/Ünïcode, with blanks/";
+    ASSERT_TRUE(QDir().mkpath(source + "Brève/inner"));
+    ASSERT_TRUE(QDir().mkpath(source + "B, c"));
+    vnt::Setup setup;
+    setup.sourceFolder = source;
+    setup.targetFolder = dir.path() + "/Zïel/";
+    setup.saveSetupOnQuit = 1;
+    setup.excludeFilesInSourceFolder = 2;
+    setup.modifiedSinceIndex = 4;
+    setup.pauseAfterFirstCopy = 1;
+    setup.excludedFilepaths = " ,a,,b, ";
+    setup.includedFolders = {"Brève", "B, c"};
+    setup.fileExtension = "*x";
+    ASSERT_TRUE(WriteSetupFile(file, setup));
+    const SetupFileRead read = ReadSetupFile(file);
+    EXPECT_EQ(read.result, 0);
+    EXPECT_EQ(SetupFileBytes(read.setup), SetupFileBytes(setup));
+    EXPECT_TRUE(read.someSubfolderHasSubfolders);
+}
+
+TEST_F(SetupFileTest, MalformedFiles) {
+    const QByteArray head = "/src/\r\n/dst/\r\n 1 \r\n 1 \r\n 0 \r\n 1 \r\n 2 \r\n 1 \r\ncache\r\n";
+    SetupFileRead read = Read(head);
+    EXPECT_EQ(read.result, 62) << "stops after line 9";
+    EXPECT_EQ(read.setup.targetFolder, "/dst/");
+    EXPECT_EQ(read.setup.modifiedSinceIndex, 2);
+    EXPECT_EQ(read.setup.excludedFilepaths, "cache");
+    EXPECT_TRUE(read.setup.includedFolders.isEmpty());
+
+    read = Read(head + "-4 \r\ntxt\r\n");
+    EXPECT_EQ(read.result, 0) << "a negative count is no subfolder";
+    EXPECT_EQ(read.setup.fileExtension, "txt");
+
+    const QString source = dir.path() + "/";
+    QDir().mkpath(source + "Kept");
+    read = Read(
+        QFile::encodeName(source) +
+        "\r\n/dst/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 3 \r\nKept\r\nDeleted\r\n");
+    EXPECT_EQ(read.result, 62);
+    EXPECT_EQ(read.setup.includedFolders, QStringList{"Kept"}) << "a deleted subfolder is dropped";
+
+    EXPECT_EQ(Read("/s/\r\n/d/\r\n 7 \r\n").result, 13) << "a check box cannot take 7";
+    EXPECT_EQ(Read("/s/\r\n/d/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 5 \r\n").result, 13);
+    EXPECT_EQ(Read("/s/\r\n/d/\r\n x \r\n").result, 13);
+    EXPECT_EQ(ReadSetupFile(dir.filePath("missing.vnt")).result, 76);
+
+    QElapsedTimer timer;
+    timer.start();
+    read = Read(head + " 2000000000 \r\nA\r\nB\r\n");
+    EXPECT_EQ(read.result, 62);
+    EXPECT_LT(timer.elapsed(), 1000) << "a huge count costs nothing";
+}
+
+TEST_F(SetupFileTest, WindowsFilesReadCorrectly) {
+    const SetupFileRead read = Read(
+        "C:\\Caf\xe9\\\r\n\x80 \x9c\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+    EXPECT_EQ(read.result, 0);
+    EXPECT_EQ(read.setup.sourceFolder, QStringLiteral("C:\\Café\\"));
+    EXPECT_EQ(read.setup.targetFolder, QStringLiteral("€ œ"));
+}
+
+TEST_F(SetupFileTest, AnyBytesGiveAResultAndAConsistentSetup) {
+    QRandomGenerator random(20261207);
+    const QByteArray pieces[] = {" 0 ", " 1 ", "-1 ",      " 3 ",          "\r\n",
+                                 "\n",  "/x/", "\xff\xfe", "999999999999", " 2 "};
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        const int parts = static_cast<int>(random.bounded(40));
+        for (int i = 0; i < parts; ++i) {
+            if (random.bounded(3) == 0)
+                bytes += static_cast<char>(random.bounded(256));
+            else
+                bytes += pieces[random.bounded(10)];
+        }
+        const SetupFileRead read = Read(bytes);
+        ASSERT_TRUE(read.result == 0 || read.result == 62 || read.result == 13) << read.result;
+        ASSERT_GE(read.setup.modifiedSinceIndex, -1);
+        ASSERT_LE(read.setup.modifiedSinceIndex, 4);
+        ASSERT_LE(read.setup.pauseAfterFirstCopy, 2);
+    }
+}
+
+TEST(SettingsStore, StatusTextsAndTheStamp) {
+    QString value;
+    EXPECT_EQ(RestoreFromRegistry("", "x", value), "1 Key not found or is empty.");
+    EXPECT_EQ(RestoreFromRegistry("Software\\Test", "x", value), "1 Key not found or is empty.");
+    EXPECT_TRUE(
+        SaveToRegistry("Software\\Test", "Name", "value\x01").startsWith("0 New key created.  "));
+    EXPECT_TRUE(
+        SaveToRegistry("Software\\Test", "Other", "v").startsWith("0 Key already exists.  "));
+    EXPECT_EQ(RestoreFromRegistry("Software\\Test", "", value), "2 Name not specified.");
+    EXPECT_EQ(RestoreFromRegistry("Software\\Test", "Missing", value), "3 Name not found.");
+    EXPECT_EQ(RestoreFromRegistry("Software\\Test", "Name", value), "0 OK");
+    EXPECT_EQ(value, "value") << "trailing control characters go";
+
+    EXPECT_EQ(StampPreviousRun("Software\\Stamp", "Previous run"), "") << "first start";
+    QString first;
+    RestoreFromRegistry("Software\\Stamp", "Previous run", first);
+    EXPECT_TRUE(first.contains(" at "));
+    EXPECT_EQ(StampPreviousRun("Software\\Stamp", "Previous run"), first);
+
+    SaveToRegistry("Software\\Stamp", "Previous run", "123456789");
+    EXPECT_EQ(StampPreviousRun("Software\\Stamp", "Previous run"), "")
+        << "nine characters are not shown";
+}
+
+} // namespace
+} // namespace vnt::test
