@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocale>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
+    // Every test run has a home of its own: the per-user data and settings start empty.
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     // Nothing a test does may reach the desktop or the system.
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
     QCoreApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/.config");
     // Number forms follow the user's locale; tests pin English unless they say otherwise.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&argc, argv);
