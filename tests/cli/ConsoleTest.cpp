@@ -1,0 +1,147 @@
+// The console program, run as a person or a script would run it.
+#include "cli/ConsoleHost.h"
+#include "cli/ConsoleRun.h"
+#include "setups/SetupFile.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace vnt::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+CliRun Cli(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(VANTORO_CLI), arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class ConsoleTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString source = dir.path() + "/src/";
+    QString target = dir.path() + "/dst/";
+
+    void SetUp() override {
+        ASSERT_TRUE(QDir().mkpath(source + "Letters"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        WriteFile(source + "a.txt", "aaa");
+        WriteFile(source + "Letters/b.txt", "bb");
+    }
+};
+
+TEST_F(ConsoleTest, BacksUpAndReportsLikeTheWindow) {
+    const CliRun first =
+        Cli({"backup-modified", "--source", source, "--target", target, "--include", "Letters"});
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out,
+              "source folder = " + source + "\n\n    1 file  in {source folder}\n      " + source +
+                  "a.txt (new)\n    Copied.\n"
+                  "\n    1 file  in {source folder}Letters/\n      " +
+                  source +
+                  "Letters/b.txt (new)\n    Copied.\n\n\n"
+                  "For files new or modified at any time:\nNumber of modified files: 0\n"
+                  "Number of files not previously backed up: 2\nNumber of files copied: 2\n"
+                  "Sum of sizes of files copied: 5 bytes\n");
+    EXPECT_TRUE(QFile::exists(target + "Letters/b.txt"));
+
+    const CliRun again =
+        Cli({"backup-modified", "--source", source, "--target", target, "--summary-only"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains("Number of files copied: 0\n"));
+    EXPECT_FALSE(again.out.contains("files in")) << "totals only";
+
+    const CliRun list =
+        Cli({"list", "--source", source, "--target", target, "--include", "Letters"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_FALSE(list.out.contains("Now counting"))
+        << "the window's notice is not part of the report";
+    EXPECT_TRUE(list.out.endsWith(
+        "Number of folders: 2\nNumber of files: 2\nSum of file sizes: 5 bytes\n"));
+}
+
+TEST_F(ConsoleTest, ExitStatusForErrorsAndRefusals) {
+    QDir().mkpath(target + "a.txt"); // a folder where the copy must go
+    const CliRun failed = Cli({"backup-all", "--source", source, "--target", target});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(failed.out.contains("Number of errors when attempting to copy a file: 1\n"));
+
+    EXPECT_EQ(Cli({}).status, 2);
+    EXPECT_EQ(Cli({"backup", "--source", source, "--target", target}).status, 2);
+    EXPECT_EQ(Cli({"check", "--source", source, "--target", target, "--since", "5"}).status, 2);
+    const CliRun badExt = Cli({"list", "--source", source, "--target", target, "--ext", "abcdef"});
+    EXPECT_EQ(badExt.status, 2);
+    EXPECT_TRUE(badExt.err.contains("A file extension must consist of from 2 to 5 letters"));
+    EXPECT_EQ(Cli({"list", "--source", source, "--target", source + "Letters"}).status, 0)
+        << "a target inside the source is accepted";
+    EXPECT_EQ(Cli({"list", "--source", source + "Letters", "--target", source}).status, 2);
+
+    const QString missing = dir.path() + "/unplugged/disk/";
+    const CliRun refused = Cli({"backup-all", "--source", source, "--target", missing});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_FALSE(QFileInfo::exists(missing)) << "a missing target is not made up";
+    EXPECT_EQ(
+        Cli({"backup-all", "--source", source, "--target", missing, "--create-target"}).status, 0);
+    EXPECT_TRUE(QFile::exists(missing + "a.txt"));
+}
+
+TEST_F(ConsoleTest, SetupFromAFileAndTheVersion) {
+    vnt::Setup setup;
+    setup.sourceFolder = source;
+    setup.targetFolder = target;
+    setup.includedFolders = {"Letters"};
+    setup.fileExtension = "txt";
+    ASSERT_TRUE(WriteSetupFile(dir.filePath("s.vnt"), setup));
+    const CliRun run = Cli({"backup-all", "--setup", dir.filePath("s.vnt"), "--summary-only"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.contains("Number of files copied: 2\n"));
+    EXPECT_EQ(Cli({"backup-all", "--setup", dir.filePath("s.vnt"), "--source", source}).status, 2);
+    EXPECT_TRUE(Cli({"--version"}).out.startsWith("vantoro-cli "));
+    EXPECT_TRUE(Cli({"--help"}).out.contains("backup-modified"));
+}
+
+TEST_F(ConsoleTest, AnInterruptActsAsCancelAndStillSummarises) {
+    ConsoleHost::interrupted = 1;
+    const int status = RunConsole({"vantoro-cli", "backup-all", "--source", source, "--target",
+                                   target, "--include", "Letters", "--summary-only"},
+                                  QStringLiteral(VANTORO_DATA_DIR));
+    ConsoleHost::interrupted = 0;
+    EXPECT_EQ(status, 130);
+    EXPECT_FALSE(QFile::exists(target + "Letters/b.txt")) << "the walk stopped at its next test";
+}
+
+TEST(ConsoleHost, NoticesTakenBackNeverPrint) {
+    OperationState state;
+    FILE* out = tmpfile();
+    {
+        ConsoleHost host(state, false, out, stderr);
+        host.Output("    3 files in /x/", false);
+        const qsizetype before = host.ReportText().size();
+        host.AppendToText("Counting files ... ");
+        host.RemoveFromEnd(host.ReportText().size() - before);
+        host.Output("  All copied.", true);
+        EXPECT_TRUE(host.ReportText().endsWith("\r\n"));
+        host.Output("open line", false);
+    }
+    rewind(out);
+    char buffer[200] = {};
+    const size_t n = fread(buffer, 1, sizeof buffer - 1, out);
+    fclose(out);
+    EXPECT_EQ(QByteArray(buffer, static_cast<int>(n)),
+              "    3 files in /x/  All copied.\nopen line\n");
+}
+
+} // namespace
+} // namespace vnt::test
