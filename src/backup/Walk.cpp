@@ -87,6 +87,13 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
         mountRoots.append(volume.rootPath());
 }
 
+QString FolderWalk::Drive(const QString& path) const {
+    QString root = RootPrefixIn(path, mountRoots);
+    if (root.size() > 1)
+        root.chop(1);
+    return root;
+}
+
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
     const QString lower = LowerCase(path);
     for (qint16 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
@@ -270,7 +277,8 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
         if (fileCount > 0) {
             state.lngTotalNumFiles += fileCount;
             if (check || backupAll || backupModified) {
-                DisplayFreeSpace(host, DriveDesignation(targetFolder));
+                if (host.ShowsLabels())
+                    DisplayFreeSpace(host, Drive(targetFolder));
                 if (SecondPass(folder, targetFolder, files, counts, freeBytes, headerWritten) ==
                     Visit::Ends)
                     return;
@@ -325,7 +333,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
     const qint16 op = state.intOperation;
     const bool check = op == state.intOperationCheckBackupState;
     const bool backupAll = op == state.intOperationBackupAllFiles;
-    const QString drive = DriveDesignation(targetFolder);
+    const QString drive = Drive(targetFolder);
     const QString filter = setup.fileExtension;
 
     for (const Entry& file : files) {
@@ -450,7 +458,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
 
         if (decision) {
             const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
-            if (!FolderExists(tf) && !CreateFolderPath(tf)) {
+            if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
                 if (!state.blnSuppressDetailedReports)
                     host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
                                     QStringLiteral(": ") + tf,
@@ -469,9 +477,10 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 host.blnPaused = false;
                 return Visit::Ends;
             }
-            if (!cleanedTargetFolders.contains(tf)) {
+            if (tf != knownTargetFolder) {
+                // Once per target folder: it exists now, and leftovers of a killed copy go.
                 RemoveUnfinishedCopies(tf);
-                cleanedTargetFolders.append(tf);
+                knownTargetFolder = tf;
             }
 
             if (targetExists && IsReadOnly(tgt) && !ClearReadOnly(tgt)) {
@@ -511,7 +520,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 state.dblTotalFilesize += static_cast<double>(source.size);
                 host.ShowBytesCopied(
                     BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
-                DisplayFreeSpace(host, drive);
+                if (host.ShowsLabels())
+                    DisplayFreeSpace(host, drive);
             } else if (!outcome.cancelled) {
                 const QString errorText =
                     GetCopyErrorText(src) + QStringLiteral(" (") + outcome.error.description + u')';

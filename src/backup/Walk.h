@@ -47,13 +47,15 @@ private:
                      bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);
     void LineBreakFix(bool headerWritten);
+    // The disk of a path as labels name it, from the mount points read once.
+    QString Drive(const QString& path) const;
     bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
 
     const Setup& setup;
     OperationState& state;
     ReportHost& host;
     QStringList mountRoots;
-    QStringList cleanedTargetFolders;
+    QString knownTargetFolder; // the last target folder known to exist and be cleaned
 };
 
 } // namespace vnt

@@ -31,6 +31,7 @@ public:
     void RemoveFromEnd(qsizetype count) override;
     void SetText(const QString& text) override;
     void MoveCaretToEnd() override {}
+    bool ShowsLabels() const override { return false; }
     void SetSourceDirpath(const QString& text) override;
     void SetTargetDirpath(const QString&) override {}
     void SetFileNowBeingCopied(const QString& label, const QString&) override { fileLabel = label; }

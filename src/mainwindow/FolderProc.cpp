@@ -143,11 +143,11 @@ bool CreateFolder(const QString& path) {
 }
 
 bool CreateFolderPath(const QString& path) {
-    const QString root = RootPrefix(path);
-    if (root.isEmpty())
+    // Every level from the file system's root; the mount points need not be known.
+    if (!path.startsWith(u'/'))
         return false;
-    QString current = root;
-    for (const QString& name : path.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
+    QString current = QStringLiteral("/");
+    for (const QString& name : path.split(u'/', Qt::SkipEmptyParts)) {
         current += name + u'/';
         if (!FolderExists(current) && !CreateFolder(current) && !FolderExists(current))
             return false;

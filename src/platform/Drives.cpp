@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QStorageInfo>
+
+#include <cerrno>
+#include <sys/statvfs.h>
 
 namespace vnt {
 
@@ -10,18 +14,6 @@ namespace {
 
 QString WithSlash(const QString& path) {
     return path.endsWith(u'/') ? path : path + u'/';
-}
-
-// A folder that is to be created does not exist yet; its disk is that of its parent.
-QString NearestExistingPath(const QString& path) {
-    QString candidate = QDir::cleanPath(path);
-    while (!QFileInfo::exists(candidate)) {
-        const QString parent = QFileInfo(candidate).path();
-        if (parent == candidate)
-            return {};
-        candidate = parent;
-    }
-    return candidate;
 }
 
 } // namespace
@@ -51,15 +43,21 @@ QString RootPrefix(const QString& path) {
 bool QueryDiskSpace(const QString& path, double& available, double& total) {
     if (!path.startsWith(u'/'))
         return false;
-    const QString existing = NearestExistingPath(path);
-    if (existing.isEmpty())
-        return false;
-    const QStorageInfo storage(existing);
-    if (!storage.isValid() || !storage.isReady())
-        return false;
-    available = static_cast<double>(storage.bytesAvailable());
-    total = static_cast<double>(storage.bytesTotal());
-    return available >= 0 && total >= 0;
+    // statvfs directly: the walk asks before every new file, and QStorageInfo would read
+    // the mount table each time.
+    QString existing = QDir::cleanPath(path);
+    struct statvfs fs {};
+    while (::statvfs(QFile::encodeName(existing).constData(), &fs) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return false;
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            return false;
+        existing = parent;
+    }
+    available = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
+    total = static_cast<double>(fs.f_blocks) * static_cast<double>(fs.f_frsize);
+    return true;
 }
 
 } // namespace vnt

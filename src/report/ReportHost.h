@@ -27,7 +27,9 @@ public:
     virtual void SetText(const QString& text) = 0;
     virtual void MoveCaretToEnd() = 0;
 
-    // Status labels.
+    // Status labels. A host without them (the console) says so, and the walk then spares
+    // itself the work of filling them for every file.
+    virtual bool ShowsLabels() const { return true; }
     virtual void SetSourceDirpath(const QString& text) = 0;
     virtual void SetTargetDirpath(const QString& text) = 0;
     virtual void SetFileNowBeingCopied(const QString& label, const QString& fileName) = 0;
