@@ -174,23 +174,24 @@ bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
                     qint64 targetSeconds) {
     if (sourceSize != targetSize)
         return true;
+    // The UTC texts without their seconds are equal exactly when both times fall in the
+    // same whole minute; that is the common case and needs no calendar.
+    const auto minute = [](qint64 seconds) {
+        return seconds >= 0 ? seconds / 60 : -((-seconds + 59) / 60);
+    };
+    if (minute(sourceSeconds) == minute(targetSeconds))
+        return false;
     CalendarTime sourceTime;
     CalendarTime targetTime;
     if (!UtcFields(static_cast<time_t>(sourceSeconds), sourceTime) ||
         !UtcFields(static_cast<time_t>(targetSeconds), targetTime))
         return false;
-    const QString sourceText = UtcSecondText(sourceTime);
-    const QString targetText = UtcSecondText(targetTime);
-    // Whole minutes, without rounding.
-    if (sourceText.chopped(3) == targetText.chopped(3))
-        return false;
-
+    const bool sameMonth = sourceTime.year == targetTime.year && sourceTime.month == targetTime.month;
     RoundToMinute(sourceTime);
     RoundToMinute(targetTime);
     const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));
     // A one-minute jitter and whole half-hour shifts of up to eight hours (time zones and
     // daylight saving between file systems) are absorbed, but only within one month.
-    const bool sameMonth = sourceText.left(7) == targetText.left(7);
     return !(sameMonth && (difference < 2 || (difference % 30 == 0 && difference <= 480)));
 }
 

@@ -95,12 +95,16 @@ QString FolderWalk::Drive(const QString& path) const {
 }
 
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
-    const QString lower = LowerCase(path);
+    QString lower;
     for (qint16 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
          ++i) {
         const QString& fragment = state.strExcludedFilepaths[i];
         // An empty fragment (from ",," or a trailing comma) would match every path.
-        if (!fragment.isEmpty() && lower.contains(LowerCase(fragment)))
+        if (fragment.isEmpty())
+            continue;
+        if (lower.isEmpty())
+            lower = LowerCase(path);
+        if (lower.contains(LowerCase(fragment)))
             return true;
     }
     return false;
