@@ -11,6 +11,7 @@
 #include "report/frmReport.h"
 #include "report/frmView.h"
 #include "report/WebLink.h"
+#include "setups/frmSelectSubfolders.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -89,7 +90,9 @@ frmMain::frmMain(Dialogs& dialogsIn, SystemShell& shellIn, QString programFolder
     Sleeper = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
     Beeper = [] { QApplication::beep(); };
     ShowPopUp = [this](const QString& message, int width, int height, int interval, int top,
-                       int left) { PopUpWindow().PopUp(message, width, height, interval, top, left); };
+                       int left) {
+        PopUpWindow().PopUp(message, width, height, interval, top, left);
+    };
     CreateControls();
 }
 
@@ -836,7 +839,26 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
 }
 
 // Later parts of the program fill in these.
-void frmMain::ShowSubfolderSelection(SubfolderSelection& /*request*/) {}
+void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {
+    if (selectionWindow == nullptr)
+        selectionWindow = new frmSelectSubfolders(dialogs, txbDirectory[1]->text(), this);
+    frmSelectSubfolders& window = *selectionWindow;
+    window.SetTargetFolder(txbDirectory[1]->text());
+    window.blnFolderSelectionAccepted = request.blnFolderSelectionAccepted;
+    window.strCaption = request.strCaption;
+    window.strTopFolder = request.strTopFolder;
+    window.intMaxNumCheckboxes = request.intMaxNumCheckboxes;
+    window.strFoldersPassedToSelectFoldersForm = request.strFoldersPassedToSelectFoldersForm;
+    const QRect g = request.geometryTwips;
+    MoveWindowTwips(&window, g.x(), g.y());
+    ResizeWindowTwips(&window, std::max(g.width(), 6000), std::max(g.height(), 3000));
+    window.setWindowIcon(windowIcon());
+    window.exec();
+    request.blnFolderSelectionAccepted = window.blnFolderSelectionAccepted;
+    request.strFoldersReturnedFromSelectFoldersForm =
+        window.strFoldersReturnedFromSelectFoldersForm;
+    request.blnSomeSubfolderHasSubfolders = window.blnSomeSubfolderHasSubfolders;
+}
 bool frmMain::ReportHasText() const {
     return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();
 }

@@ -24,6 +24,7 @@ class Dialogs;
 class SystemShell;
 class frmPopUp;
 class frmReport;
+class frmSelectSubfolders;
 class frmView;
 
 // What the subfolder selection window is given and gives back.
@@ -34,6 +35,7 @@ struct SubfolderSelection {
     int intMaxNumCheckboxes = 0;
     QString strFoldersPassedToSelectFoldersForm;
     QString strFoldersReturnedFromSelectFoldersForm;
+    bool blnSomeSubfolderHasSubfolders = false;
     QRect geometryTwips; // left, top, width and height on the screen
 };
 
@@ -273,6 +275,7 @@ private:
     frmView* viewer = nullptr;
     frmPopUp* popUp = nullptr;
     frmReport* reportForm = nullptr;
+    frmSelectSubfolders* selectionWindow = nullptr;
 };
 
 } // namespace vnt

@@ -1,0 +1,133 @@
+#include "setups/SubfolderRows.h"
+
+#include "backup/Counting.h"
+#include "mainwindow/Filters.h"
+#include "platform/FileErrors.h"
+#include "report/StrProc.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace vnt {
+
+SubfolderRow DescribeSubfolder(const QString& topFolder, const QString& name) {
+    SubfolderRow row;
+    const QString path = topFolder + name + u'/';
+    row.emptyOrUnreadable = IsFolderEmpty(path);
+    const FileCount files = CountFiles(path, QStringLiteral("*.*"), false, true);
+    QString description;
+    qint32 folders = 0;
+    if (files.count < 0) {
+        description = files.errorText;
+    } else if (files.accessDenied) {
+        description = FileErrorFromErrno(EACCES).description;
+    } else {
+        const FolderCount subfolders = CountSubfolders(path);
+        folders = subfolders.count;
+        if (subfolders.count < 0) {
+            description = subfolders.errorText;
+        } else {
+            description = files.count == 0 ? QStringLiteral("no files and ")
+                          : files.count == 1
+                              ? QStringLiteral("1 file and ")
+                              : FormatCount(files.count) + QStringLiteral(" files and ");
+            description += folders == 0   ? QStringLiteral("no subfolders")
+                           : folders == 1 ? QStringLiteral("1 subfolder")
+                                          : FormatCount(folders) + QStringLiteral(" subfolders");
+        }
+    }
+    if (files.count > 0 || folders > 0) {
+        if (folders > 0) {
+            TreeCount tree;
+            tree.limit = 200;
+            CountFilesInTree(true, path, QStringLiteral("*.*"), tree, true, false, 0);
+            row.size = tree.sizeTotal;
+            row.over = tree.limit == -2 || tree.errorNumber != 0 || tree.accessDenied;
+        } else {
+            row.size = files.sizeTotal;
+        }
+        description += QStringLiteral(", ") + (row.over ? QStringLiteral("over ") : QString()) +
+                       FormatScaledSize(row.size, 2);
+    }
+    if (description.endsWith(QStringLiteral(", ")))
+        description.chop(2);
+    row.text = name + QStringLiteral(" {") + description + u'}';
+    return row;
+}
+
+QString RowFolderName(const QString& row) {
+    const qsizetype brace = row.lastIndexOf(QStringLiteral(" {"));
+    return (brace < 0 ? row : row.left(brace)).trimmed();
+}
+
+QString RowBraces(const QString& row) {
+    const qsizetype brace = row.lastIndexOf(u'{');
+    return brace < 0 ? QString() : row.mid(brace);
+}
+
+bool RowCanNeverBeTicked(const QString& row) {
+    const QString braces = LowerCase(RowBraces(row));
+    return braces.contains(QStringLiteral("permission denied")) ||
+           braces.contains(QStringLiteral("no files and no subfolders"));
+}
+
+QString ShortenRowCaption(const QString& row, int limit) {
+    const qsizetype p = row.lastIndexOf(u'{') + 1; // counting from 1
+    if (p <= 0)
+        return row;
+    const QString tail = row.mid(p - 1);
+    const qsizetype room = limit - tail.size();
+    if (room < p)
+        return row.left(std::max<qsizetype>(room, 0)) + QStringLiteral(" ... ") + tail;
+    return row;
+}
+
+void PreselectRows(std::vector<SubfolderRow>& rows, const QString& passed) {
+    QStringList names;
+    for (const QString& name : SplitFolderList(passed))
+        names.append(LowerCase(name));
+    for (SubfolderRow& row : rows) {
+        row.state = 0;
+        if (names.contains(LowerCase(RowFolderName(row.text))) &&
+            !LowerCase(RowBraces(row.text)).contains(QStringLiteral("permission denied")) &&
+            !row.emptyOrUnreadable)
+            row.state = 1;
+    }
+}
+
+QString SelectionCountLine(const std::vector<SubfolderRow>& rows, bool withTotal) {
+    qsizetype ticked = 0;
+    double bytes = 0;
+    bool over = false;
+    for (const SubfolderRow& row : rows) {
+        if (row.state == 1) {
+            ++ticked;
+            bytes += row.size;
+            over = over || row.over;
+        }
+    }
+    const qsizetype n = static_cast<qsizetype>(rows.size());
+    QString line;
+    if (ticked == 0)
+        line = QStringLiteral("No subfolders selected.");
+    else if (ticked == 1)
+        line = QStringLiteral("One subfolder selected.");
+    else if (ticked == n)
+        line =
+            QStringLiteral("All ") + QString::number(n) + QStringLiteral(" subfolders selected.");
+    else
+        line = FormatCount(static_cast<qint64>(ticked)) + QStringLiteral(" selected (of ") +
+               FormatCount(static_cast<qint64>(n)) + QStringLiteral(").");
+    if (ticked > 0 && withTotal)
+        line += QStringLiteral("\r\nA total of ") + (over ? QStringLiteral("over ") : QString()) +
+                FormatScaledSize2(bytes, 2) + u'.';
+    return line;
+}
+
+void SortRows(std::vector<SubfolderRow>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const SubfolderRow& a, const SubfolderRow& b) {
+        return LowerCase(a.text) < LowerCase(b.text);
+    });
+}
+
+} // namespace vnt

@@ -1,0 +1,42 @@
+#pragma once
+// The rows of the subfolder selection window: one line per direct subfolder of the
+// source, "Name {12 files and no subfolders, 45.20 Kb}".
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace vnt {
+
+struct SubfolderRow {
+    QString text;
+    double size = 0;   // bytes shown in the row
+    bool over = false; // the size is a lower bound
+    bool emptyOrUnreadable = false;
+    int state = 0; // 1 ticked
+};
+
+// Describes the subfolder name of topFolder (which ends with "/").
+SubfolderRow DescribeSubfolder(const QString& topFolder, const QString& name);
+
+// The folder name of a row (before its last " {") and its braces part (from the last "{").
+QString RowFolderName(const QString& row);
+QString RowBraces(const QString& row);
+// Rows of unreadable or empty folders can never be ticked.
+bool RowCanNeverBeTicked(const QString& row);
+
+// The caption of a check box: the row, with the name cut and " ... " before the braces
+// part when the whole would pass limit characters.
+QString ShortenRowCaption(const QString& row, int limit = 84);
+
+// Ticks the rows whose folder names equal a passed name, ignoring letter case, unless
+// they are unreadable or empty.
+void PreselectRows(std::vector<SubfolderRow>& rows, const QString& passed);
+
+// The count line under the list, with its total line for a selection of included folders.
+QString SelectionCountLine(const std::vector<SubfolderRow>& rows, bool withTotal);
+
+// Sorts the rows by their lower-cased text.
+void SortRows(std::vector<SubfolderRow>& rows);
+
+} // namespace vnt
