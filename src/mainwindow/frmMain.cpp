@@ -838,7 +838,6 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
         ShutDownComputer(true, 60000, shell, dialogs, PopUpWindow(), this);
 }
 
-// Later parts of the program fill in these.
 void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {
     if (selectionWindow == nullptr)
         selectionWindow = new frmSelectSubfolders(dialogs, txbDirectory[1]->text(), this);

@@ -132,7 +132,7 @@ public:
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 
-    // Setup files and the setup commands.
+    // Setup files and the setup commands (virtual so that tests can stand in for the store).
     virtual QString StampPreviousRun(const QString& key, const QString& valueName);
     virtual void LoadSetupFromLastRun();
     virtual bool SaveSetupToFile(const QString& path, bool announce);
@@ -239,7 +239,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-    // Points where later parts of the program take over.
+    // What the window asks of the report and selection windows and of an operation;
+    // tests stand in for them.
     virtual bool ReportHasText() const;
     virtual bool ReportIsVisible() const;
     // Shows the subfolder selection window; it reads and writes request.
