@@ -128,8 +128,8 @@ TEST(SettingsStore, StatusTextsAndTheStamp) {
     QString value;
     EXPECT_EQ(RestoreFromRegistry("", "x", value), "1 Key not found or is empty.");
     EXPECT_EQ(RestoreFromRegistry("Software\\Test", "x", value), "1 Key not found or is empty.");
-    EXPECT_TRUE(
-        SaveToRegistry("Software\\Test", "Name", "value\x01").startsWith("0 New key created.  "));
+    EXPECT_TRUE(SaveToRegistry("Software\\Test", "Name", QStringLiteral("value") + QChar(0))
+                    .startsWith("0 New key created.  "));
     EXPECT_TRUE(
         SaveToRegistry("Software\\Test", "Other", "v").startsWith("0 Key already exists.  "));
     EXPECT_EQ(RestoreFromRegistry("Software\\Test", "", value), "2 Name not specified.");
