@@ -22,9 +22,9 @@ mean() { python3 -c "import json,sys; r=json.load(open('$WORK/$1.json'))['result
 
 echo "Full backup into an empty target ..."
 json full \
-  --prepare "rm -rf $WORK/t; mkdir $WORK/t" "cp -a $WORK/src/. $WORK/t/" \
-  --prepare "rm -rf $WORK/t; mkdir $WORK/t" "rsync -a $WORK/src/ $WORK/t/" \
-  --prepare "rm -rf $WORK/t; mkdir $WORK/t" "$CLI backup-all --source $WORK/src --target $WORK/t --summary-only $INCLUDES --all-subfolders"
+  --prepare "rm -rf $WORK/t; mkdir $WORK/t; sync" "cp -a $WORK/src/. $WORK/t/" \
+  --prepare "rm -rf $WORK/t; mkdir $WORK/t; sync" "rsync -a $WORK/src/ $WORK/t/" \
+  --prepare "rm -rf $WORK/t; mkdir $WORK/t; sync" "$CLI backup-all --source $WORK/src --target $WORK/t --summary-only $INCLUDES --all-subfolders"
 read -r full_cp full_rsync full_v <<<"$(mean full)"
 
 echo "Backup of new and modified with nothing changed ..."

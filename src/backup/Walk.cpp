@@ -94,6 +94,30 @@ QString FolderWalk::Drive(const QString& path) const {
     return root;
 }
 
+// Asking the file system for its free space costs more than copying a small file, so a
+// known figure is used while it leaves a wide margin; near the limit (and for every new
+// target folder) the file system is asked again, so the decisions at the border are exact.
+bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double& available) {
+    constexpr double Margin = 256.0 * 1024 * 1024;
+    if (knownFreeFolder == targetFolder && knownFree - static_cast<double>(size) > Margin) {
+        available = knownFree;
+        return true;
+    }
+    double total = 0;
+    if (freeSpace(targetFolder, available, total) != 0) {
+        knownFreeFolder.clear();
+        return false;
+    }
+    knownFreeFolder = targetFolder;
+    knownFree = available;
+    return true;
+}
+
+void FolderWalk::SpendFreeSpace(const QString& targetFolder, qint64 size) {
+    if (knownFreeFolder == targetFolder)
+        knownFree -= static_cast<double>((size + 4095) / 4096 * 4096);
+}
+
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
     QString lower;
     for (qint16 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
@@ -421,9 +445,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         }
 
         if (decision && !targetExists) {
-            double total = 0;
             double available = 0;
-            if (freeSpace(targetFolder, available, total) == 0) {
+            if (QueryFreeSpace(targetFolder, source.size, available)) {
                 freeBytes = available;
                 if (available == 0) {
                     LineBreakFix(headerWritten);
@@ -521,6 +544,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
                 ++counts[2];
                 ++state.lngTotalNumFilesCopied;
+                SpendFreeSpace(targetFolder, source.size);
                 state.dblTotalFilesize += static_cast<double>(source.size);
                 host.ShowBytesCopied(
                     BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));

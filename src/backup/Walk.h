@@ -47,6 +47,8 @@ private:
                      bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);
     void LineBreakFix(bool headerWritten);
+    bool QueryFreeSpace(const QString& targetFolder, qint64 size, double& available);
+    void SpendFreeSpace(const QString& targetFolder, qint64 size);
     // The disk of a path as labels name it, from the mount points read once.
     QString Drive(const QString& path) const;
     bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
@@ -56,6 +58,8 @@ private:
     ReportHost& host;
     QStringList mountRoots;
     QString knownTargetFolder; // the last target folder known to exist and be cleaned
+    QString knownFreeFolder;   // the folder whose free space is known, and that figure
+    double knownFree = 0;
 };
 
 } // namespace vnt
