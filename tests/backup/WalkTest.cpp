@@ -229,6 +229,31 @@ TEST_F(WalkTest, FreeSpaceEqualToTheFileRefusesIt) {
     EXPECT_TRUE(state.blnStop);
 }
 
+TEST_F(WalkTest, FreeSpaceIsAskedAgainOnlyNearTheLimit) {
+    setup.includedFolders.clear();
+    int queries = 0;
+    double free = 4.0 * 1024 * 1024 * 1024;
+    FolderWalk walk(setup, state, host);
+    state.intOperation = state.intOperationBackupAllFiles;
+    walk.freeSpace = [&](const QString&, double& available, double& total) -> qint16 {
+        ++queries;
+        available = free;
+        total = free;
+        return 0;
+    };
+    walk.WalkFolder(source);
+    EXPECT_EQ(queries, 1) << "plenty of room: one question for the folder";
+
+    QDir(target).removeRecursively();
+    QDir().mkpath(target);
+    queries = 0;
+    free = 100.0 * 1024 * 1024; // within the margin: every file asks
+    FolderWalk nearlyFull(setup, state, host);
+    nearlyFull.freeSpace = walk.freeSpace;
+    nearlyFull.WalkFolder(source);
+    EXPECT_EQ(queries, 3);
+}
+
 TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
     if (getuid() != 0)
         GTEST_SKIP() << "mounting a small tmpfs needs root";
