@@ -37,21 +37,20 @@ QString Folder(const QString& path) {
 // What the driver asks of the window, answered as an unattended run would.
 class ConsoleMain : public MainHooks {
 public:
-    ConsoleMain(const Setup& setupIn, ConsoleHost& hostIn, bool createTargetIn)
-        : setup(setupIn), host(hostIn), createTarget(createTargetIn) {}
+    ConsoleMain(const Setup& setupIn, const OperationState& stateIn, ConsoleHost& hostIn,
+                bool createTargetIn)
+        : setup(setupIn), state(stateIn), host(hostIn), createTarget(createTargetIn) {}
 
     Setup ReadSetup() override { return setup; }
+    // The captions of the window's operation buttons.
     QString OperationCaption(qint16 operation) override {
-        switch (operation) {
-        case 2:
+        if (operation == state.intOperationListFolders)
             return QStringLiteral("List included subfolders");
-        case 3:
+        if (operation == state.intOperationCheckBackupState)
             return QStringLiteral("Check backup state");
-        case 4:
+        if (operation == state.intOperationBackupAllFiles)
             return QStringLiteral("Back up all files in setup");
-        default:
-            return QStringLiteral("Back up new and modified");
-        }
+        return QStringLiteral("Back up new and modified");
     }
     QString ModifiedSinceText() override {
         const QList<ModifiedSincePeriod> periods = ModifiedSincePeriods();
@@ -79,6 +78,7 @@ public:
 
 private:
     Setup setup;
+    const OperationState& state;
     ConsoleHost& host;
     bool createTarget;
 };
@@ -263,7 +263,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     std::signal(SIGTERM, OnSignal);
     ConsoleHost host(state, parser.isSet(stopOnError));
     state.blnScheduledTask = true; // no confirmation, no pause
-    ConsoleMain main(setup, host, parser.isSet(createTarget));
+    ConsoleMain main(setup, state, host, parser.isSet(createTarget));
     RunOperation(state, main, commands.value(command));
     host.Finish();
 
