@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/Names.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -7,13 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vnt::test {
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
+    // Through the program's own name codec, so that names that are not UTF-8 work too.
+    const int fd = ::open(EncodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          0644);
+    ASSERT_GE(fd, 0) << path.toStdString();
+    ASSERT_EQ(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+    ::close(fd);
 }
 
 void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,

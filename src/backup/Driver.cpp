@@ -4,6 +4,7 @@
 #include "backup/Walk.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/FileCopy.h"
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
@@ -79,6 +80,16 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
                       QStringLiteral("Create folder"), MsgIcon::Warning);
         if (!FolderExists(setup.targetFolder))
             return;
+        // Whatever brought the folders here (a setup file, an old next-run setup), a target
+        // that is the source, or holds it, under another name would overwrite the source.
+        const TargetRule rule = CheckTargetRule(setup.targetFolder, setup.sourceFolder);
+        if (rule != TargetRule::Acceptable) {
+            main.Tell(rule == TargetRule::EqualsSource
+                          ? ProgramText(27)
+                          : setup.targetFolder + CRLF + CRLF + ProgramText(28),
+                      state.strWindowCaption, MsgIcon::Warning);
+            return;
+        }
     }
 
     state.blnSubfoldersExist = CountSubfolders(setup.sourceFolder).count > 0;
@@ -164,6 +175,15 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     {
         FolderWalk walk(setup, state, report);
         walk.WalkFolder(setup.sourceFolder);
+    }
+    // Done means on the disk: people unplug a backup disk as soon as the report says so.
+    if (backup && state.lngTotalNumFilesCopied > 0) {
+        if (const FileError flushed = FlushFileSystem(setup.targetFolder)) {
+            ++state.lngTotalNumCopyErrors;
+            report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
+                              setup.targetFolder + QStringLiteral("  ") + flushed.description,
+                          true);
+        }
     }
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());

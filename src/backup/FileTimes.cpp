@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <QFile>
+#include "platform/Names.h"
 #include <sys/stat.h>
 
 namespace vnt {
@@ -23,7 +23,7 @@ struct Stat {
 
 Stat StatFile(const QString& path) {
     Stat result;
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeName(path);
     if (native.isEmpty() || ::stat(native.constData(), &result.st) != 0)
         result.errnoValue = native.isEmpty() ? ENOENT : errno;
     return result;

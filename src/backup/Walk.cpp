@@ -8,6 +8,7 @@
 #include "platform/Directory.h"
 #include "platform/Drives.h"
 #include "platform/FileCopy.h"
+#include "platform/Names.h"
 #include "report/Progress.h"
 #include "report/ReportHost.h"
 #include "report/StrProc.h"
@@ -15,8 +16,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <QFile>
 #include <QStorageInfo>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vnt {
@@ -37,7 +38,6 @@ QString BadNameExplanation(const QString& description, const QString& path) {
 
 struct FolderWalk::Entry {
     QString name;
-    bool validName = true;
     bool special = false; // not a regular file: reported, never opened
 };
 
@@ -67,7 +67,7 @@ bool MatchesExtensionFilter(const QString& path, const QString& filter, bool noE
 
 QString GetCopyErrorText(const QString& source) {
     // What opening the file for reading says: permission denied, in use or locked, other.
-    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(EncodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
         ::close(fd);
         return ProgramText(172);
@@ -85,6 +85,13 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
     // Mount points are read once: the walk asks for the root of every subfolder.
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         mountRoots.append(volume.rootPath());
+    struct stat st {};
+    if (!setup.targetFolder.isEmpty() &&
+        ::stat(EncodeName(setup.targetFolder).constData(), &st) == 0) {
+        targetKnown = true;
+        targetDevice = st.st_dev;
+        targetInode = st.st_ino;
+    }
 }
 
 QString FolderWalk::Drive(const QString& path) const {
@@ -142,6 +149,10 @@ bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
         return false;
     if (path == setup.targetFolder)
         return false;
+    struct stat st {};
+    if (targetKnown && ::stat(EncodeName(path).constData(), &st) == 0 &&
+        st.st_dev == targetDevice && st.st_ino == targetInode)
+        return false;
     for (const QString& name : setup.includedFolders) {
         if (IsWithinFolder(path, setup.sourceFolder + name, false))
             return true;
@@ -178,6 +189,28 @@ void FolderWalk::LineBreakFix(bool headerWritten) {
         host.AppendToText(CRLF);
 }
 
+// One file that could not be backed up gets its own line under its folder and counts as
+// an error; the folder goes on. True when the user chose to stop.
+bool FolderWalk::ReportFileFailure(const QString& src, const QString& errorText,
+                                   bool& headerWritten) {
+    if (!headerWritten && !state.blnSuppressDetailedReports) {
+        host.Output(CRLF + host.strNumFilesInFolder, true);
+        headerWritten = true;
+    }
+    host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") + errorText,
+                true);
+    ++state.lngTotalNumCopyErrors;
+    if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF + CRLF +
+                                ProgramText(63) + QString::number(state.lngTotalNumCopyErrors) +
+                                u'.' + CRLF + ProgramText(64),
+                            true)) {
+        state.blnStop = true;
+        return true;
+    }
+    host.Output(QString(), true);
+    return false;
+}
+
 void FolderWalk::WriteFileLine(const QString& line, bool& headerWritten) {
     if (state.blnSuppressDetailedReports)
         return;
@@ -211,16 +244,16 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     // One enumeration serves both passes.
     std::vector<Entry> files;
     QStringList subfolders;
+    QStringList folderLinks; // not followed (no loops), but named in the report
     const FileError listing = ReadDirectory(folder, [&](const DirectoryEntry& entry) {
         if (entry.kind == EntryKind::Folder) {
-            if (!entry.isLink && entry.validName)
-                subfolders.append(entry.name);
+            (entry.isLink ? folderLinks : subfolders).append(entry.name);
             return true;
         }
         // A copy killed halfway is ours, not the user's.
         if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.name))
             return true;
-        files.push_back({entry.name, entry.validName, entry.kind != EntryKind::File});
+        files.push_back({entry.name, entry.kind != EntryKind::File});
         return true;
     });
     qint32 fileCount = static_cast<qint32>(files.size());
@@ -245,6 +278,11 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                 return;
             }
         } else {
+            // The folder itself cannot be read: it and all it holds are left behind, so it
+            // is named in the report, not only in the question.
+            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
+                            listing.description,
+                        true);
             FailureEndsVisit(listing.description, listing.number, folder);
             return;
         }
@@ -253,9 +291,10 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     qint32 counts[3] = {0, 0, 0}; // new, modified, copied
     const bool skipFiles =
         folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
+    // Without the folder's own line (its files excluded), later lines need no header.
+    bool headerWritten = skipFiles;
     if (!skipFiles) {
         double freeBytes = -1.0;
-        bool headerWritten = false;
         if (fileCount > 0) {
             qsizetype noticeLength = -1;
             if (!host.blnReportBufferFull && fileCount >= state.intManyFilesThreshold &&
@@ -276,13 +315,13 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                     !MatchesExtensionFilter(path, setup.fileExtension, false))
                     continue;
                 if (op == state.intOperationCheckForFile) {
-                    if (file.special || !file.validName)
+                    if (file.special)
                         continue;
                     removeNotice();
                     state.blnFileExists = true;
                     return;
                 }
-                if (list && !file.special && file.validName) {
+                if (list && !file.special) {
                     const FileFacts facts = ReadFileFacts(path);
                     if (facts.exists)
                         state.dblTotalFilesize += static_cast<double>(facts.size);
@@ -340,6 +379,14 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
         return; // an included subfolder contributes only its own files
 
+    if ((check || backupAll || backupModified) && !state.blnSuppressDetailedReports) {
+        for (const QString& name : folderLinks) {
+            const QString path = folder + name + u'/';
+            if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
+                WriteFileLine(SixBlanks + folder + name + u' ' + ProgramText(412), headerWritten);
+        }
+    }
+
     host.Yield();
     if (state.blnStop)
         return;
@@ -377,33 +424,20 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             }
             continue;
         }
-        if (!file.validName) {
-            // A name that is not valid UTF-8 cannot be named to the system again: it is
-            // reported as a file that could not be copied, and the folder goes on.
-            const QString errorText =
-                BadNameExplanation(FileErrorFromErrno(EILSEQ).description, src);
-            ++state.lngTotalNumCopyErrors;
-            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") +
-                            errorText,
-                        true);
-            if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF + CRLF +
-                                        ProgramText(63) +
-                                        QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
-                                        ProgramText(64),
-                                    true)) {
-                state.blnStop = true;
-                return Visit::Ends;
-            }
-            host.Output(QString(), true);
-            continue;
-        }
-
         const FileFacts source = ReadFileFacts(src);
         if (!source.exists) {
-            if (source.error.number != ErrorNumber::PermissionDenied) {
-                FailureEndsVisit(source.error.description, source.error.number, src);
+            // Gone (or unreadable) since the folder was listed: this file is named and
+            // counted, and the folder goes on.
+            const QString errorText =
+                source.error.number == ErrorNumber::BadFileName
+                    ? BadNameExplanation(source.error.description, src)
+                    : source.error.description;
+            if (ReportFileFailure(src, errorText, headerWritten))
                 return Visit::Ends;
-            }
+            host.Yield();
+            if (state.blnStop)
+                break;
+            continue;
         }
         const FileFacts target = ReadFileFacts(tgt);
         const bool targetExists = target.exists && !target.directory;
@@ -485,11 +519,16 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
 
         if (decision) {
             const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
-            if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
-                if (!state.blnSuppressDetailedReports)
-                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
-                                    QStringLiteral(": ") + tf,
-                                true);
+            if (tf == failedTargetFolder) {
+                // Asked about once; every file that needed it is named and counted.
+                if (ReportFileFailure(src, ProgramText(415), headerWritten))
+                    return Visit::Ends;
+                decision = false;
+            } else if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
+                // Named even in a summary-only report: files are left behind.
+                host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
+                                QStringLiteral(": ") + tf,
+                            true);
                 QString message = ProgramText(166) + u' ' + tf;
                 QString blocking = tf;
                 while (blocking.endsWith(u'/'))
@@ -499,12 +538,19 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                                u' ' + ProgramText(387) + u' ' + FolderOfPath(blocking) + u'.';
                 message += CRLF + CRLF + ProgramText(64);
                 host.blnPaused = true;
-                if (host.AskYesNo(message, ProgramText(167), MsgResult::No, MsgIcon::Question))
-                    state.blnStop = true;
+                const bool stop =
+                    host.AskYesNo(message, ProgramText(167), MsgResult::No, MsgIcon::Question);
                 host.blnPaused = false;
-                return Visit::Ends;
-            }
-            if (tf != knownTargetFolder) {
+                failedTargetFolder = tf;
+                if (stop) {
+                    state.blnStop = true;
+                    ++state.lngTotalNumCopyErrors;
+                    return Visit::Ends;
+                }
+                if (ReportFileFailure(src, ProgramText(415), headerWritten))
+                    return Visit::Ends;
+                decision = false;
+            } else if (tf != knownTargetFolder) {
                 // Once per target folder: it exists now, and leftovers of a killed copy go.
                 RemoveUnfinishedCopies(tf);
                 knownTargetFolder = tf;
@@ -551,21 +597,21 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 if (host.ShowsLabels())
                     DisplayFreeSpace(host, drive);
             } else if (!outcome.cancelled) {
-                const QString errorText =
-                    GetCopyErrorText(src) + QStringLiteral(" (") + outcome.error.description + u')';
-                host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") +
-                                errorText,
-                            true);
-                ++state.lngTotalNumCopyErrors;
-                if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF +
-                                            CRLF + ProgramText(63) +
-                                            QString::number(state.lngTotalNumCopyErrors) + u'.' +
-                                            CRLF + ProgramText(64),
-                                        true)) {
-                    state.blnStop = true;
-                    return Visit::Ends;
+                QString errorText;
+                if (outcome.sameFile) {
+                    errorText = ProgramText(414);
+                } else if (outcome.changed) {
+                    errorText = ProgramText(413);
+                } else {
+                    errorText = GetCopyErrorText(src) + QStringLiteral(" (") +
+                                outcome.error.description + u')';
+                    // The disk filled up behind the known figure: ask it again next time,
+                    // so that a full disk stops the backup instead of failing file by file.
+                    if (outcome.systemError == ENOSPC)
+                        knownFreeFolder.clear();
                 }
-                host.Output(QString(), true);
+                if (ReportFileFailure(src, errorText, headerWritten))
+                    return Visit::Ends;
             }
         }
         host.Yield();

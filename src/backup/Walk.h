@@ -46,6 +46,7 @@ private:
                      const std::vector<Entry>& files, qint32 counts[3], double& freeBytes,
                      bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);
+    bool ReportFileFailure(const QString& src, const QString& errorText, bool& headerWritten);
     void LineBreakFix(bool headerWritten);
     bool QueryFreeSpace(const QString& targetFolder, qint64 size, double& available);
     void SpendFreeSpace(const QString& targetFolder, qint64 size);
@@ -60,6 +61,12 @@ private:
     QString knownTargetFolder; // the last target folder known to exist and be cleaned
     QString knownFreeFolder;   // the folder whose free space is known, and that figure
     double knownFree = 0;
+    QString failedTargetFolder; // a target folder that could not be created
+    // The target folder as the file system knows it, so that it is never walked as a
+    // source subfolder whatever path leads there.
+    bool targetKnown = false;
+    quint64 targetDevice = 0;
+    quint64 targetInode = 0;
 };
 
 } // namespace vnt

@@ -1,5 +1,6 @@
 #include "cli/ConsoleHost.h"
 
+#include "platform/Names.h"
 #include "report/StrProc.h"
 
 #include <unistd.h>
@@ -26,7 +27,7 @@ ConsoleHost::~ConsoleHost() {
 
 void ConsoleHost::WriteLine(const QString& text) {
     ClearProgress();
-    const QByteArray bytes = text.toUtf8() + '\n';
+    const QByteArray bytes = ShownName(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
     std::fflush(out);
 }
@@ -91,7 +92,7 @@ void ConsoleHost::Message(const QString& title, const QString& text) {
     QString message = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
     message.replace(CRLF, QStringLiteral(" "));
     message.replace(u'\n', u' ');
-    const QByteArray bytes = message.simplified().toUtf8() + '\n';
+    const QByteArray bytes = ShownName(message.simplified()).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), err);
     std::fflush(err);
 }

@@ -30,10 +30,6 @@ void Fail(const QString& text) {
     std::fprintf(stderr, "vantoro-cli: %s\n", text.toLocal8Bit().constData());
 }
 
-QString Folder(const QString& path) {
-    return WithTrailingBackslash(QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path)));
-}
-
 // What the driver asks of the window, answered as an unattended run would.
 class ConsoleMain : public MainHooks {
 public:
@@ -206,8 +202,8 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             Fail(QStringLiteral("--source and --target go together"));
             return NothingDone;
         }
-        setup.sourceFolder = Folder(parser.value(source));
-        setup.targetFolder = Folder(parser.value(target));
+        setup.sourceFolder = NormaliseFolder(parser.value(source));
+        setup.targetFolder = NormaliseFolder(parser.value(target));
         for (const QString& name : parser.values(include)) {
             QString cleaned = QDir::cleanPath(name);
             while (cleaned.endsWith(u'/'))

@@ -1,6 +1,7 @@
 #include "mainwindow/FolderProc.h"
 
 #include "platform/Drives.h"
+#include "platform/Names.h"
 #include "report/StrProc.h"
 
 #include <array>
@@ -114,16 +115,20 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vnt {
 
 bool FolderExists(const QString& path) {
     const QString trimmed = path.trimmed();
-    return !trimmed.isEmpty() && QFileInfo(trimmed).isDir();
+    struct stat st {};
+    return !trimmed.isEmpty() && ::stat(EncodeName(trimmed).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 bool IsDriveRoot(const QString& path) {
@@ -139,7 +144,7 @@ QString AppDataFilePath(const QString& fileName, const QString& subfolder) {
 }
 
 bool CreateFolder(const QString& path) {
-    return ::mkdir(QFile::encodeName(path).constData(), 0777) == 0;
+    return ::mkdir(EncodeName(path).constData(), 0777) == 0;
 }
 
 bool CreateFolderPath(const QString& path) {
@@ -167,7 +172,7 @@ bool WriteTestFails(const QString& folder, QString& errorText) {
     QString name = QStringLiteral("klasdjfdskjfkjkwjkweoewiroew.txt");
     int fd = -1;
     for (int attempt = 0; attempt < 5 && fd < 0; ++attempt) {
-        const QByteArray path = QFile::encodeName(base + name);
+        const QByteArray path = EncodeName(base + name);
         fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return fail(errno);
@@ -177,7 +182,7 @@ bool WriteTestFails(const QString& folder, QString& errorText) {
     }
     if (fd < 0)
         return fail(EEXIST);
-    const QByteArray path = QFile::encodeName(base + name);
+    const QByteArray path = EncodeName(base + name);
     static constexpr char line[] = "A line\n";
     const bool written = ::write(fd, line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
     const int writeError = errno;
@@ -198,17 +203,113 @@ bool IsOnReadOnlyDisk(const QString& path) {
     return storage.isValid() && storage.isReadOnly();
 }
 
+namespace {
+
+struct Identity {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity& other) const {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+
+Identity IdentityOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, st.st_dev, st.st_ino};
+}
+
+QString CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return QStringLiteral("/");
+        buffer.resize(buffer.size() * 2);
+    }
+    return DecodeName(buffer.data(), static_cast<qsizetype>(std::strlen(buffer.data())));
+}
+
+QString ParentOf(const QString& folder) {
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash + 1);
+}
+
+} // namespace
+
+QString NormaliseFolder(const QString& text) {
+    if (text.isEmpty())
+        return {};
+    const QString absolute = text.startsWith(u'/') ? text : CurrentFolder() + u'/' + text;
+    return WithTrailingBackslash(QDir::cleanPath(absolute));
+}
+
+QString RealFolder(const QString& path) {
+    const QString normal = NormaliseFolder(path);
+    if (normal.isEmpty())
+        return {};
+    QString existing = normal;
+    QString rest;
+    while (true) {
+        char* real = ::realpath(EncodeName(existing).constData(), nullptr);
+        if (real != nullptr) {
+            const QString resolved =
+                DecodeName(real, static_cast<qsizetype>(std::strlen(real)));
+            std::free(real);
+            return WithTrailingBackslash(resolved) + rest;
+        }
+        if (existing == u"/")
+            return normal;
+        const QString parent = ParentOf(existing);
+        rest = existing.mid(parent.size()) + rest;
+        existing = parent;
+    }
+}
+
+bool SameFolder(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const Identity first = IdentityOf(a);
+    const Identity second = IdentityOf(b);
+    if (first.known && second.known)
+        return first == second;
+    return RealFolder(a) == RealFolder(b);
+}
+
+bool FolderHolds(const QString& outer, const QString& inner) {
+    if (outer.isEmpty() || inner.isEmpty())
+        return false;
+    const QString realInner = RealFolder(inner);
+    if (realInner.startsWith(RealFolder(outer)))
+        return true;
+    // The same folder may be mounted at two places: look for it among inner's ancestors.
+    const Identity outerIdentity = IdentityOf(outer);
+    if (!outerIdentity.known)
+        return false;
+    for (QString folder = realInner;; folder = ParentOf(folder)) {
+        if (IdentityOf(folder) == outerIdentity)
+            return true;
+        if (folder == u"/")
+            return false;
+    }
+}
+
 TargetRule CheckTargetRule(const QString& candidate, const QString& source) {
-    if (candidate == source)
+    if (SameFolder(candidate, source))
         return TargetRule::EqualsSource;
-    if (!source.isEmpty() && source.startsWith(candidate))
+    if (FolderHolds(candidate, source))
         return TargetRule::HoldsSource;
     return TargetRule::Acceptable;
 }
 
 bool FileExistsAt(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
+    struct stat st {};
+    return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 &&
+           !S_ISDIR(st.st_mode);
 }
 
 } // namespace vnt

@@ -55,7 +55,21 @@ bool WriteTestFails(const QString& folder, QString& errorText);
 // Whether the file system holding the path is mounted read-only.
 bool IsOnReadOnlyDisk(const QString& path);
 
-// How a candidate target stands to the source (both with a trailing separator).
+// A folder as the Setup holds it: absolute, "." and ".." resolved, exactly one trailing
+// "/". An empty text stays empty: it is no folder, never the current one.
+QString NormaliseFolder(const QString& text);
+
+// Where a folder really is: every link resolved. For a path that does not exist (yet), its
+// nearest existing ancestor is resolved and the rest appended. Ends with "/".
+QString RealFolder(const QString& path);
+
+// Folders compared by what they are, not by how they are spelled: links resolved, and
+// device and inode where both exist.
+bool SameFolder(const QString& a, const QString& b);
+// True when inner is outer or lies anywhere below it.
+bool FolderHolds(const QString& outer, const QString& inner);
+
+// How a candidate target stands to the source, by real location.
 enum class TargetRule { Acceptable, EqualsSource, HoldsSource };
 TargetRule CheckTargetRule(const QString& candidate, const QString& source);
 

@@ -47,7 +47,7 @@ void frmMain::SpecifyFolder(int index) {
     }
 
     if (!path.isEmpty()) {
-        path = WithTrailingBackslash(path);
+        path = NormaliseFolder(path);
         const QString source = txbDirectory[0]->text();
         const QString target = txbDirectory[1]->text();
         if (index == 1) {
@@ -63,11 +63,11 @@ void frmMain::SpecifyFolder(int index) {
             if (!TargetIsAcceptable(path))
                 return;
         } else if (!target.isEmpty()) {
-            if (path == target) {
+            if (SameFolder(path, target)) {
                 dialogs.inform(this, ProgramText(24), title, MsgIcon::Warning);
                 return;
             }
-            if (path.startsWith(target)) {
+            if (FolderHolds(target, path)) {
                 dialogs.inform(this, path + CRLF + CRLF + ProgramText(25), title, MsgIcon::Warning);
                 return;
             }

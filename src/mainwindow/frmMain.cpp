@@ -678,8 +678,9 @@ int frmMain::ModifiedSinceDays() const {
 
 Setup frmMain::CurrentSetup() const {
     Setup setup;
-    setup.sourceFolder = txbDirectory[0]->text();
-    setup.targetFolder = txbDirectory[1]->text();
+    // The boxes keep what the user sees; the engine gets one spelling of each folder.
+    setup.sourceFolder = NormaliseFolder(txbDirectory[0]->text());
+    setup.targetFolder = NormaliseFolder(txbDirectory[1]->text());
     for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
         setup.includedFolders.append(cboIncludedFolders->itemText(i));
     setup.includeSubfolders = CheckValue(chkIncludeSubfolders);

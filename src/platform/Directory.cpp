@@ -1,10 +1,12 @@
 #include "platform/Directory.h"
 
+#include "platform/Names.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <cstring>
 #include <memory>
-#include <QFile>
 #include <sys/stat.h>
 
 namespace vnt {
@@ -23,7 +25,7 @@ EntryKind KindOf(mode_t mode) {
 
 FileError ReadDirectory(const QString& folder,
                         const std::function<bool(const DirectoryEntry&)>& visit) {
-    const QByteArray native = QFile::encodeName(folder);
+    const QByteArray native = EncodeName(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.constData()), &::closedir);
     if (!dir)
         return FileErrorFromErrno(errno);
@@ -41,8 +43,7 @@ FileError ReadDirectory(const QString& folder,
             (name[0] == '.' && name[1] == '.' && name[2] == '\0'))
             continue;
         DirectoryEntry item;
-        item.name = QFile::decodeName(name);
-        item.validName = QFile::encodeName(item.name) == QByteArray(name);
+        item.name = DecodeName(name, static_cast<qsizetype>(std::strlen(name)));
         switch (entry->d_type) {
         case DT_REG:
             item.kind = EntryKind::File;

@@ -15,7 +15,6 @@ struct DirectoryEntry {
     EntryKind kind = EntryKind::Other; // links count as what they point to; Other: FIFOs,
                                        // sockets, devices, dangling links
     bool isLink = false;
-    bool validName = true; // false when the name's bytes are not valid UTF-8
 };
 
 // Calls visit for every entry of folder (not "." and ".."); visit returns false to stop.

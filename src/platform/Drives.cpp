@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include "platform/Names.h"
 #include <QFile>
 #include <QStorageInfo>
 
@@ -47,7 +48,7 @@ bool QueryDiskSpace(const QString& path, double& available, double& total) {
     // the mount table each time.
     QString existing = QDir::cleanPath(path);
     struct statvfs fs {};
-    while (::statvfs(QFile::encodeName(existing).constData(), &fs) != 0) {
+    while (::statvfs(EncodeName(existing).constData(), &fs) != 0) {
         if (errno != ENOENT && errno != ENOTDIR)
             return false;
         const QString parent = QFileInfo(existing).path();

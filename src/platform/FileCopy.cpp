@@ -1,6 +1,7 @@
 #include "platform/FileCopy.h"
 
 #include "platform/Directory.h"
+#include "platform/Names.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,7 +18,7 @@ namespace {
 constexpr size_t ChunkBytes = 8 * 1024 * 1024;
 
 QByteArray Native(const QString& path) {
-    return QFile::encodeName(path);
+    return EncodeName(path);
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -33,8 +34,10 @@ struct Fd {
     int release() { return std::exchange(fd, -1); }
 };
 
+// Copies until the end of the input. A file that grows past the size it had when opened is
+// being written: the copy stops at once (changed) rather than chase it.
 bool CopyData(int in, int out, qint64 size, const std::function<bool()>& continueCopy,
-              bool& cancelled, int& error) {
+              bool& cancelled, bool& changed, int& error) {
     bool kernelCopy = true;
     std::vector<char> buffer;
     qint64 done = 0;
@@ -74,7 +77,11 @@ bool CopyData(int in, int out, qint64 size, const std::function<bool()>& continu
         if (n == 0)
             return true;
         done += n;
-        if (done < size && continueCopy && !continueCopy()) {
+        if (done > size) {
+            changed = true;
+            return false;
+        }
+        if (continueCopy && !continueCopy()) {
             cancelled = true;
             return false;
         }
@@ -133,6 +140,15 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
         return outcome;
     }
 
+    // A target folder that is the source folder under another name, or a hard link: the
+    // rename would put a copy in the source file's place.
+    struct stat existing {};
+    if (::lstat(Native(target).constData(), &existing) == 0 && existing.st_dev == st.st_dev &&
+        existing.st_ino == st.st_ino) {
+        outcome.sameFile = true;
+        return outcome;
+    }
+
     const qsizetype slash = target.lastIndexOf(u'/');
     const QString folder = target.left(slash + 1);
     QString temporary;
@@ -155,28 +171,50 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
     const auto abandon = [&](int error) {
         ::close(out.release());
         ::unlink(temporaryName.constData());
-        if (error != 0)
+        if (error != 0) {
+            outcome.systemError = error;
             outcome.error = FileErrorFromErrno(error);
+        }
         return outcome;
     };
 
     int error = 0;
-    if (!CopyData(in.fd, out.fd, st.st_size, continueCopy, outcome.cancelled, error))
+    if (!CopyData(in.fd, out.fd, st.st_size, continueCopy, outcome.cancelled, outcome.changed,
+                  error))
         return abandon(error);
+    // One version of the file, or none: a write during the copy shows in its size or times.
+    struct stat after {};
+    if (::fstat(in.fd, &after) != 0)
+        return abandon(errno);
+    if (after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != st.st_mtim.tv_nsec || after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
+        after.st_ctim.tv_nsec != st.st_ctim.tv_nsec) {
+        outcome.changed = true;
+        return abandon(0);
+    }
     // The copy keeps the source's time and permissions, and stays writable for its owner
-    // so that the next backup can replace it.
+    // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
+    // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
+    struct stat copy {};
+    if (::fstat(out.fd, &copy) != 0)
+        return abandon(errno);
+    mode_t mode = (st.st_mode & 07777) | S_IWUSR;
+    if (copy.st_uid != st.st_uid)
+        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.fd, (st.st_mode & 07777) | S_IWUSR) != 0 || ::futimens(out.fd, times) != 0)
+    if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);
     if (::close(out.release()) != 0) {
         error = errno;
         ::unlink(temporaryName.constData());
+        outcome.systemError = error;
         outcome.error = FileErrorFromErrno(error);
         return outcome;
     }
     if (::rename(temporaryName.constData(), Native(target).constData()) != 0) {
         error = errno;
         ::unlink(temporaryName.constData());
+        outcome.systemError = error;
         outcome.error = FileErrorFromErrno(error);
         return outcome;
     }
@@ -186,16 +224,26 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
 
 bool IsReadOnly(const QString& path) {
     struct stat st {};
-    return ::stat(Native(path).constData(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+    return ::lstat(Native(path).constData(), &st) == 0 && !S_ISLNK(st.st_mode) &&
+           (st.st_mode & S_IWUSR) == 0;
 }
 
 bool ClearReadOnly(const QString& path) {
     struct stat st {};
-    if (::stat(Native(path).constData(), &st) != 0)
+    if (::lstat(Native(path).constData(), &st) != 0)
         return false;
-    if ((st.st_mode & S_IWUSR) != 0)
+    if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR) != 0)
         return true;
-    return ::chmod(Native(path).constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    // Should a link have taken the file's place meanwhile, this fails rather than follow it.
+    return ::fchmodat(AT_FDCWD, Native(path).constData(), (st.st_mode & 07777) | S_IWUSR,
+                      AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+FileError FlushFileSystem(const QString& folder) {
+    Fd fd(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.fd < 0 || ::syncfs(fd.fd) != 0)
+        return FileErrorFromErrno(errno);
+    return {};
 }
 
 } // namespace vnt

@@ -23,12 +23,17 @@ FileFacts ReadFileFacts(const QString& path);
 
 // Copies source to target through a temporary file in the target's folder that is renamed
 // over the target only when complete, with the source's modification time (nanoseconds)
-// and permission bits (plus write permission for the owner). Between chunks of data
-// continueCopy runs; when it returns false the copy is abandoned. On any failure or
-// cancellation the temporary file is removed and the old target stays as it was.
+// and permission bits (plus write permission for the owner; set-user-ID and set-group-ID
+// only when the copy has the source's owner). Between chunks of data continueCopy runs;
+// when it returns false the copy is abandoned. A source that changes while it is copied
+// is not installed, and a target that is the source file itself is never replaced. On any
+// failure or cancellation the temporary file is removed and the old target stays as it was.
 struct CopyOutcome {
     bool copied = false;
     bool cancelled = false;
+    bool changed = false;  // the source changed while it was copied
+    bool sameFile = false; // the target is the source file itself
+    int systemError = 0;   // errno of a failure, 0 otherwise
     FileError error;
 };
 CopyOutcome CopyFileSafely(const QString& source, const QString& target,
@@ -40,7 +45,12 @@ bool IsUnfinishedCopyName(const QString& name);
 int RemoveUnfinishedCopies(const QString& folder);
 
 // Adds write permission for the owner; true when the file is then writable by its owner.
+// Neither follows a link: a link at the target's path is replaced by the copy, and what it
+// points to is none of the backup's business.
 bool ClearReadOnly(const QString& path);
 bool IsReadOnly(const QString& path);
+
+// Writes everything cached for the file system holding the folder to its disk.
+FileError FlushFileSystem(const QString& folder);
 
 } // namespace vnt

@@ -34,14 +34,14 @@ FileError FileErrorFromErrno(int errnoValue) {
 } // namespace vnt
 
 #include <fcntl.h>
-#include <QFile>
+#include "platform/Names.h"
 #include <unistd.h>
 
 namespace vnt {
 
 FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
     bytes.clear();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return FileErrorFromErrno(errno);
     QByteArray data;

@@ -4,6 +4,7 @@
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/Names.h"
 #include "platform/Twips.h"
 
 #include <QCheckBox>
@@ -328,7 +329,7 @@ void frmReport::FullBufferPause(qsizetype length) {
 }
 
 QString frmReport::ForDisplay(const QString& piece) {
-    QString shown = piece;
+    QString shown = ShownName(piece);
     shown.remove(u'\r');
     return shown;
 }
@@ -368,16 +369,16 @@ void frmReport::MoveCaretToEnd() {
 }
 
 void frmReport::SetSourceDirpath(const QString& caption) {
-    lblSourceDirpath->setText(caption);
+    lblSourceDirpath->setText(ShownName(caption));
 }
 
 void frmReport::SetTargetDirpath(const QString& caption) {
-    lblTargetDirpath->setText(caption);
+    lblTargetDirpath->setText(ShownName(caption));
 }
 
 void frmReport::SetFileNowBeingCopied(const QString& label, const QString& fileName) {
     Label1->setText(label);
-    lblFileName->setText(fileName);
+    lblFileName->setText(ShownName(fileName));
     Label1->repaint();
     lblFileName->repaint();
 }

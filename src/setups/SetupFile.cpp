@@ -128,7 +128,11 @@ SetupFileRead ReadSetupFile(const QString& path) {
         return true;
     };
 
-    if (!next(&setup.sourceFolder) || !next(&setup.targetFolder))
+    const bool folders = next(&setup.sourceFolder) && next(&setup.targetFolder);
+    // The rules and the path mapping need one spelling: absolute, one trailing "/".
+    setup.sourceFolder = NormaliseFolder(setup.sourceFolder);
+    setup.targetFolder = NormaliseFolder(setup.targetFolder);
+    if (!folders)
         return read;
     // Lines 3 to 8, in the file's order.
     std::array<int*, 6> numbers = {&setup.suppressDetailedReports, &setup.saveSetupOnQuit,

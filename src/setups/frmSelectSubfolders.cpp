@@ -124,7 +124,7 @@ void frmSelectSubfolders::Form_Activate() {
 
     QStringList names;
     ReadDirectory(strTopFolder, [&names](const DirectoryEntry& entry) {
-        if (entry.kind == EntryKind::Folder && !entry.isLink && entry.validName)
+        if (entry.kind == EntryKind::Folder && !entry.isLink)
             names.append(entry.name);
         return true;
     });

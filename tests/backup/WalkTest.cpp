@@ -1,6 +1,7 @@
 #include "backup/Walk.h"
 
 #include "mainwindow/Language.h"
+#include "platform/Names.h"
 #include "RecordingHost.h"
 #include "setups/DateProc.h"
 #include "TestSupport.h"
@@ -10,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +20,11 @@ namespace vnt::test {
 namespace {
 
 QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    QFile file;
+    const int fd = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return QByteArray("<missing>");
+    return file.readAll();
 }
 
 // Every file of a tree with its content and time, to prove the source is never touched.
@@ -276,23 +281,38 @@ TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
     umount(mountPoint.constData());
 }
 
-TEST_F(WalkTest, SpecialFilesLoopsAndBadNamesAreReportedNotFollowed) {
+TEST_F(WalkTest, SpecialFilesAndFolderLinksAreNamedAndBadNamesBackedUp) {
     ASSERT_EQ(mkfifo(QFile::encodeName(source + "pipe").constData(), 0600), 0);
     ASSERT_EQ(symlink("loop", QFile::encodeName(source + "loop").constData()), 0);
-    ASSERT_EQ(symlink("Letters", QFile::encodeName(source + "letters-link").constData()), 0);
-    const QByteArray badName = QFile::encodeName(source) + "caf\xe9.txt";
-    const int fd = open(badName.constData(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    setup.includedFolders.clear();
+    ASSERT_EQ(symlink("Old", QFile::encodeName(source + "Letters/old-link").constData()), 0);
+    const QByteArray badName = QByteArray("caf\xe9.txt");
+    WriteFile(DecodeName(QFile::encodeName(source) + badName), "bytes, not text");
+    const QString badFolder = DecodeName(QFile::encodeName(source) + "dir\xfe/");
+    ASSERT_EQ(mkdir(EncodeName(badFolder).constData(), 0755), 0);
+    WriteFile(badFolder + "inner.txt", "inside");
+    setup.includedFolders = {"Letters", DecodeName(QByteArray("dir\xfe"))};
+    setup.includeSubfolders = 1;
     Run(state.intOperationBackupAllFiles);
     EXPECT_TRUE(host.text.contains("      " + source + "pipe " + ProgramText(411)));
     EXPECT_TRUE(host.text.contains("      " + source + "loop " + ProgramText(411)));
-    EXPECT_TRUE(host.text.contains("Possibly the filepath contains an invalid character:"));
-    EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the folder goes on after a bad name";
+    EXPECT_TRUE(host.text.contains("      " + source + "Letters/old-link " + ProgramText(412)))
+        << "a link to a folder is named, not passed over";
+    EXPECT_EQ(ReadAll(DecodeName(QFile::encodeName(target) + badName)), "bytes, not text")
+        << "a name that is not UTF-8 is backed up under its own bytes";
+    EXPECT_EQ(ReadAll(DecodeName(QFile::encodeName(target) + "dir\xfe/inner.txt")), "inside");
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_FALSE(QFile::exists(target + "pipe"));
-    EXPECT_FALSE(QFile::exists(target + "letters-link")) << "links to folders are not followed";
-    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
+    EXPECT_FALSE(QFile::exists(target + "Letters/old-link")) << "links to folders are not followed";
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 0);
+
+    // Qt cannot remove what it cannot name: clean up by bytes.
+    EXPECT_EQ(Snapshot(source), before);
+    before.clear();
+    for (const QString& root : {source, target}) {
+        unlink((QFile::encodeName(root) + badName).constData());
+        unlink((QFile::encodeName(root) + "dir\xfe/inner.txt").constData());
+        rmdir((QFile::encodeName(root) + "dir\xfe").constData());
+    }
 }
 
 TEST_F(WalkTest, PauseAfterTheFirstCopyingFolder) {

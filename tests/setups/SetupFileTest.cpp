@@ -97,10 +97,10 @@ TEST_F(SetupFileTest, MalformedFiles) {
 
 TEST_F(SetupFileTest, WindowsFilesReadCorrectly) {
     const SetupFileRead read = Read(
-        "C:\\Caf\xe9\\\r\n\x80 \x9c\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+        "/Caf\xe9/\r\n/\x80 \x9c\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
     EXPECT_EQ(read.result, 0);
-    EXPECT_EQ(read.setup.sourceFolder, QStringLiteral("C:\\Café\\"));
-    EXPECT_EQ(read.setup.targetFolder, QStringLiteral("€ œ"));
+    EXPECT_EQ(read.setup.sourceFolder, QStringLiteral("/Café/"));
+    EXPECT_EQ(read.setup.targetFolder, QStringLiteral("/€ œ/"));
 }
 
 TEST_F(SetupFileTest, AnyBytesGiveAResultAndAConsistentSetup) {

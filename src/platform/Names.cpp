@@ -1,0 +1,125 @@
+#include "platform/Names.h"
+
+namespace vnt {
+
+namespace {
+
+constexpr char16_t ByteSurrogateBase = 0xDC00; // + byte 0x80..0xFF
+
+bool IsByteSurrogate(char16_t c) {
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+bool IsContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence at p (1 to 4), or 0 when it is not one: overlong
+// forms, surrogates and values past U+10FFFF are not valid.
+int ValidSequenceLength(const unsigned char* p, qsizetype left, char32_t& value) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        value = b0;
+        return 1;
+    }
+    int length = 0;
+    char32_t minimum = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        value = b0 & 0x1F;
+        minimum = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        value = b0 & 0x0F;
+        minimum = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        value = b0 & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if (!IsContinuation(p[i]))
+            return 0;
+        value = (value << 6) | (p[i] & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+QString DecodeName(const char* bytes, qsizetype size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    qsizetype ascii = 0;
+    while (ascii < size && p[ascii] < 0x80)
+        ++ascii;
+    if (ascii == size)
+        return QString::fromLatin1(bytes, size);
+    QString name;
+    name.reserve(size);
+    name.append(QLatin1StringView(bytes, ascii));
+    for (qsizetype i = ascii; i < size;) {
+        char32_t value = 0;
+        const int length = ValidSequenceLength(p + i, size - i, value);
+        if (length == 0) {
+            name.append(QChar(static_cast<char16_t>(ByteSurrogateBase + p[i])));
+            ++i;
+            continue;
+        }
+        if (value >= 0x10000) {
+            const char32_t v = value - 0x10000;
+            name.append(QChar(static_cast<char16_t>(0xD800 + (v >> 10))));
+            name.append(QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF))));
+        } else {
+            name.append(QChar(static_cast<char16_t>(value)));
+        }
+        i += length;
+    }
+    return name;
+}
+
+QString DecodeName(const QByteArray& bytes) {
+    return DecodeName(bytes.constData(), bytes.size());
+}
+
+QByteArray EncodeName(const QString& name) {
+    const char16_t* text = reinterpret_cast<const char16_t*>(name.constData());
+    const qsizetype size = name.size();
+    qsizetype i = 0;
+    while (i < size && !IsByteSurrogate(text[i]))
+        ++i;
+    if (i == size)
+        return name.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(size * 3);
+    qsizetype runStart = 0;
+    for (i = 0; i < size; ++i) {
+        if (!IsByteSurrogate(text[i]))
+            continue;
+        // The low half of a pair (a character beyond U+FFFF) is text, not a byte.
+        if (i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF)
+            continue;
+        bytes.append(QStringView(text + runStart, i - runStart).toUtf8());
+        bytes.append(static_cast<char>(text[i] - ByteSurrogateBase));
+        runStart = i + 1;
+    }
+    bytes.append(QStringView(text + runStart, size - runStart).toUtf8());
+    return bytes;
+}
+
+QString ShownName(const QString& text) {
+    QString shown = text;
+    char16_t* data = reinterpret_cast<char16_t*>(shown.data());
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (IsByteSurrogate(data[i]) && !(i > 0 && data[i - 1] >= 0xD800 && data[i - 1] <= 0xDBFF))
+            data[i] = 0xFFFD;
+    }
+    return shown;
+}
+
+} // namespace vnt
