@@ -5,6 +5,7 @@
 #include "report/ReportHost.h"
 
 #include <deque>
+#include <functional>
 #include <QStringList>
 
 namespace vnt::test {
@@ -18,6 +19,7 @@ public:
     QStringList events;       // buttons, pauses, yields, sleeps, beeps, in order
     QStringList questions;    // "title|text" of every box shown
     std::deque<bool> answers; // yes/no answers; the default button when empty
+    std::function<void()> onYield; // what happens elsewhere while the walk lets events run
 
     void Output(const QString& strText, bool blnCRLF) override {
         text += strText;
@@ -71,7 +73,10 @@ public:
     void Inform(const QString& message, const QString& title, MsgIcon) override {
         questions.append(title + u'|' + message);
     }
-    void Yield() override {}
+    void Yield() override {
+        if (onYield)
+            onYield();
+    }
     void Sleep(int ms) override { events.append(QStringLiteral("sleep %1").arg(ms)); }
     void Beep() override { events.append(QStringLiteral("beep")); }
 };

@@ -81,3 +81,59 @@ void OpenForOthers(const QString& path) {
 }
 
 } // namespace vnt::test
+
+#include <dirent.h>
+#include <QCryptographicHash>
+
+namespace vnt::test {
+
+namespace {
+
+void SnapshotInto(const QByteArray& folder, const QByteArray& relative, QStringList& rows) {
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0)
+            continue;
+        QByteArray content;
+        if (S_ISREG(st.st_mode)) {
+            QFile file;
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                content = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+        } else if (S_ISLNK(st.st_mode)) {
+            char text[4096];
+            const ssize_t n = ::readlink(path.constData(), text, sizeof text);
+            content = QByteArray(text, n > 0 ? static_cast<qsizetype>(n) : 0);
+        }
+        rows.append(QStringLiteral("%1 ino=%2 mode=%3 uid=%4 size=%5 mtime=%6.%7 %8")
+                        .arg(DecodeName(relative + name))
+                        .arg(st.st_ino)
+                        .arg(st.st_mode, 0, 8)
+                        .arg(st.st_uid)
+                        .arg(st.st_size)
+                        .arg(st.st_mtim.tv_sec)
+                        .arg(st.st_mtim.tv_nsec)
+                        .arg(QString::fromLatin1(content.toHex())));
+        if (S_ISDIR(st.st_mode))
+            SnapshotInto(path, relative + name + '/', rows);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+QString TreeSnapshot(const QString& root) {
+    QStringList rows;
+    SnapshotInto(EncodeName(root), QByteArray(), rows);
+    rows.sort();
+    return rows.join(u'\n');
+}
+
+} // namespace vnt::test

@@ -50,3 +50,13 @@ void OpenForOthers(const QString& path);
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
+
+#include <QStringList>
+
+namespace vnt::test {
+
+// Every entry below root, by its bytes: inode, mode, owner, size, modification time and a
+// hash of the contents (or a link's text). Equal snapshots mean nothing was touched.
+QString TreeSnapshot(const QString& root);
+
+} // namespace vnt::test

@@ -3,9 +3,9 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Wildcard.h"
 #include "platform/Directory.h"
+#include "platform/FileCopy.h"
 #include "report/StrProc.h"
 
-#include <QFileInfo>
 
 namespace vnt {
 
@@ -21,8 +21,8 @@ QString WithSlash(const QString& folder) {
 }
 
 double SizeOf(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() ? static_cast<double>(info.size()) : 0.0;
+    const FileFacts facts = ReadFileFacts(path);
+    return facts.exists ? static_cast<double>(facts.size) : 0.0;
 }
 
 } // namespace

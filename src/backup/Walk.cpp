@@ -175,7 +175,7 @@ bool FolderWalk::FailureEndsVisit(const QString& description, int errorNumber,
     ++state.lngTotalNumCopyErrors;
     const QString text = errorNumber == ErrorNumber::BadFileName
                              ? BadNameExplanation(description, path)
-                             : description;
+                             : description + CRLF + path;
     if (AskToStopAfterError(QStringLiteral("Error: ") + text + CRLF + CRLF + ProgramText(63) +
                                 QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
                                 ProgramText(64),

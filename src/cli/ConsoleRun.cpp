@@ -250,8 +250,9 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         Fail(QStringLiteral("A recycle bin cannot be a backup source or target."));
         return NothingDone;
     }
-    if (CheckTargetRule(setup.targetFolder, setup.sourceFolder) != TargetRule::Acceptable) {
-        Fail(ProgramText(setup.targetFolder == setup.sourceFolder ? 27 : 28));
+    const TargetRule rule = CheckTargetRule(setup.targetFolder, setup.sourceFolder);
+    if (rule != TargetRule::Acceptable) {
+        Fail(ProgramText(rule == TargetRule::EqualsSource ? 27 : 28));
         return NothingDone;
     }
 

@@ -245,7 +245,11 @@ QString NormaliseFolder(const QString& text) {
     if (text.isEmpty())
         return {};
     const QString absolute = text.startsWith(u'/') ? text : CurrentFolder() + u'/' + text;
-    return WithTrailingBackslash(QDir::cleanPath(absolute));
+    QString clean = QDir::cleanPath(absolute);
+    // Above the root is the root, as the kernel has it.
+    while (clean == u"/.." || clean.startsWith(QStringLiteral("/../")))
+        clean.remove(0, 3);
+    return WithTrailingBackslash(clean.isEmpty() ? QStringLiteral("/") : clean);
 }
 
 QString RealFolder(const QString& path) {

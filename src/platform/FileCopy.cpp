@@ -224,15 +224,15 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
 
 bool IsReadOnly(const QString& path) {
     struct stat st {};
-    return ::lstat(Native(path).constData(), &st) == 0 && !S_ISLNK(st.st_mode) &&
-           (st.st_mode & S_IWUSR) == 0;
+    return ::lstat(Native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           st.st_nlink == 1 && (st.st_mode & S_IWUSR) == 0;
 }
 
 bool ClearReadOnly(const QString& path) {
     struct stat st {};
     if (::lstat(Native(path).constData(), &st) != 0)
         return false;
-    if (S_ISLNK(st.st_mode) || (st.st_mode & S_IWUSR) != 0)
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || (st.st_mode & S_IWUSR) != 0)
         return true;
     // Should a link have taken the file's place meanwhile, this fails rather than follow it.
     return ::fchmodat(AT_FDCWD, Native(path).constData(), (st.st_mode & 07777) | S_IWUSR,

@@ -46,7 +46,9 @@ int RemoveUnfinishedCopies(const QString& folder);
 
 // Adds write permission for the owner; true when the file is then writable by its owner.
 // Neither follows a link: a link at the target's path is replaced by the copy, and what it
-// points to is none of the backup's business.
+// points to is none of the backup's business. A file with other names (hard links) is not
+// read-only here either: its mode belongs to those names too, and the copy replaces only
+// this one.
 bool ClearReadOnly(const QString& path);
 bool IsReadOnly(const QString& path);
 

@@ -281,6 +281,141 @@ TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
     umount(mountPoint.constData());
 }
 
+TEST_F(WalkTest, AFileThatVanishesIsNamedAndTheFolderGoesOn) {
+    setup.includedFolders = {"Letters"};
+    bool removed = false;
+    // The first chance other programs get is after the folder was listed.
+    host.onYield = [&] {
+        if (!removed)
+            removed = QFile::remove(source + "photo.jpg");
+    };
+    Run(state.intOperationBackupAllFiles);
+    ASSERT_TRUE(removed);
+    before.clear(); // the test itself changed the source
+    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "photo.jpg  "))
+        << host.text.toStdString();
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_TRUE(QFile::exists(target + "cache.tmp"));
+    EXPECT_TRUE(QFile::exists(target + "Letters/Old/c.txt")) << "its subfolders are still visited";
+}
+
+TEST_F(WalkTest, AFileWrittenDuringItsCopyIsNotInstalled) {
+    setup.includedFolders.clear();
+    WriteFile(target + "notes.txt", "old copy");
+    SetLastWriteUtc(target + "notes.txt", 2020, 1, 1, 0, 0, 0);
+    int copies = 0;
+    host.onYield = [&] {
+        // Grows only while a copy is under way: its temporary file exists.
+        if (!QDir(target).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty()) {
+            QFile file(source + "notes.txt");
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write(QByteArray(64 * 1024, 'x'));
+            ++copies;
+        }
+    };
+    Run(state.intOperationBackupModifiedFiles);
+    before.clear();
+    EXPECT_GE(copies, 1);
+    EXPECT_EQ(ReadAll(target + "notes.txt"), "old copy") << "no mix of old and new blocks";
+    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "notes.txt  " +
+                                   ProgramText(413)));
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
+    EXPECT_TRUE(QDir(target).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty());
+
+    host.onYield = nullptr;
+    host.text.clear();
+    state.lngTotalNumCopyErrors = 0;
+    Run(state.intOperationBackupModifiedFiles);
+    EXPECT_EQ(ReadAll(target + "notes.txt"), ReadAll(source + "notes.txt"))
+        << "the next run takes the file";
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 0);
+}
+
+TEST_F(WalkTest, ATargetFolderThatCannotBeMadeCountsEveryFileLeftBehind) {
+    WriteFile(target + "Letters", "a file where the folder must go");
+    host.answers = {false, false};
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_TRUE(host.text.contains("    " + ProgramText(165) + ": " + target + "Letters/"));
+    EXPECT_TRUE(host.text.contains(source + "Letters/a.txt  " + ProgramText(415)));
+    EXPECT_TRUE(host.text.contains(source + "Letters/b.txt  " + ProgramText(415)));
+    EXPECT_TRUE(host.text.contains(source + "Letters/Old/c.txt  " + ProgramText(415)))
+        << "the subfolders are visited too";
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 3);
+    EXPECT_EQ(host.questions.filter(ProgramText(167) + "|").size(), 2) << "one question a folder";
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+}
+
+TEST_F(WalkTest, TheCopyReplacesOnlyTheTargetsOwnFile) {
+    setup.includedFolders.clear();
+    // A hard link: the target file is the source file itself.
+    ASSERT_EQ(link(QFile::encodeName(source + "notes.txt").constData(),
+                   QFile::encodeName(target + "notes.txt").constData()),
+              0);
+    // A link at the target's path to a read-only file outside both trees.
+    const QString outside = dir.path() + "/outside.txt";
+    WriteFile(outside, "not ours");
+    ASSERT_EQ(chmod(QFile::encodeName(outside).constData(), 0444), 0);
+    ASSERT_EQ(symlink(QFile::encodeName(outside).constData(),
+                      QFile::encodeName(target + "photo.jpg").constData()),
+              0);
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_TRUE(host.text.contains(source + "notes.txt  " + ProgramText(414)));
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(outside).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u) << "no permission change through a link";
+    EXPECT_EQ(ReadAll(outside), "not ours");
+    ASSERT_EQ(lstat(QFile::encodeName(target + "photo.jpg").constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link itself is replaced by the copy";
+    EXPECT_EQ(ReadAll(target + "photo.jpg"), "jpeg data");
+}
+
+TEST_F(WalkTest, ACopyOwnedBySomebodyElseCarriesNoSetIdBits) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "giving a file to another owner needs root";
+    setup.includedFolders.clear();
+    const QByteArray program = QFile::encodeName(source + "notes.txt");
+    ASSERT_EQ(chown(program.constData(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(program.constData(), 06755), 0);
+    const QByteArray own = QFile::encodeName(source + "photo.jpg");
+    ASSERT_EQ(chmod(own.constData(), 04755), 0);
+    Run(state.intOperationBackupAllFiles);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(target + "notes.txt").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u) << "a root-owned set-ID program from a user's file";
+    ASSERT_EQ(stat(QFile::encodeName(target + "photo.jpg").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 04755u) << "the same owner keeps the bit";
+}
+
+TEST_F(WalkTest, AFullDiskFoundByACopyIsAskedAboutAgain) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    QDir().mkpath(dir.path() + "/small");
+    const QByteArray mountPoint = QFile::encodeName(dir.path() + "/small");
+    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    setup.targetFolder = dir.path() + "/small/";
+    setup.includedFolders.clear();
+    for (const char* name : {"notes.txt", "photo.jpg", "cache.tmp"})
+        WriteFile(source + name, QByteArray(160 * 1024, 'n'));
+    int queries = 0;
+    FolderWalk walk(setup, state, host);
+    // A figure from before another program filled the disk.
+    walk.freeSpace = [&](const QString&, double& available, double& total) -> qint16 {
+        ++queries;
+        available = total = 10.0 * 1024 * 1024 * 1024;
+        return 0;
+    };
+    before = Snapshot(source);
+    state.intOperation = state.intOperationBackupAllFiles;
+    walk.WalkFolder(source);
+    EXPECT_EQ(state.lngTotalNumFilesCopied, 1);
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 2);
+    EXPECT_EQ(queries, 2) << "after the failed copy the disk is asked again";
+    umount(mountPoint.constData());
+}
+
 TEST_F(WalkTest, SpecialFilesAndFolderLinksAreNamedAndBadNamesBackedUp) {
     ASSERT_EQ(mkfifo(QFile::encodeName(source + "pipe").constData(), 0600), 0);
     ASSERT_EQ(symlink("loop", QFile::encodeName(source + "loop").constData()), 0);

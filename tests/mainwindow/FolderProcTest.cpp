@@ -79,8 +79,10 @@ TEST(FolderProc, SystemFolders) {
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vnt::test {
 namespace {
@@ -105,6 +107,38 @@ TEST(FolderProc, ExistenceCreationAndTheTargetRule) {
     EXPECT_EQ(CheckTargetRule("/data/backup/", "/data/"), TargetRule::Acceptable)
         << "a target inside the source is accepted";
     EXPECT_EQ(CheckTargetRule("/data/", "/data2/"), TargetRule::Acceptable);
+}
+
+TEST(FolderProc, OneSpellingOfEveryFolder) {
+    EXPECT_EQ(NormaliseFolder(""), "") << "no folder, never the current one";
+    EXPECT_EQ(NormaliseFolder("/data"), "/data/");
+    EXPECT_EQ(NormaliseFolder("/data//x/./../y/"), "/data/y/");
+    EXPECT_EQ(NormaliseFolder("/data/."), "/data/");
+    EXPECT_EQ(NormaliseFolder("/"), "/");
+    EXPECT_EQ(NormaliseFolder("/.."), "/");
+    EXPECT_EQ(NormaliseFolder("rel/dir"), NormaliseFolder(QDir::currentPath() + "/rel/dir"));
+}
+
+TEST(FolderProc, FoldersAreComparedByWhatTheyAre) {
+    QTemporaryDir dir;
+    const QString src = dir.path() + "/src/";
+    ASSERT_TRUE(QDir().mkpath(src + "bak"));
+    const QString link = dir.path() + "/link";
+    ASSERT_EQ(symlink(QFile::encodeName(src).constData(), QFile::encodeName(link).constData()), 0);
+
+    EXPECT_TRUE(SameFolder(link + "/", src));
+    EXPECT_TRUE(SameFolder(src + "bak/..", src));
+    EXPECT_FALSE(SameFolder(src + "bak/", src));
+    EXPECT_EQ(RealFolder(link + "/bak/not-yet/"), src + "bak/not-yet/")
+        << "a missing folder is placed by its nearest existing ancestor";
+    EXPECT_TRUE(FolderHolds(link, src + "bak/"));
+    EXPECT_TRUE(FolderHolds(src, link + "/bak/new/"));
+    EXPECT_FALSE(FolderHolds(src + "bak/", src));
+
+    EXPECT_EQ(CheckTargetRule(link + "/", src), TargetRule::EqualsSource);
+    EXPECT_EQ(CheckTargetRule(dir.path() + "/", link + "/"), TargetRule::HoldsSource);
+    EXPECT_EQ(CheckTargetRule(link + "/bak/", src), TargetRule::Acceptable)
+        << "a target inside the source stays acceptable, whatever leads there";
 }
 
 TEST(WriteTestFails, LeavesNothingAndNeverTouchesAnExistingFile) {

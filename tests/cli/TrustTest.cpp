@@ -1,0 +1,168 @@
+// The console program run the way an attacker or an unlucky user would: links, odd names,
+// folders spelled in odd ways. Whatever happens, the source stays as it was, inode for inode.
+#include "mainwindow/Language.h"
+#include "platform/Names.h"
+#include "setups/SetupFile.h"
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vnt::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class TrustTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString source = dir.path() + "/src/";
+    QString target = dir.path() + "/dst/";
+    QString sourceBefore;
+
+    static void SetUpTestSuite() {
+        ASSERT_EQ(LoadProgramText("vnt.dat", VANTORO_DATA_DIR), QString());
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        WriteFile(source + "a.txt", "aaa");
+        WriteFile(source + "Letters/b.txt", "bb");
+        WriteFile(source + "Letters/Old/c.txt", "c");
+        ASSERT_EQ(chmod(QFile::encodeName(source + "a.txt").constData(), 0444), 0);
+        sourceBefore = TreeSnapshot(source);
+    }
+
+    void TearDown() override {
+        if (!sourceBefore.isEmpty()) {
+            EXPECT_EQ(TreeSnapshot(source), sourceBefore) << "the source was changed";
+        }
+    }
+
+    CliRun Cli(const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(VANTORO_CLI), arguments);
+        process.waitForFinished(60000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    void Link(const QString& to, const QString& at) {
+        ASSERT_EQ(symlink(EncodeName(to).constData(), EncodeName(at).constData()), 0);
+    }
+};
+
+TEST_F(TrustTest, AFolderIsWhatItIsNotHowItIsSpelled) {
+    Link(source, dir.path() + "/link");
+    const QStringList refused[] = {
+        {"backup-all", "--source", "src", "--target", "link"},
+        {"backup-all", "--source", "src", "--target", "src/"},
+        {"backup-all", "--source", "src", "--target", "src/."},
+        {"backup-all", "--source", "src", "--target", "link/Letters/.."},
+        {"backup-all", "--source", "link/Letters", "--target", dir.path()},
+        {"backup-all", "--source", "src", "--target", ""},
+        {"backup-all", "--source", "", "--target", "dst"},
+    };
+    const QString cwdBefore = TreeSnapshot(dir.path());
+    for (const QStringList& arguments : refused) {
+        const CliRun run = Cli(arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString() << "\n"
+                                 << run.out.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "nothing was done";
+    }
+    EXPECT_EQ(TreeSnapshot(dir.path()), cwdBefore) << "nothing anywhere was written";
+    EXPECT_TRUE(Cli(refused[0]).err.contains(ProgramText(27)));
+}
+
+TEST_F(TrustTest, ATargetInsideTheSourceIsNeverWalkedWhateverLeadsThere) {
+    sourceBefore.clear(); // the target lies in the source on purpose
+    QDir().mkpath(source + "bak");
+    Link(source, dir.path() + "/link");
+    const QStringList arguments = {"backup-all",   "--source",  "src",      "--target",
+                                   "link/bak",     "--include", "Letters",  "--include",
+                                   "bak",          "--all-subfolders"};
+    for (int run = 0; run < 2; ++run) {
+        const CliRun result = Cli(arguments);
+        EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(source + "bak/Letters/Old/c.txt"));
+    EXPECT_FALSE(QFileInfo::exists(source + "bak/bak")) << "no copy of the backup in itself";
+}
+
+TEST_F(TrustTest, SetupFileFoldersGetTheSameSpelling) {
+    vnt::Setup setup;
+    setup.sourceFolder = dir.path() + "/src"; // no trailing separators
+    setup.targetFolder = dir.path() + "/dst";
+    setup.includedFolders = {"Letters"};
+    const QString file = dir.path() + "/plain.vnt";
+    WriteFile(file, SetupFileBytes(setup));
+    const CliRun run = Cli({"backup-all", "--setup", file});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFile::exists(target + "a.txt"));
+    EXPECT_TRUE(QFile::exists(target + "Letters/b.txt"));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/dsta.txt")) << "nothing beside the target";
+
+    setup.targetFolder = source + ".";
+    WriteFile(file, SetupFileBytes(setup));
+    EXPECT_EQ(Cli({"backup-all", "--setup", file}).status, 2);
+}
+
+TEST_F(TrustTest, NamesThatAreNotUtf8AreBackedUpUnderTheirBytes) {
+    const QString odd = DecodeName(EncodeName(source) + "Letters/dir\xfe/");
+    ASSERT_EQ(mkdir(EncodeName(odd).constData(), 0755), 0);
+    WriteFile(odd + DecodeName(QByteArray("caf\xe9.txt")), "kept");
+    sourceBefore = TreeSnapshot(source);
+    const CliRun run =
+        Cli({"backup-all", "--source", "src", "--target", "dst", "--include", "Letters",
+             "--all-subfolders"});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    QFile copy;
+    const int fd = ::open((EncodeName(target) + "Letters/dir\xfe/caf\xe9.txt").constData(),
+                          O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << "the folder and its file were backed up";
+    ASSERT_TRUE(copy.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(copy.readAll(), "kept");
+    EXPECT_TRUE(run.out.contains(QString::fromUtf8("Letters/dir\xef\xbf\xbd/")))
+        << "shown with the replacement character";
+    // Qt's own clean-up cannot name these; do it by bytes.
+    for (const QString& root : {source, target}) {
+        ::unlink((EncodeName(root) + "Letters/dir\xfe/caf\xe9.txt").constData());
+        ::rmdir((EncodeName(root) + "Letters/dir\xfe").constData());
+    }
+    sourceBefore.clear();
+}
+
+TEST_F(TrustTest, WhatIsLeftBehindIsNamedAndCounted) {
+    Link(source + "Letters/Old", source + "Letters/old-link");
+    WriteFile(target + "Letters", "a file where a folder must go");
+    // The target file is the source file itself (a hard link).
+    ASSERT_EQ(::link(EncodeName(source + "a.txt").constData(), EncodeName(target + "a.txt").constData()),
+              0);
+    sourceBefore = TreeSnapshot(source);
+    const CliRun run = Cli({"backup-all", "--source", "src", "--target", "dst", "--include",
+                            "Letters", "--all-subfolders"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.contains(source + "Letters/old-link " + ProgramText(412)));
+    EXPECT_TRUE(run.out.contains(ProgramText(165) + ": " + target + "Letters/"));
+    EXPECT_TRUE(run.out.contains(source + "Letters/b.txt  " + ProgramText(415)));
+    EXPECT_TRUE(run.out.contains(source + "Letters/Old/c.txt  " + ProgramText(415)));
+    EXPECT_TRUE(run.out.contains(source + "a.txt  " + ProgramText(414)));
+    EXPECT_TRUE(run.out.contains("Number of errors when attempting to copy a file: 3\n"))
+        << run.out.toStdString();
+}
+
+} // namespace
+} // namespace vnt::test
