@@ -49,6 +49,26 @@ protected:
     }
 };
 
+TEST_F(DriverTest, ASetupWhoseTargetIsTheSourceUnderAnotherNameIsRefused) {
+    // A setup file or an old next-run setup can hold any spelling; the window's boxes do not
+    // go through the folder choice then.
+    const QString link = disk.path() + "/link";
+    ASSERT_TRUE(QFile::link(disk.path() + "/src", link));
+    window->txbDirectory[1]->setText(link + "/");
+    window->cmdBackupAllFiles_MouseUp();
+    EXPECT_TRUE(Messages().contains(ProgramText(27))) << Messages().join('|').toStdString();
+    EXPECT_EQ(window->confirmations, 0) << "refused before anything is asked or done";
+
+    dialogs.shown.clear();
+    window->txbDirectory[1]->setText(disk.path() + "/src/../");
+    window->cmdBackupAllFiles_MouseUp();
+    EXPECT_TRUE(Messages().contains(disk.path() + "/\r\n\r\n" + ProgramText(28)))
+        << "the message names the folder it means";
+    EXPECT_EQ(window->confirmations, 0);
+    EXPECT_EQ(window->txbDirectory[1]->text(), disk.path() + "/src/../")
+        << "the box keeps what the user sees";
+}
+
 TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_EQ(window->confirmations, 1);

@@ -1,6 +1,7 @@
 #include "backup/Walk.h"
 
 #include "mainwindow/Language.h"
+#include "platform/FileCopy.h"
 #include "platform/Names.h"
 #include "RecordingHost.h"
 #include "setups/DateProc.h"
@@ -520,6 +521,14 @@ TEST_F(WalkTest, ReadOnlyTargetsAndUnreadableFolders) {
     });
     chmod(QFile::encodeName(source + "Letters").constData(), 0755);
     EXPECT_EQ(status, 0);
+}
+
+TEST(FlushFileSystem, SaysWhenTheDiskCannotBeReached) {
+    QTemporaryDir dir;
+    EXPECT_FALSE(FlushFileSystem(dir.path() + "/"));
+    const FileError missing = FlushFileSystem(dir.path() + "/gone/");
+    EXPECT_EQ(missing.number, ErrorNumber::PathNotFound);
+    EXPECT_FALSE(missing.description.isEmpty());
 }
 
 } // namespace
