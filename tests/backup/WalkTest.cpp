@@ -88,6 +88,18 @@ protected:
         }
     }
 
+    // A 256 KiB target disk that fills up; empty when mounted, else why not.
+    QString MountSmallTarget() {
+        if (getuid() != 0)
+            return "mounting a small tmpfs needs root";
+        QDir().mkpath(dir.path() + "/small");
+        if (mount("tmpfs", QFile::encodeName(dir.path() + "/small").constData(), "tmpfs", 0,
+                  "size=256k") != 0)
+            return "tmpfs cannot be mounted here";
+        setup.targetFolder = dir.path() + "/small/";
+        return {};
+    }
+
     void Run(qint16 operation, const QString& skip = QString()) {
         before = Snapshot(source);
         state.intOperation = operation;
@@ -261,13 +273,9 @@ TEST_F(WalkTest, FreeSpaceIsAskedAgainOnlyNearTheLimit) {
 }
 
 TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
-    if (getuid() != 0)
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
-    QDir().mkpath(dir.path() + "/small");
-    const QByteArray mountPoint = QFile::encodeName(dir.path() + "/small");
-    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
-    setup.targetFolder = dir.path() + "/small/";
+    const QString why = MountSmallTarget();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     const QByteArray old(100 * 1024, 'o');
     WriteFile(setup.targetFolder + "notes.txt", old);
     WriteFile(source + "notes.txt", QByteArray(400 * 1024, 'n'));
@@ -279,7 +287,7 @@ TEST_F(WalkTest, AFullDiskLeavesTheOldTargetIntact) {
         QDir(setup.targetFolder).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty());
     EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "notes.txt  "));
     EXPECT_GE(state.lngTotalNumCopyErrors, 1);
-    umount(mountPoint.constData());
+    umount(QFile::encodeName(setup.targetFolder).constData());
 }
 
 TEST_F(WalkTest, AFileThatVanishesIsNamedAndTheFolderGoesOn) {
@@ -390,13 +398,9 @@ TEST_F(WalkTest, ACopyOwnedBySomebodyElseCarriesNoSetIdBits) {
 }
 
 TEST_F(WalkTest, AFullDiskFoundByACopyIsAskedAboutAgain) {
-    if (getuid() != 0)
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
-    QDir().mkpath(dir.path() + "/small");
-    const QByteArray mountPoint = QFile::encodeName(dir.path() + "/small");
-    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
-    setup.targetFolder = dir.path() + "/small/";
+    const QString why = MountSmallTarget();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     setup.includedFolders.clear();
     for (const char* name : {"notes.txt", "photo.jpg", "cache.tmp"})
         WriteFile(source + name, QByteArray(160 * 1024, 'n'));
@@ -414,7 +418,7 @@ TEST_F(WalkTest, AFullDiskFoundByACopyIsAskedAboutAgain) {
     EXPECT_EQ(state.lngTotalNumFilesCopied, 1);
     EXPECT_EQ(state.lngTotalNumCopyErrors, 2);
     EXPECT_EQ(queries, 2) << "after the failed copy the disk is asked again";
-    umount(mountPoint.constData());
+    umount(QFile::encodeName(setup.targetFolder).constData());
 }
 
 TEST_F(WalkTest, SpecialFilesAndFolderLinksAreNamedAndBadNamesBackedUp) {

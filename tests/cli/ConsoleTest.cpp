@@ -1,32 +1,17 @@
 // The console program, run as a person or a script would run it.
 #include "cli/ConsoleHost.h"
 #include "cli/ConsoleRun.h"
+#include "CliRun.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace vnt::test {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun Cli(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(VANTORO_CLI), arguments);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 class ConsoleTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 // The console program run the way an attacker or an unlucky user would: links, odd names,
 // folders spelled in odd ways. Whatever happens, the source stays as it was, inode for inode.
+#include "CliRun.h"
 #include "mainwindow/Language.h"
 #include "platform/Names.h"
 #include "setups/SetupFile.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 #include <thread>
@@ -19,12 +19,6 @@
 
 namespace vnt::test {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 class TrustTest : public ::testing::Test {
 protected:
@@ -53,15 +47,8 @@ protected:
         }
     }
 
-    CliRun Cli(const QStringList& arguments) {
-        QProcess process;
-        process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral(VANTORO_CLI), arguments);
-        process.waitForFinished(60000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    // Relative folders in the arguments are relative to the temporary folder.
+    CliRun Cli(const QStringList& arguments) { return test::Cli(arguments, dir.path()); }
 
     void Link(const QString& to, const QString& at) {
         ASSERT_EQ(symlink(EncodeName(to).constData(), EncodeName(at).constData()), 0);
