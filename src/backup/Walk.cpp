@@ -85,6 +85,8 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
     // Mount points are read once: the walk asks for the root of every subfolder.
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         mountRoots.append(volume.rootPath());
+    realSource = RealFolder(setup.sourceFolder);
+    realTarget = RealFolder(setup.targetFolder);
     struct stat st {};
     if (!setup.targetFolder.isEmpty() &&
         ::stat(EncodeName(setup.targetFolder).constData(), &st) == 0) {
@@ -519,9 +521,16 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
 
         if (decision) {
             const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
+            if (tf != knownTargetFolder && tf != failedTargetFolder) {
+                const QString realFolder = RealFolder(tf);
+                if (realFolder.startsWith(realSource) && !realFolder.startsWith(realTarget)) {
+                    failedTargetFolder = tf;
+                    failedTargetReason = ProgramText(417) + u' ' + realFolder;
+                }
+            }
             if (tf == failedTargetFolder) {
                 // Asked about once; every file that needed it is named and counted.
-                if (ReportFileFailure(src, ProgramText(415), headerWritten))
+                if (ReportFileFailure(src, failedTargetReason, headerWritten))
                     return Visit::Ends;
                 decision = false;
             } else if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
@@ -542,6 +551,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     host.AskYesNo(message, ProgramText(167), MsgResult::No, MsgIcon::Question);
                 host.blnPaused = false;
                 failedTargetFolder = tf;
+                failedTargetReason = ProgramText(415);
                 if (stop) {
                     state.blnStop = true;
                     ++state.lngTotalNumCopyErrors;

@@ -61,7 +61,12 @@ private:
     QString knownTargetFolder; // the last target folder known to exist and be cleaned
     QString knownFreeFolder;   // the folder whose free space is known, and that figure
     double knownFree = 0;
-    QString failedTargetFolder; // a target folder that could not be created
+    QString failedTargetFolder; // a target folder that cannot be written to, and why
+    QString failedTargetReason;
+    // Where source and target really are: a link inside the target must not lead a copy
+    // into the source.
+    QString realSource;
+    QString realTarget;
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     bool targetKnown = false;

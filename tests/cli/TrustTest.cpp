@@ -161,24 +161,30 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
     ASSERT_EQ(chmod(EncodeName(outside).constData(), 0444), 0);
     QDir().mkpath(target + "Letters");
     Link(outside, target + "Letters/b.txt");
+    // ... a link in the target leads a folder into another folder of the source ...
+    Link(source + "Letters", target + "Letters/Old");
     // ... and a user's set-user-ID program is backed up by root.
     const bool root = getuid() == 0;
+    WriteFile(source + "Letters/prog", "#!/bin/sh\n");
     if (root) {
-        ASSERT_EQ(chown(EncodeName(source + "Letters/Old/c.txt").constData(), 65534, 65534), 0);
-        ASSERT_EQ(chmod(EncodeName(source + "Letters/Old/c.txt").constData(), 06755), 0);
+        ASSERT_EQ(chown(EncodeName(source + "Letters/prog").constData(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(EncodeName(source + "Letters/prog").constData(), 06755), 0);
     }
     sourceBefore = TreeSnapshot(source);
     const CliRun run = Cli({"backup-all", "--source", "src", "--target", "dst", "--include",
                             "Letters", "--all-subfolders"});
     EXPECT_EQ(run.status, 1) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(source + "a.txt  " + ProgramText(414)));
+    EXPECT_TRUE(run.out.contains(source + "Letters/Old/c.txt  " + ProgramText(417) + " " + source +
+                                 "Letters/"))
+        << run.out.toStdString();
     struct stat st {};
     ASSERT_EQ(stat(EncodeName(outside).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
     ASSERT_EQ(lstat(EncodeName(target + "Letters/b.txt").constData(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was replaced, not followed";
     if (root) {
-        ASSERT_EQ(stat(EncodeName(target + "Letters/Old/c.txt").constData(), &st), 0);
+        ASSERT_EQ(stat(EncodeName(target + "Letters/prog").constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 06000, 0u) << "no root-owned set-ID copy of a user's program";
     }
 }
