@@ -96,7 +96,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
 
     // Does the Setup select any file at all?
     state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
-    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
     const bool slowCheck = !setup.fileExtension.isEmpty();
     if (slowCheck)
         main.ShowCheckingNotice(true);
@@ -134,7 +134,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
     main.SetExcludedFilepathsText(setup.excludedFilepaths);
     state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
-    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
     state.blnSuppressDetailedReports = IsChecked(setup.suppressDetailedReports);
     report.blnReportBufferFull = false;
 

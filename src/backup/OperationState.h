@@ -53,9 +53,10 @@ struct OperationState {
     double dblTotalFilesize = 0;
     QString strWindowCaption;
 
-    qint16 intNumIncludedFolders = 0;
+    // Counts, not small settings: a list of 32,768 names must not wrap to a negative count.
+    qint32 intNumIncludedFolders = 0;
     QStringList strExcludedFilepaths;
-    qint16 intNumExcludedFilepaths = 0;
+    qint32 intNumExcludedFilepaths = 0;
     qint16 intManyFilesThreshold = 0;
     qint16 intMaxPathDisplayLength = 0;
     bool blnPausedAfterFirstCopy = false;

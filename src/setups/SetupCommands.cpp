@@ -73,7 +73,7 @@ int frmMain::LoadOperationFile(const QString& path) {
     SetCheckAsUser(chkPauseAfterFirstCopy, setup.pauseAfterFirstCopy);
     txbExcludedFilepaths->setText(setup.excludedFilepaths);
     cboIncludedFolders->addItems(setup.includedFolders);
-    intNumIncludedFolders = static_cast<qint16>(cboIncludedFolders->count());
+    intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
 
     const QString source = txbDirectory[0]->text();
@@ -202,7 +202,7 @@ void frmMain::cmdRestoreSetup_Click() {
     txbFileExtension->setText(kept.fileExtension);
     txbDirectory[0]->setText(kept.sourceFolder);
     txbDirectory[1]->setText(kept.targetFolder);
-    intNumIncludedFolders = static_cast<qint16>(kept.includedFolders.size());
+    intNumIncludedFolders = static_cast<qint32>(kept.includedFolders.size());
     cboIncludedFolders->clear();
     cboIncludedFolders->addItems(kept.includedFolders);
     SetCheckAsUser(chkSuppressDetailedReports, kept.suppressDetailedReports);

@@ -87,7 +87,7 @@ protected:
         state.intOperation = operation;
         state.blnListFolders = operation == state.intOperationListFolders;
         state.strExcludedFilepaths = ParseExcludedFilepaths(skip);
-        state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+        state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
         state.blnSubfoldersExist = false; // folder lines show whole paths
         FolderWalk walk(setup, state, host);
         walk.todayDayNumber = DayNumber(2024, 5, 20);
@@ -164,6 +164,18 @@ TEST_F(WalkTest, BackUpAllCheckAndList) {
     EXPECT_TRUE(host.text.contains("    0 files in " + source + "Letters/Empty/\r\n"));
     EXPECT_EQ(state.lngTotalNumFolders, 4);
     EXPECT_EQ(state.lngTotalNumFiles, 7);
+}
+
+TEST_F(WalkTest, TheLastOfFortyThousandSkipFragmentsStillSkips) {
+    QStringList fragments;
+    for (int i = 0; i < 39999; ++i)
+        fragments.append(QStringLiteral("no-such-name-%1").arg(i));
+    fragments.append(QStringLiteral("cache.tmp"));
+    Run(state.intOperationBackupAllFiles, fragments.join(u','));
+    EXPECT_EQ(state.intNumExcludedFilepaths, 40000);
+    EXPECT_FALSE(QFile::exists(target + "cache.tmp"));
+    EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the other fragments match nothing";
+    EXPECT_EQ(state.lngTotalNumFilesCopied, 5);
 }
 
 TEST_F(WalkTest, CheckForFileStopsAtTheFirstFile) {

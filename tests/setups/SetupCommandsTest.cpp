@@ -199,5 +199,24 @@ TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
         << "no file dialog after a failure";
 }
 
+TEST_F(SetupTest, ManyIncludedSubfoldersKeepTheirCount) {
+    FillSetup();
+    QStringList names;
+    for (int i = 0; i < 40000; ++i)
+        names.append(QStringLiteral("Sub %1").arg(i));
+    window->selectionWindow = [&names](SubfolderSelection& request) {
+        request.blnFolderSelectionAccepted = true;
+        request.strFoldersReturnedFromSelectFoldersForm = names.join("\r\n");
+    };
+    window->cmdSelectSubfolders_MouseUp();
+    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->CurrentSetup().includedFolders, names) << "what the walk is given";
+
+    window->cmdClearSetup_Click();
+    window->cmdRestoreSetup_Click();
+    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->CurrentSetup().includedFolders, names);
+}
+
 } // namespace
 } // namespace vnt::test
