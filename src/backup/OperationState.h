@@ -72,4 +72,9 @@ struct ModifiedSincePeriod {
 };
 QList<ModifiedSincePeriod> ModifiedSincePeriods();
 
+// The list entry a stored period index selects. A setup file may hold -1 (no entry
+// selected); that, and any index the list does not have, is the first entry: no
+// restriction, rather than a period nobody chose.
+int ModifiedSincePeriodIndex(int storedIndex);
+
 } // namespace vnt

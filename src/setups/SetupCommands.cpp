@@ -69,7 +69,7 @@ int frmMain::LoadOperationFile(const QString& path) {
     SetCheckAsUser(chkSaveSetupOnQuit, setup.saveSetupOnQuit);
     SetCheckAsUser(chkExcludeFilesInSourceFolder, setup.excludeFilesInSourceFolder);
     SetCheckAsUser(chkIncludeSubfolders, setup.includeSubfolders);
-    cboModifiedSince->setCurrentIndex(setup.modifiedSinceIndex);
+    cboModifiedSince->setCurrentIndex(ModifiedSincePeriodIndex(setup.modifiedSinceIndex));
     SetCheckAsUser(chkPauseAfterFirstCopy, setup.pauseAfterFirstCopy);
     txbExcludedFilepaths->setText(setup.excludedFilepaths);
     cboIncludedFolders->addItems(setup.includedFolders);
@@ -98,13 +98,29 @@ int frmMain::LoadOperationFile(const QString& path) {
 }
 
 void frmMain::LoadSetupFromLastRun() {
+    // No message about a damaged file here; the unattended run checks the result.
+    intNextRunSetupReadResult = 0;
     if (QFileInfo::exists(strNextRunSetupPath))
-        LoadOperationFile(strNextRunSetupPath);
+        intNextRunSetupReadResult = LoadOperationFile(strNextRunSetupPath);
     RefreshSourceFolderDisplay();
     RefreshTargetFolderDisplay(false);
     KeepCopyOfSetup();
     blnNextRunSetupCurrent = true;
     intNextRunSetupTicks = 0;
+}
+
+bool frmMain::RefusedHalfReadNextRunSetup(bool shutdownAsked) {
+    if (intNextRunSetupReadResult == 0)
+        return false;
+    // The settings after the failure are the empty ones: an empty skip list or extension
+    // filter would copy files the Setup leaves out.
+    QString text = ProgramText(115) + CRLF + strNextRunSetupPath + CRLF + CRLF +
+                   SetupReadFailureReason(intNextRunSetupReadResult) + CRLF + CRLF +
+                   QStringLiteral("The unattended backup has not been run.");
+    if (shutdownAsked)
+        text += QStringLiteral(" The computer is not shut down.");
+    dialogs.inform(this, text, cmdBackupModifiedFiles->text(), MsgIcon::Warning);
+    return true;
 }
 
 void frmMain::KeepCopyOfSetup() {

@@ -101,6 +101,18 @@ bool WriteSetupFile(const QString& path, const Setup& setup) {
     return file.commit();
 }
 
+QString SetupReadFailureReason(int result) {
+    if (result == EndOfFile)
+        return QStringLiteral("The file ended before all its settings were read.");
+    if (result == TypeMismatch)
+        return QStringLiteral("A setting in the file holds a value that the setup cannot take.");
+    if (result == ErrorNumber::PermissionDenied)
+        return QStringLiteral("Permission to read the file was denied.");
+    if (result == ErrorNumber::PathNotFound)
+        return QStringLiteral("The file was not found.");
+    return QStringLiteral("Error %1.").arg(result);
+}
+
 SetupFileRead ReadSetupFile(const QString& path) {
     SetupFileRead read;
     Setup& setup = read.setup;

@@ -14,9 +14,13 @@ QByteArray SetupFileBytes(const Setup& setup);
 // Writes the file through a temporary file that replaces the old one only when complete.
 bool WriteSetupFile(const QString& path, const Setup& setup);
 
+// Why a read result other than 0 is not a whole Setup, in a few words for a message.
+QString SetupReadFailureReason(int result);
+
 struct SetupFileRead {
     Setup setup;           // cleared values where nothing could be read
-    int result = 0;        // 0 whole file read; 62 ended early; other: the failure's number
+    int result = 0;        // 0 whole file read; 62 ended early; 13 a value the Setup cannot take;
+                           // other: the failure's number
     bool someSubfolderHasSubfolders = false;
 };
 

@@ -148,12 +148,7 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
 
 TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     // Nobody clicks: the pop-up's time runs out (at once here) and the shutdown goes ahead.
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [this] {
-        if (window->PopUpWindow().isVisible())
-            window->PopUpWindow().Timer1_Timer();
-    });
-    watcher.start(1);
+    const auto watcher = TimeOutPopUpsAtOnce();
     window->RunUnattendedBackup("--SHUTDOWN");
     EXPECT_EQ(window->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
