@@ -16,6 +16,11 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,
                      int second) {
     struct tm utc {};

@@ -800,7 +800,7 @@ void frmMain::SaveSetupOnQuit() {
         return;
     txbSetupFile->hide();
     if (!SaveSetupToFile(strNextRunSetupPath, true))
-        dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+        TellSetupNotSaved(ProgramText(116));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

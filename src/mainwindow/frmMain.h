@@ -268,6 +268,10 @@ private:
     QString ButtonCaption(const QPushButton* button) const;
     bool inLostFocus = false;
     void SaveSetupFileFlow();
+    // The Setup a setup file receives: every included subfolder the list shows.
+    Setup SetupToSave() const;
+    // Says that saving failed (text, then why, when the Setup itself is the reason).
+    void TellSetupNotSaved(const QString& text);
     void LoadSetupFileFlow();
     void SetupPanelEnding();
     void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);

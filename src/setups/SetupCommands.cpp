@@ -29,13 +29,24 @@ QString frmMain::StampPreviousRun(const QString& key, const QString& valueName) 
     return vnt::StampPreviousRun(key, valueName);
 }
 
-bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+Setup frmMain::SetupToSave() const {
     Setup setup = CurrentSetup();
     // The file holds every included subfolder the list shows.
     setup.includedFolders.clear();
     for (int i = 0; i < cboIncludedFolders->count(); ++i)
         setup.includedFolders.append(cboIncludedFolders->itemText(i));
-    if (!WriteSetupFile(path, setup))
+    return setup;
+}
+
+void frmMain::TellSetupNotSaved(const QString& text) {
+    // A line break is the one failure the user can mend in the Setup itself: say which text.
+    const QString problem = SetupLineBreakProblem(SetupToSave());
+    dialogs.inform(this, problem.isEmpty() ? text : text + CRLF + CRLF + problem, ProgramText(31),
+                   MsgIcon::Warning);
+}
+
+bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+    if (!WriteSetupFile(path, SetupToSave()))
         return false;
     if (announce) {
         const QRect button = TwipsGeometry(cmdSetup);
@@ -245,7 +256,7 @@ void frmMain::cmdSaveSetupForNextRun_Click() {
         LoadSetupFromLastRun();
     } else {
         if (!SaveSetupToFile(strNextRunSetupPath, true))
-            dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+            TellSetupNotSaved(ProgramText(116));
         fraSaveSetup->hide();
         txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
         lblWarningReFilesInUse[0]->show();
@@ -267,7 +278,7 @@ void frmMain::cmdSaveSetupInBothWays_Click() {
     }
     const bool saved = SaveSetupToFile(strNextRunSetupPath, false);
     if (!saved)
-        dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+        TellSetupNotSaved(ProgramText(116));
     fraSaveSetup->hide();
     txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
     lblWarningReFilesInUse[0]->show();
@@ -304,8 +315,7 @@ void frmMain::SaveSetupFileFlow() {
                 txbSetupFile->setText(path);
                 txbSetupFile->show();
             } else {
-                dialogs.inform(this, ProgramText(121) + u' ' + path + u'.', ProgramText(31),
-                               MsgIcon::Warning);
+                TellSetupNotSaved(ProgramText(121) + u' ' + path + u'.');
                 ForgetSetupFile();
             }
         }

@@ -17,11 +17,6 @@
 namespace vnt::test {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // Every file of a tree with its content and time, to prove the source is never touched.
 QStringList Snapshot(const QString& root) {
     QStringList rows;

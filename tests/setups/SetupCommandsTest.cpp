@@ -199,6 +199,48 @@ TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
         << "no file dialog after a failure";
 }
 
+TEST_F(SetupTest, EverySaveRefusesALineBreakAndSaysWhy) {
+    FillSetup();
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupForNextRun_Click();
+    const QByteArray kept = ReadAll(window->strNextRunSetupPath);
+    ASSERT_FALSE(kept.isEmpty());
+    popUps.clear();
+
+    window->txbDirectory[0]->setText(disk.path() + "/two\nlines/");
+    const QString why =
+        "\r\n\r\nThe name of the source folder holds a line break, which a setup file cannot "
+        "store.";
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupForNextRun_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupInBothWays_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+    EXPECT_NE(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile);
+
+    const QString file = disk.path() + "/lines.vnt";
+    window->cmdSaveSetup_Click();
+    dialogs.saveAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(121) + " " + file + "." + why);
+    EXPECT_EQ(dialogs.messages().back().title, ProgramText(31));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(window->txbSetupFile->text().isEmpty());
+
+    for (int tick = 0; tick < 11; ++tick)
+        window->Clock_Timer();
+    dialogs.shown.clear();
+    window->cmdQuit_MouseUp();
+    ASSERT_EQ(dialogs.messages().size(), 1u) << "the save on quit says it failed";
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+    EXPECT_EQ(window->endCount, 1) << "the program still ends";
+
+    EXPECT_TRUE(popUps.isEmpty()) << "never 'Setup saved'";
+    EXPECT_EQ(ReadAll(window->strNextRunSetupPath), kept);
+}
+
 TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     // Save on quit off, the skip list read, the rest of the file missing.
     const QByteArray head = QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
