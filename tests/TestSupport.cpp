@@ -22,6 +22,14 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     ::close(fd);
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile file;
+    const int fd = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
 void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,
                      int second) {
     struct tm utc {};

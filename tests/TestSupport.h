@@ -12,6 +12,9 @@ namespace vnt::test {
 // Writes bytes to path (creating or truncating it); fails the test on error.
 void WriteFile(const QString& path, const QByteArray& bytes);
 
+// The whole file, or "<missing>" when it cannot be read.
+QByteArray ReadAll(const QString& path);
+
 // Sets the file's last-write time to the given UTC calendar time.
 void SetLastWriteUtc(const QString& path, int year, int month, int day, int hour, int minute,
                      int second);

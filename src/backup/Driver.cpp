@@ -8,6 +8,9 @@
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace vnt {
 
 namespace {
@@ -45,6 +48,20 @@ public:
 private:
     QString text;
 };
+
+// The write test hands on the system's words only. A refusal by permissions or by a disk
+// mounted read-only is write protection; anything else (a full disk, an I/O error) is not,
+// and blaming it on protection sends the user to look in the wrong place.
+QString WriteTestFailureText(const QString& systemReason) {
+    const auto words = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    const bool protectedTarget = systemReason == words(EACCES) || systemReason == words(EPERM) ||
+                                 systemReason == words(EROFS);
+    const QString first = protectedTarget
+                              ? ProgramText(406)
+                              : QStringLiteral("The write test in the target folder failed, so no "
+                                               "backup can be made.");
+    return first + CRLF + CRLF + systemReason;
+}
 
 } // namespace
 
@@ -107,7 +124,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
 
     // Does the Setup select any file at all?
     state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
-    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
     const bool slowCheck = !setup.fileExtension.isEmpty();
     if (slowCheck)
         main.ShowCheckingNotice(true);
@@ -129,7 +146,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     if (backup) {
         QString errorText;
         if (WriteTestFails(setup.targetFolder, errorText)) {
-            main.Tell(ProgramText(406), state.strWindowCaption, MsgIcon::Warning);
+            main.Tell(WriteTestFailureText(errorText), state.strWindowCaption, MsgIcon::Warning);
             return;
         }
     }
@@ -145,7 +162,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
     main.SetExcludedFilepathsText(setup.excludedFilepaths);
     state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
-    state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+    state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
     state.blnSuppressDetailedReports = IsChecked(setup.suppressDetailedReports);
     report.blnReportBufferFull = false;
 

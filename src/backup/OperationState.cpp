@@ -27,4 +27,9 @@ QList<ModifiedSincePeriod> ModifiedSincePeriods() {
     };
 }
 
+int ModifiedSincePeriodIndex(int storedIndex) {
+    const qsizetype entries = ModifiedSincePeriods().size();
+    return storedIndex >= 0 && storedIndex < entries ? storedIndex : 0;
+}
+
 } // namespace vnt

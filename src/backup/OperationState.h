@@ -53,9 +53,10 @@ struct OperationState {
     double dblTotalFilesize = 0;
     QString strWindowCaption;
 
-    qint16 intNumIncludedFolders = 0;
+    // Counts, not small settings: a list of 32,768 names must not wrap to a negative count.
+    qint32 intNumIncludedFolders = 0;
     QStringList strExcludedFilepaths;
-    qint16 intNumExcludedFilepaths = 0;
+    qint32 intNumExcludedFilepaths = 0;
     qint16 intManyFilesThreshold = 0;
     qint16 intMaxPathDisplayLength = 0;
     bool blnPausedAfterFirstCopy = false;
@@ -70,5 +71,10 @@ struct ModifiedSincePeriod {
     int days;
 };
 QList<ModifiedSincePeriod> ModifiedSincePeriods();
+
+// The list entry a stored period index selects. A setup file may hold -1 (no entry
+// selected); that, and any index the list does not have, is the first entry: no
+// restriction, rather than a period nobody chose.
+int ModifiedSincePeriodIndex(int storedIndex);
 
 } // namespace vnt

@@ -129,7 +129,7 @@ void FolderWalk::SpendFreeSpace(const QString& targetFolder, qint64 size) {
 
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
     QString lower;
-    for (qint16 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
+    for (qint32 i = 0; i < state.intNumExcludedFilepaths && i < state.strExcludedFilepaths.size();
          ++i) {
         const QString& fragment = state.strExcludedFilepaths[i];
         // An empty fragment (from ",," or a trailing comma) would match every path.

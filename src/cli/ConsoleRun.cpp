@@ -190,13 +190,15 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             return NothingDone;
         }
         const SetupFileRead read = ReadSetupFile(path);
-        if (read.result == 62)
-            Fail(QString(ProgramText(348) + u' ' + path).simplified());
-        else if (read.result != 0) {
-            Fail(ProgramText(115) + u' ' + path);
+        // Half a Setup is not run: the settings after the failure would be the empty ones,
+        // and an empty skip list or extension filter copies files the Setup leaves out.
+        if (read.result != 0) {
+            Fail(ProgramText(115) + u' ' + path + QStringLiteral(" - ") +
+                 SetupReadFailureReason(read.result) + QStringLiteral(" Nothing was done."));
             return NothingDone;
         }
         setup = read.setup;
+        setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {
             Fail(QStringLiteral("--source and --target go together"));

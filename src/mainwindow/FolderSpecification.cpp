@@ -225,7 +225,7 @@ void frmMain::SelectSubfolders() {
     ShowSubfolderSelection(request);
     if (request.blnFolderSelectionAccepted) {
         const QStringList names = SplitFolderList(request.strFoldersReturnedFromSelectFoldersForm);
-        intNumIncludedFolders = static_cast<qint16>(names.size());
+        intNumIncludedFolders = static_cast<qint32>(names.size());
         cboIncludedFolders->clear();
         cboIncludedFolders->addItems(names);
     }
@@ -344,7 +344,7 @@ void frmMain::RefreshSourceFolderDisplay() {
     if (noneSelected)
         cmdListSubFolders->setText(ProgramText(21));
     cmdSelectSubfolders->setEnabled(true);
-    intNumIncludedFolders = static_cast<qint16>(cboIncludedFolders->count());
+    intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     cboIncludedFolders->setVisible(intNumIncludedFolders > 0);
     cmdRemoveSubfolder->setVisible(!cboIncludedFolders->isHidden());
 

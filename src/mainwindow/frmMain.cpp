@@ -801,7 +801,7 @@ void frmMain::SaveSetupOnQuit() {
         return;
     txbSetupFile->hide();
     if (!SaveSetupToFile(strNextRunSetupPath, true))
-        dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+        TellSetupNotSaved(ProgramText(116));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -831,11 +831,16 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
     if (commandLine.isEmpty())
         return;
     show();
+    const bool shutDown = commandLine.toLower().contains(QStringLiteral("shutdown"));
+    // Nothing runs on a Setup that was only half read: no backup, no save on quit turned
+    // on, and no shutdown, so that the user finds the message.
+    if (RefusedHalfReadNextRunSetup(shutDown))
+        return;
     blnScheduledTask = true;
     SetCheckValue(chkSaveSetupOnQuit, 1);
     cmdBackupModifiedFiles_MouseUp();
     blnScheduledTask = false;
-    if (commandLine.toLower().contains(QStringLiteral("shutdown")))
+    if (shutDown)
         ShutDownComputer(true, 60000, shell, dialogs, PopUpWindow(), this);
 }
 

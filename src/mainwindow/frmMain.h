@@ -137,6 +137,9 @@ public:
     virtual void LoadSetupFromLastRun();
     virtual bool SaveSetupToFile(const QString& path, bool announce);
     int LoadOperationFile(const QString& path);
+    // True, after telling the user, when the next-run setup was not read whole at start-up:
+    // the unattended backup must not run on it.
+    bool RefusedHalfReadNextRunSetup(bool shutdownAsked);
     void KeepCopyOfSetup();
     void CloseSetupPanels();
     void ForgetSetupFile();
@@ -214,6 +217,8 @@ public:
     bool blnNextRunSetupCurrent = false;
     int intNextRunSetupTicks = 0;
     QString strNextRunSetupPath;
+    // What loading the next-run setup last gave: 0 whole file (or none), else the failure.
+    int intNextRunSetupReadResult = 0;
     QString strProgramTextFile;
     QStringList strRecycleBinNames;
     bool blnChoosingOtherFolder = false;
@@ -263,6 +268,10 @@ private:
     QString ButtonCaption(const QPushButton* button) const;
     bool inLostFocus = false;
     void SaveSetupFileFlow();
+    // The Setup a setup file receives: every included subfolder the list shows.
+    Setup SetupToSave() const;
+    // Says that saving failed (text, then why, when the Setup itself is the reason).
+    void TellSetupNotSaved(const QString& text);
     void LoadSetupFileFlow();
     void SetupPanelEnding();
     void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);

@@ -29,13 +29,24 @@ QString frmMain::StampPreviousRun(const QString& key, const QString& valueName) 
     return vnt::StampPreviousRun(key, valueName);
 }
 
-bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+Setup frmMain::SetupToSave() const {
     Setup setup = CurrentSetup();
     // The file holds every included subfolder the list shows.
     setup.includedFolders.clear();
     for (int i = 0; i < cboIncludedFolders->count(); ++i)
         setup.includedFolders.append(cboIncludedFolders->itemText(i));
-    if (!WriteSetupFile(path, setup))
+    return setup;
+}
+
+void frmMain::TellSetupNotSaved(const QString& text) {
+    // A line break is the one failure the user can mend in the Setup itself: say which text.
+    const QString problem = SetupLineBreakProblem(SetupToSave());
+    dialogs.inform(this, problem.isEmpty() ? text : text + CRLF + CRLF + problem, ProgramText(31),
+                   MsgIcon::Warning);
+}
+
+bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+    if (!WriteSetupFile(path, SetupToSave()))
         return false;
     if (announce) {
         const QRect button = TwipsGeometry(cmdSetup);
@@ -69,11 +80,11 @@ int frmMain::LoadOperationFile(const QString& path) {
     SetCheckAsUser(chkSaveSetupOnQuit, setup.saveSetupOnQuit);
     SetCheckAsUser(chkExcludeFilesInSourceFolder, setup.excludeFilesInSourceFolder);
     SetCheckAsUser(chkIncludeSubfolders, setup.includeSubfolders);
-    cboModifiedSince->setCurrentIndex(setup.modifiedSinceIndex);
+    cboModifiedSince->setCurrentIndex(ModifiedSincePeriodIndex(setup.modifiedSinceIndex));
     SetCheckAsUser(chkPauseAfterFirstCopy, setup.pauseAfterFirstCopy);
     txbExcludedFilepaths->setText(setup.excludedFilepaths);
     cboIncludedFolders->addItems(setup.includedFolders);
-    intNumIncludedFolders = static_cast<qint16>(cboIncludedFolders->count());
+    intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
 
     const QString source = txbDirectory[0]->text();
@@ -98,13 +109,29 @@ int frmMain::LoadOperationFile(const QString& path) {
 }
 
 void frmMain::LoadSetupFromLastRun() {
+    // No message about a damaged file here; the unattended run checks the result.
+    intNextRunSetupReadResult = 0;
     if (QFileInfo::exists(strNextRunSetupPath))
-        LoadOperationFile(strNextRunSetupPath);
+        intNextRunSetupReadResult = LoadOperationFile(strNextRunSetupPath);
     RefreshSourceFolderDisplay();
     RefreshTargetFolderDisplay(false);
     KeepCopyOfSetup();
     blnNextRunSetupCurrent = true;
     intNextRunSetupTicks = 0;
+}
+
+bool frmMain::RefusedHalfReadNextRunSetup(bool shutdownAsked) {
+    if (intNextRunSetupReadResult == 0)
+        return false;
+    // The settings after the failure are the empty ones: an empty skip list or extension
+    // filter would copy files the Setup leaves out.
+    QString text = ProgramText(115) + CRLF + strNextRunSetupPath + CRLF + CRLF +
+                   SetupReadFailureReason(intNextRunSetupReadResult) + CRLF + CRLF +
+                   QStringLiteral("The unattended backup has not been run.");
+    if (shutdownAsked)
+        text += QStringLiteral(" The computer is not shut down.");
+    dialogs.inform(this, text, cmdBackupModifiedFiles->text(), MsgIcon::Warning);
+    return true;
 }
 
 void frmMain::KeepCopyOfSetup() {
@@ -202,7 +229,7 @@ void frmMain::cmdRestoreSetup_Click() {
     txbFileExtension->setText(kept.fileExtension);
     txbDirectory[0]->setText(kept.sourceFolder);
     txbDirectory[1]->setText(kept.targetFolder);
-    intNumIncludedFolders = static_cast<qint16>(kept.includedFolders.size());
+    intNumIncludedFolders = static_cast<qint32>(kept.includedFolders.size());
     cboIncludedFolders->clear();
     cboIncludedFolders->addItems(kept.includedFolders);
     SetCheckAsUser(chkSuppressDetailedReports, kept.suppressDetailedReports);
@@ -229,7 +256,7 @@ void frmMain::cmdSaveSetupForNextRun_Click() {
         LoadSetupFromLastRun();
     } else {
         if (!SaveSetupToFile(strNextRunSetupPath, true))
-            dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+            TellSetupNotSaved(ProgramText(116));
         fraSaveSetup->hide();
         txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
         lblWarningReFilesInUse[0]->show();
@@ -251,7 +278,7 @@ void frmMain::cmdSaveSetupInBothWays_Click() {
     }
     const bool saved = SaveSetupToFile(strNextRunSetupPath, false);
     if (!saved)
-        dialogs.inform(this, ProgramText(116), ProgramText(31), MsgIcon::Warning);
+        TellSetupNotSaved(ProgramText(116));
     fraSaveSetup->hide();
     txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
     lblWarningReFilesInUse[0]->show();
@@ -288,8 +315,7 @@ void frmMain::SaveSetupFileFlow() {
                 txbSetupFile->setText(path);
                 txbSetupFile->show();
             } else {
-                dialogs.inform(this, ProgramText(121) + u' ' + path + u'.', ProgramText(31),
-                               MsgIcon::Warning);
+                TellSetupNotSaved(ProgramText(121) + u' ' + path + u'.');
                 ForgetSetupFile();
             }
         }

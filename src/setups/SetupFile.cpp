@@ -4,11 +4,11 @@
 #include "mainwindow/FolderProc.h"
 #include "platform/FileErrors.h"
 
+#include <algorithm>
+#include <array>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
-
-#include <array>
 
 namespace vnt {
 
@@ -91,7 +91,29 @@ QByteArray SetupFileBytes(const Setup& setup) {
     return bytes;
 }
 
+QString SetupLineBreakProblem(const Setup& setup) {
+    const auto broken = [](const QString& text) {
+        return text.contains(u'\n') || text.contains(u'\r');
+    };
+    QString item;
+    if (broken(setup.sourceFolder))
+        item = QStringLiteral("The name of the source folder");
+    else if (broken(setup.targetFolder))
+        item = QStringLiteral("The name of the target folder");
+    else if (std::any_of(setup.includedFolders.cbegin(), setup.includedFolders.cend(), broken))
+        item = QStringLiteral("The name of an included subfolder");
+    else if (broken(setup.excludedFilepaths))
+        item = QStringLiteral("The text of filepaths to skip");
+    else if (broken(setup.fileExtension))
+        item = QStringLiteral("The file extension");
+    else
+        return {};
+    return item + QStringLiteral(" holds a line break, which a setup file cannot store.");
+}
+
 bool WriteSetupFile(const QString& path, const Setup& setup) {
+    if (!SetupLineBreakProblem(setup).isEmpty())
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -99,6 +121,18 @@ bool WriteSetupFile(const QString& path, const Setup& setup) {
     if (file.write(bytes) != bytes.size())
         return false;
     return file.commit();
+}
+
+QString SetupReadFailureReason(int result) {
+    if (result == EndOfFile)
+        return QStringLiteral("The file ended before all its settings were read.");
+    if (result == TypeMismatch)
+        return QStringLiteral("A setting in the file holds a value that the setup cannot take.");
+    if (result == ErrorNumber::PermissionDenied)
+        return QStringLiteral("Permission to read the file was denied.");
+    if (result == ErrorNumber::PathNotFound)
+        return QStringLiteral("The file was not found.");
+    return QStringLiteral("Error %1.").arg(result);
 }
 
 SetupFileRead ReadSetupFile(const QString& path) {

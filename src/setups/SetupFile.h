@@ -11,12 +11,22 @@ namespace vnt {
 // The file's bytes for a Setup (UTF-8 text, numbers as " 0 " and "-1 ").
 QByteArray SetupFileBytes(const Setup& setup);
 
+// Empty when every text of the Setup fits on one line of the file; otherwise a sentence
+// that names the first text holding a line break (CR or LF).
+QString SetupLineBreakProblem(const Setup& setup);
+
 // Writes the file through a temporary file that replaces the old one only when complete.
+// A Setup with a line break in any of its texts is refused before anything is written:
+// its lines would shift and the file would read back as another Setup.
 bool WriteSetupFile(const QString& path, const Setup& setup);
+
+// Why a read result other than 0 is not a whole Setup, in a few words for a message.
+QString SetupReadFailureReason(int result);
 
 struct SetupFileRead {
     Setup setup;           // cleared values where nothing could be read
-    int result = 0;        // 0 whole file read; 62 ended early; other: the failure's number
+    int result = 0;        // 0 whole file read; 62 ended early; 13 a value the Setup cannot take;
+                           // other: the failure's number
     bool someSubfolderHasSubfolders = false;
 };
 

@@ -5,6 +5,9 @@
 #include "report/frmReport.h"
 #include "TestSupport.h"
 
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace vnt::test {
 namespace {
@@ -168,17 +173,46 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
 
 TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     // Nobody clicks: the pop-up's time runs out (at once here) and the shutdown goes ahead.
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [this] {
-        if (window->PopUpWindow().isVisible())
-            window->PopUpWindow().Timer1_Timer();
-    });
-    watcher.start(1);
+    const auto watcher = TimeOutPopUpsAtOnce();
     window->RunUnattendedBackup("--SHUTDOWN");
     EXPECT_EQ(window->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
     EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+}
+
+TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QByteArray mountPoint = QFile::encodeName(target);
+    if (mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        mountPoint.constData(), [](const char* path) { umount(path); });
+
+    // Fill the disk: the write test's few bytes no longer fit.
+    {
+        QFile filler(target + "filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        filler.write(QByteArray(256 * 1024, 'f'));
+    }
+    window->cmdBackupModifiedFiles_MouseUp();
+    const QString full = Messages().value(0);
+    EXPECT_TRUE(full.startsWith("The write test in the target folder failed"))
+        << full.toStdString();
+    EXPECT_TRUE(full.endsWith("\r\n\r\n" + QString::fromLocal8Bit(std::strerror(ENOSPC))));
+    EXPECT_FALSE(full.contains(ProgramText(406))) << "a full disk is not write protection";
+    EXPECT_EQ(dialogs.messages().back().title,
+              "Back up new and modified (" + ProgramText(353) + ")");
+    EXPECT_EQ(window->confirmations, 0) << "no backup offered";
+
+    QFile::remove(target + "filler");
+    ASSERT_EQ(mount("tmpfs", mountPoint.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"),
+              0);
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_EQ(Messages().value(1),
+              ProgramText(406) + "\r\n\r\n" + QString::fromLocal8Bit(std::strerror(EROFS)));
+    EXPECT_EQ(window->confirmations, 0);
 }
 
 } // namespace

@@ -20,14 +20,6 @@
 namespace vnt::test {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file;
-    const int fd = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
 // Every file of a tree with its content and time, to prove the source is never touched.
 QStringList Snapshot(const QString& root) {
     QStringList rows;
@@ -105,7 +97,7 @@ protected:
         state.intOperation = operation;
         state.blnListFolders = operation == state.intOperationListFolders;
         state.strExcludedFilepaths = ParseExcludedFilepaths(skip);
-        state.intNumExcludedFilepaths = static_cast<qint16>(state.strExcludedFilepaths.size());
+        state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
         state.blnSubfoldersExist = false; // folder lines show whole paths
         FolderWalk walk(setup, state, host);
         walk.todayDayNumber = DayNumber(2024, 5, 20);
@@ -182,6 +174,18 @@ TEST_F(WalkTest, BackUpAllCheckAndList) {
     EXPECT_TRUE(host.text.contains("    0 files in " + source + "Letters/Empty/\r\n"));
     EXPECT_EQ(state.lngTotalNumFolders, 4);
     EXPECT_EQ(state.lngTotalNumFiles, 7);
+}
+
+TEST_F(WalkTest, TheLastOfFortyThousandSkipFragmentsStillSkips) {
+    QStringList fragments;
+    for (int i = 0; i < 39999; ++i)
+        fragments.append(QStringLiteral("no-such-name-%1").arg(i));
+    fragments.append(QStringLiteral("cache.tmp"));
+    Run(state.intOperationBackupAllFiles, fragments.join(u','));
+    EXPECT_EQ(state.intNumExcludedFilepaths, 40000);
+    EXPECT_FALSE(QFile::exists(target + "cache.tmp"));
+    EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the other fragments match nothing";
+    EXPECT_EQ(state.lngTotalNumFilesCopied, 5);
 }
 
 TEST_F(WalkTest, CheckForFileStopsAtTheFirstFile) {

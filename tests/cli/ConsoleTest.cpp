@@ -97,6 +97,48 @@ TEST_F(ConsoleTest, SetupFromAFileAndTheVersion) {
     EXPECT_TRUE(Cli({"--help"}).out.contains("backup-modified"));
 }
 
+TEST_F(ConsoleTest, AHalfReadSetupFileIsNeverRun) {
+    // The skip list is read, the extension line is missing: run anyway, the empty filter
+    // would copy every file.
+    const QByteArray head = QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
+                            "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n";
+    WriteFile(dir.filePath("short.vnt"), head + "a.txt\r\n 0 \r\n");
+    WriteFile(dir.filePath("bad.vnt"), QFile::encodeName(source) + "\r\n" +
+                                           QFile::encodeName(target) + "\r\n 0 \r\n 9 \r\n");
+    for (const char* name : {"short.vnt", "bad.vnt"}) {
+        const CliRun run = Cli({"backup-all", "--setup", dir.filePath(name)});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_TRUE(run.err.contains(dir.filePath(name))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Nothing was done.")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "no operation started";
+    }
+    EXPECT_TRUE(Cli({"list", "--setup", dir.filePath("short.vnt")})
+                    .err.contains("ended before all its settings were read"));
+    EXPECT_TRUE(QDir(target).isEmpty()) << "nothing copied";
+
+    // The same Setup read whole runs.
+    WriteFile(source + "c.txt", "c");
+    WriteFile(dir.filePath("whole.vnt"), head + "a.txt\r\n 0 \r\n\r\n");
+    const CliRun whole = Cli({"backup-all", "--setup", dir.filePath("whole.vnt")});
+    EXPECT_EQ(whole.status, 0) << whole.err.toStdString();
+    EXPECT_TRUE(QFile::exists(target + "c.txt"));
+    EXPECT_FALSE(QFile::exists(target + "a.txt")) << "skipped as the Setup says";
+}
+
+TEST_F(ConsoleTest, NoPeriodInASetupFileMeansAnyTime) {
+    SetLastWriteUtc(source + "a.txt", 2001, 1, 1, 12, 0, 0);
+    vnt::Setup setup;
+    setup.sourceFolder = source;
+    setup.targetFolder = target;
+    setup.modifiedSinceIndex = -1;
+    ASSERT_TRUE(WriteSetupFile(dir.filePath("any.vnt"), setup));
+    const CliRun run = Cli({"backup-modified", "--setup", dir.filePath("any.vnt")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("For files new or modified at any time:\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(QFile::exists(target + "a.txt")) << "an old file is not held back";
+}
+
 TEST_F(ConsoleTest, AnInterruptActsAsCancelAndStillSummarises) {
     ConsoleHost::interrupted = 1;
     const int status = RunConsole({"vantoro-cli", "backup-all", "--source", source, "--target",

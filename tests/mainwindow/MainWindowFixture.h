@@ -4,6 +4,7 @@
 
 #include "mainwindow/frmMain.h"
 #include "RecordingShell.h"
+#include "report/frmPopUp.h"
 #include "ScriptedDialogs.h"
 
 #include <deque>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <vector>
 
 namespace vnt::test {
@@ -79,6 +81,18 @@ protected:
 
     // Builds the window and runs start-up; the program's end is counted, not carried out.
     QStringList popUps;
+
+    // While the returned timer lives, a pop-up that shows (the shutdown's chance to cancel)
+    // runs out of time at once instead of after its minute.
+    std::unique_ptr<QTimer> TimeOutPopUpsAtOnce() {
+        auto watcher = std::make_unique<QTimer>();
+        QObject::connect(watcher.get(), &QTimer::timeout, [this] {
+            if (window->PopUpWindow().isVisible())
+                window->PopUpWindow().Timer1_Timer();
+        });
+        watcher->start(1);
+        return watcher;
+    }
 
     bool Start() {
         window = std::make_unique<TestMain>(dialogs, shell, programFolder.path());

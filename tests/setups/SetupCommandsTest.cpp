@@ -199,5 +199,111 @@ TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
         << "no file dialog after a failure";
 }
 
+TEST_F(SetupTest, EverySaveRefusesALineBreakAndSaysWhy) {
+    FillSetup();
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupForNextRun_Click();
+    const QByteArray kept = ReadAll(window->strNextRunSetupPath);
+    ASSERT_FALSE(kept.isEmpty());
+    popUps.clear();
+
+    window->txbDirectory[0]->setText(disk.path() + "/two\nlines/");
+    const QString why =
+        "\r\n\r\nThe name of the source folder holds a line break, which a setup file cannot "
+        "store.";
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupForNextRun_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+
+    window->cmdSaveSetup_Click();
+    window->cmdSaveSetupInBothWays_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+    EXPECT_NE(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile);
+
+    const QString file = disk.path() + "/lines.vnt";
+    window->cmdSaveSetup_Click();
+    dialogs.saveAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(121) + " " + file + "." + why);
+    EXPECT_EQ(dialogs.messages().back().title, ProgramText(31));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(window->txbSetupFile->text().isEmpty());
+
+    for (int tick = 0; tick < 11; ++tick)
+        window->Clock_Timer();
+    dialogs.shown.clear();
+    window->cmdQuit_MouseUp();
+    ASSERT_EQ(dialogs.messages().size(), 1u) << "the save on quit says it failed";
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
+    EXPECT_EQ(window->endCount, 1) << "the program still ends";
+
+    EXPECT_TRUE(popUps.isEmpty()) << "never 'Setup saved'";
+    EXPECT_EQ(ReadAll(window->strNextRunSetupPath), kept);
+}
+
+TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
+    // Save on quit off, the skip list read, the rest of the file missing.
+    const QByteArray head = QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
+                            "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\ncache\r\n";
+    const QString path = window->strNextRunSetupPath;
+    WriteFile(path, head);
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(window->txbDirectory[0]->text(), source) << "loaded as far as it goes, silently";
+    ASSERT_TRUE(dialogs.shown.empty());
+
+    // Should the run go ahead all the same, its shutdown pop-up times out at once.
+    const auto watcher = TimeOutPopUpsAtOnce();
+    window->RunUnattendedBackup("--shutdown");
+    EXPECT_TRUE(window->operations.empty()) << "no backup";
+    EXPECT_TRUE(shell.calls.isEmpty()) << "no shutdown";
+    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 0)
+        << "a later Quit must not write the half Setup over the file";
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    const MessageRequest told = dialogs.messages()[0];
+    EXPECT_EQ(told.title, "Back up new and modified");
+    EXPECT_EQ(told.icon, MsgIcon::Warning);
+    EXPECT_EQ(told.text, ProgramText(115) + "\r\n" + path +
+                             "\r\n\r\nThe file ended before all its settings were read.\r\n\r\n"
+                             "The unattended backup has not been run. The computer is not "
+                             "shut down.");
+
+    WriteFile(path, head + " 0 \r\n\r\n");
+    ASSERT_TRUE(Start());
+    dialogs.shown.clear();
+    window->RunUnattendedBackup("nightly");
+    EXPECT_EQ(window->operations, std::vector<qint16>{5}) << "a whole file runs";
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(SetupTest, NoPeriodInAFileIsTheFirstEntry) {
+    const QString file = disk.path() + "/any.vnt";
+    WriteFile(file, QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
+                        "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n-1 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+    window->cboModifiedSince->setCurrentIndex(3);
+    EXPECT_EQ(window->LoadOperationFile(file), 0);
+    EXPECT_EQ(window->cboModifiedSince->currentIndex(), 0);
+    EXPECT_EQ(window->ModifiedSinceText(), ProgramText(353)) << "named in captions and reports";
+    EXPECT_LT(window->CurrentSetup().modifiedSinceDays, 0) << "no restriction";
+}
+
+TEST_F(SetupTest, ManyIncludedSubfoldersKeepTheirCount) {
+    FillSetup();
+    QStringList names;
+    for (int i = 0; i < 40000; ++i)
+        names.append(QStringLiteral("Sub %1").arg(i));
+    window->selectionWindow = [&names](SubfolderSelection& request) {
+        request.blnFolderSelectionAccepted = true;
+        request.strFoldersReturnedFromSelectFoldersForm = names.join("\r\n");
+    };
+    window->cmdSelectSubfolders_MouseUp();
+    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->CurrentSetup().includedFolders, names) << "what the walk is given";
+
+    window->cmdClearSetup_Click();
+    window->cmdRestoreSetup_Click();
+    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->CurrentSetup().includedFolders, names);
+}
+
 } // namespace
 } // namespace vnt::test

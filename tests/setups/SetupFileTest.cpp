@@ -3,11 +3,13 @@
 #include "setups/Registry.h"
 #include "TestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <vector>
 
 namespace vnt::test {
 namespace {
@@ -60,6 +62,36 @@ TEST_F(SetupFileTest, RoundTripKeepsEveryField) {
     EXPECT_EQ(read.result, 0);
     EXPECT_EQ(SetupFileBytes(read.setup), SetupFileBytes(setup));
     EXPECT_TRUE(read.someSubfolderHasSubfolders);
+}
+
+TEST_F(SetupFileTest, ALineBreakInAnyTextIsRefusedAndTheOldFileKept) {
+    vnt::Setup good;
+    good.sourceFolder = "/src/";
+    good.targetFolder = "/dst/";
+    good.includedFolders = {"A", "B"};
+    ASSERT_TRUE(WriteSetupFile(file, good));
+    const QByteArray before = ReadAll(file);
+    ASSERT_FALSE(before.isEmpty());
+
+    const std::vector<std::pair<std::function<void(vnt::Setup&)>, QString>> cases = {
+        {[](vnt::Setup& s) { s.sourceFolder = "/src\n/"; }, "source folder"},
+        {[](vnt::Setup& s) { s.targetFolder = "/dst\r/"; }, "target folder"},
+        {[](vnt::Setup& s) { s.includedFolders.append("C\r\nD"); }, "included subfolder"},
+        {[](vnt::Setup& s) { s.excludedFilepaths = "cache,\ntmp"; }, "filepaths to skip"},
+        {[](vnt::Setup& s) { s.fileExtension = "tx\nt"; }, "file extension"},
+    };
+    for (const auto& [breakIt, named] : cases) {
+        vnt::Setup broken = good;
+        breakIt(broken);
+        EXPECT_TRUE(SetupLineBreakProblem(broken).contains(named))
+            << SetupLineBreakProblem(broken).toStdString();
+        EXPECT_FALSE(WriteSetupFile(file, broken)) << named.toStdString();
+        EXPECT_FALSE(WriteSetupFile(dir.filePath("new.vnt"), broken)) << named.toStdString();
+    }
+    EXPECT_EQ(ReadAll(file), before) << "the old file is left as it was";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.vnt"})
+        << "no new file and no temporary file";
+    EXPECT_TRUE(SetupLineBreakProblem(good).isEmpty());
 }
 
 TEST_F(SetupFileTest, MalformedFiles) {
