@@ -8,9 +8,6 @@
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace vnt {
 
 namespace {
@@ -48,20 +45,6 @@ public:
 private:
     QString text;
 };
-
-// The write test hands on the system's words only. A refusal by permissions or by a disk
-// mounted read-only is write protection; anything else (a full disk, an I/O error) is not,
-// and blaming it on protection sends the user to look in the wrong place.
-QString WriteTestFailureText(const QString& systemReason) {
-    const auto words = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
-    const bool protectedTarget = systemReason == words(EACCES) || systemReason == words(EPERM) ||
-                                 systemReason == words(EROFS);
-    const QString first = protectedTarget
-                              ? ProgramText(406)
-                              : QStringLiteral("The write test in the target folder failed, so no "
-                                               "backup can be made.");
-    return first + CRLF + CRLF + systemReason;
-}
 
 } // namespace
 
@@ -145,8 +128,10 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
 
     if (backup) {
         QString errorText;
-        if (WriteTestFails(setup.targetFolder, errorText)) {
-            main.Tell(WriteTestFailureText(errorText), state.strWindowCaption, MsgIcon::Warning);
+        int errorNumber = 0;
+        if (WriteTestFails(setup.targetFolder, errorText, &errorNumber)) {
+            main.Tell(WriteTestFailureText(errorNumber, errorText, ProgramText(406)),
+                      state.strWindowCaption, MsgIcon::Warning);
             return;
         }
     }

@@ -160,11 +160,25 @@ bool CreateFolderPath(const QString& path) {
     return FolderExists(current);
 }
 
-bool WriteTestFails(const QString& folder, QString& errorText) {
+bool IsWriteProtection(int errorNumber) {
+    return errorNumber != ENOSPC && errorNumber != EDQUOT && errorNumber != EIO;
+}
+
+QString WriteTestFailureText(int errorNumber, const QString& systemReason,
+                             const QString& protectedText) {
+    return (IsWriteProtection(errorNumber) ? protectedText
+                       : QStringLiteral("The write test in the target folder failed, so no backup "
+                                        "can be made.")) +
+           QStringLiteral("\r\n\r\n") + systemReason;
+}
+
+bool WriteTestFails(const QString& folder, QString& errorText, int* errorNumber) {
     errorText.clear();
     const QString base = WithTrailingBackslash(folder);
-    const auto fail = [&errorText](int error) {
+    const auto fail = [&errorText, errorNumber](int error) {
         errorText = QString::fromLocal8Bit(std::strerror(error));
+        if (errorNumber != nullptr)
+            *errorNumber = error;
         return true;
     };
     // Never touch a file that was there before: create exclusively, and pick another

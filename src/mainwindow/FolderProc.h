@@ -50,7 +50,15 @@ bool CreateFolderPath(const QString& path);
 // Writes, then deletes, a small scratch file in the folder. True, with the system's
 // description, when that fails. A file of the scratch name that is already there is left
 // alone: the test then uses a name of its own.
-bool WriteTestFails(const QString& folder, QString& errorText);
+bool WriteTestFails(const QString& folder, QString& errorText, int* errorNumber = nullptr);
+
+// Whether a failed write test is the target's protection (permissions, a disk mounted
+// read-only, a folder that takes no files), not a full disk or a failing one.
+bool IsWriteProtection(int errorNumber);
+// The words for a failed write test: protectedText for protection, other words otherwise,
+// then the system's reason.
+QString WriteTestFailureText(int errorNumber, const QString& systemReason,
+                             const QString& protectedText);
 
 // Whether the file system holding the path is mounted read-only.
 bool IsOnReadOnlyDisk(const QString& path);

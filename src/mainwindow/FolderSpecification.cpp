@@ -52,12 +52,16 @@ void frmMain::SpecifyFolder(int index) {
         const QString target = txbDirectory[1]->text();
         if (index == 1) {
             QString errorText;
-            if (WriteTestFails(path, errorText)) {
-                // The system's words say whether the disk or the permissions refused.
+            int errorNumber = 0;
+            if (WriteTestFails(path, errorText, &errorNumber)) {
+                // The system's words say whether the disk or the permissions refused; a full
+                // disk is not called write-protected.
                 dialogs.inform(this,
-                               QStringLiteral("The target folder is on a write-protected disk.") +
-                                   CRLF + CRLF + errorText,
-                               QStringLiteral("Disk is write-protected"));
+                               WriteTestFailureText(
+                                   errorNumber, errorText,
+                                   QStringLiteral("The target folder is on a write-protected disk.")),
+                               IsWriteProtection(errorNumber) ? QStringLiteral("Disk is write-protected")
+                                                              : title);
                 return;
             }
             if (!TargetIsAcceptable(path))

@@ -206,11 +206,20 @@ TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {
               "Back up new and modified (" + ProgramText(353) + ")");
     EXPECT_EQ(window->confirmations, 0) << "no backup offered";
 
+    // Choosing that folder as the target says the same, not "write-protected".
+    dialogs.folderAnswers = {target};
+    dialogs.messageAnswers = {MsgResult::No};
+    window->cmdSpecifyDirectory_MouseUp(1);
+    EXPECT_TRUE(Messages().value(1).startsWith("The write test in the target folder failed"))
+        << Messages().join('|').toStdString();
+    EXPECT_EQ(dialogs.messages()[1].title, window->cmdSpecifyDirectory[1]->text());
+    dialogs.shown.clear();
+
     QFile::remove(target + "filler");
     ASSERT_EQ(mount("tmpfs", mountPoint.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"),
               0);
     window->cmdBackupModifiedFiles_MouseUp();
-    EXPECT_EQ(Messages().value(1),
+    EXPECT_EQ(Messages().value(0),
               ProgramText(406) + "\r\n\r\n" + QString::fromLocal8Bit(std::strerror(EROFS)));
     EXPECT_EQ(window->confirmations, 0);
 }
