@@ -14,6 +14,7 @@
 #include "report/StrProc.h"
 #include "setups/DateProc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <QStorageInfo>
@@ -125,6 +126,32 @@ bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double
 void FolderWalk::SpendFreeSpace(const QString& targetFolder, qint64 size) {
     if (knownFreeFolder == targetFolder)
         knownFree -= static_cast<double>((size + 4095) / 4096 * 4096);
+}
+
+// Below the target the walk itself makes plain folders, so only a link that somebody put
+// there can lead elsewhere. The components that the last checked folder does not share are
+// looked at (one lstat for a new subfolder); only a link costs a full resolution.
+QString FolderWalk::RealTargetFolder(const QString& tf) {
+    if (!tf.startsWith(setup.targetFolder))
+        return RealFolder(tf);
+    qsizetype common = setup.targetFolder.size();
+    const qsizetype shared = std::min(tf.size(), checkedFolder.size());
+    for (qsizetype i = 0; i < shared && tf[i] == checkedFolder[i]; ++i) {
+        if (tf[i] == u'/')
+            common = std::max(common, i + 1);
+    }
+    for (qsizetype slash = tf.indexOf(u'/', common); slash >= 0;
+         slash = tf.indexOf(u'/', slash + 1)) {
+        struct stat st {};
+        if (::lstat(EncodeName(tf.left(slash)).constData(), &st) != 0)
+            break; // not there yet: the walk makes it a plain folder
+        if (!S_ISDIR(st.st_mode)) {
+            checkedFolder.clear();
+            return RealFolder(tf);
+        }
+    }
+    checkedFolder = tf;
+    return realTarget + tf.mid(setup.targetFolder.size());
 }
 
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
@@ -522,7 +549,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (decision) {
             const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
             if (tf != knownTargetFolder && tf != failedTargetFolder) {
-                const QString realFolder = RealFolder(tf);
+                const QString realFolder = RealTargetFolder(tf);
                 if (realFolder.startsWith(realSource) && !realFolder.startsWith(realTarget)) {
                     failedTargetFolder = tf;
                     failedTargetReason = ProgramText(417) + u' ' + realFolder;
@@ -592,10 +619,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             else
                 host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), LowerCase(file.name));
             // Pause and Cancel stay answerable while a large file is copied.
-            const CopyOutcome outcome = CopyFileSafely(src, tgt, [this] {
-                host.Yield();
-                return !state.blnStop;
-            });
+            const CopyOutcome outcome = CopyFileSafely(
+                src, tgt,
+                [this] {
+                    host.Yield();
+                    return !state.blnStop;
+                },
+                target.exists);
             if (outcome.copied) {
                 host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
                 ++counts[2];

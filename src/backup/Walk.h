@@ -67,6 +67,8 @@ private:
     // into the source.
     QString realSource;
     QString realTarget;
+    QString checkedFolder; // the last target folder found to hold no link below the target
+    QString RealTargetFolder(const QString& targetFolder);
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     bool targetKnown = false;

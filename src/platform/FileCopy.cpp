@@ -126,7 +126,7 @@ int RemoveUnfinishedCopies(const QString& folder) {
 }
 
 CopyOutcome CopyFileSafely(const QString& source, const QString& target,
-                           const std::function<bool()>& continueCopy) {
+                           const std::function<bool()>& continueCopy, bool targetMayExist) {
     CopyOutcome outcome;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
     Fd in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -143,8 +143,8 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
     // A target folder that is the source folder under another name, or a hard link: the
     // rename would put a copy in the source file's place.
     struct stat existing {};
-    if (::lstat(Native(target).constData(), &existing) == 0 && existing.st_dev == st.st_dev &&
-        existing.st_ino == st.st_ino) {
+    if (targetMayExist && ::lstat(Native(target).constData(), &existing) == 0 &&
+        existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
         outcome.sameFile = true;
         return outcome;
     }
@@ -195,12 +195,14 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
     // The copy keeps the source's time and permissions, and stays writable for its owner
     // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
     // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
-    struct stat copy {};
-    if (::fstat(out.fd, &copy) != 0)
-        return abandon(errno);
     mode_t mode = (st.st_mode & 07777) | S_IWUSR;
-    if (copy.st_uid != st.st_uid)
-        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    if ((mode & (S_ISUID | S_ISGID)) != 0) {
+        struct stat copy {};
+        if (::fstat(out.fd, &copy) != 0)
+            return abandon(errno);
+        if (copy.st_uid != st.st_uid)
+            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);

@@ -36,8 +36,11 @@ struct CopyOutcome {
     int systemError = 0;   // errno of a failure, 0 otherwise
     FileError error;
 };
+// targetMayExist false (the caller has just seen no file there) spares the look at what
+// stands at the target's path.
 CopyOutcome CopyFileSafely(const QString& source, const QString& target,
-                           const std::function<bool()>& continueCopy = {});
+                           const std::function<bool()>& continueCopy = {},
+                           bool targetMayExist = true);
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
