@@ -322,6 +322,21 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
         folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
     // Without the folder's own line (its files excluded), later lines need no header.
     bool headerWritten = skipFiles;
+    // Links to folders that the walk would have entered are named with the folder's files,
+    // before its result line.
+    bool linksReported = folderLinks.isEmpty() || state.blnSuppressDetailedReports ||
+                         !(check || backupAll || backupModified) ||
+                         (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders));
+    const auto reportFolderLinks = [&] {
+        if (linksReported)
+            return;
+        linksReported = true;
+        for (const QString& name : folderLinks) {
+            const QString path = folder + name + u'/';
+            if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
+                WriteFileLine(SixBlanks + folder + name + u' ' + ProgramText(412), headerWritten);
+        }
+    };
     if (!skipFiles) {
         double freeBytes = -1.0;
         if (fileCount > 0) {
@@ -378,6 +393,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                 if (SecondPass(folder, targetFolder, files, counts, freeBytes, headerWritten) ==
                     Visit::Ends)
                     return;
+                reportFolderLinks();
                 if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports) {
                     if (check)
                         DisplayNewAndModifiedFiles(host, fileCount, counts[0], counts[1]);
@@ -408,13 +424,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
         return; // an included subfolder contributes only its own files
 
-    if ((check || backupAll || backupModified) && !state.blnSuppressDetailedReports) {
-        for (const QString& name : folderLinks) {
-            const QString path = folder + name + u'/';
-            if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
-                WriteFileLine(SixBlanks + folder + name + u' ' + ProgramText(412), headerWritten);
-        }
-    }
+    reportFolderLinks();
 
     host.Yield();
     if (state.blnStop)
@@ -447,10 +457,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         const QString tgt = targetFolder + file.name;
 
         if (file.special) {
-            if (!state.blnSuppressDetailedReports) {
-                LineBreakFix(headerWritten);
-                host.Output(SixBlanks + src + u' ' + ProgramText(411), true);
-            }
+            // Under its own folder's line, which may still be held back.
+            WriteFileLine(SixBlanks + src + u' ' + ProgramText(411), headerWritten);
             continue;
         }
         const FileFacts source = ReadFileFacts(src);

@@ -448,6 +448,19 @@ TEST_F(WalkTest, SpecialFilesAndFolderLinksAreNamedAndBadNamesBackedUp) {
     EXPECT_FALSE(QFile::exists(target + "pipe"));
     EXPECT_FALSE(QFile::exists(target + "Letters/old-link")) << "links to folders are not followed";
     EXPECT_EQ(state.lngTotalNumCopyErrors, 0);
+    EXPECT_LT(host.text.indexOf(source + "Letters/old-link "),
+              host.text.indexOf("Copied.", host.text.indexOf(" in " + source + "Letters/")))
+        << "named before its folder's result";
+
+    // Nothing new: each line still stands under its own folder's line.
+    host.text.clear();
+    Run(state.intOperationBackupModifiedFiles);
+    const qsizetype header = host.text.indexOf(" files in " + source + "\r\n");
+    ASSERT_GE(header, 0) << host.text.toStdString();
+    EXPECT_LT(header, host.text.indexOf(source + "pipe " + ProgramText(411)));
+    const qsizetype letters = host.text.indexOf(" files in " + source + "Letters/\r\n");
+    ASSERT_GE(letters, 0);
+    EXPECT_LT(letters, host.text.indexOf(source + "Letters/old-link " + ProgramText(412)));
 
     // Qt cannot remove what it cannot name: clean up by bytes.
     EXPECT_EQ(Snapshot(source), before);
