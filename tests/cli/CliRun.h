@@ -13,11 +13,13 @@ struct CliRun {
     QString err;
 };
 
-inline CliRun Cli(const QStringList& arguments, const QString& workingDirectory = {}) {
+// program: the console program unless another (a tracer, say) runs it.
+inline CliRun Cli(const QStringList& arguments, const QString& workingDirectory = {},
+                  const QString& program = QStringLiteral(VANTORO_CLI)) {
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(VANTORO_CLI), arguments);
+    process.start(program, arguments);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -224,6 +225,31 @@ TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly))
         << "the next run copies it";
     EXPECT_TRUE(copy.readAll() == original.readAll());
+}
+
+TEST_F(TrustTest, ABackupEndsOnTheDisk) {
+    const QString trace = dir.path() + "/trace";
+    const auto run = [&](const QString& command) {
+        return test::Cli({"-f", "-e", "trace=syncfs", "-o", trace, VANTORO_CLI, command,
+                          "--source", "src", "--target", "dst"},
+                         dir.path(), "strace");
+    };
+    const CliRun copied = run("backup-all");
+    if (copied.status == -1 || (copied.status != 0 && copied.err.startsWith("strace")))
+        GTEST_SKIP() << "strace is missing or cannot trace here: " << copied.err.toStdString();
+    EXPECT_EQ(copied.status, 0) << copied.err.toStdString();
+    QFile log(trace);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString calls = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(calls.contains(QRegularExpression("syncfs\\(\\d+\\) += 0")))
+        << "the target's file system was flushed: " << calls.toStdString();
+
+    const CliRun nothing = run("backup-modified");
+    EXPECT_EQ(nothing.status, 0);
+    log.close();
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(QString::fromUtf8(log.readAll()).contains("syncfs("))
+        << "nothing copied, nothing to flush";
 }
 
 } // namespace
