@@ -359,31 +359,6 @@ TEST_F(WalkTest, ATargetFolderThatCannotBeMadeCountsEveryFileLeftBehind) {
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
 }
 
-TEST_F(WalkTest, TheCopyReplacesOnlyTheTargetsOwnFile) {
-    setup.includedFolders.clear();
-    // A hard link: the target file is the source file itself.
-    ASSERT_EQ(link(QFile::encodeName(source + "notes.txt").constData(),
-                   QFile::encodeName(target + "notes.txt").constData()),
-              0);
-    // A link at the target's path to a read-only file outside both trees.
-    const QString outside = dir.path() + "/outside.txt";
-    WriteFile(outside, "not ours");
-    ASSERT_EQ(chmod(QFile::encodeName(outside).constData(), 0444), 0);
-    ASSERT_EQ(symlink(QFile::encodeName(outside).constData(),
-                      QFile::encodeName(target + "photo.jpg").constData()),
-              0);
-    Run(state.intOperationBackupAllFiles);
-    EXPECT_TRUE(host.text.contains(source + "notes.txt  " + ProgramText(414)));
-    EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
-    struct stat st {};
-    ASSERT_EQ(stat(QFile::encodeName(outside).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0444u) << "no permission change through a link";
-    EXPECT_EQ(ReadAll(outside), "not ours");
-    ASSERT_EQ(lstat(QFile::encodeName(target + "photo.jpg").constData(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link itself is replaced by the copy";
-    EXPECT_EQ(ReadAll(target + "photo.jpg"), "jpeg data");
-}
-
 TEST_F(WalkTest, ACopyOwnedBySomebodyElseCarriesNoSetIdBits) {
     if (getuid() != 0)
         GTEST_SKIP() << "giving a file to another owner needs root";
