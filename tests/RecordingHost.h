@@ -16,9 +16,9 @@ public:
     QString caption, sourceDirpath, targetDirpath, fileLabel, fileName, bytesCopied, freeSpace;
     bool bytesCopiedVisible = false;
     bool visible = false;
-    QStringList events;       // buttons, pauses, yields, sleeps, beeps, in order
-    QStringList questions;    // "title|text" of every box shown
-    std::deque<bool> answers; // yes/no answers; the default button when empty
+    QStringList events;            // buttons, pauses, yields, sleeps, beeps, in order
+    QStringList questions;         // "title|text" of every box shown
+    std::deque<bool> answers;      // yes/no answers; the default button when empty
     std::function<void()> onYield; // what happens elsewhere while the walk lets events run
 
     void Output(const QString& strText, bool blnCRLF) override {

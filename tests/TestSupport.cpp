@@ -15,8 +15,8 @@ namespace vnt::test {
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     // Through the program's own name codec, so that names that are not UTF-8 work too.
-    const int fd = ::open(EncodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          0644);
+    const int fd =
+        ::open(EncodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0) << path.toStdString();
     ASSERT_EQ(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
     ::close(fd);
@@ -114,7 +114,8 @@ void SnapshotInto(const QByteArray& folder, const QByteArray& relative, QStringL
             QFile file;
             const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
             if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-                content = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+                content =
+                    QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
         } else if (S_ISLNK(st.st_mode)) {
             char text[4096];
             const ssize_t n = ::readlink(path.constData(), text, sizeof text);

@@ -6,7 +6,6 @@
 #include "platform/FileCopy.h"
 #include "report/StrProc.h"
 
-
 namespace vnt {
 
 namespace {
@@ -78,8 +77,7 @@ bool IsFolderEmpty(const QString& folder, bool* accessDenied) {
 }
 
 qint32 ListFilesInFolder(const QString& folder, QStringList& names, qsizetype capacity,
-                         double& sizeTotal, const QString& pattern, bool keepCase,
-                         bool withSizes) {
+                         double& sizeTotal, const QString& pattern, bool keepCase, bool withSizes) {
     names.clear();
     if (!FolderExists(folder))
         return -1;
@@ -110,8 +108,8 @@ qint32 ListFilesInFolder(const QString& folder, QStringList& names, qsizetype ca
 }
 
 void CountFilesInTree(bool firstCall, const QString& folder, const QString& pattern,
-                      TreeCount& tree, bool withSizes, bool skipSystemFolders,
-                      qint32 folderLimit, const std::function<void()>& yield) {
+                      TreeCount& tree, bool withSizes, bool skipSystemFolders, qint32 folderLimit,
+                      const std::function<void()>& yield) {
     if (firstCall) {
         tree.count = 0;
         tree.sizeTotal = 0;

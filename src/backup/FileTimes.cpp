@@ -1,11 +1,11 @@
 #include "backup/FileTimes.h"
 
+#include "platform/Names.h"
 #include "setups/DateProc.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include "platform/Names.h"
 #include <sys/stat.h>
 
 namespace vnt {
@@ -186,7 +186,8 @@ bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
     if (!UtcFields(static_cast<time_t>(sourceSeconds), sourceTime) ||
         !UtcFields(static_cast<time_t>(targetSeconds), targetTime))
         return false;
-    const bool sameMonth = sourceTime.year == targetTime.year && sourceTime.month == targetTime.month;
+    const bool sameMonth =
+        sourceTime.year == targetTime.year && sourceTime.month == targetTime.month;
     RoundToMinute(sourceTime);
     RoundToMinute(targetTime);
     const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));

@@ -465,10 +465,9 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (!source.exists) {
             // Gone (or unreadable) since the folder was listed: this file is named and
             // counted, and the folder goes on.
-            const QString errorText =
-                source.error.number == ErrorNumber::BadFileName
-                    ? BadNameExplanation(source.error.description, src)
-                    : source.error.description;
+            const QString errorText = source.error.number == ErrorNumber::BadFileName
+                                          ? BadNameExplanation(source.error.description, src)
+                                          : source.error.description;
             if (ReportFileFailure(src, errorText, headerWritten))
                 return Visit::Ends;
             host.Yield();

@@ -107,17 +107,16 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 
 } // namespace vnt
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStorageInfo>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -166,9 +165,10 @@ bool IsWriteProtection(int errorNumber) {
 
 QString WriteTestFailureText(int errorNumber, const QString& systemReason,
                              const QString& protectedText) {
-    return (IsWriteProtection(errorNumber) ? protectedText
-                       : QStringLiteral("The write test in the target folder failed, so no backup "
-                                        "can be made.")) +
+    return (IsWriteProtection(errorNumber)
+                ? protectedText
+                : QStringLiteral("The write test in the target folder failed, so no backup "
+                                 "can be made.")) +
            QStringLiteral("\r\n\r\n") + systemReason;
 }
 
@@ -198,7 +198,8 @@ bool WriteTestFails(const QString& folder, QString& errorText, int* errorNumber)
         return fail(EEXIST);
     const QByteArray path = EncodeName(base + name);
     static constexpr char line[] = "A line\n";
-    const bool written = ::write(fd, line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
+    const bool written =
+        ::write(fd, line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
     const int writeError = errno;
     const bool closed = ::close(fd) == 0;
     const int closeError = errno;
@@ -275,8 +276,7 @@ QString RealFolder(const QString& path) {
     while (true) {
         char* real = ::realpath(EncodeName(existing).constData(), nullptr);
         if (real != nullptr) {
-            const QString resolved =
-                DecodeName(real, static_cast<qsizetype>(std::strlen(real)));
+            const QString resolved = DecodeName(real, static_cast<qsizetype>(std::strlen(real)));
             std::free(real);
             return WithTrailingBackslash(resolved) + rest;
         }

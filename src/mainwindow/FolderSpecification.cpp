@@ -4,13 +4,13 @@
 #include "backup/Disks.h"
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
-#include "mainwindow/Language.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/Language.h"
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
 #include "platform/Twips.h"
-#include "report/StrProc.h"
 #include "report/frmReport.h"
+#include "report/StrProc.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,7 +27,9 @@ const QString CRLF = QStringLiteral("\r\n");
 
 } // namespace
 
-QString frmMain::ButtonCaption(const QPushButton* button) const { return button->text(); }
+QString frmMain::ButtonCaption(const QPushButton* button) const {
+    return button->text();
+}
 
 void frmMain::SetPathTooltip(int index) {
     const QString path = txbDirectory[index]->text();
@@ -56,12 +58,13 @@ void frmMain::SpecifyFolder(int index) {
             if (WriteTestFails(path, errorText, &errorNumber)) {
                 // The system's words say whether the disk or the permissions refused; a full
                 // disk is not called write-protected.
-                dialogs.inform(this,
-                               WriteTestFailureText(
-                                   errorNumber, errorText,
-                                   QStringLiteral("The target folder is on a write-protected disk.")),
-                               IsWriteProtection(errorNumber) ? QStringLiteral("Disk is write-protected")
-                                                              : title);
+                dialogs.inform(
+                    this,
+                    WriteTestFailureText(
+                        errorNumber, errorText,
+                        QStringLiteral("The target folder is on a write-protected disk.")),
+                    IsWriteProtection(errorNumber) ? QStringLiteral("Disk is write-protected")
+                                                   : title);
                 return;
             }
             if (!TargetIsAcceptable(path))
@@ -94,9 +97,9 @@ void frmMain::SpecifyFolder(int index) {
     // Offer the other folder too, also after a cancelled picker.
     const int other = 1 - index;
     if (!txbDirectory[other]->text().isEmpty() && !blnChoosingOtherFolder) {
-        const QString question = index == 0
-                                     ? QStringLiteral("Do you wish to specify a new target disk or folder")
-                                     : QStringLiteral("Do you wish to specify a new source disk or folder");
+        const QString question =
+            index == 0 ? QStringLiteral("Do you wish to specify a new target disk or folder")
+                       : QStringLiteral("Do you wish to specify a new source disk or folder");
         if (dialogs.askYesNo(this, question, title)) {
             blnChoosingOtherFolder = true;
             SpecifyFolder(other);
@@ -139,8 +142,8 @@ void frmMain::CreateSubFolder() {
     InputRequest request;
     request.prompt = ProgramText(374).replace(QStringLiteral("C:\\"), target);
     request.title = title;
-    request.defaultText = source.isEmpty() || IsDriveRoot(source) ? QString()
-                                                                   : PathPartFromEnd(source, 0);
+    request.defaultText =
+        source.isEmpty() || IsDriveRoot(source) ? QString() : PathPartFromEnd(source, 0);
     const QPoint label = lblTargetFolderIsEmpty->mapTo(this, QPoint(0, 0));
     request.position = frameGeometry().topLeft() + label + QPoint(0, TwipsToPixels(330, this));
     QString name = dialogs.inputBox(this, request).value_or(QString());
@@ -212,7 +215,8 @@ void frmMain::SelectSubfolders() {
                          QStringLiteral("to be INCLUDED in the backup");
     request.strTopFolder = txbDirectory[0]->text();
     request.intMaxNumCheckboxes = 11;
-    const QRect main(PixelsToTwips(frameGeometry().x(), this), PixelsToTwips(frameGeometry().y(), this),
+    const QRect main(PixelsToTwips(frameGeometry().x(), this),
+                     PixelsToTwips(frameGeometry().y(), this),
                      PixelsToTwips(frameGeometry().width(), this),
                      PixelsToTwips(frameGeometry().height(), this));
     const QRect menu = TwipsGeometry(fraMenu);
@@ -253,7 +257,9 @@ void frmMain::cmdRemoveSubfolder_Click() {
     RefreshSourceFolderDisplay();
 }
 
-void frmMain::chkIncludeSubfolders_Click() { RefreshSourceFolderDisplay(); }
+void frmMain::chkIncludeSubfolders_Click() {
+    RefreshSourceFolderDisplay();
+}
 
 void frmMain::cboIncludedFolders_Click() {
     if (blnStartupCompleted)
@@ -343,8 +349,8 @@ void frmMain::RefreshSourceFolderDisplay() {
     }
 
     cmdListSubFolders->setEnabled(true);
-    lblNumSubfolders->setText(SubfolderCountCaption(subfolders.count, 0, intNumIncludedFolders,
-                                                    noneSelected));
+    lblNumSubfolders->setText(
+        SubfolderCountCaption(subfolders.count, 0, intNumIncludedFolders, noneSelected));
     if (noneSelected)
         cmdListSubFolders->setText(ProgramText(21));
     cmdSelectSubfolders->setEnabled(true);
@@ -454,9 +460,9 @@ bool frmMain::UpdateTargetEmptyLabel() {
     RefreshFreeSpaceLabel();
     const QString word = IsDriveRoot(target) ? QStringLiteral("disk") : QStringLiteral("folder");
     const bool empty = IsFolderEmpty(target);
-    lblTargetFolderIsEmpty->setText(QStringLiteral("The target ") + word +
-                                    (empty ? QStringLiteral(" is empty.")
-                                           : QStringLiteral(" is not empty.")));
+    lblTargetFolderIsEmpty->setText(
+        QStringLiteral("The target ") + word +
+        (empty ? QStringLiteral(" is empty.") : QStringLiteral(" is not empty.")));
     lblTargetFolderIsEmpty->show();
     return empty;
 }

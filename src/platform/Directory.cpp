@@ -3,9 +3,9 @@
 #include "platform/Names.h"
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 

@@ -1,12 +1,12 @@
 #include "platform/Drives.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include "platform/Names.h"
-#include <QFile>
-#include <QStorageInfo>
 
 #include <cerrno>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <sys/statvfs.h>
 
 namespace vnt {

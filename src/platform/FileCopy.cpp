@@ -226,8 +226,8 @@ CopyOutcome CopyFileSafely(const QString& source, const QString& target,
 
 bool IsReadOnly(const QString& path) {
     struct stat st {};
-    return ::lstat(Native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-           st.st_nlink == 1 && (st.st_mode & S_IWUSR) == 0;
+    return ::lstat(Native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+           (st.st_mode & S_IWUSR) == 0;
 }
 
 bool ClearReadOnly(const QString& path) {

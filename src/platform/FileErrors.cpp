@@ -33,8 +33,9 @@ FileError FileErrorFromErrno(int errnoValue) {
 
 } // namespace vnt
 
-#include <fcntl.h>
 #include "platform/Names.h"
+
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace vnt {

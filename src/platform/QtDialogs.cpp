@@ -29,8 +29,8 @@ QMessageBox::Icon ToQt(MsgIcon icon) {
 } // namespace
 
 MsgResult QtDialogs::messageBox(QWidget* owner, const MessageRequest& request) {
-    QMessageBox box(ToQt(request.icon), request.title, ShownName(request.text), QMessageBox::NoButton,
-                    owner);
+    QMessageBox box(ToQt(request.icon), request.title, ShownName(request.text),
+                    QMessageBox::NoButton, owner);
     if (request.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(request.defaultButton == MsgResult::Yes ? QMessageBox::Yes

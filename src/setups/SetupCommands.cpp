@@ -1,8 +1,8 @@
 // The main window's setup commands: setup files through the dialogs, the setup kept for
 // the next run, the setup menu and its panels, and the previous-run stamp.
 #include "mainwindow/FolderProc.h"
-#include "mainwindow/Language.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/Language.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"
@@ -90,7 +90,9 @@ int frmMain::LoadOperationFile(const QString& path) {
     const QString source = txbDirectory[0]->text();
     if (!source.isEmpty() && !FolderExists(source)) {
         if (blnStartupCompleted)
-            dialogs.inform(this, QStringLiteral("Source folder ") + source + QStringLiteral(" does not exist."),
+            dialogs.inform(this,
+                           QStringLiteral("Source folder ") + source +
+                               QStringLiteral(" does not exist."),
                            QStringLiteral("Error"), MsgIcon::Warning);
         txbDirectory[0]->clear();
         intNumIncludedFolders = 0;
@@ -168,7 +170,8 @@ void frmMain::ForgetSetupFile() {
 void frmMain::PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith) {
     const QRect panelGeometry = TwipsGeometry(panel);
     const int left = TwipsGeometry(cmdSetup).width() + TwipsGeometry(fraMenu).x() + 100;
-    const int top = PixelsToTwips(alignedWith->mapTo(centralWidget(), QPoint(0, 0)).y(), this) + 120;
+    const int top =
+        PixelsToTwips(alignedWith->mapTo(centralWidget(), QPoint(0, 0)).y(), this) + 120;
     SetTwipsGeometry(panel, left, top, panelGeometry.width(), panelGeometry.height());
     panel->raise();
 }
@@ -244,7 +247,9 @@ void frmMain::cmdRestoreSetup_Click() {
     RefreshTargetFolderDisplay(true);
 }
 
-void frmMain::cmdKeepSetup_Click() { CloseSetupPanels(); }
+void frmMain::cmdKeepSetup_Click() {
+    CloseSetupPanels();
+}
 
 void frmMain::cmdDontSaveSetup_Click() {
     fraSaveSetup->hide();
@@ -310,7 +315,8 @@ void frmMain::SaveSetupFileFlow() {
             dialogs.inform(this, QStringLiteral("Setup files must have extension 'vnt'."),
                            cmdSaveSetupAsOperationFile->text());
         } else if (!QFileInfo::exists(path) ||
-                   dialogs.askYesNo(this, ProgramText(119) + u' ' + path + u'?', ProgramText(120))) {
+                   dialogs.askYesNo(this, ProgramText(119) + u' ' + path + u'?',
+                                    ProgramText(120))) {
             if (SaveSetupToFile(path, true)) {
                 txbSetupFile->setText(path);
                 txbSetupFile->show();

@@ -79,9 +79,9 @@ QByteArray SetupFileBytes(const Setup& setup) {
     QByteArray bytes;
     bytes += setup.sourceFolder.toUtf8() + crlf;
     bytes += setup.targetFolder.toUtf8() + crlf;
-    for (const int value : {setup.suppressDetailedReports, setup.saveSetupOnQuit,
-                            setup.excludeFilesInSourceFolder, setup.includeSubfolders,
-                            setup.modifiedSinceIndex, setup.pauseAfterFirstCopy})
+    for (const int value :
+         {setup.suppressDetailedReports, setup.saveSetupOnQuit, setup.excludeFilesInSourceFolder,
+          setup.includeSubfolders, setup.modifiedSinceIndex, setup.pauseAfterFirstCopy})
         bytes += Number(value) + crlf;
     bytes += setup.excludedFilepaths.toUtf8() + crlf;
     bytes += Number(static_cast<int>(setup.includedFolders.size())) + crlf;
@@ -169,9 +169,9 @@ SetupFileRead ReadSetupFile(const QString& path) {
     if (!folders)
         return read;
     // Lines 3 to 8, in the file's order.
-    std::array<int*, 6> numbers = {&setup.suppressDetailedReports, &setup.saveSetupOnQuit,
+    std::array<int*, 6> numbers = {&setup.suppressDetailedReports,    &setup.saveSetupOnQuit,
                                    &setup.excludeFilesInSourceFolder, &setup.includeSubfolders,
-                                   &setup.modifiedSinceIndex, &setup.pauseAfterFirstCopy};
+                                   &setup.modifiedSinceIndex,         &setup.pauseAfterFirstCopy};
     for (size_t i = 0; i < numbers.size(); ++i) {
         int value = 0;
         if (!next(nullptr))

@@ -24,9 +24,9 @@ bool WriteSetupFile(const QString& path, const Setup& setup);
 QString SetupReadFailureReason(int result);
 
 struct SetupFileRead {
-    Setup setup;           // cleared values where nothing could be read
-    int result = 0;        // 0 whole file read; 62 ended early; 13 a value the Setup cannot take;
-                           // other: the failure's number
+    Setup setup;    // cleared values where nothing could be read
+    int result = 0; // 0 whole file read; 62 ended early; 13 a value the Setup cannot take;
+                    // other: the failure's number
     bool someSubfolderHasSubfolders = false;
 };
 

@@ -7,12 +7,12 @@
 #include "setups/DateProc.h"
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -331,8 +331,8 @@ TEST_F(WalkTest, AFileWrittenDuringItsCopyIsNotInstalled) {
     before.clear();
     EXPECT_GE(copies, 1);
     EXPECT_EQ(ReadAll(target + "notes.txt"), "old copy") << "no mix of old and new blocks";
-    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "notes.txt  " +
-                                   ProgramText(413)));
+    EXPECT_TRUE(
+        host.text.contains(ProgramText(79) + " " + source + "notes.txt  " + ProgramText(413)));
     EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
     EXPECT_TRUE(QDir(target).entryList({".~vantoro-*"}, QDir::Hidden | QDir::Files).isEmpty());
 

@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QFile>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 #include <thread>
@@ -82,9 +82,9 @@ TEST_F(TrustTest, ATargetInsideTheSourceIsNeverWalkedWhateverLeadsThere) {
     sourceBefore.clear(); // the target lies in the source on purpose
     QDir().mkpath(source + "bak");
     Link(source, dir.path() + "/link");
-    const QStringList arguments = {"backup-all",   "--source",  "src",      "--target",
-                                   "link/bak",     "--include", "Letters",  "--include",
-                                   "bak",          "--all-subfolders"};
+    const QStringList arguments = {"backup-all", "--source",        "src",     "--target",
+                                   "link/bak",   "--include",       "Letters", "--include",
+                                   "bak",        "--all-subfolders"};
     for (int run = 0; run < 2; ++run) {
         const CliRun result = Cli(arguments);
         EXPECT_EQ(result.status, 0) << result.err.toStdString();
@@ -116,9 +116,8 @@ TEST_F(TrustTest, NamesThatAreNotUtf8AreBackedUpUnderTheirBytes) {
     ASSERT_EQ(mkdir(EncodeName(odd).constData(), 0755), 0);
     WriteFile(odd + DecodeName(QByteArray("caf\xe9.txt")), "kept");
     sourceBefore = TreeSnapshot(source);
-    const CliRun run =
-        Cli({"backup-all", "--source", "src", "--target", "dst", "--include", "Letters",
-             "--all-subfolders"});
+    const CliRun run = Cli({"backup-all", "--source", "src", "--target", "dst", "--include",
+                            "Letters", "--all-subfolders"});
     EXPECT_EQ(run.status, 0) << run.out.toStdString();
     QFile copy;
     const int fd = ::open((EncodeName(target) + "Letters/dir\xfe/caf\xe9.txt").constData(),
@@ -154,8 +153,9 @@ TEST_F(TrustTest, WhatIsLeftBehindIsNamedAndCounted) {
 
 TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
     // The target file is the source file itself (a hard link) ...
-    ASSERT_EQ(::link(EncodeName(source + "a.txt").constData(), EncodeName(target + "a.txt").constData()),
-              0);
+    ASSERT_EQ(
+        ::link(EncodeName(source + "a.txt").constData(), EncodeName(target + "a.txt").constData()),
+        0);
     // ... a link at a target file's path leads to a read-only file outside both trees ...
     const QString outside = dir.path() + "/outside.txt";
     WriteFile(outside, "not ours");
@@ -230,8 +230,8 @@ TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
 TEST_F(TrustTest, ABackupEndsOnTheDisk) {
     const QString trace = dir.path() + "/trace";
     const auto run = [&](const QString& command) {
-        return test::Cli({"-f", "-e", "trace=syncfs", "-o", trace, VANTORO_CLI, command,
-                          "--source", "src", "--target", "dst"},
+        return test::Cli({"-f", "-e", "trace=syncfs", "-o", trace, VANTORO_CLI, command, "--source",
+                          "src", "--target", "dst"},
                          dir.path(), "strace");
     };
     const CliRun copied = run("backup-all");

@@ -22,7 +22,8 @@ TEST(NameCodec, EveryByteThatIsNotUtf8RoundTrips) {
 TEST(NameCodec, ValidUtf8IsOrdinaryTextAndInvalidFormsStayBytes) {
     EXPECT_EQ(DecodeName(QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80")),
               QString::fromUtf8("café € 😀"));
-    EXPECT_EQ(EncodeName(QString::fromUtf8("café € 😀")), "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(EncodeName(QString::fromUtf8("café € 😀")),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
     // Overlong, surrogate, beyond U+10FFFF, cut short: none may collapse into another name.
     for (const QByteArray& bad : {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"),
                                   QByteArray("\xf4\x90\x80\x80"), QByteArray("\xe2\x82")}) {
