@@ -19,14 +19,18 @@ SubfolderRow DescribeSubfolder(const QString& topFolder, const QString& name) {
     qint32 folders = 0;
     if (files.count < 0) {
         description = files.errorText;
+        row.neverTickable = true;
     } else if (files.accessDenied) {
         description = FileErrorFromErrno(EACCES).description;
+        row.neverTickable = true;
     } else {
         const FolderCount subfolders = CountSubfolders(path);
         folders = subfolders.count;
         if (subfolders.count < 0) {
             description = subfolders.errorText;
+            row.neverTickable = true;
         } else {
+            row.neverTickable = files.count == 0 && folders == 0;
             description = files.count == 0 ? QStringLiteral("no files and ")
                           : files.count == 1
                               ? QStringLiteral("1 file and ")
@@ -65,10 +69,8 @@ QString RowBraces(const QString& row) {
     return brace < 0 ? QString() : row.mid(brace);
 }
 
-bool RowCanNeverBeTicked(const QString& row) {
-    const QString braces = LowerCase(RowBraces(row));
-    return braces.contains(QStringLiteral("permission denied")) ||
-           braces.contains(QStringLiteral("no files and no subfolders"));
+bool RowCanNeverBeTicked(const SubfolderRow& row) {
+    return row.neverTickable;
 }
 
 QString ShortenRowCaption(const QString& row, int limit) {
@@ -83,15 +85,20 @@ QString ShortenRowCaption(const QString& row, int limit) {
 }
 
 void PreselectRows(std::vector<SubfolderRow>& rows, const QString& passed) {
-    QStringList names;
-    for (const QString& name : SplitFolderList(passed))
-        names.append(LowerCase(name));
-    for (SubfolderRow& row : rows) {
+    QStringList exact;
+    for (const SubfolderRow& row : rows)
+        exact.append(RowFolderName(row.text));
+    for (SubfolderRow& row : rows)
         row.state = 0;
-        if (names.contains(LowerCase(RowFolderName(row.text))) &&
-            !LowerCase(RowBraces(row.text)).contains(QStringLiteral("permission denied")) &&
-            !row.emptyOrUnreadable)
-            row.state = 1;
+    for (const QString& name : SplitFolderList(passed)) {
+        const bool hasOwnRow = exact.contains(name);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const bool match = hasOwnRow ? exact[static_cast<qsizetype>(i)] == name
+                                         : LowerCase(exact[static_cast<qsizetype>(i)]) ==
+                                               LowerCase(name);
+            if (match && !rows[i].neverTickable && !rows[i].emptyOrUnreadable)
+                rows[i].state = 1;
+        }
     }
 }
 

@@ -13,6 +13,9 @@ struct SubfolderRow {
     double size = 0;   // bytes shown in the row
     bool over = false; // the size is a lower bound
     bool emptyOrUnreadable = false;
+    // Unreadable, or nothing in it: never ticked. Decided from the error numbers, not from
+    // the system's words, which depend on the language.
+    bool neverTickable = false;
     int state = 0; // 1 ticked
 };
 
@@ -23,14 +26,15 @@ SubfolderRow DescribeSubfolder(const QString& topFolder, const QString& name);
 QString RowFolderName(const QString& row);
 QString RowBraces(const QString& row);
 // Rows of unreadable or empty folders can never be ticked.
-bool RowCanNeverBeTicked(const QString& row);
+bool RowCanNeverBeTicked(const SubfolderRow& row);
 
 // The caption of a check box: the row, with the name cut and " ... " before the braces
 // part when the whole would pass limit characters.
 QString ShortenRowCaption(const QString& row, int limit = 84);
 
-// Ticks the rows whose folder names equal a passed name, ignoring letter case, unless
-// they are unreadable or empty.
+// Ticks the rows whose folder names equal a passed name, unless they are unreadable or
+// empty. A name matches its own row; only a name that no row has exactly matches rows that
+// differ in letter case (setups made where case does not count).
 void PreselectRows(std::vector<SubfolderRow>& rows, const QString& passed);
 
 // The count line under the list, with its total line for a selection of included folders.

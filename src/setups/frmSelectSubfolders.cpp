@@ -6,10 +6,12 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Directory.h"
+#include "platform/Names.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QTimer>
@@ -175,7 +177,7 @@ void frmSelectSubfolders::BuildList() {
         QCheckBox* box = chkSubfolder[static_cast<size_t>(i)];
         SetTwipsGeometry(box, 0, i * BoxHeight, PixelsToTwips(picSubfolders->width(), this),
                          BoxHeight);
-        box->setText(ShortenRowCaption(rows[static_cast<size_t>(i)].text));
+        box->setText(ShownName(ShortenRowCaption(rows[static_cast<size_t>(i)].text)));
         box->show();
         SetBox(i, rows[static_cast<size_t>(i)].state);
     }
@@ -189,7 +191,8 @@ void frmSelectSubfolders::SetBox(int index, int value) {
 }
 
 bool frmSelectSubfolders::IsTargetRow(const QString& row) const {
-    return LowerCase(strTopFolder + RowFolderName(row) + u'/') == LowerCase(targetFolder);
+    // The target by where it is: "Backup" and "backup" are two folders here.
+    return SameFolder(strTopFolder + RowFolderName(row) + u'/', targetFolder);
 }
 
 void frmSelectSubfolders::chkSubfolder_Click(int index) {
@@ -199,7 +202,7 @@ void frmSelectSubfolders::chkSubfolder_Click(int index) {
     if (row >= rows.size())
         return;
     QCheckBox* box = chkSubfolder[static_cast<size_t>(index)];
-    if (box->isChecked() && (RowCanNeverBeTicked(rows[row].text) || IsTargetRow(rows[row].text)))
+    if (box->isChecked() && (RowCanNeverBeTicked(rows[row]) || IsTargetRow(rows[row].text)))
         box->setChecked(false);
     rows[row].state = box->isChecked() ? 1 : 0;
     UpdateCountLine();
@@ -210,7 +213,7 @@ void frmSelectSubfolders::cmdSelectDeselectAllSubfolders_Click(int index) {
         return;
     for (SubfolderRow& row : rows) {
         row.state = index == 1 ? 1 : 0;
-        if (RowCanNeverBeTicked(row.text) || (index == 1 && IsTargetRow(row.text)))
+        if (RowCanNeverBeTicked(row) || (index == 1 && IsTargetRow(row.text)))
             row.state = 0;
     }
     for (size_t i = 0; i < chkSubfolder.size() && top + i < rows.size(); ++i)
@@ -224,7 +227,7 @@ void frmSelectSubfolders::vsbScrollBar_Change() {
         return;
     top = vsbScrollBar->value();
     for (size_t i = 0; i < chkSubfolder.size() && top + i < rows.size(); ++i) {
-        chkSubfolder[i]->setText(ShortenRowCaption(rows[top + i].text));
+        chkSubfolder[i]->setText(ShownName(ShortenRowCaption(rows[top + i].text)));
         SetBox(static_cast<int>(i), rows[top + i].state);
     }
     cmdAccept->setFocus();
@@ -269,6 +272,15 @@ void frmSelectSubfolders::RemoveBoxes() {
         chkSubfolder.back()->hide();
         chkSubfolder.pop_back();
     }
+}
+
+void frmSelectSubfolders::keyPressEvent(QKeyEvent* event) {
+    // Escape is Cancel: it stops the reading too, rather than hide a window that reads on.
+    if (event->key() == Qt::Key_Escape) {
+        cmdCancel_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmSelectSubfolders::closeEvent(QCloseEvent* event) {

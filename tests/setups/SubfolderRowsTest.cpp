@@ -31,10 +31,11 @@ TEST(SubfolderRows, Descriptions) {
     EXPECT_EQ(photos.text, "Photos {no files and 3 subfolders, over 200.00 Kb}")
         << "counting stops at 200 files";
     EXPECT_TRUE(photos.over);
-    EXPECT_EQ(DescribeSubfolder(top, "Gone").text.left(6), "Gone {");
-    EXPECT_TRUE(RowCanNeverBeTicked("System {Permission denied}"));
-    EXPECT_TRUE(RowCanNeverBeTicked(empty.text));
-    EXPECT_FALSE(RowCanNeverBeTicked(photos.text));
+    const SubfolderRow gone = DescribeSubfolder(top, "Gone");
+    EXPECT_EQ(gone.text.left(6), "Gone {");
+    EXPECT_TRUE(RowCanNeverBeTicked(gone)) << "unreadable, whatever words the system uses";
+    EXPECT_TRUE(RowCanNeverBeTicked(empty));
+    EXPECT_FALSE(RowCanNeverBeTicked(photos));
     EXPECT_EQ(RowFolderName("My {odd} name {1 file and no subfolders, 1 bytes}"), "My {odd} name");
 }
 
@@ -56,8 +57,10 @@ TEST(SubfolderRows, PreselectionAndTheCountLine) {
     }
     rows[0].text = "photos {1 file and no subfolders, 1.00 Kb}";
     rows[1].emptyOrUnreadable = true;
+    rows[39].text = "f02 {1 file and no subfolders, 1.00 Kb}";
     PreselectRows(rows, "Photos\r\nF01\r\n\r\nMissing\r\nF02");
-    EXPECT_EQ(rows[0].state, 1) << "letter case does not matter";
+    EXPECT_EQ(rows[0].state, 1) << "a name without a row of its own matches in any case";
+    EXPECT_EQ(rows[39].state, 0) << "F02 has its own row; f02 is another folder";
     EXPECT_EQ(rows[1].state, 0) << "an empty folder is never ticked";
     EXPECT_EQ(rows[2].state, 1);
     rows[2].over = true;

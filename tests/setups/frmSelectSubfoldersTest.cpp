@@ -1,5 +1,6 @@
 #include "setups/frmSelectSubfolders.h"
 
+#include "platform/Names.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 
@@ -123,7 +124,10 @@ TEST_F(SelectionTest, UnreadableTopFolderAndTheCloseBox) {
 } // namespace
 } // namespace vnt::test
 
+#include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vnt::test {
 namespace {
@@ -137,6 +141,45 @@ TEST_F(SelectionTest, CancelStopsTheReading) {
     window.Form_Activate();
     EXPECT_LT(window.Rows().size(), 20u) << "the reading stopped early";
     EXPECT_FALSE(window.blnFolderSelectionAccepted);
+}
+
+TEST_F(SelectionTest, EscapeIsCancelAndStopsTheReading) {
+    MakeFolders(20);
+    frmSelectSubfolders window(dialogs, QString());
+    window.strTopFolder = top;
+    QTimer::singleShot(0, &window, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
+    window.Form_Activate();
+    EXPECT_LT(window.Rows().size(), 20u) << "the reading stopped early";
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+}
+
+TEST_F(SelectionTest, TheTargetRowIsTheTargetFolderItselfAndNamesAreBytes) {
+    MakeFolders(1);
+    QDir().mkpath(top + "Backup");
+    WriteFile(top + "Backup/a.txt", "x");
+    QDir().mkpath(top + "backup");
+    WriteFile(top + "backup/a.txt", "x");
+    const QString odd = DecodeName(EncodeName(top) + "caf\xe9");
+    ASSERT_EQ(mkdir(EncodeName(odd).constData(), 0755), 0);
+    WriteFile(odd + "/a.txt", "x");
+    auto window = Open(QString(), top + "backup/");
+    window->cmdSelectDeselectAllSubfolders_Click(1);
+    QStringList ticked;
+    for (const SubfolderRow& row : window->Rows())
+        if (row.state == 1)
+            ticked.append(RowFolderName(row.text));
+    EXPECT_EQ(ticked, QStringList({"Backup", DecodeName(QByteArray("caf\xe9")), "f00"}))
+        << "only the target itself is untickable; a name that is not UTF-8 is listed";
+    bool shown = false;
+    for (const QCheckBox* box : window->chkSubfolder)
+        shown = shown || box->text().startsWith(QString::fromUtf8("caf\xef\xbf\xbd {"));
+    EXPECT_TRUE(shown) << "shown with the replacement character";
+    window->cmdAccept_Click();
+    EXPECT_TRUE(window->strFoldersReturnedFromSelectFoldersForm.contains(
+        DecodeName(QByteArray("caf\xe9")) + "\r\n"))
+        << "the exact bytes go back to the Setup";
+    ::unlink((EncodeName(odd) + "/a.txt").constData());
+    ::rmdir(EncodeName(odd).constData());
 }
 
 } // namespace
