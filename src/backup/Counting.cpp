@@ -20,8 +20,8 @@ QString WithSlash(const QString& folder) {
 }
 
 double SizeOf(const QString& path) {
-    const FileFacts facts = ReadFileFacts(path);
-    return facts.exists ? static_cast<double>(facts.size) : 0.0;
+    const qint64 size = FileSizeOrError(path);
+    return size >= 0 ? static_cast<double>(size) : 0.0;
 }
 
 } // namespace

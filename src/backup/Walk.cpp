@@ -366,9 +366,9 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                     return;
                 }
                 if (list && !file.special) {
-                    const FileFacts facts = ReadFileFacts(path);
-                    if (facts.exists)
-                        state.dblTotalFilesize += static_cast<double>(facts.size);
+                    const qint64 size = FileSizeOrError(path);
+                    if (size >= 0)
+                        state.dblTotalFilesize += static_cast<double>(size);
                 }
             }
             removeNotice();
@@ -376,7 +376,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
 
         if (!state.blnSuppressDetailedReports) {
             const bool immediate = !(check || backupModified);
-            DisplayNumFilesInFolder(host, setup.sourceFolder, state.blnSubfoldersExist, folder,
+            DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist, folder,
                                     fileCount, fileCount != 0 ? state.blnListFolders : true, list,
                                     immediate);
             headerWritten = immediate;
@@ -626,7 +626,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             else
                 host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), LowerCase(file.name));
             // Pause and Cancel stay answerable while a large file is copied.
-            const CopyOutcome outcome = CopyFileSafely(
+            const CopyOutcome outcome = CopySingleFile(
                 src, tgt,
                 [this] {
                     host.Yield();

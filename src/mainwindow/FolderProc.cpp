@@ -134,9 +134,12 @@ bool IsDriveRoot(const QString& path) {
     return !path.isEmpty() && WithTrailingBackslash(path) == RootPrefix(path);
 }
 
+QString SpecialFolderPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
 QString AppDataFilePath(const QString& fileName, const QString& subfolder) {
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' + subfolder;
+    const QString folder = SpecialFolderPath() + u'/' + subfolder;
     if (!FolderExists(folder))
         CreateFolderPath(folder);
     return folder + u'/' + fileName;

@@ -39,6 +39,8 @@ bool FolderExists(const QString& path);
 // True when the path is the root of its disk (a mount point).
 bool IsDriveRoot(const QString& path);
 
+// The per-user application-data folder (~/.local/share), without a trailing "/".
+QString SpecialFolderPath();
 // The per-user data folder, then subfolder (created when missing), then the file name.
 QString AppDataFilePath(const QString& fileName, const QString& subfolder);
 

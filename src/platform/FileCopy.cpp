@@ -106,6 +106,11 @@ FileFacts ReadFileFacts(const QString& path) {
     return facts;
 }
 
+qint64 FileSizeOrError(const QString& path) {
+    const FileFacts facts = ReadFileFacts(path);
+    return facts.exists ? facts.size : -static_cast<qint64>(facts.error.number);
+}
+
 bool IsUnfinishedCopyName(const QString& name) {
     static const QRegularExpression pattern(QStringLiteral("^\\.~vantoro-[0-9a-f]{8}\\.part$"));
     return pattern.match(name).hasMatch();
@@ -125,7 +130,7 @@ int RemoveUnfinishedCopies(const QString& folder) {
     return removed;
 }
 
-CopyOutcome CopyFileSafely(const QString& source, const QString& target,
+CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy, bool targetMayExist) {
     CopyOutcome outcome;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.

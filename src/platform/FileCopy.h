@@ -20,6 +20,9 @@ struct FileFacts {
 
 // Follows links: facts of what the path leads to.
 FileFacts ReadFileFacts(const QString& path);
+// The file's size in bytes, or the negated error number when it cannot be read. 64 bits:
+// a file over 2 GB counts its whole size.
+qint64 FileSizeOrError(const QString& path);
 
 // Copies source to target through a temporary file in the target's folder that is renamed
 // over the target only when complete, with the source's modification time (nanoseconds)
@@ -38,7 +41,7 @@ struct CopyOutcome {
 };
 // targetMayExist false (the caller has just seen no file there) spares the look at what
 // stands at the target's path.
-CopyOutcome CopyFileSafely(const QString& source, const QString& target,
+CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy = {},
                            bool targetMayExist = true);
 

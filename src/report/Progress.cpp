@@ -50,13 +50,15 @@ QString FreeSpaceLabelText(const QString& drive) {
     return ProgramText(168) + u' ' + drive + u' ' + GetDriveFreeSpaceText(drive);
 }
 
-void DisplayNumFilesInFolder(ReportHost& host, const QString& sourceFolder, bool subfoldersExist,
-                             const QString& strFolder, qint32 lngNumFilesInFolder, bool blnCRLF,
+void DisplayNumFilesInFolder(ReportHost& host, bool IsBackupOperation, const QString& sourceFolder,
+                             bool subfoldersExist, const QString& strFolder, qint32 lngNumFilesInFolder, bool blnCRLF,
                              bool blnDisplayZeroFiles, bool blnImmediateOutput) {
     if (lngNumFilesInFolder == 0 && !blnDisplayZeroFiles)
         return;
-    const QString piece = FolderCountField(lngNumFilesInFolder) +
-                          FolderPathForReport(strFolder, sourceFolder, subfoldersExist);
+    const QString piece =
+        FolderCountField(lngNumFilesInFolder) +
+        (IsBackupOperation ? FolderPathForReport(strFolder, sourceFolder, subfoldersExist)
+                           : strFolder);
     if (blnImmediateOutput) {
         host.Output(piece, blnCRLF);
         host.MoveCaretToEnd();

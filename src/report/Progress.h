@@ -21,9 +21,11 @@ QString BytesCopiedText(double bytes, qint32 filesCopied);
 // The free-space label: the words, the drive and its free space.
 QString FreeSpaceLabelText(const QString& drive);
 
-// The folder piece of a report line: written now, or kept in strNumFilesInFolder.
-void DisplayNumFilesInFolder(ReportHost& host, const QString& sourceFolder, bool subfoldersExist,
-                             const QString& strFolder, qint32 lngNumFilesInFolder, bool blnCRLF,
+// The folder piece of a report line: written now, or kept in strNumFilesInFolder. A folder
+// of the source tree (IsBackupOperation) is shown relative to the source where that is
+// shorter.
+void DisplayNumFilesInFolder(ReportHost& host, bool IsBackupOperation, const QString& sourceFolder,
+                             bool subfoldersExist, const QString& strFolder, qint32 lngNumFilesInFolder, bool blnCRLF,
                              bool blnDisplayZeroFiles, bool blnImmediateOutput);
 
 // The result piece of a backup: what was found and what was copied in one folder.

@@ -104,13 +104,13 @@ void PreselectRows(std::vector<SubfolderRow>& rows, const QString& passed) {
 
 QString SelectionCountLine(const std::vector<SubfolderRow>& rows, bool withTotal) {
     qsizetype ticked = 0;
-    double bytes = 0;
-    bool over = false;
+    double dblTotalBytesSelected = 0;
+    bool blnOver = false; // some ticked size is a lower bound
     for (const SubfolderRow& row : rows) {
         if (row.state == 1) {
             ++ticked;
-            bytes += row.size;
-            over = over || row.over;
+            dblTotalBytesSelected += row.size;
+            blnOver = blnOver || row.over;
         }
     }
     const qsizetype n = static_cast<qsizetype>(rows.size());
@@ -126,8 +126,8 @@ QString SelectionCountLine(const std::vector<SubfolderRow>& rows, bool withTotal
         line = FormatCount(static_cast<qint64>(ticked)) + QStringLiteral(" selected (of ") +
                FormatCount(static_cast<qint64>(n)) + QStringLiteral(").");
     if (ticked > 0 && withTotal)
-        line += QStringLiteral("\r\nA total of ") + (over ? QStringLiteral("over ") : QString()) +
-                FormatScaledSize2(bytes, 2) + u'.';
+        line += QStringLiteral("\r\nA total of ") + (blnOver ? QStringLiteral("over ") : QString()) +
+                FormatScaledSize2(dblTotalBytesSelected, 2) + u'.';
     return line;
 }
 

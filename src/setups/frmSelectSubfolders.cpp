@@ -132,7 +132,8 @@ void frmSelectSubfolders::Form_Activate() {
     });
     QString progress = QStringLiteral("Reading disk . . .");
     for (const QString& name : names) {
-        if (UpperCase(strTopFolder + name).contains(QStringLiteral("$RECYCLE.BIN")))
+        if (blnExcludeRecycleBin &&
+            UpperCase(strTopFolder + name).contains(QStringLiteral("$RECYCLE.BIN")))
             continue;
         rows.push_back(DescribeSubfolder(strTopFolder, name));
         progress += QStringLiteral(" .");

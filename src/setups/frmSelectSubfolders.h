@@ -29,6 +29,8 @@ public:
     QString strFoldersPassedToSelectFoldersForm;
     QString strFoldersReturnedFromSelectFoldersForm;
     bool blnSomeSubfolderHasSubfolders = false;
+    // Recycle bins at the top are never offered.
+    const bool blnExcludeRecycleBin = true;
 
     QWidget* picSubfolders = nullptr;
     QLabel* lblReading = nullptr;

@@ -31,17 +31,23 @@ TEST(FolderPathForReport, ShortensOnlyLongSourcePathsWithSubfolders) {
 
 TEST(DisplayNumFilesInFolder, WritesOrKeepsThePiece) {
     RecordingHost host;
-    DisplayNumFilesInFolder(host, "/src/", true, "/src/a/", 0, true, false, true);
+    DisplayNumFilesInFolder(host, true, "/src/", true, "/src/a/", 0, true, false, true);
     EXPECT_EQ(host.text, "") << "a folder without files gets no line unless asked";
-    DisplayNumFilesInFolder(host, "/src/", true, "/src/a/", 0, true, true, true);
+    DisplayNumFilesInFolder(host, true, "/src/", true, "/src/a/", 0, true, true, true);
     EXPECT_EQ(host.text, "    0 files in /src/a/\r\n");
     host.text.clear();
-    DisplayNumFilesInFolder(host, "/src/", true, "/src/b/", 2, false, false, true);
+    DisplayNumFilesInFolder(host, true, "/src/", true, "/src/b/", 2, false, false, true);
     EXPECT_EQ(host.text, "    2 files in /src/b/");
     host.text.clear();
-    DisplayNumFilesInFolder(host, "/src/", true, "/src/c/", 40000, false, false, false);
+    DisplayNumFilesInFolder(host, true, "/src/", true, "/src/c/", 40000, false, false, false);
     EXPECT_EQ(host.text, "");
     EXPECT_EQ(host.strNumFilesInFolder, "40000 files in /src/c/");
+    const QString source = "/home/me/Documents/Letters/";
+    DisplayNumFilesInFolder(host, true, source, true, source + "d/", 1, false, false, false);
+    EXPECT_TRUE(host.strNumFilesInFolder.endsWith("in {source folder}d/"));
+    DisplayNumFilesInFolder(host, false, source, true, source + "d/", 1, false, false, false);
+    EXPECT_TRUE(host.strNumFilesInFolder.endsWith("in " + source + "d/"))
+        << "a folder outside the source tree is shown whole";
 }
 
 // The result phrase after a folder piece, for Back up all files.
