@@ -236,9 +236,8 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
         SetTwipsGeometry(cmdPauseContinue, (outer.width() - g.width()) / 2, g.y(), g.width(),
                          g.height());
         cmdPauseContinue->show();
-        const bool backup = main.intOperation == main.intOperationBackupAllFiles ||
-                            main.intOperation == main.intOperationBackupModifiedFiles;
-        chkSuppressDisplayOfReport->setVisible(strPauseContinueCaption == u"Continue" && backup);
+        chkSuppressDisplayOfReport->setVisible(strPauseContinueCaption == u"Continue" &&
+                                               OffersSuppressBox());
     } else {
         cmdPauseContinue->hide();
         chkSuppressDisplayOfReport->hide();
@@ -418,8 +417,16 @@ void frmReport::Repaint() {
     update();
 }
 
+bool frmReport::OffersSuppressBox() const {
+    return main.intOperation == main.intOperationBackupAllFiles ||
+           main.intOperation == main.intOperationBackupModifiedFiles;
+}
+
 void frmReport::cmdPauseContinue_Click() {
     if (cmdPauseContinue->text() == u"Pause") {
+        // The box shows the setting it changes, so Continue with the box untouched changes
+        // nothing.
+        frmMain::SetCheckValue(chkSuppressDisplayOfReport, main.blnSuppressDetailedReports ? 1 : 0);
         SetReportButtons(frmMain::CheckValue(main.chkSuppressDetailedReports) != 1, true,
                          QStringLiteral("Continue"), true, QStringLiteral("Cancel operation"));
         // The walk's please-wait notice goes: nothing is being counted while paused.
@@ -435,7 +442,9 @@ void frmReport::cmdPauseContinue_Click() {
     }
     blnPaused = false;
     SetReportButtons(false, true, QStringLiteral("Pause"), false, QString());
-    main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
+    // Only where the box was offered is its value the user's choice.
+    if (OffersSuppressBox())
+        main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
 }
 
 void frmReport::Pause() {

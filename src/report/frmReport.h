@@ -91,6 +91,8 @@ protected:
 private:
     void SetOuterGeometryTwips(int left, int top, int width, int height);
     void FullBufferPause(qsizetype length);
+    // Whether a pause offers the box that switches the detailed report: in backups only.
+    bool OffersSuppressBox() const;
     // The text box shows the report with plain line breaks.
     static QString ForDisplay(const QString& piece);
     QString SelectedText() const;
