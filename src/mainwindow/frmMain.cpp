@@ -388,6 +388,24 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::KeyPress: {
+        // Return and Enter press a focused button too. They act on the press, as in a
+        // message box: the release of a Return that closed a box must not press the
+        // button under it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button == nullptr || !focusOnHover.contains(watched) ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter))
+            break;
+        if (!key->isAutoRepeat() && button->isEnabled()) {
+            const auto handler = mouseUpHandlers.constFind(watched);
+            if (handler != mouseUpHandlers.constEnd())
+                (*handler)();
+            else
+                button->click();
+        }
+        return true;
+    }
     case QEvent::KeyRelease: {
         // The keyboard reaches the same commands: Space on a focused button.
         const auto* key = static_cast<QKeyEvent*>(event);

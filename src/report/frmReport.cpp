@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -511,6 +512,24 @@ bool frmReport::eventFilter(QObject* watched, QEvent* e) {
 
 void frmReport::chkSuppressDisplayOfReport_Click() {
     frmMain::FocusIfAvailable(cmdPauseContinue);
+}
+
+void frmReport::keyPressEvent(QKeyEvent* e) {
+    // A button with the focus takes Return and Enter as a click, as it takes Space.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && button != nullptr &&
+        button->isVisible() && button->isEnabled()) {
+        if (!e->isAutoRepeat())
+            button->click();
+        return;
+    }
+    // Escape does what Close does, once the operation has ended; a running operation is
+    // neither hidden nor stopped by it.
+    if (e->key() == Qt::Key_Escape && !main.blnOperationRunning && cmdCancelClose->isVisible()) {
+        cmdCancelClose->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void frmReport::closeEvent(QCloseEvent* e) {
