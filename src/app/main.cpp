@@ -12,9 +12,9 @@ int main(int argc, char* argv[]) {
     if (!window.Form_Load())
         return 1; // the program texts could not be loaded; the user has been told why
 
-    // Any command line starts the unattended backup.
+    // Any command line starts the unattended backup, from within the event loop.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    window.RunUnattendedBackup(arguments.join(u' '));
+    window.QueueUnattendedBackup(arguments.join(u' '));
     return QApplication::exec();
 }

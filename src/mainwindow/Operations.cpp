@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace vnt {
 
@@ -27,6 +28,7 @@ const QString CRLF = QStringLiteral("\r\n");
 } // namespace
 
 void frmMain::RunOperationCommand(qint16 operation) {
+    const QScopedValueRollback<bool> running(blnOperationRunning, true);
     const QString source = txbDirectory[0]->text();
     const QString target = txbDirectory[1]->text();
     if (operation == intOperationListFolders) {

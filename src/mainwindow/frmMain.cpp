@@ -388,6 +388,24 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::KeyPress: {
+        // Return and Enter press a focused button too. They act on the press, as in a
+        // message box: the release of a Return that closed a box must not press the
+        // button under it.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button == nullptr || !focusOnHover.contains(watched) ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter))
+            break;
+        if (!key->isAutoRepeat() && button->isEnabled()) {
+            const auto handler = mouseUpHandlers.constFind(watched);
+            if (handler != mouseUpHandlers.constEnd())
+                (*handler)();
+            else
+                button->click();
+        }
+        return true;
+    }
     case QEvent::KeyRelease: {
         // The keyboard reaches the same commands: Space on a focused button.
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -699,7 +717,10 @@ void frmMain::Clock_Timer() {
     UpdateSetupFileTip();
     cmdClearFolder[2]->setVisible(!txbExcludedFilepaths->text().isEmpty());
     NextRunSetupGuardTick();
-    cmdReportScreen->setEnabled(ReportHasText());
+    // While an operation runs the button stays as the lock left it: re-showing the report
+    // then would take Continue and Cancel away from a paused backup.
+    if (!blnOperationRunning)
+        cmdReportScreen->setEnabled(ReportHasText());
     QCoreApplication::processEvents();
 }
 
@@ -756,7 +777,7 @@ void frmMain::cmdBackupModifiedFiles_MouseUp() {
 }
 
 void frmMain::cmdReportScreen_MouseUp() {
-    if (!blnIgnoreMouseUp)
+    if (!blnIgnoreMouseUp && !blnOperationRunning)
         ShowReportScreen();
 }
 
@@ -791,9 +812,19 @@ void frmMain::cmdHelp_MouseUp() {
 void frmMain::cmdQuit_MouseUp() {
     if (blnIgnoreMouseUp)
         return;
-    blnStop = true; // a running operation ends too
+    EndRunningOperation();
     SaveSetupOnQuit();
     EndProgram();
+}
+
+void frmMain::EndRunningOperation() {
+    // The program ends once the handler running an operation returns: the walk stops at its
+    // next test (a pause ends at once) and writes its summary, and nothing that would have
+    // followed the operation, such as the shutdown, starts.
+    blnProgramEnding = true;
+    blnStop = true;
+    if (reportForm != nullptr)
+        reportForm->blnPaused = false;
 }
 
 void frmMain::SaveSetupOnQuit() {
@@ -807,6 +838,7 @@ void frmMain::SaveSetupOnQuit() {
 void frmMain::closeEvent(QCloseEvent* event) {
     // The close box ends the program at once, without the save on quit.
     event->accept();
+    EndRunningOperation();
     EndProgram();
 }
 
@@ -828,7 +860,7 @@ frmPopUp& frmMain::PopUpWindow() {
 }
 
 void frmMain::RunUnattendedBackup(const QString& commandLine) {
-    if (commandLine.isEmpty())
+    if (commandLine.isEmpty() || blnProgramEnding)
         return;
     show();
     const bool shutDown = commandLine.toLower().contains(QStringLiteral("shutdown"));
@@ -840,8 +872,14 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
     SetCheckValue(chkSaveSetupOnQuit, 1);
     cmdBackupModifiedFiles_MouseUp();
     blnScheduledTask = false;
-    if (shutDown)
+    // A user who ended the program during the backup is there and wants no shutdown; its
+    // pop-up would not even show while the program ends.
+    if (shutDown && !blnProgramEnding)
         ShutDownComputer(true, 60000, shell, dialogs, PopUpWindow(), this);
+}
+
+void frmMain::QueueUnattendedBackup(const QString& commandLine) {
+    QTimer::singleShot(0, this, [this, commandLine] { RunUnattendedBackup(commandLine); });
 }
 
 void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {

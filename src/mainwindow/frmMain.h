@@ -50,6 +50,8 @@ public:
     bool Form_Load();
     // The unattended backup that any non-empty command line starts.
     void RunUnattendedBackup(const QString& commandLine);
+    // Runs it once the event loop runs, where closing the window and Quit can end it.
+    void QueueUnattendedBackup(const QString& commandLine);
 
     // Window-wide utilities.
     void UpdateIdleDisplay();
@@ -214,6 +216,8 @@ public:
     // Window state.
     bool blnStartupCompleted = false;
     bool blnIgnoreMouseUp = false;
+    // True from an operation button's command until its report is finished.
+    bool blnOperationRunning = false;
     bool blnNextRunSetupCurrent = false;
     int intNextRunSetupTicks = 0;
     QString strNextRunSetupPath;
@@ -262,11 +266,13 @@ private:
     void ArrangeMainWindow();
     void NextRunSetupGuardTick();
     void SaveSetupOnQuit();
+    void EndRunningOperation();
     void ShowProgramTextFailure(const QString& message);
     void OnMouseUp(QPushButton* button, std::function<void()> handler);
     void SetPathTooltip(int index);
     QString ButtonCaption(const QPushButton* button) const;
     bool inLostFocus = false;
+    bool blnProgramEnding = false; // Quit or the close box was used
     void SaveSetupFileFlow();
     // The Setup a setup file receives: every included subfolder the list shows.
     Setup SetupToSave() const;

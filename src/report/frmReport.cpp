@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -236,9 +237,8 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
         SetTwipsGeometry(cmdPauseContinue, (outer.width() - g.width()) / 2, g.y(), g.width(),
                          g.height());
         cmdPauseContinue->show();
-        const bool backup = main.intOperation == main.intOperationBackupAllFiles ||
-                            main.intOperation == main.intOperationBackupModifiedFiles;
-        chkSuppressDisplayOfReport->setVisible(strPauseContinueCaption == u"Continue" && backup);
+        chkSuppressDisplayOfReport->setVisible(strPauseContinueCaption == u"Continue" &&
+                                               OffersSuppressBox());
     } else {
         cmdPauseContinue->hide();
         chkSuppressDisplayOfReport->hide();
@@ -418,8 +418,16 @@ void frmReport::Repaint() {
     update();
 }
 
+bool frmReport::OffersSuppressBox() const {
+    return main.intOperation == main.intOperationBackupAllFiles ||
+           main.intOperation == main.intOperationBackupModifiedFiles;
+}
+
 void frmReport::cmdPauseContinue_Click() {
     if (cmdPauseContinue->text() == u"Pause") {
+        // The box shows the setting it changes, so Continue with the box untouched changes
+        // nothing.
+        frmMain::SetCheckValue(chkSuppressDisplayOfReport, main.blnSuppressDetailedReports ? 1 : 0);
         SetReportButtons(frmMain::CheckValue(main.chkSuppressDetailedReports) != 1, true,
                          QStringLiteral("Continue"), true, QStringLiteral("Cancel operation"));
         // The walk's please-wait notice goes: nothing is being counted while paused.
@@ -435,7 +443,9 @@ void frmReport::cmdPauseContinue_Click() {
     }
     blnPaused = false;
     SetReportButtons(false, true, QStringLiteral("Pause"), false, QString());
-    main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
+    // Only where the box was offered is its value the user's choice.
+    if (OffersSuppressBox())
+        main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
 }
 
 void frmReport::Pause() {
@@ -502,6 +512,24 @@ bool frmReport::eventFilter(QObject* watched, QEvent* e) {
 
 void frmReport::chkSuppressDisplayOfReport_Click() {
     frmMain::FocusIfAvailable(cmdPauseContinue);
+}
+
+void frmReport::keyPressEvent(QKeyEvent* e) {
+    // A button with the focus takes Return and Enter as a click, as it takes Space.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && button != nullptr &&
+        button->isVisible() && button->isEnabled()) {
+        if (!e->isAutoRepeat())
+            button->click();
+        return;
+    }
+    // Escape does what Close does, once the operation has ended; a running operation is
+    // neither hidden nor stopped by it.
+    if (e->key() == Qt::Key_Escape && !main.blnOperationRunning && cmdCancelClose->isVisible()) {
+        cmdCancelClose->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void frmReport::closeEvent(QCloseEvent* e) {

@@ -86,11 +86,14 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void SetOuterGeometryTwips(int left, int top, int width, int height);
     void FullBufferPause(qsizetype length);
+    // Whether a pause offers the box that switches the detailed report: in backups only.
+    bool OffersSuppressBox() const;
     // The text box shows the report with plain line breaks.
     static QString ForDisplay(const QString& piece);
     QString SelectedText() const;

@@ -6,6 +6,7 @@
 #include "report/ViewerText.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -91,6 +92,13 @@ void frmView::Form_Resize() {
 
 void frmView::cmdClose_Click() {
     hide();
+}
+
+void frmView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        cmdClose_Click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 } // namespace vnt

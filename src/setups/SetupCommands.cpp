@@ -60,6 +60,12 @@ bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
 }
 
 void frmMain::SetCheckAsUser(QCheckBox* box, int value) {
+    // While detailed reports are suppressed the pause option stays off and disabled: the
+    // value put back is remembered for when suppressing ends, as ticking the box does.
+    if (box == chkPauseAfterFirstCopy && CheckValue(chkSuppressDetailedReports) == 1) {
+        keptSetup.pauseAfterFirstCopy = value;
+        return;
+    }
     if (CheckValue(box) == value)
         return;
     SetCheckValue(box, value);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -35,6 +36,10 @@ protected:
         WriteFile(source + "notes.txt", "notes");
         WriteFile(source + "Letters/a.txt", "a");
         WriteFile(source + "Photos/p.jpg", "p");
+        StartWithFolders();
+    }
+
+    void StartWithFolders() {
         ASSERT_TRUE(Start());
         window->runOperations = true;
         window->Sleeper = [](int) {};
@@ -169,6 +174,167 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
     EXPECT_TRUE(report.contains("Number of files copied: 1\r\n"));
     EXPECT_FALSE(QFile::exists(target + "Letters/a.txt"));
+}
+
+// Runs a backup of both subfolders that pauses after its first copy; whilePaused runs once
+// inside the pause. A pause that outlives it is ended by Cancel, so a fault cannot hang.
+class PausedBackupTest : public DriverTest {
+protected:
+    bool stillPaused = false;
+
+    void BackUpPausing(const std::function<void()>& whilePaused) {
+        window->cboIncludedFolders->addItems({"Letters", "Photos"});
+        window->intNumIncludedFolders = 2;
+        window->RefreshSourceFolderDisplay();
+        frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+        bool done = false;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (!Report().blnPaused)
+                return;
+            if (done) {
+                stillPaused = true;
+                Report().cmdCancelClose->click();
+                return;
+            }
+            done = true;
+            whilePaused();
+        });
+        watcher.start(1);
+        window->cmdBackupAllFiles_MouseUp();
+        EXPECT_TRUE(done) << "the backup paused";
+    }
+};
+
+TEST_F(PausedBackupTest, QuitDuringAPauseEndsThePauseTheWalkAndTheProgram) {
+    BackUpPausing([this] {
+        EXPECT_EQ(window->endCount, 0);
+        QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
+    });
+    EXPECT_FALSE(stillPaused) << "Quit ended the pause";
+    EXPECT_EQ(window->endCount, 1);
+    const QString report = Report().ReportText();
+    EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
+    EXPECT_TRUE(report.contains("Number of files copied: 1\r\n")) << "the summary is written";
+    EXPECT_FALSE(QFile::exists(target + "Photos/p.jpg")) << "the walk stopped";
+}
+
+TEST_F(PausedBackupTest, TheReportCannotBeReShownDuringAPause) {
+    BackUpPausing([this] {
+        window->Clock_Timer();
+        EXPECT_FALSE(window->cmdReportScreen->isEnabled()) << "the clock leaves it locked";
+        window->cmdReportScreen_MouseUp();
+        EXPECT_EQ(Report().cmdPauseContinue->text(), "Continue");
+        EXPECT_FALSE(Report().cmdPauseContinue->isHidden());
+        EXPECT_EQ(Report().cmdCancelClose->text(), "Cancel operation");
+        Report().cmdPauseContinue->click();
+    });
+    EXPECT_FALSE(stillPaused);
+    EXPECT_TRUE(QFile::exists(target + "Photos/p.jpg")) << "continued to the end";
+    window->Clock_Timer();
+    EXPECT_TRUE(window->cmdReportScreen->isEnabled()) << "free again once the report is done";
+}
+
+// Pause and Continue leave the summary-only setting alone unless the user changed it.
+TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
+    window->cboIncludedFolders->addItems({"Letters", "Photos"});
+    window->intNumIncludedFolders = 2;
+    window->RefreshSourceFolderDisplay();
+    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    window->cmdListSubFolders_MouseUp();
+    const QString unpaused = Report().ReportText();
+
+    int pauses = 0;
+    bool boxOffered = true;
+    int boxValue = -1;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!window->blnOperationRunning || Report().cmdPauseContinue->text() != "Pause" ||
+            Report().cmdPauseContinue->isHidden() || pauses > 0)
+            return;
+        ++pauses;
+        QTimer::singleShot(0, [&] {
+            boxOffered = !Report().chkSuppressDisplayOfReport->isHidden();
+            boxValue = frmMain::CheckValue(Report().chkSuppressDisplayOfReport);
+            Report().cmdPauseContinue->click();
+        });
+        Report().cmdPauseContinue->click();
+    });
+    watcher.start(0);
+    window->cmdListSubFolders_MouseUp();
+    ASSERT_EQ(pauses, 1);
+    EXPECT_FALSE(boxOffered) << "a list offers no box";
+    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_EQ(Report().ReportText(), unpaused);
+
+    // A backup offers the box, showing the setting as it stands.
+    pauses = 0;
+    window->cmdBackupAllFiles_MouseUp();
+    ASSERT_EQ(pauses, 1);
+    EXPECT_TRUE(boxOffered);
+    EXPECT_EQ(boxValue, 1);
+    EXPECT_TRUE(window->blnSuppressDetailedReports);
+}
+
+// Closing the window or Quit during an unattended run ends the program, as in any other
+// run: the backup stops, the event loop ends, and no shutdown starts.
+TEST_F(DriverTest, AnUnattendedRunEndsWithTheWindow) {
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "Quit" : "close box");
+        StartWithFolders();
+        shell.calls.clear();
+        window->EndProgram = [this] {
+            ++window->endCount;
+            QCoreApplication::exit(0);
+        };
+        bool ended = false;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (ended || !window->blnOperationRunning || !window->ReportWindowExists() ||
+                !Report().isVisible())
+                return;
+            ended = true;
+            if (quit)
+                QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
+            else
+                window->close();
+        });
+        watcher.start(0);
+        const auto timeOut = TimeOutPopUpsAtOnce();
+        window->QueueUnattendedBackup("--shutdown");
+        EXPECT_TRUE(window->operations.empty()) << "not before the event loop runs";
+        QTimer guard; // only a fault waits for it
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << "the program's event loop ended";
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(window->endCount, 1);
+        EXPECT_TRUE(shell.calls.isEmpty()) << shell.calls.join('|').toStdString();
+        EXPECT_TRUE(Report().ReportText().contains(ProgramText(49))) << "the backup stopped";
+    }
+}
+
+TEST_F(DriverTest, AnUnattendedRunFromTheEventLoopOffersItsFullMinute) {
+    int interval = 0;
+    bool windowOpen = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        frmPopUp& popUp = window->PopUpWindow();
+        if (!popUp.isVisible())
+            return;
+        interval = popUp.Timer1->remainingTime();
+        windowOpen = window->isVisible();
+        popUp.Timer1_Timer();
+    });
+    watcher.start(0);
+    window->QueueUnattendedBackup("shutdown");
+    EXPECT_TRUE(window->operations.empty()) << "queued, not run at once";
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !shell.calls.isEmpty(); }));
+    EXPECT_GT(interval, 59000) << "the pop-up was shown with its minute to run";
+    EXPECT_TRUE(windowOpen);
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_EQ(window->endCount, 0) << "the window stays open";
 }
 
 TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {

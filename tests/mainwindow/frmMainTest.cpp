@@ -269,6 +269,28 @@ TEST_F(MainWindowTest, OperationButtonsActOnMouseAndSpace) {
     EXPECT_EQ(window->operations.size(), 4u) << "a disabled button does nothing";
 }
 
+TEST_F(MainWindowTest, ReturnAndEnterPressTheFocusedButton) {
+    ASSERT_TRUE(Start());
+    QTest::keyClick(window->cmdBackupAllFiles, Qt::Key_Return);
+    QTest::keyClick(window->cmdCheckBackupState, Qt::Key_Enter);
+    EXPECT_EQ(window->operations, (std::vector<qint16>{4, 3}));
+    window->cmdListSubFolders->setEnabled(false);
+    QTest::keyClick(window->cmdListSubFolders, Qt::Key_Return);
+    EXPECT_EQ(window->operations.size(), 2u) << "a disabled button does nothing";
+    QTest::keyPress(window->cmdBackupAllFiles, Qt::Key_Return);
+    QTest::keyRelease(window->cmdBackupAllFiles, Qt::Key_Return);
+    QTest::keyRelease(window->cmdBackupAllFiles, Qt::Key_Return);
+    EXPECT_EQ(window->operations.size(), 3u) << "the press acts, a stray release does not";
+
+    // Buttons that act on a click take Return as well.
+    window->OpenSetupMenu();
+    ASSERT_TRUE(window->fraSetup->isVisible());
+    QTest::keyClick(window->cmdKeepSetup, Qt::Key_Return);
+    EXPECT_FALSE(window->fraSetup->isVisible());
+    QTest::keyClick(window->cmdQuit, Qt::Key_Return);
+    EXPECT_EQ(window->endCount, 1);
+}
+
 TEST_F(MainWindowTest, ClockShowsTheSkipClearButtonAndTheReportButton) {
     ASSERT_TRUE(Start());
     EXPECT_FALSE(window->cmdClearFolder[2]->isVisible());

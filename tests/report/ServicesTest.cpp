@@ -56,6 +56,9 @@ TEST_F(ServicesTest, HelpShowsTheFileWholeUpToItsLimit) {
     EXPECT_TRUE(
         shown.endsWith("bbb\r\n\r\nNOTE: Entire contents of file have not been displayed.\r\n"));
     EXPECT_TRUE(dialogs.shown.empty());
+
+    QTest::keyClick(viewer->txbText1, Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible()) << "Escape closes the viewer as Close does";
 }
 
 TEST_F(ServicesTest, EmptyOrMissingHelpFileIsReportedAndTheViewerHidden) {

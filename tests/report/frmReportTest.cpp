@@ -221,6 +221,41 @@ TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
     EXPECT_TRUE(window->cmdReportScreen->isEnabled());
 }
 
+// Return presses the focused button; Escape closes the report once it is finished, and
+// neither hides nor stops a running one.
+TEST_F(ReportTest, KeysPressButtonsAndEscapeClosesAFinishedReport) {
+    window->intOperation = window->intOperationBackupAllFiles;
+    window->blnOperationRunning = true;
+    report->ShowReport();
+    report->Output("line", true);
+    report->SetReportButtons(false, true, "Pause", false, QString());
+    bool escapedWhilePaused = false;
+    Later([&] {
+        ASSERT_TRUE(report->blnPaused);
+        QTest::keyClick(report->txbText, Qt::Key_Escape);
+        QTest::keyClick(report, Qt::Key_Escape);
+        escapedWhilePaused = report->blnPaused && report->isVisible() && !window->blnStop;
+        report->cmdPauseContinue->setFocus();
+        QTest::keyClick(report->cmdPauseContinue, Qt::Key_Enter);
+    });
+    report->cmdPauseContinue->setFocus();
+    QTest::keyClick(report->cmdPauseContinue, Qt::Key_Return);
+    EXPECT_TRUE(escapedWhilePaused);
+    EXPECT_FALSE(report->blnPaused) << "Enter pressed Continue";
+    EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
+
+    window->blnOperationRunning = false;
+    report->SetReportButtons(true, false, QString(), true, ProgramText(58));
+    QGuiApplication::clipboard()->clear();
+    report->cmdCopyToClipboard->setFocus();
+    QTest::keyClick(report->cmdCopyToClipboard, Qt::Key_Return);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "line\n");
+    window->cmdReportScreen->setEnabled(false);
+    QTest::keyClick(report->txbText, Qt::Key_Escape);
+    EXPECT_FALSE(report->isVisible());
+    EXPECT_TRUE(window->cmdReportScreen->isEnabled()) << "as Close leaves it";
+}
+
 TEST_F(ReportTest, TheCloseBoxDiscardsTheReportAndStops) {
     report->ShowReport();
     report->Output("text", true);

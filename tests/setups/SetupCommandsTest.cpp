@@ -241,6 +241,42 @@ TEST_F(SetupTest, EverySaveRefusesALineBreakAndSaysWhy) {
     EXPECT_EQ(ReadAll(window->strNextRunSetupPath), kept);
 }
 
+// Whatever puts the pause option back, it stays off while detailed reports are suppressed;
+// its value waits for the suppress box to be unticked.
+TEST_F(SetupTest, ThePauseOptionIsNeverOnWhileReportsAreSuppressed) {
+    FillSetup();
+    const auto click = [](QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton); };
+    const auto pauseIsOffAndLocked = [this] {
+        return frmMain::CheckValue(window->chkPauseAfterFirstCopy) == 0 &&
+               !window->chkPauseAfterFirstCopy->isEnabled() &&
+               window->CurrentSetup().pauseAfterFirstCopy == 0;
+    };
+    click(window->chkSuppressDetailedReports);
+    window->cmdClearSetup_Click(); // the kept setup suppresses, without the pause
+    window->cmdRestoreSetup_Click();
+    click(window->chkSuppressDetailedReports);
+    click(window->chkPauseAfterFirstCopy);
+    ASSERT_EQ(window->CurrentSetup().pauseAfterFirstCopy, 1);
+    for (int restore = 1; restore <= 2; ++restore) {
+        window->cmdRestoreSetup_Click();
+        EXPECT_EQ(frmMain::CheckValue(window->chkSuppressDetailedReports), 1);
+        EXPECT_TRUE(pauseIsOffAndLocked()) << "after restore " << restore;
+    }
+    click(window->chkSuppressDetailedReports);
+    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 0) << "as the kept setup had it";
+    EXPECT_TRUE(window->chkPauseAfterFirstCopy->isEnabled());
+
+    // A setup file may hold both on; the pause comes back when suppressing ends.
+    const QString file = disk.path() + "/both.vnt";
+    WriteFile(file, QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
+                        "\r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 1 \r\n\r\n 0 \r\n\r\n");
+    EXPECT_EQ(window->LoadOperationFile(file), 0);
+    EXPECT_EQ(frmMain::CheckValue(window->chkSuppressDetailedReports), 1);
+    EXPECT_TRUE(pauseIsOffAndLocked());
+    click(window->chkSuppressDetailedReports);
+    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 1);
+}
+
 TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     // Save on quit off, the skip list read, the rest of the file missing.
     const QByteArray head = QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
