@@ -151,17 +151,47 @@ TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
 TEST_F(ServicesTest, MakersLinkOpensItsPageAndExplainsAFailure) {
     ASSERT_TRUE(Start());
     QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
-    EXPECT_EQ(shell.calls, QStringList{"open " + ProgramText(122)});
+    EXPECT_EQ(shell.calls, QStringList{"xdg-open " + ProgramText(122)});
     EXPECT_TRUE(ProgramText(122).contains("example.org"));
+    EXPECT_GT(shell.lastWaitMilliseconds, 0) << "a quick failure is waited for";
+    EXPECT_LE(shell.lastWaitMilliseconds, 1000) << "but the window is not held long";
     EXPECT_TRUE(dialogs.messages().empty());
 
-    shell.openResult = 2;
+    shell.launchResult = {ProgramLaunch::Outcome::StillRunning, 0};
+    QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.messages().empty()) << "a browser still starting has been launched";
+
+    shell.launchResult = {ProgramLaunch::Outcome::Exited, 2};
     QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].title, "Cannot launch web browser");
     EXPECT_EQ(dialogs.messages()[0].text,
               "Error launching web browser, error code = 2.\r\n\r\nPlease try once more.");
     EXPECT_EQ(dialogs.messages()[0].icon, MsgIcon::Warning);
+}
+
+TEST_F(ServicesTest, AFailedLaunchIsNamedByItsCause) {
+    ASSERT_TRUE(Start());
+    const QString noApplication = "Error launching web browser, error code = 31.\r\n\r\n"
+                                  "File extension '' is not associated with any application "
+                                  "program.";
+    const std::pair<ProgramLaunch, QString> cases[] = {
+        // No opener at all, or an opener that finds nothing to open it with.
+        {{ProgramLaunch::Outcome::Missing, 0}, noApplication},
+        {{ProgramLaunch::Outcome::Exited, 3}, noApplication},
+        {{ProgramLaunch::Outcome::Exited, 4}, noApplication},
+        {{ProgramLaunch::Outcome::NotStarted, 0},
+         "Error launching web browser, error code = 8.\r\n\r\nOut of memory."},
+        {{ProgramLaunch::Outcome::Crashed, 0},
+         "Error launching web browser, error code = 2.\r\n\r\nPlease try once more."},
+    };
+    for (const auto& [launch, text] : cases) {
+        dialogs.shown.clear();
+        shell.launchResult = launch;
+        QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+        ASSERT_EQ(dialogs.messages().size(), 1u) << text.toStdString();
+        EXPECT_EQ(dialogs.messages()[0].text, text);
+    }
 }
 
 } // namespace
