@@ -7,6 +7,8 @@
 #include "report/ViewerText.h"
 #include "TestSupport.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -73,6 +75,35 @@ TEST_F(ServicesTest, EmptyOrMissingHelpFileIsReportedAndTheViewerHidden) {
     ASSERT_EQ(dialogs.messages().size(), 2u);
     EXPECT_EQ(dialogs.messages()[1].text, "Error 76.  No such file or directory");
     EXPECT_EQ(dialogs.messages()[1].title, "Error reading file");
+}
+
+TEST_F(ServicesTest, HelpIsReadOnceEachTimeItComesToTheFront) {
+    ASSERT_TRUE(Start());
+    frmView* viewer = OpenHelp("");
+    // The platform's activation comes after the Help command has read the file.
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(dialogs.messages().size(), 1u) << "an empty file is reported once";
+
+    OpenHelp("first");
+    WriteFile(programFolder.filePath("vnt_help.txt"), "second");
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(viewer->DisplayedText(), "first") << "the activation after Help reads nothing";
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(viewer, &deactivate);
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(viewer->DisplayedText(), "second") << "coming back to the viewer reads it anew";
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+}
+
+TEST_F(ServicesTest, HelpColumnsStayAligned) {
+    ASSERT_TRUE(Start());
+    const frmView* viewer =
+        OpenHelp("Contents:  1. One    6. Six\n           2. Two    7. Seven\n");
+    EXPECT_TRUE(QFontInfo(viewer->txbText1->font()).fixedPitch());
+    const QFontMetrics metrics(viewer->txbText1->font());
+    EXPECT_EQ(metrics.horizontalAdvance("Contents:  "),
+              metrics.horizontalAdvance(QString(11, ' ')));
 }
 
 TEST_F(ServicesTest, ViewerResizeKeepsAMinimumAndCentresClose) {
