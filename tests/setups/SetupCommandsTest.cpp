@@ -176,6 +176,19 @@ TEST_F(SetupTest, ClearThenRestoreGivesBackTheSetup) {
     EXPECT_TRUE(window->fraMenu->isEnabled());
 }
 
+TEST_F(SetupTest, ClearSetupLeavesNoSummaryOrTooltipOfTheOldFolders) {
+    const QString longTarget = disk.path() + "/" + QString(80, u'd') + "/";
+    ASSERT_TRUE(QDir().mkpath(longTarget));
+    dialogs.folderAnswers = {source, longTarget};
+    window->cmdSpecifyDirectory_MouseUp(0);
+    window->cmdSpecifyDirectory_MouseUp(1);
+    ASSERT_EQ(window->txbDirectory[1]->toolTip(), longTarget);
+    ASSERT_EQ(window->lblNumSubfolders->text(), "There are 2 subfolders, none selected");
+    window->cmdClearSetup_Click();
+    EXPECT_EQ(window->lblNumSubfolders->text(), "");
+    EXPECT_EQ(window->txbDirectory[1]->toolTip(), "");
+}
+
 TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
     FillSetup();
     window->cmdSaveSetup_Click();
