@@ -65,11 +65,5 @@ TEST(LinuxShell, LearnsOfAQuickFailureAndLeavesASlowProgramRunning) {
     EXPECT_LT(clock.elapsed(), 250) << "the wait ends before the program does";
 }
 
-TEST(ShutdownPopUp, SpeaksOfTheDelayTheSystemIsGiven) {
-    // The shell asks for the shutdown in one minute.
-    EXPECT_EQ(ShutdownPopUpMessage(), "\r\nThis computer will shut down in about a minute.\r\n"
-                                      "Click here to cancel the shutdown.");
-}
-
 } // namespace
 } // namespace vnt
