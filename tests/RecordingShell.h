@@ -9,12 +9,16 @@ namespace vnt::test {
 
 class RecordingShell : public SystemShell {
 public:
-    int openResult = 42;
+    // What a started program does: by default it ends at once with success.
+    ProgramLaunch launchResult{ProgramLaunch::Outcome::Exited, 0};
+    int lastWaitMilliseconds = 0;
     QStringList calls;
 
-    int openDocument(const QString& address) override {
-        calls.append(QStringLiteral("open ") + address);
-        return openResult;
+    ProgramLaunch startAndWait(const QString& program, const QStringList& arguments,
+                               int waitMilliseconds) override {
+        calls.append(program + u' ' + arguments.join(u' '));
+        lastWaitMilliseconds = waitMilliseconds;
+        return launchResult;
     }
     void startShutdown(const QString& comment) override {
         calls.append(QStringLiteral("shutdown ") + comment);

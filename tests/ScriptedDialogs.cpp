@@ -15,32 +15,33 @@ template <typename T> T Next(std::deque<T>& answers, T fallback) {
 } // namespace
 
 MsgResult ScriptedDialogs::messageBox(QWidget*, const MessageRequest& request) {
-    shown.push_back({ShownDialog::Kind::Message, request, {}, {}, {}});
+    shown.push_back({ShownDialog::Kind::Message, request, {}, {}, {}, {}});
     const MsgResult fallback =
         request.buttons == MsgButtons::Ok ? MsgResult::Ok : request.defaultButton;
     return Next(messageAnswers, fallback);
 }
 
 std::optional<QString> ScriptedDialogs::inputBox(QWidget*, const InputRequest& request) {
-    shown.push_back({ShownDialog::Kind::Input, {}, request, {}, {}});
+    shown.push_back({ShownDialog::Kind::Input, {}, request, {}, {}, {}});
     const QString answer = Next(inputAnswers, QString());
     if (answer.isNull())
         return std::nullopt;
     return answer;
 }
 
-QString ScriptedDialogs::browseForFolder(QWidget*, const QString& prompt) {
-    shown.push_back({ShownDialog::Kind::Folder, {}, {}, prompt, {}});
+QString ScriptedDialogs::browseForFolder(QWidget*, const QString& prompt,
+                                         const QString& startFolder) {
+    shown.push_back({ShownDialog::Kind::Folder, {}, {}, prompt, {}, startFolder});
     return Next(folderAnswers, QString());
 }
 
 QString ScriptedDialogs::openFileName(QWidget*, const FileDialogRequest& request) {
-    shown.push_back({ShownDialog::Kind::OpenFile, {}, {}, {}, request});
+    shown.push_back({ShownDialog::Kind::OpenFile, {}, {}, {}, request, {}});
     return Next(openAnswers, QString());
 }
 
 QString ScriptedDialogs::saveFileName(QWidget*, const FileDialogRequest& request) {
-    shown.push_back({ShownDialog::Kind::SaveFile, {}, {}, {}, request});
+    shown.push_back({ShownDialog::Kind::SaveFile, {}, {}, {}, request, {}});
     return Next(saveAnswers, QString());
 }
 

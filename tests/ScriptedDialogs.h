@@ -14,6 +14,7 @@ struct ShownDialog {
     InputRequest input;
     QString prompt;
     FileDialogRequest file;
+    QString startFolder; // where a folder picker opened
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -28,7 +29,8 @@ public:
 
     MsgResult messageBox(QWidget* owner, const MessageRequest& request) override;
     std::optional<QString> inputBox(QWidget* owner, const InputRequest& request) override;
-    QString browseForFolder(QWidget* owner, const QString& prompt) override;
+    QString browseForFolder(QWidget* owner, const QString& prompt,
+                            const QString& startFolder) override;
     QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
 

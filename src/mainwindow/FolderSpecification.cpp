@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,10 @@ void frmMain::SetPathTooltip(int index) {
 
 void frmMain::SpecifyFolder(int index) {
     const QString title = ButtonCaption(cmdSpecifyDirectory[index]);
-    QString path = dialogs.browseForFolder(this, ProgramText(index == 0 ? 22 : 23));
+    // The picker opens where the box points, so a new choice starts beside the old one.
+    const QString current = txbDirectory[index]->text();
+    const QString startFolder = FolderExists(current) ? current : QDir::homePath();
+    QString path = dialogs.browseForFolder(this, ProgramText(index == 0 ? 22 : 23), startFolder);
     if (const qsizetype nul = path.indexOf(QChar(0)); nul >= 0)
         path.truncate(nul);
 
@@ -92,7 +96,6 @@ void frmMain::SpecifyFolder(int index) {
             RefreshSourceFolderDisplay();
         }
     }
-    SetPathTooltip(index);
 
     // Offer the other folder too, also after a cancelled picker.
     const int other = 1 - index;
@@ -181,12 +184,10 @@ void frmMain::cmdClearFolder_Click(int index) {
     case 0:
         txbDirectory[0]->clear();
         RefreshSourceFolderDisplay();
-        txbDirectory[0]->setToolTip(QString());
         break;
     case 1:
         txbDirectory[1]->clear();
         RefreshTargetFolderDisplay(true);
-        txbDirectory[1]->setToolTip(QString());
         break;
     default:
         txbExcludedFilepaths->clear();
@@ -266,6 +267,12 @@ void frmMain::cboIncludedFolders_Click() {
         FocusNextStep();
 }
 
+void frmMain::cboModifiedSince_Click() {
+    // The period takes effect at the next operation; the user moves on to the next step.
+    if (blnStartupCompleted)
+        FocusNextStep();
+}
+
 void frmMain::txbFileExtension_LostFocus() {
     if (txbFileExtension->text().isEmpty() || inLostFocus)
         return;
@@ -308,6 +315,8 @@ void frmMain::RefreshSourceFolderDisplay() {
         chkIncludeSubfolders->hide();
         chkExcludeFilesInSourceFolder->hide();
         cmdListSubFolders->setEnabled(true);
+        // No source, nothing to count: an old count under an empty box would mislead.
+        lblNumSubfolders->clear();
         lblIntro->show();
         lblIntro->raise();
         if (isVisible() && cmdSpecifyDirectory[0]->isEnabled())

@@ -117,6 +117,8 @@ void frmMain::ShowCheckingNotice(bool on) {
     if (on) {
         savedNoticeCaption = label->text();
         savedNoticeVisible = !label->isHidden();
+        savedNoticeFont = font;
+        savedNoticePalette = palette;
         label->setText(QStringLiteral("Now checking for file existence ..."));
         font.setPointSize(10);
         palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
@@ -124,8 +126,9 @@ void frmMain::ShowCheckingNotice(bool on) {
     } else {
         label->setText(savedNoticeCaption);
         label->setVisible(savedNoticeVisible);
-        font.setPointSize(8);
-        palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+        // The warning gets back the look it had, whatever size the desktop gave it.
+        font = savedNoticeFont;
+        palette = savedNoticePalette;
     }
     label->setFont(font);
     label->setPalette(palette);

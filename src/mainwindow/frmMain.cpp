@@ -75,6 +75,19 @@ bool IsFrame(const QWidget* widget) {
     return widget->metaObject()->className() == QByteArrayLiteral("QFrame");
 }
 
+bool MovesToAnotherControl(const QFocusEvent& event) {
+    switch (event.reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int Bottom(const QWidget* widget) {
     const QRect g = TwipsGeometry(widget);
     return g.y() + g.height();
@@ -314,6 +327,11 @@ void frmMain::CreateControls() {
     connect(chkSuppressDetailedReports, &QCheckBox::clicked, this,
             &frmMain::chkSuppressDetailedReports_Click);
     connect(cboIncludedFolders, &QComboBox::activated, this, &frmMain::cboIncludedFolders_Click);
+    connect(cboModifiedSince, &QComboBox::activated, this, &frmMain::cboModifiedSince_Click);
+    // A path box's tooltip follows its path, whichever command changed it.
+    for (int i = 0; i < 2; ++i)
+        connect(txbDirectory[static_cast<size_t>(i)], &QLineEdit::textChanged, this,
+                [this, i] { SetPathTooltip(i); });
     for (QWidget* box :
          {static_cast<QWidget*>(txbDirectory[0]), static_cast<QWidget*>(txbDirectory[1]),
           static_cast<QWidget*>(txbFileExtension), static_cast<QWidget*>(txbExcludedFilepaths)})
@@ -358,7 +376,9 @@ void frmMain::OnMouseUp(QPushButton* button, std::function<void()> handler) {
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::FocusOut:
-        if (watched == txbFileExtension)
+        // The filter is checked when the user moves on to another control, not when a
+        // context menu opens or another program's window comes to the front.
+        if (watched == txbFileExtension && MovesToAnotherControl(*static_cast<QFocusEvent*>(event)))
             txbFileExtension_LostFocus();
         else if (watched == txbExcludedFilepaths)
             txbExcludedFilepaths_LostFocus();
@@ -449,6 +469,8 @@ bool frmMain::Form_Load() {
     lblPreviousRun->hide();
     const int height = TwipsGeometry(fraMenu).y() + TwipsGeometry(fraMenu).height() + 900;
     ResizeWindowTwips(this, PixelsToTwips(width(), this), height);
+    // The controls are placed by hand: the window keeps its size, as a fixed dialog does.
+    setFixedSize(size());
     if (const QScreen* screen = this->screen()) {
         const QRect available = screen->availableGeometry();
         move(available.x() + (available.width() - frameGeometry().width()) / 2,

@@ -105,6 +105,7 @@ public:
     void cmdRemoveSubfolder_Click();
     void chkIncludeSubfolders_Click();
     void cboIncludedFolders_Click();
+    void cboModifiedSince_Click();
     void txbFileExtension_LostFocus();
     void txbExcludedFilepaths_LostFocus();
     void chkSuppressDetailedReports_Click();
@@ -284,6 +285,8 @@ private:
     void SetCheckAsUser(QCheckBox* box, int value);
     QString savedNoticeCaption;
     bool savedNoticeVisible = false;
+    QFont savedNoticeFont;
+    QPalette savedNoticePalette;
 
     QString programFolder;
     QHash<QObject*, std::function<void()>> mouseUpHandlers;

@@ -33,4 +33,12 @@ inline QFrame* MakeFrame(QWidget* parent, const char* name) {
     return MakeControl<QFrame>(parent, name);
 }
 
+// For text laid out in columns. Where "Courier New" is missing, fontconfig's nearest
+// fixed-pitch face stands in.
+inline QFont FixedPitchFont() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
 } // namespace vnt

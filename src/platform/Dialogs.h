@@ -32,8 +32,10 @@ public:
     virtual MsgResult messageBox(QWidget* owner, const MessageRequest& request) = 0;
     // The text typed, or nothing when the user cancelled.
     virtual std::optional<QString> inputBox(QWidget* owner, const InputRequest& request) = 0;
-    // The chosen folder, or an empty string when the user cancelled.
-    virtual QString browseForFolder(QWidget* owner, const QString& prompt) = 0;
+    // The chosen folder, or an empty string when the user cancelled. The picker opens at
+    // startFolder.
+    virtual QString browseForFolder(QWidget* owner, const QString& prompt,
+                                    const QString& startFolder) = 0;
     // The chosen file, or an empty string when the user cancelled.
     virtual QString openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;

@@ -55,8 +55,9 @@ std::optional<QString> QtDialogs::inputBox(QWidget* owner, const InputRequest& r
     return dialog.textValue();
 }
 
-QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt) {
-    return QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly);
+QString QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
+                                   const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(owner, prompt, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 QString QtDialogs::openFileName(QWidget* owner, const FileDialogRequest& request) {

@@ -9,7 +9,8 @@ class QtDialogs : public Dialogs {
 public:
     MsgResult messageBox(QWidget* owner, const MessageRequest& request) override;
     std::optional<QString> inputBox(QWidget* owner, const InputRequest& request) override;
-    QString browseForFolder(QWidget* owner, const QString& prompt) override;
+    QString browseForFolder(QWidget* owner, const QString& prompt,
+                            const QString& startFolder) override;
     QString openFileName(QWidget* owner, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* owner, const FileDialogRequest& request) override;
 };

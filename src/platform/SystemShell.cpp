@@ -1,7 +1,11 @@
 #include "platform/SystemShell.h"
 
+#include <algorithm>
+#include <memory>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace vnt {
@@ -10,6 +14,7 @@ namespace {
 
 constexpr int Launched = 42;
 constexpr int NotFound = 2;
+constexpr int OutOfMemory = 8;
 constexpr int NoApplication = 31;
 
 // Test builds set this so that a test that forgets to inject a recorder fails safe.
@@ -23,9 +28,31 @@ bool Run(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
 }
 
+// xdg-open's exit codes: 0 done, 1 bad arguments, 2 no such file, 3 no tool for it,
+// 4 the opening failed (what desktops' openers answer when no application takes it).
+int OpenResultCode(const ProgramLaunch& launch) {
+    switch (launch.outcome) {
+    case ProgramLaunch::Outcome::StillRunning:
+        return Launched; // a browser that takes its time has still been started
+    case ProgramLaunch::Outcome::Missing:
+        return NoApplication;
+    case ProgramLaunch::Outcome::NotStarted:
+        return OutOfMemory; // the opener is there; the system could not start a process
+    case ProgramLaunch::Outcome::Exited:
+        if (launch.exitCode == 0)
+            return Launched;
+        if (launch.exitCode == 3 || launch.exitCode == 4)
+            return NoApplication;
+        return NotFound;
+    case ProgramLaunch::Outcome::Crashed:
+        break;
+    }
+    return NotFound;
+}
+
 } // namespace
 
-int LinuxShell::openDocument(const QString& address) {
+int SystemShell::openDocument(const QString& address) {
     const QUrl url(address);
     // A local path (or file: address) that does not exist cannot be opened by anything.
     const bool local = url.scheme().isEmpty() || url.isLocalFile();
@@ -34,7 +61,44 @@ int LinuxShell::openDocument(const QString& address) {
         if (!QFileInfo::exists(path))
             return NotFound;
     }
-    return Run(QStringLiteral("xdg-open"), {address}) ? Launched : NoApplication;
+    return OpenResultCode(
+        startAndWait(QStringLiteral("xdg-open"), {address}, OpenDocumentWaitMilliseconds));
+}
+
+ProgramLaunch LinuxShell::startAndWait(const QString& program, const QStringList& arguments,
+                                       int waitMilliseconds) {
+    if (!RealCommandsAllowed())
+        return {ProgramLaunch::Outcome::Missing, 0};
+    return StartProgramAndWait(program, arguments, waitMilliseconds);
+}
+
+ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arguments,
+                                  int waitMilliseconds) {
+    if (QStandardPaths::findExecutable(program).isEmpty())
+        return {ProgramLaunch::Outcome::Missing, 0};
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    // Nothing of ours for it to read; what it says goes where ours goes.
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process->start();
+    const bool started = process->waitForStarted(waitMilliseconds);
+    if (!started && process->error() != QProcess::Timedout)
+        return {ProgramLaunch::Outcome::NotStarted, 0};
+    const int left = std::max(0, waitMilliseconds - static_cast<int>(clock.elapsed()));
+    if (started && process->waitForFinished(left)) {
+        if (process->exitStatus() == QProcess::CrashExit)
+            return {ProgramLaunch::Outcome::Crashed, 0};
+        return {ProgramLaunch::Outcome::Exited, process->exitCode()};
+    }
+    // Destroying a running QProcess would kill it: the process object lives on until its
+    // program ends, and then removes itself.
+    QProcess* running = process.release();
+    QObject::connect(running, &QProcess::finished, running, &QObject::deleteLater);
+    return {ProgramLaunch::Outcome::StillRunning, 0};
 }
 
 void LinuxShell::startShutdown(const QString& comment) {

@@ -4,16 +4,34 @@
 // recorder so no test can open a browser or shut the machine down.
 
 #include <QString>
+#include <QStringList>
 
 namespace vnt {
+
+// What became of a program that was started and given a moment to end.
+struct ProgramLaunch {
+    enum class Outcome {
+        Missing,      // no such program
+        NotStarted,   // it exists but could not be started
+        Exited,       // it ended in time with exitCode
+        Crashed,      // it ended in time by a signal
+        StillRunning, // it still runs, on its own
+    };
+    Outcome outcome = Outcome::Missing;
+    int exitCode = 0;
+};
 
 class SystemShell {
 public:
     virtual ~SystemShell() = default;
     // Opens a web address, file or folder with the desktop's default handler. Returns a
     // value above 32 on success, else a failure code: 2 not found, 8 out of memory,
-    // 31 no application for it.
-    virtual int openDocument(const QString& address) = 0;
+    // 31 no application for it. Blocks for a moment at most.
+    int openDocument(const QString& address);
+    // Starts program and waits at most waitMilliseconds for it to end; one still running
+    // then is left to run on its own, so a quick failure is learnt without blocking long.
+    virtual ProgramLaunch startAndWait(const QString& program, const QStringList& arguments,
+                                       int waitMilliseconds) = 0;
     // Starts a timed shutdown that shows comment to logged-in users.
     virtual void startShutdown(const QString& comment) = 0;
     virtual void abortShutdown() = 0;
@@ -21,9 +39,18 @@ public:
 
 class LinuxShell : public SystemShell {
 public:
-    int openDocument(const QString& address) override;
+    ProgramLaunch startAndWait(const QString& program, const QStringList& arguments,
+                               int waitMilliseconds) override;
     void startShutdown(const QString& comment) override;
     void abortShutdown() override;
 };
+
+// The real start behind LinuxShell, without its guard against real commands in tests.
+ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arguments,
+                                  int waitMilliseconds);
+
+// How long opening a document may hold the window: enough for the opener to find that
+// nothing can open it, too short to be felt as a hang.
+constexpr int OpenDocumentWaitMilliseconds = 1000;
 
 } // namespace vnt

@@ -20,9 +20,9 @@ QString ViewerText(const QString& fileText) {
 QString WebLaunchErrorMessage(int code, const QString& address) {
     if (code > 32)
         return {};
-    // The extension is taken from the part after the last backslash, as addresses may be
-    // document paths of any form.
-    const QString lastPart = address.mid(address.lastIndexOf(u'\\') + 1);
+    // The extension is taken from the last part of the path or address, so that a dot in a
+    // host or folder name is not taken for one.
+    const QString lastPart = address.mid(address.lastIndexOf(u'/') + 1);
     const qsizetype dot = lastPart.lastIndexOf(u'.');
     const QString extension = dot < 0 ? QString() : LowerCase(lastPart.mid(dot + 1));
 
@@ -43,7 +43,7 @@ QString ShutdownComment() {
 }
 
 QString ShutdownPopUpMessage() {
-    return QStringLiteral("\r\nThis computer will shut down in about 30 seconds.\r\n"
+    return QStringLiteral("\r\nThis computer will shut down in about a minute.\r\n"
                           "Click here to cancel the shutdown.");
 }
 

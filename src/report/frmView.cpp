@@ -1,5 +1,6 @@
 #include "report/frmView.h"
 
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
 #include "platform/Twips.h"
@@ -19,6 +20,8 @@ frmView::frmView(Dialogs& dialogsIn, QWidget* parent)
     txbText1->setObjectName(QStringLiteral("txbText1"));
     txbText1->setReadOnly(true);
     txbText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The help file aligns its table of contents in columns.
+    txbText1->setFont(FixedPitchFont());
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     connect(cmdClose, &QPushButton::clicked, this, &frmView::cmdClose_Click);
@@ -30,8 +33,13 @@ frmView::frmView(Dialogs& dialogsIn, QWidget* parent)
 
 bool frmView::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate)
+    // The file is read each time the window comes to the front, once: the Help command reads
+    // it as it shows the window, and the activation that follows (or that arrives for a
+    // window already hidden again) must not read it, nor report an empty file, a second time.
+    if (event->type() == QEvent::WindowActivate && isVisible() && !textIsCurrent)
         Form_Activate();
+    else if (event->type() == QEvent::WindowDeactivate)
+        textIsCurrent = false;
     return handled;
 }
 
@@ -41,6 +49,7 @@ void frmView::resizeEvent(QResizeEvent* event) {
 }
 
 void frmView::Form_Activate() {
+    textIsCurrent = true;
     cmdClose->setText(QStringLiteral("Close"));
     txbText1->clear();
     txbText1->setReadOnly(true);

@@ -36,6 +36,8 @@ private:
     Dialogs& dialogs;
     QString displayedText;
     bool resizing = false;
+    // The file has been read since the window last came to the front.
+    bool textIsCurrent = false;
 };
 
 } // namespace vnt

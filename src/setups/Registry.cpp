@@ -28,7 +28,32 @@ bool GroupExists(QSettings& settings, const QString& group) {
     return false;
 }
 
+// Removes the time-zone fields from a time format, with what separated them from the rest;
+// quoted text is kept as it is.
+QString WithoutTimeZone(const QString& format) {
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u't')
+            kept.append(c);
+    }
+    return kept.simplified().remove(QStringLiteral("()")).trimmed();
+}
+
 } // namespace
+
+QString PreviousRunStampText(const QDateTime& moment, const QLocale& locale) {
+    // Years in full and seconds: a stamp read long after must not be ambiguous, and two
+    // starts in one minute must still differ. No zone: a clock on the wall shows none.
+    QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    if (!dateFormat.contains(QStringLiteral("yyyy")))
+        dateFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    const QString timeFormat = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    return locale.toString(moment.date(), dateFormat) + QStringLiteral(" at ") +
+           locale.toString(moment.time(), timeFormat);
+}
 
 QString SaveToRegistry(const QString& key, const QString& name, const QString& value) {
     QSettings settings = Store();
@@ -67,11 +92,7 @@ QString StampPreviousRun(const QString& key, const QString& name) {
     QString stored;
     if (RestoreFromRegistry(key, name, stored).startsWith(u'0') && stored.size() > 9)
         previous = stored;
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    SaveToRegistry(key, name,
-                   locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(" at ") +
-                       locale.toString(now.time(), QLocale::ShortFormat));
+    SaveToRegistry(key, name, PreviousRunStampText(QDateTime::currentDateTime(), QLocale()));
     return previous;
 }
 

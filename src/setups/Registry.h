@@ -1,6 +1,8 @@
 #pragma once
 // The per-user settings store: named string values under key paths ("Software\Vantoro").
 
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 namespace vnt {
@@ -13,5 +15,7 @@ QString RestoreFromRegistry(const QString& key, const QString& name, QString& va
 // Returns the stamp left by the previous start (empty when there is none) and stores
 // the current date and time for the next one.
 QString StampPreviousRun(const QString& key, const QString& name);
+// The stamp's text for a moment: the locale's short date, " at " and its time with seconds.
+QString PreviousRunStampText(const QDateTime& moment, const QLocale& locale);
 
 } // namespace vnt

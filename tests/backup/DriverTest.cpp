@@ -118,11 +118,16 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
                        "just modified files)?");
     EXPECT_FALSE(QFile::exists(target + "notes.txt"));
 
+    const QLabel* warning = window->lblWarningReFilesInUse[0];
+    const QFont font = warning->font();
+    const QColor colour = warning->palette().color(QPalette::WindowText);
     window->txbFileExtension->setText("xyz");
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_EQ(Messages().back(), ProgramText(40));
     EXPECT_EQ(dialogs.messages().back().title, ProgramText(38));
-    EXPECT_EQ(window->lblWarningReFilesInUse[0]->text().left(10), "Some appli") << "restored";
+    EXPECT_EQ(warning->text().left(10), "Some appli") << "restored";
+    EXPECT_EQ(warning->font(), font) << "its size too";
+    EXPECT_EQ(warning->palette().color(QPalette::WindowText), colour);
     window->txbFileExtension->clear();
 
     frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);

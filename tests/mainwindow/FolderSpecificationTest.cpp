@@ -126,6 +126,38 @@ TEST_F(FolderTest, TooltipsFrom71Characters) {
     window->cmdClearFolder_Click(1);
     Pick(1, seventy + "y");
     EXPECT_EQ(window->txbDirectory[1]->toolTip(), seventy + "y/");
+
+    // Every change of the path brings its tooltip along: a subfolder made the target...
+    dialogs.inputAnswers = {"z"};
+    dialogs.messageAnswers = {MsgResult::Ok, MsgResult::Yes};
+    window->cmdCreateSubFolder_MouseUp();
+    ASSERT_EQ(Target(), seventy + "y/z/");
+    EXPECT_EQ(window->txbDirectory[1]->toolTip(), seventy + "y/z/");
+    // ... and a missing target cleared.
+    ASSERT_TRUE(QDir(seventy + "y/z").removeRecursively());
+    dialogs.messageAnswers = {MsgResult::Yes};
+    window->cmdCreateSubFolder_MouseUp();
+    ASSERT_EQ(Target(), "");
+    EXPECT_EQ(window->txbDirectory[1]->toolTip(), "");
+}
+
+TEST_F(FolderTest, PickerOpensAtTheFolderInTheBox) {
+    Pick(0, data);
+    EXPECT_EQ(dialogs.shown.back().startFolder, QDir::homePath()) << "nothing chosen yet";
+    Pick(0, data + "Photos");
+    EXPECT_EQ(dialogs.shown.back().startFolder, data);
+    Pick(1, backup);
+    dialogs.shown.clear();
+    dialogs.messageAnswers = {MsgResult::Yes}; // and choose a new target too
+    window->cmdSpecifyDirectory_MouseUp(0);
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[0].startFolder, data + "Photos/");
+    EXPECT_EQ(dialogs.shown[2].startFolder, backup);
+
+    ASSERT_TRUE(QDir(backup).removeRecursively());
+    dialogs.shown.clear();
+    window->cmdSpecifyDirectory_MouseUp(1);
+    EXPECT_EQ(dialogs.shown.front().startFolder, QDir::homePath()) << "the folder is gone";
 }
 
 TEST_F(FolderTest, CreateSubfolder) {
@@ -168,8 +200,10 @@ TEST_F(FolderTest, ClearButtonsAndTheHint) {
     window->txbExcludedFilepaths->setText("cache");
     window->cmdClearFolder_Click(2);
     EXPECT_EQ(window->txbExcludedFilepaths->text(), "");
+    EXPECT_EQ(window->lblNumSubfolders->text(), "There are 2 subfolders, none selected");
     window->cmdClearFolder_Click(0);
     EXPECT_EQ(Source(), "");
+    EXPECT_EQ(window->lblNumSubfolders->text(), "") << "no count under an empty box";
     EXPECT_TRUE(window->lblIntro->isVisible());
     EXPECT_FALSE(window->cmdClearFolder[0]->isVisible());
 
@@ -266,6 +300,37 @@ TEST_F(FolderTest, TargetEmptyLabelAndFreeSpaceFailure) {
     window->txbDirectory[1]->setText("unreachable/");
     window->RefreshFreeSpaceLabel();
     EXPECT_EQ(window->lblFreeSpace->text(), ProgramText(158) + " .");
+}
+
+TEST_F(FolderTest, ExtensionIsCheckedWhenTheUserMovesToAnotherControl) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->txbFileExtension->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(window->txbFileExtension, "Abcdef");
+    // A context menu or another program's window takes the focus for a while.
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(window->txbFileExtension, &out);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(window->txbFileExtension->text(), "Abcdef") << "not even normalised";
+
+    window->txbExcludedFilepaths->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].title, "File extension");
+    EXPECT_EQ(window->txbFileExtension->text(), "abcdef");
+    window->txbFileExtension->setFocus(Qt::MouseFocusReason);
+    QTest::mouseClick(window->txbDirectory[0], Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages().size(), 3u) << "the length message, then the path box's hint";
+}
+
+TEST_F(FolderTest, ChoosingAPeriodMovesOnToTheNextStep) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->cboModifiedSince->setFocus();
+    QTest::keyClick(window->cboModifiedSince, Qt::Key_Down);
+    EXPECT_EQ(window->cboModifiedSince->currentIndex(), 1);
+    EXPECT_TRUE(window->cmdSpecifyDirectory[0]->hasFocus()) << "no source yet";
 }
 
 TEST_F(FolderTest, ExtensionFilterAndTheReportOptions) {

@@ -406,6 +406,15 @@ TEST_F(MainWindowTest, LockingTheWindowForAnOperation) {
     EXPECT_TRUE(window->txbExcludedFilepaths->isEnabled());
 }
 
+TEST_F(MainWindowTest, TheWindowKeepsItsSize) {
+    ASSERT_TRUE(Start());
+    const QSize size = window->size();
+    EXPECT_EQ(window->minimumSize(), size) << "the desktop is told so";
+    EXPECT_EQ(window->maximumSize(), size);
+    window->resize(size + QSize(200, 150));
+    EXPECT_EQ(window->size(), size);
+}
+
 // Every control lies inside the window, none overlaps another, and every caption fits.
 TEST_F(MainWindowTest, LayoutIsTidy) {
     ASSERT_TRUE(Start());

@@ -7,6 +7,8 @@
 #include "report/ViewerText.h"
 #include "TestSupport.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -76,6 +78,35 @@ TEST_F(ServicesTest, EmptyOrMissingHelpFileIsReportedAndTheViewerHidden) {
     ASSERT_EQ(dialogs.messages().size(), 2u);
     EXPECT_EQ(dialogs.messages()[1].text, "Error 76.  No such file or directory");
     EXPECT_EQ(dialogs.messages()[1].title, "Error reading file");
+}
+
+TEST_F(ServicesTest, HelpIsReadOnceEachTimeItComesToTheFront) {
+    ASSERT_TRUE(Start());
+    frmView* viewer = OpenHelp("");
+    // The platform's activation comes after the Help command has read the file.
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(dialogs.messages().size(), 1u) << "an empty file is reported once";
+
+    OpenHelp("first");
+    WriteFile(programFolder.filePath("vnt_help.txt"), "second");
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(viewer->DisplayedText(), "first") << "the activation after Help reads nothing";
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(viewer, &deactivate);
+    QCoreApplication::sendEvent(viewer, &activate);
+    EXPECT_EQ(viewer->DisplayedText(), "second") << "coming back to the viewer reads it anew";
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+}
+
+TEST_F(ServicesTest, HelpColumnsStayAligned) {
+    ASSERT_TRUE(Start());
+    const frmView* viewer =
+        OpenHelp("Contents:  1. One    6. Six\n           2. Two    7. Seven\n");
+    EXPECT_TRUE(QFontInfo(viewer->txbText1->font()).fixedPitch());
+    const QFontMetrics metrics(viewer->txbText1->font());
+    EXPECT_EQ(metrics.horizontalAdvance("Contents:  "),
+              metrics.horizontalAdvance(QString(11, ' ')));
 }
 
 TEST_F(ServicesTest, ViewerResizeKeepsAMinimumAndCentresClose) {
@@ -154,17 +185,47 @@ TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
 TEST_F(ServicesTest, MakersLinkOpensItsPageAndExplainsAFailure) {
     ASSERT_TRUE(Start());
     QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
-    EXPECT_EQ(shell.calls, QStringList{"open " + ProgramText(122)});
+    EXPECT_EQ(shell.calls, QStringList{"xdg-open " + ProgramText(122)});
     EXPECT_TRUE(ProgramText(122).contains("example.org"));
+    EXPECT_GT(shell.lastWaitMilliseconds, 0) << "a quick failure is waited for";
+    EXPECT_LE(shell.lastWaitMilliseconds, 1000) << "but the window is not held long";
     EXPECT_TRUE(dialogs.messages().empty());
 
-    shell.openResult = 2;
+    shell.launchResult = {ProgramLaunch::Outcome::StillRunning, 0};
+    QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.messages().empty()) << "a browser still starting has been launched";
+
+    shell.launchResult = {ProgramLaunch::Outcome::Exited, 2};
     QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].title, "Cannot launch web browser");
     EXPECT_EQ(dialogs.messages()[0].text,
               "Error launching web browser, error code = 2.\r\n\r\nPlease try once more.");
     EXPECT_EQ(dialogs.messages()[0].icon, MsgIcon::Warning);
+}
+
+TEST_F(ServicesTest, AFailedLaunchIsNamedByItsCause) {
+    ASSERT_TRUE(Start());
+    const QString noApplication = "Error launching web browser, error code = 31.\r\n\r\n"
+                                  "File extension '' is not associated with any application "
+                                  "program.";
+    const std::pair<ProgramLaunch, QString> cases[] = {
+        // No opener at all, or an opener that finds nothing to open it with.
+        {{ProgramLaunch::Outcome::Missing, 0}, noApplication},
+        {{ProgramLaunch::Outcome::Exited, 3}, noApplication},
+        {{ProgramLaunch::Outcome::Exited, 4}, noApplication},
+        {{ProgramLaunch::Outcome::NotStarted, 0},
+         "Error launching web browser, error code = 8.\r\n\r\nOut of memory."},
+        {{ProgramLaunch::Outcome::Crashed, 0},
+         "Error launching web browser, error code = 2.\r\n\r\nPlease try once more."},
+    };
+    for (const auto& [launch, text] : cases) {
+        dialogs.shown.clear();
+        shell.launchResult = launch;
+        QTest::mouseClick(window->lblCorvaneWorks, Qt::LeftButton);
+        ASSERT_EQ(dialogs.messages().size(), 1u) << text.toStdString();
+        EXPECT_EQ(dialogs.messages()[0].text, text);
+    }
 }
 
 } // namespace

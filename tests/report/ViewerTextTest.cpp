@@ -3,6 +3,7 @@
 #include "platform/SystemShell.h"
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 
 namespace vnt {
 namespace {
@@ -21,12 +22,21 @@ TEST(ViewerText, CutsLongFilesBetweenTwoNotices) {
 
 TEST(WebLaunchErrorMessage, NamesTheCodeAndItsCause) {
     EXPECT_EQ(WebLaunchErrorMessage(33, "https://example.org/"), "");
-    EXPECT_EQ(WebLaunchErrorMessage(31, "C:\\Docs\\Report.XYZ"),
-              "Error launching web browser, error code = 31.\r\n\r\n"
-              "File extension 'xyz' is not associated with any application program.");
-    EXPECT_EQ(WebLaunchErrorMessage(31, "/home/me/notes"),
-              "Error launching web browser, error code = 31.\r\n\r\n"
-              "File extension '' is not associated with any application program.");
+    // The extension is what follows the last dot of the last part of the path.
+    const std::pair<QString, QString> extensions[] = {
+        {"C:\\Docs\\Report.XYZ", "xyz"},
+        {"/home/me/notes", ""},
+        {"https://vantoro.example.org/", ""}, // a dot in the host name is no extension
+        {"https://example.org/help/Page.HTML", "html"},
+        {"/home/me/notes.d/readme", ""},
+    };
+    for (const auto& [address, extension] : extensions)
+        EXPECT_EQ(WebLaunchErrorMessage(31, address),
+                  "Error launching web browser, error code = 31.\r\n\r\nFile extension '" +
+                      extension + "' is not associated with any application program.")
+            << address.toStdString();
+    EXPECT_EQ(WebLaunchErrorMessage(2, "x"),
+              "Error launching web browser, error code = 2.\r\n\r\nPlease try once more.");
     EXPECT_EQ(WebLaunchErrorMessage(8, "x"),
               "Error launching web browser, error code = 8.\r\n\r\nOut of memory.");
     EXPECT_EQ(WebLaunchErrorMessage(0, "x"), "Error launching web browser, error code = 0.");
@@ -39,6 +49,20 @@ TEST(LinuxShell, RunsNothingUnderTest) {
     EXPECT_EQ(shell.openDocument("https://example.org/"), 31);
     shell.startShutdown("never");
     shell.abortShutdown();
+}
+
+TEST(LinuxShell, LearnsOfAQuickFailureAndLeavesASlowProgramRunning) {
+    using Outcome = ProgramLaunch::Outcome;
+    EXPECT_EQ(StartProgramAndWait("vantoro-no-such-program", {}, 500).outcome, Outcome::Missing);
+    const ProgramLaunch failed = StartProgramAndWait("sh", {"-c", "exit 3"}, 5000);
+    EXPECT_EQ(failed.outcome, Outcome::Exited);
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_EQ(StartProgramAndWait("sh", {"-c", "kill -9 $$"}, 5000).outcome, Outcome::Crashed);
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(StartProgramAndWait("sleep", {"0.3"}, 20).outcome, Outcome::StillRunning);
+    EXPECT_LT(clock.elapsed(), 250) << "the wait ends before the program does";
 }
 
 } // namespace

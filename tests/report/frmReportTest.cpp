@@ -141,13 +141,14 @@ TEST_F(ReportTest, ActivationPlacesTheWindowBesideTheMainWindow) {
     EXPECT_NEAR(report->OuterGeometryTwips().x(), 100, 15) << "at the left screen edge";
 
     window->move(TwipsToPixels(3000, window.get()), 0);
-    window->resize(TwipsToPixels(4500, window.get()), window->height());
+    // The main window keeps its size for the user; the test gives it others.
+    window->setFixedSize(TwipsToPixels(4500, window.get()), window->height());
     report->Form_Activate();
     EXPECT_NEAR(report->OuterGeometryTwips().x(), 1000, 15);
     const int mainWidth = PixelsToTwips(window->frameGeometry().width(), window.get());
     EXPECT_NEAR(report->OuterGeometryTwips().width(), mainWidth + 4000, 30);
 
-    window->resize(screen.width() - TwipsToPixels(1000, window.get()), window->height());
+    window->setFixedSize(screen.width() - TwipsToPixels(1000, window.get()), window->height());
     report->Form_Activate();
     EXPECT_NEAR(report->OuterGeometryTwips().width(), PixelsToTwips(screen.width(), report) - 100,
                 30)

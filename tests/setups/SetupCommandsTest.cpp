@@ -165,6 +165,7 @@ TEST_F(SetupTest, ClearThenRestoreGivesBackTheSetup) {
     const vnt::Setup before = Now();
     window->cmdClearSetup_Click();
     EXPECT_TRUE(Same(Now(), vnt::Setup{})) << "cleared";
+    EXPECT_EQ(window->lblNumSubfolders->text(), "") << "no count left under the empty source";
     dialogs.folderAnswers = {target};
     window->cmdSpecifyDirectory_MouseUp(0);
     window->cboIncludedFolders->addItem("Other");

@@ -180,5 +180,20 @@ TEST(SettingsStore, StatusTextsAndTheStamp) {
         << "nine characters are not shown";
 }
 
+TEST(SettingsStore, TheStampHasTheFullYearAndSeconds) {
+    const QDateTime moment(QDate(2007, 11, 11), QTime(23, 23, 5));
+    EXPECT_EQ(PreviousRunStampText(moment, QLocale(QLocale::Swedish, QLocale::Sweden)),
+              "2007-11-11 at 23:23:05");
+    EXPECT_EQ(PreviousRunStampText(moment, QLocale(QLocale::German, QLocale::Germany)),
+              "11.11.2007 at 23:23:05")
+        << "a short format with a two-digit year gets the year in full";
+    EXPECT_EQ(PreviousRunStampText(moment, QLocale(QLocale::English, QLocale::UnitedStates)),
+              "11/11/2007 at 11:23:05 PM")
+        << "no time zone";
+    EXPECT_EQ(PreviousRunStampText(moment, QLocale(QLocale::French, QLocale::Canada)),
+              "2007-11-11 at 23 h 23 min 05 s")
+        << "quoted words of a format stay";
+}
+
 } // namespace
 } // namespace vnt::test
