@@ -37,14 +37,19 @@ void frmMain::SetPathTooltip(int index) {
     txbDirectory[index]->setToolTip(path.size() > intMaxLengthWithoutTip ? path : QString());
 }
 
+QString frmMain::BrowseForFolder(const QString& prompt, const QString& startFolder) {
+    QString path = dialogs.browseForFolder(this, prompt, startFolder);
+    if (const qsizetype nul = path.indexOf(QChar(0)); nul >= 0)
+        path.truncate(nul);
+    return path;
+}
+
 void frmMain::SpecifyFolder(int index) {
     const QString title = ButtonCaption(cmdSpecifyDirectory[index]);
     // The picker opens where the box points, so a new choice starts beside the old one.
     const QString current = txbDirectory[index]->text();
     const QString startFolder = FolderExists(current) ? current : QDir::homePath();
-    QString path = dialogs.browseForFolder(this, ProgramText(index == 0 ? 22 : 23), startFolder);
-    if (const qsizetype nul = path.indexOf(QChar(0)); nul >= 0)
-        path.truncate(nul);
+    QString path = BrowseForFolder(ProgramText(index == 0 ? 22 : 23), startFolder);
 
     if (!path.isEmpty() && IsRecycleBin(WithTrailingBackslash(path))) {
         dialogs.inform(this, QStringLiteral("A recycle bin cannot be a backup source or target."),

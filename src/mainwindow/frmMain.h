@@ -95,6 +95,8 @@ public:
 
     // Choosing the source and the target.
     void SpecifyFolder(int index);
+    // The folder picker over the main window; the path is cut at a NUL, empty when cancelled.
+    QString BrowseForFolder(const QString& prompt, const QString& startFolder);
     bool TargetIsAcceptable(const QString& candidate);
     void CreateSubFolder();
     void cmdClearFolder_Click(int index);
@@ -138,7 +140,7 @@ public:
     // Setup files and the setup commands (virtual so that tests can stand in for the store).
     virtual QString StampPreviousRun(const QString& key, const QString& valueName);
     virtual void LoadSetupFromLastRun();
-    virtual bool SaveSetupToFile(const QString& path, bool announce);
+    virtual bool SaveSetupToFile(const QString& path, bool blnAnnounce);
     int LoadOperationFile(const QString& path);
     // True, after telling the user, when the next-run setup was not read whole at start-up:
     // the unattended backup must not run on it.

@@ -45,10 +45,10 @@ void frmMain::TellSetupNotSaved(const QString& text) {
                    MsgIcon::Warning);
 }
 
-bool frmMain::SaveSetupToFile(const QString& path, bool announce) {
+bool frmMain::SaveSetupToFile(const QString& path, bool blnAnnounce) {
     if (!WriteSetupFile(path, SetupToSave()))
         return false;
-    if (announce) {
+    if (blnAnnounce) {
         const QRect button = TwipsGeometry(cmdSetup);
         const QPoint at = cmdSetup->mapTo(this, QPoint(0, 0));
         const QPoint origin = frameGeometry().topLeft();

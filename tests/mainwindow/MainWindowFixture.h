@@ -36,9 +36,9 @@ public:
     std::function<void(SubfolderSelection&)> selectionWindow;
 
 protected:
-    bool SaveSetupToFile(const QString& path, bool announce) override {
-        saves.emplace_back(path, announce);
-        return realSaves ? frmMain::SaveSetupToFile(path, announce) : saveResult;
+    bool SaveSetupToFile(const QString& path, bool blnAnnounce) override {
+        saves.emplace_back(path, blnAnnounce);
+        return realSaves ? frmMain::SaveSetupToFile(path, blnAnnounce) : saveResult;
     }
     void RunOperationCommand(qint16 operation) override {
         operations.push_back(operation);
