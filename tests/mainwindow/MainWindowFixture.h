@@ -32,8 +32,9 @@ public:
     bool realSaves = false;     // write setup files for real
     std::deque<bool> confirmAnswers;
     int confirmations = 0;
-    // Stands in for the subfolder selection window.
+    // Stands in for the subfolder selection window, unless the real one is asked for.
     std::function<void(SubfolderSelection&)> selectionWindow;
+    bool realSelection = false;
 
 protected:
     bool SaveSetupToFile(const QString& path, bool blnAnnounce) override {
@@ -62,7 +63,9 @@ public:
 
 protected:
     void ShowSubfolderSelection(SubfolderSelection& request) override {
-        if (selectionWindow)
+        if (realSelection)
+            frmMain::ShowSubfolderSelection(request);
+        else if (selectionWindow)
             selectionWindow(request);
     }
 };
