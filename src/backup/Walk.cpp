@@ -465,9 +465,10 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (!source.exists) {
             // Gone (or unreadable) since the folder was listed: this file is named and
             // counted, and the folder goes on.
-            const QString errorText = source.error.number == ErrorNumber::BadFileName
-                                          ? BadNameExplanation(source.error.description, src)
-                                          : source.error.description;
+            const FileError error = source.Error();
+            const QString errorText = error.number == ErrorNumber::BadFileName
+                                          ? BadNameExplanation(error.description, src)
+                                          : error.description;
             if (ReportFileFailure(src, errorText, headerWritten))
                 return Visit::Ends;
             host.Yield();
@@ -501,7 +502,9 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (check)
             decision = false;
 
-        const QString lower = LowerCase(src);
+        // Lower-cased only for the few files large enough for these two rules.
+        const QString lower =
+            decision && source.size > LargeSystemFileBytes ? LowerCase(src) : QString();
         if (decision && source.size > LargeSystemFileBytes &&
             lower.contains(QStringLiteral(".sys")) && (filter.isEmpty() || filter == u"sys")) {
             decision = false;
@@ -620,11 +623,12 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         }
 
         if (decision) {
-            if (host.FileNowBeingCopiedLabel().isEmpty())
-                host.SetFileNowBeingCopied(QStringLiteral("File now being copied: "),
-                                           LowerCase(file.name));
-            else
-                host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), LowerCase(file.name));
+            if (host.ShowsLabels()) {
+                const QString label = host.FileNowBeingCopiedLabel();
+                host.SetFileNowBeingCopied(
+                    label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
+                    LowerCase(file.name));
+            }
             // Pause and Cancel stay answerable while a large file is copied.
             const CopyOutcome outcome = CopySingleFile(
                 src, tgt,
@@ -634,15 +638,18 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 },
                 target.exists);
             if (outcome.copied) {
-                host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
+                if (host.ShowsLabels())
+                    host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
                 ++counts[2];
                 ++state.lngTotalNumFilesCopied;
                 SpendFreeSpace(targetFolder, source.size);
                 state.dblTotalFilesize += static_cast<double>(source.size);
-                host.ShowBytesCopied(
-                    BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
-                if (host.ShowsLabels())
+                // Label texts only for a host that shows labels (not the console).
+                if (host.ShowsLabels()) {
+                    host.ShowBytesCopied(
+                        BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
                     DisplayFreeSpace(host, drive);
+                }
             } else if (!outcome.cancelled) {
                 QString errorText;
                 if (outcome.sameFile) {

@@ -94,7 +94,7 @@ FileFacts ReadFileFacts(const QString& path) {
     FileFacts facts;
     struct stat st {};
     if (path.isEmpty() || ::stat(Native(path).constData(), &st) != 0) {
-        facts.error = FileErrorFromErrno(path.isEmpty() ? ENOENT : errno);
+        facts.systemError = path.isEmpty() ? ENOENT : errno;
         return facts;
     }
     facts.exists = true;
@@ -108,10 +108,13 @@ FileFacts ReadFileFacts(const QString& path) {
 
 qint64 FileSizeOrError(const QString& path) {
     const FileFacts facts = ReadFileFacts(path);
-    return facts.exists ? facts.size : -static_cast<qint64>(facts.error.number);
+    return facts.exists ? facts.size : -static_cast<qint64>(facts.Error().number);
 }
 
 bool IsUnfinishedCopyName(const QString& name) {
+    // Every name of every folder comes here: the pattern only for names that could match.
+    if (name.size() != 23 || !name.startsWith(QLatin1StringView(".~vantoro-")))
+        return false;
     static const QRegularExpression pattern(QStringLiteral("^\\.~vantoro-[0-9a-f]{8}\\.part$"));
     return pattern.match(name).hasMatch();
 }
