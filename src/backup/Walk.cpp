@@ -39,6 +39,7 @@ QString BadNameExplanation(const QString& description, const QString& path) {
 
 struct FolderWalk::Entry {
     QString name;
+    QByteArray bytes;     // the name as the file system has it
     bool special = false; // not a regular file: reported, never opened
 };
 
@@ -282,7 +283,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
         // A copy killed halfway is ours, not the user's.
         if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.name))
             return true;
-        files.push_back({entry.name, entry.kind != EntryKind::File});
+        files.push_back({entry.name, QByteArray(entry.rawName), entry.kind != EntryKind::File});
         return true;
     });
     qint32 fileCount = static_cast<qint32>(files.size());
@@ -450,6 +451,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
     const QString drive = Drive(targetFolder);
     const QString filter = setup.fileExtension;
 
+    // Both folders are held open: their files are looked up by name. A target folder that
+    // is not there when the pass begins holds none of these files (the walk makes it and
+    // puts only its own copies in), so they are not looked up at all.
+    const FolderHandle sourceHandle(folder);
+    const FolderHandle targetHandle(targetFolder);
+    const bool targetMissing = targetHandle.Missing();
+
     for (const Entry& file : files) {
         const QString src = folder + file.name;
         if (IsExcludedFilepath(src) || !MatchesExtensionFilter(src, filter, false))
@@ -461,7 +469,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             WriteFileLine(SixBlanks + src + u' ' + ProgramText(411), headerWritten);
             continue;
         }
-        const FileFacts source = ReadFileFacts(src);
+        const FileFacts source =
+            sourceHandle.IsOpen() ? sourceHandle.Facts(file.bytes) : ReadFileFacts(src);
         if (!source.exists) {
             // Gone (or unreadable) since the folder was listed: this file is named and
             // counted, and the folder goes on.
@@ -476,7 +485,11 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 break;
             continue;
         }
-        const FileFacts target = ReadFileFacts(tgt);
+        FileFacts target;
+        if (targetMissing)
+            target.systemError = ENOENT;
+        else
+            target = targetHandle.IsOpen() ? targetHandle.Facts(file.bytes) : ReadFileFacts(tgt);
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 

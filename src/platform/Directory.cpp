@@ -44,6 +44,7 @@ FileError ReadDirectory(const QString& folder,
             continue;
         DirectoryEntry item;
         item.name = DecodeName(name, static_cast<qsizetype>(std::strlen(name)));
+        item.rawName = name;
         switch (entry->d_type) {
         case DT_REG:
             item.kind = EntryKind::File;

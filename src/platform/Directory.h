@@ -15,6 +15,7 @@ struct DirectoryEntry {
     EntryKind kind = EntryKind::Other; // links count as what they point to; Other: FIFOs,
                                        // sockets, devices, dangling links
     bool isLink = false;
+    const char* rawName = nullptr; // the name's bytes, valid during the visit only
 };
 
 // Calls visit for every entry of folder (not "." and ".."); visit returns false to stop.

@@ -90,13 +90,10 @@ bool CopyData(int in, int out, qint64 size, const std::function<bool()>& continu
 
 } // namespace
 
-FileFacts ReadFileFacts(const QString& path) {
+namespace {
+
+FileFacts FactsFrom(const struct stat& st) {
     FileFacts facts;
-    struct stat st {};
-    if (path.isEmpty() || ::stat(Native(path).constData(), &st) != 0) {
-        facts.systemError = path.isEmpty() ? ENOENT : errno;
-        return facts;
-    }
     facts.exists = true;
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
@@ -104,6 +101,38 @@ FileFacts ReadFileFacts(const QString& path) {
     facts.mtimeSeconds = st.st_mtim.tv_sec;
     facts.mode = st.st_mode & 07777;
     return facts;
+}
+
+} // namespace
+
+FileFacts ReadFileFacts(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(Native(path).constData(), &st) != 0) {
+        FileFacts facts;
+        facts.systemError = path.isEmpty() ? ENOENT : errno;
+        return facts;
+    }
+    return FactsFrom(st);
+}
+
+FolderHandle::FolderHandle(const QString& folder)
+    : fd(::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+    missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+FolderHandle::~FolderHandle() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+FileFacts FolderHandle::Facts(const QByteArray& name) const {
+    struct stat st {};
+    if (::fstatat(fd, name.constData(), &st, 0) != 0) {
+        FileFacts facts;
+        facts.systemError = errno;
+        return facts;
+    }
+    return FactsFrom(st);
 }
 
 qint64 FileSizeOrError(const QString& path) {

@@ -23,6 +23,24 @@ struct FileFacts {
 
 // Follows links: facts of what the path leads to.
 FileFacts ReadFileFacts(const QString& path);
+// A folder held open so that its files are looked up by name alone: no path to convert,
+// no path to walk again for every file. Missing when the folder does not exist.
+class FolderHandle {
+public:
+    explicit FolderHandle(const QString& folder);
+    ~FolderHandle();
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    bool IsOpen() const { return fd >= 0; }
+    bool Missing() const { return missing; }
+    // Facts of a name in the folder (links followed), as ReadFileFacts gives them.
+    FileFacts Facts(const QByteArray& name) const;
+
+private:
+    int fd = -1;
+    bool missing = false;
+};
+
 // The file's size in bytes, or the negated error number when it cannot be read. 64 bits:
 // a file over 2 GB counts its whole size.
 qint64 FileSizeOrError(const QString& path);
