@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <QStorageInfo>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -455,8 +456,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
     // is not there when the pass begins holds none of these files (the walk makes it and
     // puts only its own copies in), so they are not looked up at all.
     const FolderHandle sourceHandle(folder);
-    const FolderHandle targetHandle(targetFolder);
-    const bool targetMissing = targetHandle.Missing();
+    std::optional<FolderHandle> targetHandle(std::in_place, targetFolder);
+    const bool targetMissing = targetHandle->Missing();
 
     for (const Entry& file : files) {
         const QString src = folder + file.name;
@@ -489,7 +490,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (targetMissing)
             target.systemError = ENOENT;
         else
-            target = targetHandle.IsOpen() ? targetHandle.Facts(file.bytes) : ReadFileFacts(tgt);
+            target = targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt);
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 
@@ -643,13 +644,18 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     LowerCase(file.name));
             }
             // Pause and Cancel stay answerable while a large file is copied.
-            const CopyOutcome outcome = CopySingleFile(
-                src, tgt,
-                [this] {
-                    host.Yield();
-                    return !state.blnStop;
-                },
-                target.exists);
+            const auto goOn = [this] {
+                host.Yield();
+                return !state.blnStop;
+            };
+            // The target folder may have been made just now for this file.
+            if (!targetHandle->IsOpen())
+                targetHandle.emplace(targetFolder);
+            const CopyOutcome outcome =
+                sourceHandle.IsOpen() && targetHandle->IsOpen()
+                    ? CopySingleFile(sourceHandle, file.bytes, *targetHandle, file.bytes, goOn,
+                                     target.exists)
+                    : CopySingleFile(src, tgt, goOn, target.exists);
             if (outcome.copied) {
                 if (host.ShowsLabels())
                     host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());

@@ -162,11 +162,18 @@ int RemoveUnfinishedCopies(const QString& folder) {
     return removed;
 }
 
-CopyOutcome CopySingleFile(const QString& source, const QString& target,
-                           const std::function<bool()>& continueCopy, bool targetMayExist) {
+namespace {
+
+// The copy itself. Each place is a folder descriptor and a path relative to it: an open
+// folder and a name, or AT_FDCWD and a whole path; the temporary file goes beside the
+// target (targetPrefix is the target's folder part of targetName's path, or empty).
+CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
+                   const QByteArray& targetPrefix, const QByteArray& targetName,
+                   const std::function<bool()>& continueCopy, bool targetMayExist) {
     CopyOutcome outcome;
+    const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
-    Fd in(::open(Native(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd in(::openat(sourceDir, sourcePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (in.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
@@ -180,22 +187,22 @@ CopyOutcome CopySingleFile(const QString& source, const QString& target,
     // A target folder that is the source folder under another name, or a hard link: the
     // rename would put a copy in the source file's place.
     struct stat existing {};
-    if (targetMayExist && ::lstat(Native(target).constData(), &existing) == 0 &&
+    if (targetMayExist &&
+        ::fstatat(targetDir, targetPath.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
         existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
         outcome.sameFile = true;
         return outcome;
     }
 
-    const qsizetype slash = target.lastIndexOf(u'/');
-    const QString folder = target.left(slash + 1);
-    QString temporary;
+    QByteArray temporaryName;
     int outFd = -1;
     for (int attempt = 0; attempt < 8 && outFd < 0; ++attempt) {
-        temporary =
-            folder + QStringLiteral(".~vantoro-%1.part")
-                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        outFd =
-            ::open(Native(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        temporaryName = targetPrefix + ".~vantoro-" +
+                        QByteArray::number(QRandomGenerator::global()->generate(), 16)
+                            .rightJustified(8, '0') +
+                        ".part";
+        outFd = ::openat(targetDir, temporaryName.constData(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (outFd < 0 && errno != EEXIST)
             break;
     }
@@ -204,15 +211,17 @@ CopyOutcome CopySingleFile(const QString& source, const QString& target,
         return outcome;
     }
     Fd out(outFd);
-    const QByteArray temporaryName = Native(temporary);
-    const auto abandon = [&](int error) {
-        ::close(out.release());
-        ::unlink(temporaryName.constData());
+    const auto fail = [&](int error) {
+        ::unlinkat(targetDir, temporaryName.constData(), 0);
         if (error != 0) {
             outcome.systemError = error;
             outcome.error = FileErrorFromErrno(error);
         }
         return outcome;
+    };
+    const auto abandon = [&](int error) {
+        ::close(out.release());
+        return fail(error);
     };
 
     int error = 0;
@@ -243,22 +252,28 @@ CopyOutcome CopySingleFile(const QString& source, const QString& target,
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);
-    if (::close(out.release()) != 0) {
-        error = errno;
-        ::unlink(temporaryName.constData());
-        outcome.systemError = error;
-        outcome.error = FileErrorFromErrno(error);
-        return outcome;
-    }
-    if (::rename(temporaryName.constData(), Native(target).constData()) != 0) {
-        error = errno;
-        ::unlink(temporaryName.constData());
-        outcome.systemError = error;
-        outcome.error = FileErrorFromErrno(error);
-        return outcome;
-    }
+    if (::close(out.release()) != 0)
+        return fail(errno);
+    if (::renameat(targetDir, temporaryName.constData(), targetDir, targetPath.constData()) != 0)
+        return fail(errno);
     outcome.copied = true;
     return outcome;
+}
+
+} // namespace
+
+CopyOutcome CopySingleFile(const QString& source, const QString& target,
+                           const std::function<bool()>& continueCopy, bool targetMayExist) {
+    const qsizetype slash = target.lastIndexOf(u'/');
+    return CopyAt(AT_FDCWD, Native(source), AT_FDCWD, Native(target.left(slash + 1)),
+                  Native(target.mid(slash + 1)), continueCopy, targetMayExist);
+}
+
+CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
+                           const FolderHandle& targetFolder, const QByteArray& targetName,
+                           const std::function<bool()>& continueCopy, bool targetMayExist) {
+    return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
+                  targetName, continueCopy, targetMayExist);
 }
 
 bool IsReadOnly(const QString& path) {

@@ -32,6 +32,7 @@ public:
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
     bool IsOpen() const { return fd >= 0; }
+    int Descriptor() const { return fd; }
     bool Missing() const { return missing; }
     // Facts of a name in the folder (links followed), as ReadFileFacts gives them.
     FileFacts Facts(const QByteArray& name) const;
@@ -65,6 +66,10 @@ struct CopyOutcome {
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy = {},
                            bool targetMayExist = true);
+// The same between two open folders, by name: no path is converted or walked again.
+CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
+                           const FolderHandle& targetFolder, const QByteArray& targetName,
+                           const std::function<bool()>& continueCopy, bool targetMayExist);
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
