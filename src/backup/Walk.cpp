@@ -355,7 +355,10 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                     host.MoveCaretToEnd();
                 }
             };
-            for (const Entry& file : files) {
+            // The check and the backups find nothing to do here: the second pass filters.
+            const bool firstPassWorks = op == state.intOperationCheckForFile || list;
+            for (size_t i = 0; firstPassWorks && i < files.size(); ++i) {
+                const Entry& file = files[i];
                 const QString path = folder + file.name;
                 if (IsExcludedFilepath(path) ||
                     !MatchesExtensionFilter(path, setup.fileExtension, false))
@@ -460,26 +463,38 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
     const bool targetMissing = targetHandle->Missing();
 
     for (const Entry& file : files) {
-        const QString src = folder + file.name;
-        if (IsExcludedFilepath(src) || !MatchesExtensionFilter(src, filter, false))
+        // Paths are built only when something reads them: most files are unchanged.
+        QString srcPath;
+        QString tgtPath;
+        const auto src = [&]() -> const QString& {
+            if (srcPath.isEmpty())
+                srcPath = folder + file.name;
+            return srcPath;
+        };
+        const auto tgt = [&]() -> const QString& {
+            if (tgtPath.isEmpty())
+                tgtPath = targetFolder + file.name;
+            return tgtPath;
+        };
+        if ((state.intNumExcludedFilepaths > 0 && IsExcludedFilepath(src())) ||
+            (!filter.isEmpty() && !MatchesExtensionFilter(src(), filter, false)))
             continue;
-        const QString tgt = targetFolder + file.name;
 
         if (file.special) {
             // Under its own folder's line, which may still be held back.
-            WriteFileLine(SixBlanks + src + u' ' + ProgramText(411), headerWritten);
+            WriteFileLine(SixBlanks + src() + u' ' + ProgramText(411), headerWritten);
             continue;
         }
         const FileFacts source =
-            sourceHandle.IsOpen() ? sourceHandle.Facts(file.bytes) : ReadFileFacts(src);
+            sourceHandle.IsOpen() ? sourceHandle.Facts(file.bytes) : ReadFileFacts(src());
         if (!source.exists) {
             // Gone (or unreadable) since the folder was listed: this file is named and
             // counted, and the folder goes on.
             const FileError error = source.Error();
             const QString errorText = error.number == ErrorNumber::BadFileName
-                                          ? BadNameExplanation(error.description, src)
+                                          ? BadNameExplanation(error.description, src())
                                           : error.description;
-            if (ReportFileFailure(src, errorText, headerWritten))
+            if (ReportFileFailure(src(), errorText, headerWritten))
                 return Visit::Ends;
             host.Yield();
             if (state.blnStop)
@@ -490,7 +505,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (targetMissing)
             target.systemError = ENOENT;
         else
-            target = targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt);
+            target = targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt());
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 
@@ -504,13 +519,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     decision = true;
                     ++counts[1];
                     ++state.lngTotalNumModifiedFiles;
-                    WriteFileLine(SixBlanks + src + u' ' + ProgramText(66), headerWritten);
+                    WriteFileLine(SixBlanks + src() + u' ' + ProgramText(66), headerWritten);
                 }
             } else {
                 decision = true;
                 ++counts[0];
                 ++state.lngTotalNumNewFiles;
-                WriteFileLine(SixBlanks + src + u' ' + ProgramText(65), headerWritten);
+                WriteFileLine(SixBlanks + src() + u' ' + ProgramText(65), headerWritten);
             }
         }
         if (check)
@@ -518,17 +533,17 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
 
         // Lower-cased only for the few files large enough for these two rules.
         const QString lower =
-            decision && source.size > LargeSystemFileBytes ? LowerCase(src) : QString();
+            decision && source.size > LargeSystemFileBytes ? LowerCase(src()) : QString();
         if (decision && source.size > LargeSystemFileBytes &&
             lower.contains(QStringLiteral(".sys")) && (filter.isEmpty() || filter == u"sys")) {
             decision = false;
-            host.Output(SixBlanks + ProgramText(390) + u' ' + src + u'.', true);
+            host.Output(SixBlanks + ProgramText(390) + u' ' + src() + u'.', true);
         }
         if (decision && source.size > LargeSystemFileBytes &&
             lower.contains(QStringLiteral("/win")) && lower.contains(QStringLiteral(".swp")) &&
             (filter.isEmpty() || filter == u"swp")) {
             decision = false;
-            host.Output(SixBlanks + ProgramText(164) + u' ' + src + u'.', true);
+            host.Output(SixBlanks + ProgramText(164) + u' ' + src() + u'.', true);
         }
 
         if (decision && !targetExists) {
@@ -556,7 +571,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                         true);
                     host.Repaint();
                     ++state.lngTotalNumCopyErrors;
-                    const QString message = ProgramText(62) + CRLF + src + QStringLiteral(" (") +
+                    const QString message = ProgramText(62) + CRLF + src() + QStringLiteral(" (") +
                                             FormatCount(static_cast<double>(source.size)) + u' ' +
                                             ProgramText(152) + QStringLiteral(").") + CRLF + CRLF +
                                             ProgramText(63) +
@@ -571,7 +586,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         }
 
         if (decision) {
-            const QString tf = tgt.left(tgt.lastIndexOf(u'/') + 1);
+            const QString& tf = targetFolder; // every file of the folder goes there
             if (tf != knownTargetFolder && tf != failedTargetFolder) {
                 const QString realFolder = RealTargetFolder(tf);
                 if (realFolder.startsWith(realSource) && !realFolder.startsWith(realTarget)) {
@@ -581,7 +596,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             }
             if (tf == failedTargetFolder) {
                 // Asked about once; every file that needed it is named and counted.
-                if (ReportFileFailure(src, failedTargetReason, headerWritten))
+                if (ReportFileFailure(src(), failedTargetReason, headerWritten))
                     return Visit::Ends;
                 decision = false;
             } else if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
@@ -608,7 +623,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     ++state.lngTotalNumCopyErrors;
                     return Visit::Ends;
                 }
-                if (ReportFileFailure(src, ProgramText(415), headerWritten))
+                if (ReportFileFailure(src(), ProgramText(415), headerWritten))
                     return Visit::Ends;
                 decision = false;
             } else if (tf != knownTargetFolder) {
@@ -617,14 +632,14 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 knownTargetFolder = tf;
             }
 
-            if (targetExists && IsReadOnly(tgt) && !ClearReadOnly(tgt)) {
+            if (targetExists && IsReadOnly(tgt()) && !ClearReadOnly(tgt())) {
                 ++state.lngTotalNumCopyErrors;
                 if (!state.blnSuppressDetailedReports)
-                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt,
+                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt(),
                                 true);
                 host.blnPaused = true;
                 const bool stop =
-                    host.AskYesNo(ProgramText(169) + CRLF + tgt + CRLF + ProgramText(170) + CRLF +
+                    host.AskYesNo(ProgramText(169) + CRLF + tgt() + CRLF + ProgramText(170) + CRLF +
                                       CRLF + ProgramText(64),
                                   ProgramText(171), MsgResult::No, MsgIcon::Question);
                 host.blnPaused = false;
@@ -655,7 +670,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 sourceHandle.IsOpen() && targetHandle->IsOpen()
                     ? CopySingleFile(sourceHandle, file.bytes, *targetHandle, file.bytes, goOn,
                                      target.exists)
-                    : CopySingleFile(src, tgt, goOn, target.exists);
+                    : CopySingleFile(src(), tgt(), goOn, target.exists);
             if (outcome.copied) {
                 if (host.ShowsLabels())
                     host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
@@ -676,14 +691,14 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 } else if (outcome.changed) {
                     errorText = ProgramText(413);
                 } else {
-                    errorText = GetCopyErrorText(src) + QStringLiteral(" (") +
+                    errorText = GetCopyErrorText(src()) + QStringLiteral(" (") +
                                 outcome.error.description + u')';
                     // The disk filled up behind the known figure: ask it again next time,
                     // so that a full disk stops the backup instead of failing file by file.
                     if (outcome.systemError == ENOSPC)
                         knownFreeFolder.clear();
                 }
-                if (ReportFileFailure(src, errorText, headerWritten))
+                if (ReportFileFailure(src(), errorText, headerWritten))
                     return Visit::Ends;
             }
         }
