@@ -381,9 +381,9 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
 
         if (!state.blnSuppressDetailedReports) {
             const bool immediate = !(check || backupModified);
-            DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist, folder,
-                                    fileCount, fileCount != 0 ? state.blnListFolders : true, list,
-                                    immediate);
+            DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist,
+                                    folder, fileCount, fileCount != 0 ? state.blnListFolders : true,
+                                    list, immediate);
             headerWritten = immediate;
         }
         if (fileCount > 0 || list)
@@ -505,7 +505,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (targetMissing)
             target.systemError = ENOENT;
         else
-            target = targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt());
+            target =
+                targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt());
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 

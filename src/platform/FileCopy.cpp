@@ -197,10 +197,10 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     QByteArray temporaryName;
     int outFd = -1;
     for (int attempt = 0; attempt < 8 && outFd < 0; ++attempt) {
-        temporaryName = targetPrefix + ".~vantoro-" +
-                        QByteArray::number(QRandomGenerator::global()->generate(), 16)
-                            .rightJustified(8, '0') +
-                        ".part";
+        temporaryName =
+            targetPrefix + ".~vantoro-" +
+            QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0') +
+            ".part";
         outFd = ::openat(targetDir, temporaryName.constData(),
                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (outFd < 0 && errno != EEXIST)

@@ -14,8 +14,8 @@ struct FileFacts {
     bool directory = false;
     qint64 size = 0;
     qint64 mtimeSeconds = 0;
-    unsigned mode = 0;     // permission bits
-    int systemError = 0;   // errno when it could not be read (exists is then false)
+    unsigned mode = 0;   // permission bits
+    int systemError = 0; // errno when it could not be read (exists is then false)
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
