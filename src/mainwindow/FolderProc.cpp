@@ -259,9 +259,13 @@ QString ParentOf(const QString& folder) {
 
 } // namespace
 
-QString NormaliseFolder(const QString& text) {
-    if (text.isEmpty())
+QString NormaliseFolder(const QString& textIn) {
+    // Blanks around a whole path are a slip (the folder test ignores them too); a text of
+    // blanks is no folder, never the current one.
+    const QString trimmed = textIn.trimmed();
+    if (trimmed.isEmpty())
         return {};
+    const QString& text = trimmed.startsWith(u'/') ? trimmed : textIn;
     const QString absolute = text.startsWith(u'/') ? text : CurrentFolder() + u'/' + text;
     QString clean = QDir::cleanPath(absolute);
     // Above the root is the root, as the kernel has it.

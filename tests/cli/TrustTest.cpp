@@ -65,6 +65,7 @@ TEST_F(TrustTest, AFolderIsWhatItIsNotHowItIsSpelled) {
         {"backup-all", "--source", "src", "--target", "link/Letters/.."},
         {"backup-all", "--source", "link/Letters", "--target", dir.path()},
         {"backup-all", "--source", "src", "--target", ""},
+        {"backup-all", "--source", "src", "--target", "  "},
         {"backup-all", "--source", "", "--target", "dst"},
     };
     const QString cwdBefore = TreeSnapshot(dir.path());

@@ -111,6 +111,8 @@ TEST(FolderProc, ExistenceCreationAndTheTargetRule) {
 
 TEST(FolderProc, OneSpellingOfEveryFolder) {
     EXPECT_EQ(NormaliseFolder(""), "") << "no folder, never the current one";
+    EXPECT_EQ(NormaliseFolder("  "), "");
+    EXPECT_EQ(NormaliseFolder(" /data/ "), "/data/");
     EXPECT_EQ(NormaliseFolder("/data"), "/data/");
     EXPECT_EQ(NormaliseFolder("/data//x/./../y/"), "/data/y/");
     EXPECT_EQ(NormaliseFolder("/data/."), "/data/");
