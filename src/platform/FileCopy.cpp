@@ -164,6 +164,18 @@ int RemoveUnfinishedCopies(const QString& folder) {
 
 namespace {
 
+QByteArray TemporaryNameIn(const QByteArray& prefix) {
+    return prefix + ".~vantoro-" +
+           QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0') +
+           ".part";
+}
+
+// Naming a file that has none goes through /proc; without it, named temporary files serve.
+bool ProcFdAvailable() {
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
 // The copy itself. Each place is a folder descriptor and a path relative to it: an open
 // folder and a name, or AT_FDCWD and a whole path; the temporary file goes beside the
 // target (targetPrefix is the target's folder part of targetName's path, or empty).
@@ -196,11 +208,16 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
 
     QByteArray temporaryName;
     int outFd = -1;
-    for (int attempt = 0; attempt < 8 && outFd < 0; ++attempt) {
-        temporaryName =
-            targetPrefix + ".~vantoro-" +
-            QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0') +
-            ".part";
+    // A new file is written without a name and named only when complete: no half-written
+    // name ever exists, and nothing is left behind if the program dies. A file that is
+    // replaced (its name must change in one step) and file systems that cannot do this use
+    // a named temporary file.
+    const bool unnamed = !targetMayExist && ProcFdAvailable() &&
+                         (outFd = ::openat(targetDir,
+                                           targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
+                                           O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
+    for (int attempt = 0; !unnamed && attempt < 8 && outFd < 0; ++attempt) {
+        temporaryName = TemporaryNameIn(targetPrefix);
         outFd = ::openat(targetDir, temporaryName.constData(),
                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (outFd < 0 && errno != EEXIST)
@@ -212,7 +229,8 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     }
     Fd out(outFd);
     const auto fail = [&](int error) {
-        ::unlinkat(targetDir, temporaryName.constData(), 0);
+        if (!temporaryName.isEmpty())
+            ::unlinkat(targetDir, temporaryName.constData(), 0);
         if (error != 0) {
             outcome.systemError = error;
             outcome.error = FileErrorFromErrno(error);
@@ -252,6 +270,31 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);
+    if (unnamed) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.fd);
+        if (::linkat(AT_FDCWD, self.constData(), targetDir, targetPath.constData(),
+                     AT_SYMLINK_FOLLOW) != 0) {
+            if (errno != EEXIST)
+                return abandon(errno);
+            // A file appeared there meanwhile: it is replaced in one step, as any other.
+            temporaryName = TemporaryNameIn(targetPrefix);
+            if (::linkat(AT_FDCWD, self.constData(), targetDir, temporaryName.constData(),
+                         AT_SYMLINK_FOLLOW) != 0) {
+                const int linkError = errno;
+                temporaryName.clear();
+                return abandon(linkError);
+            }
+        } else {
+            if (::close(out.release()) != 0) {
+                // Our own new name, just made: the copy behind it may be incomplete.
+                const int closeError = errno;
+                ::unlinkat(targetDir, targetPath.constData(), 0);
+                return fail(closeError);
+            }
+            outcome.copied = true;
+            return outcome;
+        }
+    }
     if (::close(out.release()) != 0)
         return fail(errno);
     if (::renameat(targetDir, temporaryName.constData(), targetDir, targetPath.constData()) != 0)

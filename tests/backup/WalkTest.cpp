@@ -519,6 +519,30 @@ TEST_F(WalkTest, ReadOnlyTargetsAndUnreadableFolders) {
     EXPECT_EQ(status, 0);
 }
 
+TEST(CopySingleFile, ANewFileGetsItsNameOnlyWhenCompleteEvenIfOneAppears) {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("source"), "the source's bytes");
+    int copies = 0;
+    const auto peek = [&] {
+        ++copies;
+        // While a new file is written, no name of it exists in its folder.
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        return true;
+    };
+    CopyOutcome outcome = CopySingleFile(dir.filePath("source"), dir.filePath("new"), peek, false);
+    EXPECT_TRUE(outcome.copied);
+    EXPECT_GE(copies, 1);
+    EXPECT_EQ(ReadAll(dir.filePath("new")), "the source's bytes");
+
+    // Somebody else makes the name after the caller looked: it is replaced in one step.
+    WriteFile(dir.filePath("late"), "somebody else's");
+    outcome = CopySingleFile(dir.filePath("source"), dir.filePath("late"), {}, false);
+    EXPECT_TRUE(outcome.copied);
+    EXPECT_EQ(ReadAll(dir.filePath("late")), "the source's bytes");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+        << "no temporary file left";
+}
+
 TEST(FlushFileSystem, SaysWhenTheDiskCannotBeReached) {
     QTemporaryDir dir;
     EXPECT_FALSE(FlushFileSystem(dir.path() + "/"));
