@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <QStorageInfo>
@@ -39,9 +40,9 @@ QString BadNameExplanation(const QString& description, const QString& path) {
 } // namespace
 
 struct FolderWalk::Entry {
-    QString name;
-    QByteArray bytes;     // the name as the file system has it
+    QByteArray bytes;     // the name as the file system has it; decoded where it is read
     bool special = false; // not a regular file: reported, never opened
+    QString Name() const { return DecodeName(bytes); }
 };
 
 QStringList ParseExcludedFilepaths(const QString& text) {
@@ -276,17 +277,22 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     std::vector<Entry> files;
     QStringList subfolders;
     QStringList folderLinks; // not followed (no loops), but named in the report
-    const FileError listing = ReadDirectory(folder, [&](const DirectoryEntry& entry) {
-        if (entry.kind == EntryKind::Folder) {
-            (entry.isLink ? folderLinks : subfolders).append(entry.name);
+    const FileError listing = ReadDirectory(
+        folder,
+        [&](const DirectoryEntry& entry) {
+            if (entry.kind == EntryKind::Folder) {
+                (entry.isLink ? folderLinks : subfolders)
+                    .append(DecodeName(entry.rawName,
+                                       static_cast<qsizetype>(std::strlen(entry.rawName))));
+                return true;
+            }
+            // A copy killed halfway is ours, not the user's.
+            if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
+                return true;
+            files.push_back({QByteArray(entry.rawName), entry.kind != EntryKind::File});
             return true;
-        }
-        // A copy killed halfway is ours, not the user's.
-        if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.name))
-            return true;
-        files.push_back({entry.name, QByteArray(entry.rawName), entry.kind != EntryKind::File});
-        return true;
-    });
+        },
+        false);
     qint32 fileCount = static_cast<qint32>(files.size());
     if (listing) {
         if (listing.number == ErrorNumber::PermissionDenied && list) {
@@ -359,7 +365,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
             const bool firstPassWorks = op == state.intOperationCheckForFile || list;
             for (size_t i = 0; firstPassWorks && i < files.size(); ++i) {
                 const Entry& file = files[i];
-                const QString path = folder + file.name;
+                const QString path = folder + file.Name();
                 if (IsExcludedFilepath(path) ||
                     !MatchesExtensionFilter(path, setup.fileExtension, false))
                     continue;
@@ -464,16 +470,22 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
 
     for (const Entry& file : files) {
         // Paths are built only when something reads them: most files are unchanged.
+        QString nameText;
         QString srcPath;
         QString tgtPath;
+        const auto name = [&]() -> const QString& {
+            if (nameText.isEmpty())
+                nameText = file.Name();
+            return nameText;
+        };
         const auto src = [&]() -> const QString& {
             if (srcPath.isEmpty())
-                srcPath = folder + file.name;
+                srcPath = folder + name();
             return srcPath;
         };
         const auto tgt = [&]() -> const QString& {
             if (tgtPath.isEmpty())
-                tgtPath = targetFolder + file.name;
+                tgtPath = targetFolder + name();
             return tgtPath;
         };
         if ((state.intNumExcludedFilepaths > 0 && IsExcludedFilepath(src())) ||
@@ -657,7 +669,7 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 const QString label = host.FileNowBeingCopiedLabel();
                 host.SetFileNowBeingCopied(
                     label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
-                    LowerCase(file.name));
+                    LowerCase(name()));
             }
             // Pause and Cancel stay answerable while a large file is copied.
             const auto goOn = [this] {

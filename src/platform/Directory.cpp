@@ -24,7 +24,7 @@ EntryKind KindOf(mode_t mode) {
 } // namespace
 
 FileError ReadDirectory(const QString& folder,
-                        const std::function<bool(const DirectoryEntry&)>& visit) {
+                        const std::function<bool(const DirectoryEntry&)>& visit, bool decodeNames) {
     const QByteArray native = EncodeName(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.constData()), &::closedir);
     if (!dir)
@@ -43,7 +43,8 @@ FileError ReadDirectory(const QString& folder,
             (name[0] == '.' && name[1] == '.' && name[2] == '\0'))
             continue;
         DirectoryEntry item;
-        item.name = DecodeName(name, static_cast<qsizetype>(std::strlen(name)));
+        if (decodeNames)
+            item.name = DecodeName(name, static_cast<qsizetype>(std::strlen(name)));
         item.rawName = name;
         switch (entry->d_type) {
         case DT_REG:

@@ -19,8 +19,10 @@ struct DirectoryEntry {
 };
 
 // Calls visit for every entry of folder (not "." and ".."); visit returns false to stop.
-// The error says why the folder could not be read.
+// The error says why the folder could not be read. Without decodeNames the entries carry
+// only their raw names (name stays empty): for a caller that decodes only what it reads.
 FileError ReadDirectory(const QString& folder,
-                        const std::function<bool(const DirectoryEntry&)>& visit);
+                        const std::function<bool(const DirectoryEntry&)>& visit,
+                        bool decodeNames = true);
 
 } // namespace vnt

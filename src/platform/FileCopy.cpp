@@ -4,6 +4,7 @@
 #include "platform/Names.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <QFile>
 #include <QRandomGenerator>
@@ -140,6 +141,19 @@ qint64 FileSizeOrError(const QString& path) {
     return facts.exists ? facts.size : -static_cast<qint64>(facts.Error().number);
 }
 
+bool IsUnfinishedCopyName(const char* name) {
+    // ".~vantoro-" + 8 hexadecimal digits + ".part"
+    if (std::strncmp(name, ".~vantoro-", 10) != 0 || std::strlen(name) != 23 ||
+        std::strcmp(name + 18, ".part") != 0)
+        return false;
+    for (int i = 10; i < 18; ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
 bool IsUnfinishedCopyName(const QString& name) {
     // Every name of every folder comes here: the pattern only for names that could match.
     if (name.size() != 23 || !name.startsWith(QLatin1StringView(".~vantoro-")))
@@ -212,10 +226,10 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     // name ever exists, and nothing is left behind if the program dies. A file that is
     // replaced (its name must change in one step) and file systems that cannot do this use
     // a named temporary file.
-    const bool unnamed = !targetMayExist && ProcFdAvailable() &&
-                         (outFd = ::openat(targetDir,
-                                           targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
-                                           O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
+    const bool unnamed =
+        !targetMayExist && ProcFdAvailable() &&
+        (outFd = ::openat(targetDir, targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
+                          O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
     for (int attempt = 0; !unnamed && attempt < 8 && outFd < 0; ++attempt) {
         temporaryName = TemporaryNameIn(targetPrefix);
         outFd = ::openat(targetDir, temporaryName.constData(),

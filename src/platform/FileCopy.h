@@ -73,6 +73,7 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
+bool IsUnfinishedCopyName(const char* name);
 // Removes such leftovers from a folder; returns how many were removed.
 int RemoveUnfinishedCopies(const QString& folder);
 

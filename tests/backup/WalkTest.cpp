@@ -519,6 +519,29 @@ TEST_F(WalkTest, ReadOnlyTargetsAndUnreadableFolders) {
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(WalkTest, LeftoversOfAKilledCopyAreNeitherCopiedNorKept) {
+    setup.includedFolders.clear();
+    WriteFile(source + ".~vantoro-0123abcd.part", "half of a copy");
+    WriteFile(source + ".~vantoro-notours.part", "a user's file");
+    WriteFile(target + ".~vantoro-89abcdef.part", "half of a copy");
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_FALSE(QFile::exists(target + ".~vantoro-89abcdef.part")) << "ours, removed";
+    EXPECT_FALSE(QFile::exists(target + ".~vantoro-0123abcd.part")) << "never copied";
+    EXPECT_EQ(ReadAll(target + ".~vantoro-notours.part"), "a user's file");
+    EXPECT_EQ(state.lngTotalNumFiles, 4) << "not counted as the user's";
+
+    for (const auto& [name, ours] : std::vector<std::pair<const char*, bool>>{
+             {".~vantoro-0123abcd.part", true},
+             {".~vantoro-0123ABCD.part", false},
+             {".~vantoro-0123abc.part", false},
+             {".~vantoro-0123abcde.part", false},
+             {"x.~vantoro-0123abcd.part", false},
+             {".~vantoro-0123abcd.parts", false}}) {
+        EXPECT_EQ(IsUnfinishedCopyName(name), ours) << name;
+        EXPECT_EQ(IsUnfinishedCopyName(QString::fromLatin1(name)), ours) << name;
+    }
+}
+
 TEST(CopySingleFile, ANewFileGetsItsNameOnlyWhenCompleteEvenIfOneAppears) {
     QTemporaryDir dir;
     WriteFile(dir.filePath("source"), "the source's bytes");
