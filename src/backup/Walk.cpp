@@ -91,13 +91,7 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
         mountRoots.append(volume.rootPath());
     realSource = RealFolder(setup.sourceFolder);
     realTarget = RealFolder(setup.targetFolder);
-    struct stat st {};
-    if (!setup.targetFolder.isEmpty() &&
-        ::stat(EncodeName(setup.targetFolder).constData(), &st) == 0) {
-        targetKnown = true;
-        targetDevice = st.st_dev;
-        targetInode = st.st_ino;
-    }
+    targetIdentity = IdentityOf(setup.targetFolder);
 }
 
 QString FolderWalk::Drive(const QString& path) const {
@@ -181,9 +175,7 @@ bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
         return false;
     if (path == setup.targetFolder)
         return false;
-    struct stat st {};
-    if (targetKnown && ::stat(EncodeName(path).constData(), &st) == 0 &&
-        st.st_dev == targetDevice && st.st_ino == targetInode)
+    if (targetIdentity.known && IdentityOf(path) == targetIdentity)
         return false;
     for (const QString& name : setup.includedFolders) {
         if (IsWithinFolder(path, setup.sourceFolder + name, false))

@@ -3,6 +3,7 @@
 // copies files, and reports through the host.
 
 #include "backup/OperationState.h"
+#include "mainwindow/FolderProc.h"
 
 #include <functional>
 #include <QString>
@@ -71,9 +72,7 @@ private:
     QString RealTargetFolder(const QString& targetFolder);
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
-    bool targetKnown = false;
-    quint64 targetDevice = 0;
-    quint64 targetInode = 0;
+    FolderIdentity targetIdentity;
 };
 
 } // namespace vnt

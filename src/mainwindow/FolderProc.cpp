@@ -223,22 +223,6 @@ bool IsOnReadOnlyDisk(const QString& path) {
 
 namespace {
 
-struct Identity {
-    bool known = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity& other) const {
-        return known && other.known && device == other.device && inode == other.inode;
-    }
-};
-
-Identity IdentityOf(const QString& path) {
-    struct stat st {};
-    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
-        return {};
-    return {true, st.st_dev, st.st_ino};
-}
-
 QString CurrentFolder() {
     std::vector<char> buffer(4096);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -258,6 +242,13 @@ QString ParentOf(const QString& folder) {
 }
 
 } // namespace
+
+FolderIdentity IdentityOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, st.st_dev, st.st_ino};
+}
 
 QString NormaliseFolder(const QString& textIn) {
     // Blanks around a whole path are a slip (the folder test ignores them too); a text of
@@ -298,8 +289,8 @@ QString RealFolder(const QString& path) {
 bool SameFolder(const QString& a, const QString& b) {
     if (a.isEmpty() || b.isEmpty())
         return false;
-    const Identity first = IdentityOf(a);
-    const Identity second = IdentityOf(b);
+    const FolderIdentity first = IdentityOf(a);
+    const FolderIdentity second = IdentityOf(b);
     if (first.known && second.known)
         return first == second;
     return RealFolder(a) == RealFolder(b);
@@ -312,7 +303,7 @@ bool FolderHolds(const QString& outer, const QString& inner) {
     if (realInner.startsWith(RealFolder(outer)))
         return true;
     // The same folder may be mounted at two places: look for it among inner's ancestors.
-    const Identity outerIdentity = IdentityOf(outer);
+    const FolderIdentity outerIdentity = IdentityOf(outer);
     if (!outerIdentity.known)
         return false;
     for (QString folder = realInner;; folder = ParentOf(folder)) {

@@ -73,6 +73,17 @@ QString NormaliseFolder(const QString& text);
 // nearest existing ancestor is resolved and the rest appended. Ends with "/".
 QString RealFolder(const QString& path);
 
+// What a path leads to (links followed): device and inode, unknown when it cannot be read.
+struct FolderIdentity {
+    bool known = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FolderIdentity& other) const {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+FolderIdentity IdentityOf(const QString& path);
+
 // Folders compared by what they are, not by how they are spelled: links resolved, and
 // device and inode where both exist.
 bool SameFolder(const QString& a, const QString& b);

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,24 +154,25 @@ bool IsUnfinishedCopyName(const char* name) {
 }
 
 bool IsUnfinishedCopyName(const QString& name) {
-    // Every name of every folder comes here: the pattern only for names that could match.
-    if (name.size() != 23 || !name.startsWith(QLatin1StringView(".~vantoro-")))
-        return false;
-    static const QRegularExpression pattern(QStringLiteral("^\\.~vantoro-[0-9a-f]{8}\\.part$"));
-    return pattern.match(name).hasMatch();
+    return IsUnfinishedCopyName(EncodeName(name).constData());
 }
 
 int RemoveUnfinishedCopies(const QString& folder) {
     const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
-    QStringList leftovers;
-    ReadDirectory(base, [&leftovers](const DirectoryEntry& entry) {
-        if (entry.kind == EntryKind::File && !entry.isLink && IsUnfinishedCopyName(entry.name))
-            leftovers.append(entry.name);
-        return true;
-    });
+    const QByteArray folderBytes = Native(base);
+    QList<QByteArray> leftovers;
+    ReadDirectory(
+        base,
+        [&leftovers](const DirectoryEntry& entry) {
+            if (entry.kind == EntryKind::File && !entry.isLink &&
+                IsUnfinishedCopyName(entry.rawName))
+                leftovers.append(QByteArray(entry.rawName));
+            return true;
+        },
+        false);
     int removed = 0;
-    for (const QString& name : leftovers)
-        removed += ::unlink(Native(base + name).constData()) == 0 ? 1 : 0;
+    for (const QByteArray& name : leftovers)
+        removed += ::unlink((folderBytes + name).constData()) == 0 ? 1 : 0;
     return removed;
 }
 
