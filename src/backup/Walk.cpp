@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <optional>
 #include <QStorageInfo>
@@ -38,12 +40,6 @@ QString BadNameExplanation(const QString& description, const QString& path) {
 }
 
 } // namespace
-
-struct FolderWalk::Entry {
-    QByteArray bytes;     // the name as the file system has it; decoded where it is read
-    bool special = false; // not a regular file: reported, never opened
-    QString Name() const { return DecodeName(bytes); }
-};
 
 QStringList ParseExcludedFilepaths(const QString& text) {
     QString rest = text.trimmed();
@@ -94,6 +90,8 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
     targetIdentity = IdentityOf(setup.targetFolder);
 }
 
+FolderWalk::~FolderWalk() = default;
+
 QString FolderWalk::Drive(const QString& path) const {
     QString root = RootPrefixIn(path, mountRoots);
     if (root.size() > 1)
@@ -104,9 +102,13 @@ QString FolderWalk::Drive(const QString& path) const {
 // Asking the file system for its free space costs more than copying a small file, so a
 // known figure is used while it leaves a wide margin; near the limit (and for every new
 // target folder) the file system is asked again, so the decisions at the border are exact.
-bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double& available) {
+bool FolderWalk::FreeSpaceKnown(const QString& targetFolder, qint64 size) const {
     constexpr double Margin = 256.0 * 1024 * 1024;
-    if (knownFreeFolder == targetFolder && knownFree - static_cast<double>(size) > Margin) {
+    return knownFreeFolder == targetFolder && knownFree - static_cast<double>(size) > Margin;
+}
+
+bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double& available) {
+    if (FreeSpaceKnown(targetFolder, size)) {
         available = knownFree;
         return true;
     }
@@ -224,7 +226,9 @@ bool FolderWalk::ReportFileFailure(const QString& src, const QString& errorText,
     host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") + errorText,
                 true);
     ++state.lngTotalNumCopyErrors;
-    if (AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF + CRLF +
+    // Once the user chose to stop, copies still finishing are reported, not asked about.
+    if (!state.blnStop &&
+        AskToStopAfterError(ProgramText(80) + CRLF + src + CRLF + errorText + CRLF + CRLF +
                                 ProgramText(63) + QString::number(state.lngTotalNumCopyErrors) +
                                 u'.' + CRLF + ProgramText(64),
                             true)) {
@@ -247,7 +251,109 @@ void FolderWalk::WriteFileLine(const QString& line, bool& headerWritten) {
     host.Output(line, true);
 }
 
-void FolderWalk::WalkFolder(const QString& folderIn) {
+void FolderWalk::WalkFolder(const QString& folder) {
+    const qint16 op = state.intOperation;
+    // Looking for one file stops at the first: nothing to gain from listing ahead.
+    if (threads > 1 && op != state.intOperationCheckForFile)
+        lookahead = std::make_unique<Lookahead>(
+            WithTrailingBackslash(folder), [this](const QString& f) { return ListFolder(f); },
+            [this](FolderListing& listing) { ReadTargetFacts(listing); },
+            [this](const FolderListing& listing) { return FoldersToVisit(listing); });
+    if (threads > 1 &&
+        (op == state.intOperationBackupAllFiles || op == state.intOperationBackupModifiedFiles))
+        copiers = std::make_unique<CopierPool>(threads, host.blnPaused);
+    VisitFolder(folder);
+    copiers.reset();
+    lookahead.reset();
+}
+
+FolderListing FolderWalk::ListFolder(const QString& folder) const {
+    FolderListing listing;
+    listing.folder = folder;
+    listing.error = ReadDirectory(
+        folder,
+        [&](const DirectoryEntry& entry) {
+            if (entry.kind == EntryKind::Folder) {
+                (entry.isLink ? listing.folderLinks : listing.subfolders)
+                    .append(DecodeName(entry.rawName,
+                                       static_cast<qsizetype>(std::strlen(entry.rawName))));
+                return true;
+            }
+            // A copy killed halfway is ours, not the user's.
+            if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
+                return true;
+            ListedFile file;
+            file.bytes = QByteArray(entry.rawName);
+            file.special = entry.kind != EntryKind::File;
+            listing.files.push_back(std::move(file));
+            return true;
+        },
+        false);
+
+    const qint16 op = state.intOperation;
+    const QString& filter = setup.fileExtension;
+    if (state.intNumExcludedFilepaths > 0 || !filter.isEmpty()) {
+        for (ListedFile& file : listing.files) {
+            const QString path = folder + file.Name();
+            file.skipped = IsExcludedFilepath(path) || !MatchesExtensionFilter(path, filter, false);
+        }
+    }
+    const bool compare = op == state.intOperationCheckBackupState ||
+                         op == state.intOperationBackupAllFiles ||
+                         op == state.intOperationBackupModifiedFiles;
+    if (listing.files.empty() || !(compare || op == state.intOperationListFolders))
+        return listing;
+
+    // Both folders are held open: their files are looked up by name. A target folder that
+    // is not there holds none of these files (the walk makes it and puts only its own
+    // copies in), so they are not looked up at all.
+    const QString targetFolder = setup.targetFolder + folder.mid(setup.sourceFolder.size());
+    listing.factsRead = true;
+    listing.sourceHandle = std::make_unique<FolderHandle>(folder);
+    if (compare)
+        listing.targetHandle = std::make_unique<FolderHandle>(targetFolder);
+    const FolderHandle& source = *listing.sourceHandle;
+    for (ListedFile& file : listing.files) {
+        if (!file.skipped && !file.special)
+            file.source =
+                source.IsOpen() ? source.Facts(file.bytes) : ReadFileFacts(folder + file.Name());
+    }
+    return listing;
+}
+
+void FolderWalk::ReadTargetFacts(FolderListing& listing) const {
+    if (!listing.targetHandle)
+        return;
+    const FolderHandle& target = *listing.targetHandle;
+    const QString targetFolder = setup.targetFolder + listing.folder.mid(setup.sourceFolder.size());
+    for (ListedFile& file : listing.files) {
+        if (file.skipped || file.special || !file.source.exists)
+            continue;
+        if (target.Missing())
+            file.target.systemError = ENOENT;
+        else
+            file.target = target.IsOpen() ? target.Facts(file.bytes)
+                                          : ReadFileFacts(targetFolder + file.Name());
+    }
+}
+
+QStringList FolderWalk::FoldersToVisit(const FolderListing& listing) const {
+    QStringList visits;
+    // An included subfolder contributes only its own files; a folder that could not be read
+    // ends its visit.
+    if (listing.folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
+        return visits;
+    if (listing.error && listing.error.number != ErrorNumber::PermissionDenied)
+        return visits;
+    for (const QString& name : listing.subfolders) {
+        const QString path = listing.folder + name + u'/';
+        if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
+            visits.append(path);
+    }
+    return visits;
+}
+
+void FolderWalk::VisitFolder(const QString& folderIn) {
     const qint16 op = state.intOperation;
     if (state.blnStop || (op == state.intOperationCheckForFile && state.blnFileExists))
         return;
@@ -265,40 +371,35 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     const bool backupAll = op == state.intOperationBackupAllFiles;
     const bool backupModified = op == state.intOperationBackupModifiedFiles;
 
-    // One enumeration serves both passes.
-    std::vector<Entry> files;
-    QStringList subfolders;
-    QStringList folderLinks; // not followed (no loops), but named in the report
-    const FileError listing = ReadDirectory(
-        folder,
-        [&](const DirectoryEntry& entry) {
-            if (entry.kind == EntryKind::Folder) {
-                (entry.isLink ? folderLinks : subfolders)
-                    .append(DecodeName(entry.rawName,
-                                       static_cast<qsizetype>(std::strlen(entry.rawName))));
-                return true;
-            }
-            // A copy killed halfway is ours, not the user's.
-            if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
-                return true;
-            files.push_back({QByteArray(entry.rawName), entry.kind != EntryKind::File});
-            return true;
-        },
-        false);
+    // One listing serves both passes, read ahead when a listing thread runs.
+    std::optional<FolderListing> ahead;
+    if (lookahead) {
+        ahead = lookahead->Take(folder);
+        if (!ahead)
+            lookahead.reset();
+    }
+    FolderListing listing;
+    if (ahead) {
+        listing = std::move(*ahead);
+    } else {
+        listing = ListFolder(folder);
+        ReadTargetFacts(listing);
+    }
+    std::vector<ListedFile>& files = listing.files;
     qint32 fileCount = static_cast<qint32>(files.size());
-    if (listing) {
-        if (listing.number == ErrorNumber::PermissionDenied && list) {
+    if (const FileError& error = listing.error) {
+        if (error.number == ErrorNumber::PermissionDenied && list) {
             fileCount = -1;
             files.clear();
-        } else if (listing.number == ErrorNumber::PermissionDenied) {
+        } else if (error.number == ErrorNumber::PermissionDenied) {
             // An unreadable folder is reported and counted, never passed over in silence.
             files.clear();
             fileCount = 0;
             ++state.lngTotalNumCopyErrors;
             host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
-                            listing.description,
+                            error.description,
                         true);
-            if (AskToStopAfterError(ProgramText(79) + u' ' + folder + CRLF + listing.description +
+            if (AskToStopAfterError(ProgramText(79) + u' ' + folder + CRLF + error.description +
                                         CRLF + CRLF + ProgramText(63) +
                                         QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
                                         ProgramText(64),
@@ -310,9 +411,9 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
             // The folder itself cannot be read: it and all it holds are left behind, so it
             // is named in the report, not only in the question.
             host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
-                            listing.description,
+                            error.description,
                         true);
-            FailureEndsVisit(listing.description, listing.number, folder);
+            FailureEndsVisit(error.description, error.number, folder);
             return;
         }
     }
@@ -324,14 +425,14 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     bool headerWritten = skipFiles;
     // Links to folders that the walk would have entered are named with the folder's files,
     // before its result line.
-    bool linksReported = folderLinks.isEmpty() || state.blnSuppressDetailedReports ||
+    bool linksReported = listing.folderLinks.isEmpty() || state.blnSuppressDetailedReports ||
                          !(check || backupAll || backupModified) ||
                          (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders));
     const auto reportFolderLinks = [&] {
         if (linksReported)
             return;
         linksReported = true;
-        for (const QString& name : folderLinks) {
+        for (const QString& name : listing.folderLinks) {
             const QString path = folder + name + u'/';
             if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
                 WriteFileLine(SixBlanks + folder + name + u' ' + ProgramText(412), headerWritten);
@@ -356,10 +457,8 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
             // The check and the backups find nothing to do here: the second pass filters.
             const bool firstPassWorks = op == state.intOperationCheckForFile || list;
             for (size_t i = 0; firstPassWorks && i < files.size(); ++i) {
-                const Entry& file = files[i];
-                const QString path = folder + file.Name();
-                if (IsExcludedFilepath(path) ||
-                    !MatchesExtensionFilter(path, setup.fileExtension, false))
+                const ListedFile& file = files[i];
+                if (file.skipped)
                     continue;
                 if (op == state.intOperationCheckForFile) {
                     if (file.special)
@@ -369,7 +468,9 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
                     return;
                 }
                 if (list && !file.special) {
-                    const qint64 size = FileSizeOrError(path);
+                    const qint64 size = listing.factsRead
+                                            ? (file.source.exists ? file.source.size : -1)
+                                            : FileSizeOrError(folder + file.Name());
                     if (size >= 0)
                         state.dblTotalFilesize += static_cast<double>(size);
                 }
@@ -393,7 +494,7 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
             if (check || backupAll || backupModified) {
                 if (host.ShowsLabels())
                     DisplayFreeSpace(host, Drive(targetFolder));
-                if (SecondPass(folder, targetFolder, files, counts, freeBytes, headerWritten) ==
+                if (SecondPass(listing, targetFolder, counts, freeBytes, headerWritten) ==
                     Visit::Ends)
                     return;
                 reportFolderLinks();
@@ -432,35 +533,121 @@ void FolderWalk::WalkFolder(const QString& folderIn) {
     host.Yield();
     if (state.blnStop)
         return;
-    for (const QString& name : subfolders) {
-        const QString path = folder + name + u'/';
-        if (!IsIncludedSubfolder(path))
-            continue;
-        if (!IsExcludedFilepath(path))
-            WalkFolder(path);
+    // Handles and names of this folder are not needed below it.
+    const QStringList visits = FoldersToVisit(listing);
+    listing = FolderListing();
+    for (const QString& path : visits) {
+        VisitFolder(path);
         host.Yield();
         if (state.blnStop)
             break;
     }
 }
 
-FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& targetFolder,
-                                         const std::vector<Entry>& files, qint32 counts[3],
-                                         double& freeBytes, bool& headerWritten) {
+// Copies handed to the copier threads, and the report steps that must follow them: a step
+// runs only when every copy handed out before it is done, so the report reads exactly as
+// if the files had been copied one after the other. Without copier threads every step
+// runs at once.
+class FolderWalk::Pipeline {
+public:
+    using After = std::function<bool(const CopyOutcome&)>; // true: the user chose to stop
+    explicit Pipeline(FolderWalk& walkIn) : walk(walkIn) {}
+    ~Pipeline() { Drain(); }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    bool Idle() const { return steps.empty(); }
+
+    // Runs step now, or once the copies handed out before it are done.
+    bool Then(std::function<bool()> step) {
+        if (steps.empty())
+            return step();
+        steps.push_back({nullptr, [step = std::move(step)](const CopyOutcome&) { return step(); }});
+        return false;
+    }
+
+    bool HandOut(const std::shared_ptr<CopyJob>& job, After after) {
+        if (!walk.copiers) {
+            RunCopyJob(*job, [this] {
+                // Pause and Cancel stay answerable while a large file is copied.
+                walk.host.Yield();
+                return !walk.state.blnStop;
+            });
+            return after(job->outcome);
+        }
+        walk.copiers->Submit(job);
+        steps.push_back({job, std::move(after)});
+        // A bounded number in flight keeps memory flat and the report moving.
+        return RunSteps(MaxInFlight);
+    }
+
+    // Waits for every copy handed out and runs every step left.
+    bool Drain() { return RunSteps(0); }
+
+private:
+    static constexpr size_t MaxInFlight = 64;
+
+    struct Step {
+        std::shared_ptr<CopyJob> job;
+        After after;
+    };
+
+    // Runs the steps whose copies are done, in order, waiting while more than keep are left.
+    bool RunSteps(size_t keep) {
+        bool stop = false;
+        while (!steps.empty()) {
+            if (const std::shared_ptr<CopyJob>& job = steps.front().job;
+                job && !Wait(*job, steps.size() > keep))
+                break;
+            const Step step = std::move(steps.front());
+            steps.pop_front();
+            if (step.after(step.job ? step.job->outcome : CopyOutcome{})) {
+                stop = true;
+                walk.copiers->Cancel();
+            }
+        }
+        return stop;
+    }
+
+    // The window stays answerable while the walk waits; a Cancel reaches the copiers.
+    bool Wait(const CopyJob& job, bool block) {
+        using namespace std::chrono_literals;
+        if (!block)
+            return walk.copiers->WaitFor(job, 0ms);
+        while (!walk.copiers->WaitFor(job, 50ms)) {
+            walk.host.Yield();
+            if (walk.state.blnStop)
+                walk.copiers->Cancel();
+        }
+        return true;
+    }
+
+    FolderWalk& walk;
+    std::deque<Step> steps;
+};
+
+FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& targetFolder,
+                                         qint32 counts[3], double& freeBytes, bool& headerWritten) {
+    const QString& folder = listing.folder;
     const qint16 op = state.intOperation;
     const bool check = op == state.intOperationCheckBackupState;
     const bool backupAll = op == state.intOperationBackupAllFiles;
     const QString drive = Drive(targetFolder);
     const QString filter = setup.fileExtension;
+    const FolderHandle& sourceHandle = *listing.sourceHandle;
+    std::unique_ptr<FolderHandle>& targetHandle = listing.targetHandle;
 
-    // Both folders are held open: their files are looked up by name. A target folder that
-    // is not there when the pass begins holds none of these files (the walk makes it and
-    // puts only its own copies in), so they are not looked up at all.
-    const FolderHandle sourceHandle(folder);
-    std::optional<FolderHandle> targetHandle(std::in_place, targetFolder);
-    const bool targetMissing = targetHandle->Missing();
-
-    for (const Entry& file : files) {
+    Visit result = Visit::Goes_on;
+    Pipeline pipeline(*this);
+    const auto line = [this, &headerWritten](const QString& text) {
+        return [this, text, &headerWritten] {
+            WriteFileLine(text, headerWritten);
+            return false;
+        };
+    };
+    for (const ListedFile& file : listing.files) {
+        if (file.skipped)
+            continue;
         // Paths are built only when something reads them: most files are unchanged.
         QString nameText;
         QString srcPath;
@@ -480,17 +667,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 tgtPath = targetFolder + name();
             return tgtPath;
         };
-        if ((state.intNumExcludedFilepaths > 0 && IsExcludedFilepath(src())) ||
-            (!filter.isEmpty() && !MatchesExtensionFilter(src(), filter, false)))
-            continue;
 
         if (file.special) {
             // Under its own folder's line, which may still be held back.
-            WriteFileLine(SixBlanks + src() + u' ' + ProgramText(411), headerWritten);
+            pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(411)));
             continue;
         }
-        const FileFacts source =
-            sourceHandle.IsOpen() ? sourceHandle.Facts(file.bytes) : ReadFileFacts(src());
+        const FileFacts& source = file.source;
         if (!source.exists) {
             // Gone (or unreadable) since the folder was listed: this file is named and
             // counted, and the folder goes on.
@@ -498,19 +681,18 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
             const QString errorText = error.number == ErrorNumber::BadFileName
                                           ? BadNameExplanation(error.description, src())
                                           : error.description;
-            if (ReportFileFailure(src(), errorText, headerWritten))
-                return Visit::Ends;
+            if (pipeline.Then([this, path = src(), errorText, &headerWritten] {
+                    return ReportFileFailure(path, errorText, headerWritten);
+                })) {
+                result = Visit::Ends;
+                break;
+            }
             host.Yield();
             if (state.blnStop)
                 break;
             continue;
         }
-        FileFacts target;
-        if (targetMissing)
-            target.systemError = ENOENT;
-        else
-            target =
-                targetHandle->IsOpen() ? targetHandle->Facts(file.bytes) : ReadFileFacts(tgt());
+        const FileFacts& target = file.target;
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 
@@ -524,13 +706,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     decision = true;
                     ++counts[1];
                     ++state.lngTotalNumModifiedFiles;
-                    WriteFileLine(SixBlanks + src() + u' ' + ProgramText(66), headerWritten);
+                    pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(66)));
                 }
             } else {
                 decision = true;
                 ++counts[0];
                 ++state.lngTotalNumNewFiles;
-                WriteFileLine(SixBlanks + src() + u' ' + ProgramText(65), headerWritten);
+                pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(65)));
             }
         }
         if (check)
@@ -542,16 +724,29 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
         if (decision && source.size > LargeSystemFileBytes &&
             lower.contains(QStringLiteral(".sys")) && (filter.isEmpty() || filter == u"sys")) {
             decision = false;
-            host.Output(SixBlanks + ProgramText(390) + u' ' + src() + u'.', true);
+            pipeline.Then([this, text = SixBlanks + ProgramText(390) + u' ' + src() + u'.'] {
+                host.Output(text, true);
+                return false;
+            });
         }
         if (decision && source.size > LargeSystemFileBytes &&
             lower.contains(QStringLiteral("/win")) && lower.contains(QStringLiteral(".swp")) &&
             (filter.isEmpty() || filter == u"swp")) {
             decision = false;
-            host.Output(SixBlanks + ProgramText(164) + u' ' + src() + u'.', true);
+            pipeline.Then([this, text = SixBlanks + ProgramText(164) + u' ' + src() + u'.'] {
+                host.Output(text, true);
+                return false;
+            });
         }
 
         if (decision && !targetExists) {
+            // Near the limit the file system is asked again, once the copies in flight
+            // have taken their space: the decisions at the border are exact.
+            if (!pipeline.Idle() && !FreeSpaceKnown(targetFolder, source.size) &&
+                pipeline.Drain()) {
+                result = Visit::Ends;
+                break;
+            }
             double available = 0;
             if (QueryFreeSpace(targetFolder, source.size, available)) {
                 freeBytes = available;
@@ -584,7 +779,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                                             CRLF + ProgramText(64);
                     if (AskToStopAfterError(message, false)) {
                         state.blnStop = true;
-                        return Visit::Ends;
+                        result = Visit::Ends;
+                        break;
                     }
                 }
             }
@@ -599,10 +795,16 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     failedTargetReason = ProgramText(417) + u' ' + realFolder;
                 }
             }
+            // Nothing is in flight for a folder not yet known: its first copy is this one.
             if (tf == failedTargetFolder) {
                 // Asked about once; every file that needed it is named and counted.
-                if (ReportFileFailure(src(), failedTargetReason, headerWritten))
-                    return Visit::Ends;
+                if (pipeline.Then(
+                        [this, path = src(), reason = failedTargetReason, &headerWritten] {
+                            return ReportFileFailure(path, reason, headerWritten);
+                        })) {
+                    result = Visit::Ends;
+                    break;
+                }
                 decision = false;
             } else if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
                 // Named even in a summary-only report: files are left behind.
@@ -626,10 +828,13 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 if (stop) {
                     state.blnStop = true;
                     ++state.lngTotalNumCopyErrors;
-                    return Visit::Ends;
+                    result = Visit::Ends;
+                    break;
                 }
-                if (ReportFileFailure(src(), ProgramText(415), headerWritten))
-                    return Visit::Ends;
+                if (ReportFileFailure(src(), ProgramText(415), headerWritten)) {
+                    result = Visit::Ends;
+                    break;
+                }
                 decision = false;
             } else if (tf != knownTargetFolder) {
                 // Once per target folder: it exists now, and leftovers of a killed copy go.
@@ -637,7 +842,12 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 knownTargetFolder = tf;
             }
 
-            if (targetExists && IsReadOnly(tgt()) && !ClearReadOnly(tgt())) {
+            if (decision && targetExists && IsReadOnly(tgt()) && !ClearReadOnly(tgt())) {
+                // A question: the lines before it come first.
+                if (pipeline.Drain()) {
+                    result = Visit::Ends;
+                    break;
+                }
                 ++state.lngTotalNumCopyErrors;
                 if (!state.blnSuppressDetailedReports)
                     host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt(),
@@ -650,7 +860,8 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                 host.blnPaused = false;
                 if (stop) {
                     state.blnStop = true;
-                    return Visit::Ends;
+                    result = Visit::Ends;
+                    break;
                 }
                 decision = false;
             }
@@ -663,55 +874,70 @@ FolderWalk::Visit FolderWalk::SecondPass(const QString& folder, const QString& t
                     label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
                     LowerCase(name()));
             }
-            // Pause and Cancel stay answerable while a large file is copied.
-            const auto goOn = [this] {
-                host.Yield();
-                return !state.blnStop;
-            };
-            // The target folder may have been made just now for this file.
-            if (!targetHandle->IsOpen())
-                targetHandle.emplace(targetFolder);
-            const CopyOutcome outcome =
-                sourceHandle.IsOpen() && targetHandle->IsOpen()
-                    ? CopySingleFile(sourceHandle, file.bytes, *targetHandle, file.bytes, goOn,
-                                     target.exists)
-                    : CopySingleFile(src(), tgt(), goOn, target.exists);
-            if (outcome.copied) {
-                if (host.ShowsLabels())
-                    host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
-                ++counts[2];
-                ++state.lngTotalNumFilesCopied;
-                SpendFreeSpace(targetFolder, source.size);
-                state.dblTotalFilesize += static_cast<double>(source.size);
-                // Label texts only for a host that shows labels (not the console).
-                if (host.ShowsLabels()) {
-                    host.ShowBytesCopied(
-                        BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
-                    DisplayFreeSpace(host, drive);
+            // The target folder may have been made just now for this file. Copies in flight
+            // use the old handle only when it was open, and then it is not replaced.
+            if (!targetHandle || !targetHandle->IsOpen())
+                targetHandle = std::make_unique<FolderHandle>(targetFolder);
+            auto job = std::make_shared<CopyJob>();
+            if (sourceHandle.IsOpen() && targetHandle->IsOpen()) {
+                job->sourceFolder = &sourceHandle;
+                job->targetFolder = targetHandle.get();
+                job->sourceName = job->targetName = file.bytes;
+            } else {
+                job->sourcePath = src();
+                job->targetPath = tgt();
+            }
+            job->targetMayExist = target.exists;
+            // Reserved when handed out, so the next decision counts this copy's space.
+            SpendFreeSpace(targetFolder, source.size);
+            const qint64 size = source.size;
+            const QByteArray bytes = file.bytes;
+            const auto after = [this, counts, size, bytes, &folder, &drive, &headerWritten,
+                                &pipeline](const CopyOutcome& outcome) {
+                if (outcome.copied) {
+                    if (host.ShowsLabels() && pipeline.Idle())
+                        host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
+                    ++counts[2];
+                    ++state.lngTotalNumFilesCopied;
+                    state.dblTotalFilesize += static_cast<double>(size);
+                    // Label texts only for a host that shows labels (not the console).
+                    if (host.ShowsLabels()) {
+                        host.ShowBytesCopied(
+                            BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
+                        DisplayFreeSpace(host, drive);
+                    }
+                    return false;
                 }
-            } else if (!outcome.cancelled) {
+                if (outcome.cancelled)
+                    return false;
+                const QString path = folder + DecodeName(bytes);
                 QString errorText;
                 if (outcome.sameFile) {
                     errorText = ProgramText(414);
                 } else if (outcome.changed) {
                     errorText = ProgramText(413);
                 } else {
-                    errorText = GetCopyErrorText(src()) + QStringLiteral(" (") +
+                    errorText = GetCopyErrorText(path) + QStringLiteral(" (") +
                                 outcome.error.description + u')';
                     // The disk filled up behind the known figure: ask it again next time,
                     // so that a full disk stops the backup instead of failing file by file.
                     if (outcome.systemError == ENOSPC)
                         knownFreeFolder.clear();
                 }
-                if (ReportFileFailure(src(), errorText, headerWritten))
-                    return Visit::Ends;
+                return ReportFileFailure(path, errorText, headerWritten);
+            };
+            if (pipeline.HandOut(job, after)) {
+                result = Visit::Ends;
+                break;
             }
         }
         host.Yield();
         if (state.blnStop)
             break;
     }
-    return Visit::Goes_on;
+    if (pipeline.Drain())
+        result = Visit::Ends;
+    return result;
 }
 
 } // namespace vnt

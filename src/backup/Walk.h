@@ -2,10 +2,13 @@
 // The folder walk: visits the source tree for every operation, filters, classifies and
 // copies files, and reports through the host.
 
+#include "backup/Copiers.h"
+#include "backup/Lookahead.h"
 #include "backup/OperationState.h"
 #include "mainwindow/FolderProc.h"
 
 #include <functional>
+#include <memory>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,9 @@ QString GetCopyErrorText(const QString& source);
 class FolderWalk {
 public:
     FolderWalk(const Setup& setup, OperationState& state, ReportHost& host);
+    ~FolderWalk();
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
 
     void WalkFolder(const QString& folder);
 
@@ -39,16 +45,26 @@ public:
     qint32 zoneOffsetMinutes;
     // Free space of the disk holding a path (0 on success); tests replace it.
     std::function<qint16(const QString&, double&, double&)> freeSpace;
+    // 1: everything on the walk's own thread. More: the next folders are listed on a thread
+    // of their own, and copies run on this many copier threads; the report is the same.
+    int threads = WalkThreads();
 
 private:
-    struct Entry;
+    class Pipeline;
     enum class Visit { Goes_on, Ends };
-    Visit SecondPass(const QString& folder, const QString& targetFolder,
-                     const std::vector<Entry>& files, qint32 counts[3], double& freeBytes,
-                     bool& headerWritten);
+    void VisitFolder(const QString& folder);
+    // Reads a folder and, for the passes that need them, its files' facts in both trees.
+    // Touches nothing but the file system: it also runs ahead on the listing thread.
+    FolderListing ListFolder(const QString& folder) const;
+    void ReadTargetFacts(FolderListing& listing) const;
+    // The subfolders the walk enters after this folder, in order.
+    QStringList FoldersToVisit(const FolderListing& listing) const;
+    Visit SecondPass(FolderListing& listing, const QString& targetFolder, qint32 counts[3],
+                     double& freeBytes, bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);
     bool ReportFileFailure(const QString& src, const QString& errorText, bool& headerWritten);
     void LineBreakFix(bool headerWritten);
+    bool FreeSpaceKnown(const QString& targetFolder, qint64 size) const;
     bool QueryFreeSpace(const QString& targetFolder, qint64 size, double& available);
     void SpendFreeSpace(const QString& targetFolder, qint64 size);
     // The disk of a path as labels name it, from the mount points read once.
@@ -73,6 +89,8 @@ private:
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     FolderIdentity targetIdentity;
+    std::unique_ptr<Lookahead> lookahead;
+    std::unique_ptr<CopierPool> copiers;
 };
 
 } // namespace vnt

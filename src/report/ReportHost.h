@@ -4,6 +4,7 @@
 
 #include "platform/MessageTypes.h"
 
+#include <atomic>
 #include <QString>
 
 namespace vnt {
@@ -13,7 +14,8 @@ public:
     virtual ~ReportHost() = default;
 
     // Fields the engine reads and writes.
-    bool blnPaused = false; // a pause or a question holds the operation
+    // A pause or a question holds the operation; copier threads read it between chunks.
+    std::atomic<bool> blnPaused = false;
     bool blnReportBufferFull = false;
     qint16 intPauseInSeconds = 15; // length of the next full-buffer pause
     QString strNumFilesInFolder;   // a folder line held back by the walk

@@ -102,8 +102,10 @@ protected:
         FolderWalk walk(setup, state, host);
         walk.todayDayNumber = DayNumber(2024, 5, 20);
         walk.zoneOffsetMinutes = 0;
+        walk.threads = threads;
         walk.WalkFolder(source);
     }
+    int threads = WalkThreads(); // the test command runs every test with 1 and with more
 };
 
 TEST_F(WalkTest, BackUpNewAndModifiedCopiesAndReports) {
@@ -314,6 +316,7 @@ TEST_F(WalkTest, AFileThatVanishesIsNamedAndTheFolderGoesOn) {
 }
 
 TEST_F(WalkTest, AFileWrittenDuringItsCopyIsNotInstalled) {
+    threads = 1; // the writer below runs while the copy lets events through
     setup.includedFolders.clear();
     WriteFile(target + "notes.txt", "old copy");
     SetLastWriteUtc(target + "notes.txt", 2020, 1, 1, 0, 0, 0);
@@ -393,10 +396,28 @@ TEST_F(WalkTest, AFullDiskFoundByACopyIsAskedAboutAgain) {
     };
     before = Snapshot(source);
     state.intOperation = state.intOperationBackupAllFiles;
+    walk.threads = 1;
     walk.WalkFolder(source);
     EXPECT_EQ(state.lngTotalNumFilesCopied, 1);
     EXPECT_EQ(state.lngTotalNumCopyErrors, 2);
     EXPECT_EQ(queries, 2) << "after the failed copy the disk is asked again";
+
+    // With copiers, the copies handed out before the failure was known fail on their own
+    // lines; none is passed over.
+    ASSERT_EQ(umount(QFile::encodeName(setup.targetFolder).constData()), 0);
+    ASSERT_EQ(MountSmallTarget(), QString());
+    state.lngTotalNumFilesCopied = state.lngTotalNumCopyErrors = 0;
+    host.text.clear();
+    FolderWalk parallel(setup, state, host);
+    parallel.freeSpace = walk.freeSpace;
+    parallel.threads = 2;
+    parallel.WalkFolder(source);
+    EXPECT_LE(state.lngTotalNumFilesCopied, 1);
+    EXPECT_EQ(state.lngTotalNumFilesCopied + state.lngTotalNumCopyErrors, 3);
+    for (const char* name : {"notes.txt", "photo.jpg", "cache.tmp"})
+        EXPECT_NE(QFile::exists(setup.targetFolder + name),
+                  host.text.contains(ProgramText(79) + " " + source + name + "  "))
+            << name << " is either copied or named";
     umount(QFile::encodeName(setup.targetFolder).constData());
 }
 
@@ -530,13 +551,13 @@ TEST_F(WalkTest, LeftoversOfAKilledCopyAreNeitherCopiedNorKept) {
     EXPECT_EQ(ReadAll(target + ".~vantoro-notours.part"), "a user's file");
     EXPECT_EQ(state.lngTotalNumFiles, 4) << "not counted as the user's";
 
-    for (const auto& [name, ours] : std::vector<std::pair<const char*, bool>>{
-             {".~vantoro-0123abcd.part", true},
-             {".~vantoro-0123ABCD.part", false},
-             {".~vantoro-0123abc.part", false},
-             {".~vantoro-0123abcde.part", false},
-             {"x.~vantoro-0123abcd.part", false},
-             {".~vantoro-0123abcd.parts", false}}) {
+    for (const auto& [name, ours] :
+         std::vector<std::pair<const char*, bool>>{{".~vantoro-0123abcd.part", true},
+                                                   {".~vantoro-0123ABCD.part", false},
+                                                   {".~vantoro-0123abc.part", false},
+                                                   {".~vantoro-0123abcde.part", false},
+                                                   {"x.~vantoro-0123abcd.part", false},
+                                                   {".~vantoro-0123abcd.parts", false}}) {
         EXPECT_EQ(IsUnfinishedCopyName(name), ours) << name;
         EXPECT_EQ(IsUnfinishedCopyName(QString::fromLatin1(name)), ours) << name;
     }
@@ -572,6 +593,132 @@ TEST(FlushFileSystem, SaysWhenTheDiskCannotBeReached) {
     const FileError missing = FlushFileSystem(dir.path() + "/gone/");
     EXPECT_EQ(missing.number, ErrorNumber::PathNotFound);
     EXPECT_FALSE(missing.description.isEmpty());
+}
+
+} // namespace
+} // namespace vnt::test
+
+namespace vnt::test {
+namespace {
+
+// The same tree walked with one, two and four threads: every report is the same, byte for
+// byte, and so is the target. The tree mixes new, modified and unchanged files, files the
+// copy must fail on, special files, a folder link and skipped paths in 60 folders.
+TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
+    // On tmpfs where there is one: thousands of files made in a test folder cost seconds
+    // on some disks.
+    QTemporaryDir memory(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/walk-XXXXXX")
+                                                   : dir.path() + QStringLiteral("/m-XXXXXX"));
+    ASSERT_TRUE(memory.isValid());
+    source = memory.path() + "/src/";
+    setup.sourceFolder = source;
+    QStringList tops;
+    int made = 0;
+    for (int top = 0; top < 6; ++top) {
+        const QString name = QStringLiteral("top%1").arg(top);
+        tops.append(name);
+        for (int sub = 0; sub < 10; ++sub) {
+            const QString folder =
+                source + name + (sub == 0 ? QString() : "/sub" + QString::number(sub)) + '/';
+            ASSERT_TRUE(QDir().mkpath(folder));
+            for (int i = 0; i < 33; ++i, ++made) {
+                const QString file =
+                    folder + QStringLiteral("f%1%2").arg(i).arg(i % 7 == 0 ? ".skipme" : ".dat");
+                WriteFile(file, QByteArray((made * 37) % 3000, char('a' + made % 26)));
+                SetLastWriteUtc(file, 2024, 5, 10, 12, 0, 0);
+            }
+        }
+    }
+    ASSERT_GE(made, 1980);
+    ASSERT_EQ(mkfifo(QFile::encodeName(source + "top1/sub3/pipe").constData(), 0600), 0);
+    ASSERT_EQ(symlink("sub2", QFile::encodeName(source + "top2/linked").constData()), 0);
+    setup.includedFolders = tops;
+
+    // A target that already holds some copies: equal, older, and in a few places a folder
+    // where a file must go, so those copies fail between others.
+    // Fresh folders, never deleted ones: freed inodes make copies on ext4 crawl.
+    int fresh = 0;
+    const auto prepareTarget = [&] {
+        target = memory.path() + QStringLiteral("/dst%1/").arg(++fresh);
+        setup.targetFolder = target;
+        for (const QString& top : tops) {
+            for (int sub = 0; sub < 10; sub += 3) {
+                const QString rel =
+                    top + (sub == 0 ? QString() : "/sub" + QString::number(sub)) + '/';
+                ASSERT_TRUE(QDir().mkpath(target + rel));
+                for (int i = 0; i < 33; i += 2) {
+                    const QString name =
+                        QStringLiteral("f%1%2").arg(i).arg(i % 7 == 0 ? ".skipme" : ".dat");
+                    if (i % 10 == 4) {
+                        ASSERT_TRUE(QDir().mkpath(target + rel + name + "/blocker"));
+                        continue;
+                    }
+                    QFile::copy(source + rel + name, target + rel + name);
+                    if (i % 4 == 0)
+                        SetLastWriteUtc(target + rel + name, 2023, 1, 1, 0, 0, 0);
+                    else
+                        SetLastWriteUtc(target + rel + name, 2024, 5, 10, 12, 0, 0);
+                }
+            }
+        }
+    };
+
+    struct Outcome {
+        QString reports;
+        QString targetAfterModified;
+        QString targetAfterAll;
+        qint32 errors = 0;
+    };
+    // Files only: a folder's time is when the run made it.
+    const auto files = [&] {
+        QStringList rows = Snapshot(target);
+        rows.removeIf([](const QString& row) { return row.endsWith(u' '); });
+        return rows.join(u'\n').replace(target, QStringLiteral("TARGET/"));
+    };
+    const auto walkWith = [&](int count) {
+        Outcome outcome;
+        const auto run = [&](qint16 operation) {
+            host.text.clear();
+            state.lngTotalNumCopyErrors = 0;
+            state.intOperation = operation;
+            state.blnListFolders = operation == state.intOperationListFolders;
+            FolderWalk walk(setup, state, host);
+            walk.todayDayNumber = DayNumber(2024, 5, 20);
+            walk.zoneOffsetMinutes = 0;
+            walk.threads = count;
+            walk.WalkFolder(source);
+            outcome.reports += QString(host.text).replace(target, QStringLiteral("TARGET/")) +
+                               QStringLiteral("\n=====\n");
+            outcome.errors += state.lngTotalNumCopyErrors;
+        };
+        prepareTarget();
+        run(state.intOperationListFolders);
+        run(state.intOperationCheckBackupState);
+        run(state.intOperationBackupModifiedFiles);
+        outcome.targetAfterModified = files();
+        prepareTarget();
+        run(state.intOperationBackupAllFiles);
+        outcome.targetAfterAll = files();
+        return outcome;
+    };
+
+    state.strExcludedFilepaths = ParseExcludedFilepaths(QStringLiteral("skipme"));
+    state.intNumExcludedFilepaths = 1;
+    state.blnSubfoldersExist = false;
+    before = Snapshot(source); // and compared once at the end
+    const Outcome serial = walkWith(1);
+    EXPECT_GT(serial.errors, 0) << "the blocked copies fail";
+    EXPECT_TRUE(serial.reports.contains(ProgramText(411)));
+    EXPECT_TRUE(serial.reports.contains(ProgramText(412)));
+    for (const int count : {2, 4}) {
+        const Outcome parallel = walkWith(count);
+        EXPECT_EQ(parallel.reports, serial.reports) << count << " threads";
+        EXPECT_EQ(parallel.targetAfterModified, serial.targetAfterModified) << count;
+        EXPECT_EQ(parallel.targetAfterAll, serial.targetAfterAll) << count;
+        EXPECT_EQ(parallel.errors, serial.errors) << count;
+    }
+    EXPECT_EQ(Snapshot(source), before) << "the source was changed";
+    before.clear(); // its folder goes with this test
 }
 
 } // namespace

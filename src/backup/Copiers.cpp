@@ -1,0 +1,90 @@
+#include "backup/Copiers.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace vnt {
+
+int WalkThreads() {
+    if (const char* text = std::getenv("VANTORO_THREADS"); text != nullptr && *text != '\0') {
+        char* end = nullptr;
+        const long count = std::strtol(text, &end, 10);
+        if (*end == '\0' && count >= 1)
+            return static_cast<int>(std::min(count, 16L));
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1U, 4U));
+}
+
+void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
+    job.outcome =
+        job.sourceFolder != nullptr && job.targetFolder != nullptr
+            ? CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
+                             continueCopy, job.targetMayExist)
+            : CopySingleFile(job.sourcePath, job.targetPath, continueCopy, job.targetMayExist);
+}
+
+CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn) : paused(pausedIn) {
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back(&CopierPool::Run, this);
+}
+
+CopierPool::~CopierPool() {
+    {
+        std::lock_guard lock(mutex);
+        quitting = true;
+        work.notify_all();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+void CopierPool::Submit(std::shared_ptr<CopyJob> job) {
+    std::lock_guard lock(mutex);
+    queue.push_back(std::move(job));
+    if (idleCopiers > 0)
+        work.notify_one();
+}
+
+bool CopierPool::WaitFor(const CopyJob& job, std::chrono::milliseconds time) {
+    if (job.done || time.count() == 0)
+        return job.done;
+    std::unique_lock lock(mutex);
+    walkWaiting = true;
+    const bool finished = done.wait_for(lock, time, [&] { return job.done.load(); });
+    walkWaiting = false;
+    return finished;
+}
+
+void CopierPool::Run() {
+    // Between chunks: a pause holds the copy, a cancel abandons it.
+    const auto goOn = [this] {
+        while (paused && !cancelled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return !cancelled.load();
+    };
+    while (true) {
+        std::shared_ptr<CopyJob> job;
+        {
+            std::unique_lock lock(mutex);
+            ++idleCopiers;
+            work.wait(lock, [&] { return quitting || !queue.empty(); });
+            --idleCopiers;
+            if (queue.empty())
+                return;
+            job = std::move(queue.front());
+            queue.pop_front();
+        }
+        if (goOn())
+            RunCopyJob(*job, goOn);
+        else
+            job->outcome.cancelled = true;
+        job->done = true;
+        if (walkWaiting) {
+            std::lock_guard lock(mutex);
+            done.notify_all();
+        }
+    }
+}
+
+} // namespace vnt

@@ -1,0 +1,84 @@
+#pragma once
+// A folder's listing as the walk uses it, and a thread that lists the next folders ahead
+// of the walk, in the order the walk will visit them.
+
+#include "platform/FileCopy.h"
+#include "platform/FileErrors.h"
+#include "platform/Names.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <QString>
+#include <QStringList>
+#include <thread>
+#include <vector>
+
+namespace vnt {
+
+struct ListedFile {
+    QByteArray bytes;     // the name as the file system has it; decoded where it is read
+    bool special = false; // not a regular file: reported, never opened
+    bool skipped = false; // a skip fragment or the extension filter leaves it out
+    // Read with the listing for the passes that compare the two trees.
+    FileFacts source;
+    FileFacts target;
+    QString Name() const { return DecodeName(bytes); }
+};
+
+struct FolderListing {
+    QString folder; // with its trailing slash
+    FileError error;
+    std::vector<ListedFile> files;
+    QStringList subfolders;
+    QStringList folderLinks; // not followed (no loops), but named in the report
+    bool factsRead = false;
+    // Held open while the folder is visited: its files are looked up by name.
+    std::unique_ptr<FolderHandle> sourceHandle;
+    std::unique_ptr<FolderHandle> targetHandle;
+};
+
+// Lists folders ahead of the walk, depth first from the root, at most maxAhead listings
+// ahead (memory stays bounded however large the tree), on two threads: one lists a folder
+// and reads its files' facts, the next completes the listing (the target's facts) while
+// the first goes on. Which subfolders come next is decided by the same function the walk
+// uses, so the two orders agree.
+class Lookahead {
+public:
+    using Lister = std::function<FolderListing(const QString& folder)>;
+    using Completer = std::function<void(FolderListing& listing)>;
+    using Visits = std::function<QStringList(const FolderListing& listing)>;
+    Lookahead(const QString& root, Lister list, Completer complete, Visits visits,
+              size_t maxAhead = 16);
+    ~Lookahead();
+    Lookahead(const Lookahead&) = delete;
+    Lookahead& operator=(const Lookahead&) = delete;
+
+    // The listing of folder when it is the next one listed; otherwise nothing, and the
+    // thread stops (the caller lists for itself from then on).
+    std::optional<FolderListing> Take(const QString& folder);
+
+private:
+    void List(QString root);
+    void Complete();
+    void Stop();
+
+    Lister list;
+    Completer complete;
+    Visits visits;
+    const size_t maxAhead;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<FolderListing> listed; // waiting for the second thread
+    std::deque<FolderListing> ready;  // waiting for the walk
+    bool listingDone = false;         // nothing more will be listed
+    bool finished = false;            // nothing more will be ready
+    bool stopping = false;
+    std::thread lister;
+    std::thread completer;
+};
+
+} // namespace vnt
