@@ -840,6 +840,9 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 // Once per target folder: it exists now, and leftovers of a killed copy go.
                 RemoveUnfinishedCopies(tf);
                 knownTargetFolder = tf;
+                // Opened again now that its path is checked: what stood there when it was
+                // listed (perhaps ahead, seconds ago) may have been swapped since.
+                targetHandle = std::make_unique<FolderHandle>(targetFolder);
             }
 
             if (decision && targetExists && IsReadOnly(tgt()) && !ClearReadOnly(tgt())) {
@@ -874,10 +877,6 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
                     LowerCase(name()));
             }
-            // The target folder may have been made just now for this file. Copies in flight
-            // use the old handle only when it was open, and then it is not replaced.
-            if (!targetHandle || !targetHandle->IsOpen())
-                targetHandle = std::make_unique<FolderHandle>(targetFolder);
             auto job = std::make_shared<CopyJob>();
             if (sourceHandle.IsOpen() && targetHandle->IsOpen()) {
                 job->sourceFolder = &sourceHandle;
