@@ -1,5 +1,7 @@
 #include "backup/Lookahead.h"
 
+#include <chrono>
+
 namespace vnt {
 
 Lookahead::Lookahead(const QString& root, Lister listIn, Completer completeIn, Visits visitsIn,
@@ -72,9 +74,15 @@ void Lookahead::Complete() {
     changed.notify_all();
 }
 
-std::optional<FolderListing> Lookahead::Take(const QString& folder) {
+std::optional<FolderListing> Lookahead::Take(const QString& folder,
+                                             const std::function<void()>& whileWaiting) {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return stopping || finished || !ready.empty(); });
+    while (!changed.wait_for(lock, std::chrono::milliseconds(50),
+                             [&] { return stopping || finished || !ready.empty(); })) {
+        lock.unlock();
+        whileWaiting();
+        lock.lock();
+    }
     if (!ready.empty() && ready.front().folder == folder) {
         FolderListing listing = std::move(ready.front());
         ready.pop_front();

@@ -58,8 +58,10 @@ public:
     Lookahead& operator=(const Lookahead&) = delete;
 
     // The listing of folder when it is the next one listed; otherwise nothing, and the
-    // thread stops (the caller lists for itself from then on).
-    std::optional<FolderListing> Take(const QString& folder);
+    // threads stop (the caller lists for itself from then on). While it waits, whileWaiting
+    // runs every 50 ms, so that a slow disk does not freeze the window.
+    std::optional<FolderListing> Take(const QString& folder,
+                                      const std::function<void()>& whileWaiting);
 
 private:
     void List(QString root);

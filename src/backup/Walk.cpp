@@ -374,7 +374,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
     // One listing serves both passes, read ahead when a listing thread runs.
     std::optional<FolderListing> ahead;
     if (lookahead) {
-        ahead = lookahead->Take(folder);
+        ahead = lookahead->Take(folder, [this] { host.Yield(); });
         if (!ahead)
             lookahead.reset();
     }

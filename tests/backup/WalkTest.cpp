@@ -587,6 +587,56 @@ TEST(CopySingleFile, ANewFileGetsItsNameOnlyWhenCompleteEvenIfOneAppears) {
         << "no temporary file left";
 }
 
+TEST(CopierPool, APauseHoldsCopiesAndACancelStopsThem) {
+    using namespace std::chrono_literals;
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("a"), "first");
+    WriteFile(dir.filePath("b"), "second");
+    std::atomic<bool> paused = true;
+    CopierPool pool(2, paused);
+    const auto job = [&](const char* name) {
+        auto made = std::make_shared<CopyJob>();
+        made->sourcePath = dir.filePath(name);
+        made->targetPath = dir.filePath(name) + ".copy";
+        made->targetMayExist = false;
+        pool.Submit(made);
+        return made;
+    };
+    const auto first = job("a");
+    EXPECT_FALSE(pool.WaitFor(*first, 100ms)) << "held while paused";
+    EXPECT_FALSE(QFile::exists(dir.filePath("a.copy")));
+    paused = false;
+    ASSERT_TRUE(pool.WaitFor(*first, 10s));
+    EXPECT_TRUE(first->outcome.copied);
+    EXPECT_EQ(ReadAll(dir.filePath("a.copy")), "first");
+
+    pool.Cancel();
+    const auto second = job("b");
+    ASSERT_TRUE(pool.WaitFor(*second, 10s));
+    EXPECT_TRUE(second->outcome.cancelled);
+    EXPECT_FALSE(QFile::exists(dir.filePath("b.copy")));
+}
+
+TEST_F(WalkTest, ACancelWithCopiesInFlightLeavesOnlyWholeCountedFiles) {
+    setup.includedFolders.clear();
+    for (int i = 0; i < 300; ++i)
+        WriteFile(source + QStringLiteral("many%1.dat").arg(i), QByteArray(64 * 1024 + i, 'm'));
+    int yields = 0;
+    host.onYield = [&] {
+        if (++yields == 40)
+            state.blnStop = true;
+    };
+    Run(state.intOperationBackupAllFiles);
+    EXPECT_TRUE(state.blnStop);
+    EXPECT_LT(state.lngTotalNumFilesCopied, 303) << "stopped before the end";
+    const QStringList copies = QDir(target).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : copies) {
+        EXPECT_FALSE(name.startsWith(".~vantoro")) << "no temporary file is left";
+        EXPECT_EQ(ReadAll(target + name), ReadAll(source + name)) << name.toStdString();
+    }
+    EXPECT_EQ(copies.size(), state.lngTotalNumFilesCopied) << "every copy made is counted";
+}
+
 TEST(FlushFileSystem, SaysWhenTheDiskCannotBeReached) {
     QTemporaryDir dir;
     EXPECT_FALSE(FlushFileSystem(dir.path() + "/"));
