@@ -24,7 +24,12 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
             : CopySingleFile(job.sourcePath, job.targetPath, continueCopy, job.targetMayExist);
 }
 
-CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn) : paused(pausedIn) {
+CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn, const QString& flushFolder)
+    : paused(pausedIn) {
+    if (!flushFolder.isEmpty()) {
+        flush.emplace(flushFolder);
+        flusher = std::thread(&CopierPool::Flush, this);
+    }
     for (int i = 0; i < count; ++i)
         threads.emplace_back(&CopierPool::Run, this);
 }
@@ -34,9 +39,26 @@ CopierPool::~CopierPool() {
         std::lock_guard lock(mutex);
         quitting = true;
         work.notify_all();
+        flushing.notify_all();
     }
     for (std::thread& thread : threads)
         thread.join();
+    if (flusher.joinable())
+        flusher.join();
+}
+
+void CopierPool::Flush() {
+    // Errors are left to the flush at the end: it reports every one since before the copies.
+    std::unique_lock lock(mutex);
+    while (true) {
+        flushing.wait(lock, [&] { return quitting || flushWanted; });
+        if (quitting)
+            return;
+        flushWanted = false;
+        lock.unlock();
+        (void)flush->Flush();
+        lock.lock();
+    }
 }
 
 void CopierPool::Submit(std::shared_ptr<CopyJob> job) {
@@ -80,9 +102,16 @@ void CopierPool::Run() {
         else
             job->outcome.cancelled = true;
         job->done = true;
-        if (walkWaiting) {
+        const bool flushNow = flush && job->outcome.copied &&
+                              unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
+        if (walkWaiting || flushNow) {
             std::lock_guard lock(mutex);
             done.notify_all();
+            if (flushNow) {
+                unflushedBytes = 0;
+                flushWanted = true;
+                flushing.notify_one();
+            }
         }
     }
 }

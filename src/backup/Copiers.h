@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -27,14 +28,17 @@ struct CopyJob {
     QString sourcePath;
     QString targetPath;
     bool targetMayExist = true;
+    qint64 bytes = 0; // the source's size, for the flush in the background
     CopyOutcome outcome;
     std::atomic<bool> done{false};
 };
 
 class CopierPool {
 public:
-    // paused holds a copy between chunks while it is true.
-    CopierPool(int threads, const std::atomic<bool>& paused);
+    // paused holds a copy between chunks while it is true. With a flush folder, the target's
+    // file system is flushed in the background every FlushBytes copied, so that the flush
+    // at the end of the backup finds little left to write.
+    CopierPool(int threads, const std::atomic<bool>& paused, const QString& flushFolder = {});
     ~CopierPool();
     CopierPool(const CopierPool&) = delete;
     CopierPool& operator=(const CopierPool&) = delete;
@@ -45,8 +49,11 @@ public:
     // Copies under way are abandoned between chunks; those not begun are not begun.
     void Cancel() { cancelled = true; }
 
+    static constexpr qint64 FlushBytes = 64 * 1024 * 1024;
+
 private:
     void Run();
+    void Flush();
 
     const std::atomic<bool>& paused;
     std::atomic<bool> cancelled{false};
@@ -55,6 +62,11 @@ private:
     std::condition_variable done;
     std::deque<std::shared_ptr<CopyJob>> queue;
     bool quitting = false;
+    std::optional<FileSystemFlush> flush;
+    std::atomic<qint64> unflushedBytes{0};
+    bool flushWanted = false;
+    std::condition_variable flushing;
+    std::thread flusher;
     // Small files take microseconds: a thread is woken only when somebody sleeps.
     int idleCopiers = 0;
     std::atomic<bool> walkWaiting{false};

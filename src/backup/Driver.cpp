@@ -8,6 +8,8 @@
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
+#include <optional>
+
 namespace vnt {
 
 namespace {
@@ -174,13 +176,16 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     state.blnStop = false;
     main.LockForOperation();
     state.blnPausedAfterFirstCopy = false;
+    // Opened before the first copy, so that the flush at the end reports every write error.
+    const std::optional<FileSystemFlush> flush =
+        backup ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
     {
         FolderWalk walk(setup, state, report);
         walk.WalkFolder(setup.sourceFolder);
     }
     // Done means on the disk: people unplug a backup disk as soon as the report says so.
     if (backup && state.lngTotalNumFilesCopied > 0) {
-        if (const FileError flushed = FlushFileSystem(setup.targetFolder)) {
+        if (const FileError flushed = flush->Flush()) {
             ++state.lngTotalNumCopyErrors;
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,

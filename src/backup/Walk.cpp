@@ -261,7 +261,7 @@ void FolderWalk::WalkFolder(const QString& folder) {
             [this](const FolderListing& listing) { return FoldersToVisit(listing); });
     if (threads > 1 &&
         (op == state.intOperationBackupAllFiles || op == state.intOperationBackupModifiedFiles))
-        copiers = std::make_unique<CopierPool>(threads, host.blnPaused);
+        copiers = std::make_unique<CopierPool>(threads, host.blnPaused, setup.targetFolder);
     VisitFolder(folder);
     copiers.reset();
     lookahead.reset();
@@ -887,6 +887,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 job->targetPath = tgt();
             }
             job->targetMayExist = target.exists;
+            job->bytes = source.size;
             // Reserved when handed out, so the next decision counts this copy's space.
             SpendFreeSpace(targetFolder, source.size);
             const qint64 size = source.size;

@@ -355,8 +355,22 @@ bool ClearReadOnly(const QString& path) {
 }
 
 FileError FlushFileSystem(const QString& folder) {
-    Fd fd(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.fd < 0 || ::syncfs(fd.fd) != 0)
+    return FileSystemFlush(folder).Flush();
+}
+
+FileSystemFlush::FileSystemFlush(const QString& folder)
+    : fd(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+      openError(fd < 0 ? errno : 0) {}
+
+FileSystemFlush::~FileSystemFlush() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+FileError FileSystemFlush::Flush() const {
+    if (fd < 0)
+        return FileErrorFromErrno(openError);
+    if (::syncfs(fd) != 0)
         return FileErrorFromErrno(errno);
     return {};
 }

@@ -88,4 +88,20 @@ bool IsReadOnly(const QString& path);
 // Writes everything cached for the file system holding the folder to its disk.
 FileError FlushFileSystem(const QString& folder);
 
+// The same through a folder opened beforehand: its flush reports every write error of the
+// file system since it was opened, also one that another flush met first (a flush in the
+// background while files are still copied must not swallow the error the last one reports).
+class FileSystemFlush {
+public:
+    explicit FileSystemFlush(const QString& folder);
+    ~FileSystemFlush();
+    FileSystemFlush(const FileSystemFlush&) = delete;
+    FileSystemFlush& operator=(const FileSystemFlush&) = delete;
+    FileError Flush() const;
+
+private:
+    int fd = -1;
+    int openError = 0;
+};
+
 } // namespace vnt
