@@ -20,8 +20,9 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
     job.outcome =
         job.sourceFolder != nullptr && job.targetFolder != nullptr
             ? CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
-                             continueCopy, job.targetMayExist)
-            : CopySingleFile(job.sourcePath, job.targetPath, continueCopy, job.targetMayExist);
+                             continueCopy, job.targetMayExist, job.keepReplacedAs)
+            : CopySingleFile(job.sourcePath, job.targetPath, continueCopy, job.targetMayExist,
+                             job.keepReplacedAs);
 }
 
 CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn, const QString& flushFolder)

@@ -28,7 +28,8 @@ struct CopyJob {
     QString sourcePath;
     QString targetPath;
     bool targetMayExist = true;
-    qint64 bytes = 0; // the source's size, for the flush in the background
+    qint64 bytes = 0;          // the source's size, for the flush in the background
+    QByteArray keepReplacedAs; // where a replaced copy is kept; empty: not kept
     CopyOutcome outcome;
     std::atomic<bool> done{false};
 };

@@ -145,6 +145,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     state.lngTotalNumFolders = state.lngTotalNumFiles = 0;
     state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;
     state.lngTotalNumFilesCopied = state.lngTotalNumCopyErrors = 0;
+    state.lngTotalNumKeptCopies = 0;
     state.blnDisplayingSummary = false;
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
     main.SetExcludedFilepathsText(setup.excludedFilepaths);

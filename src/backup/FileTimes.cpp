@@ -1,11 +1,13 @@
 #include "backup/FileTimes.h"
 
 #include "platform/Names.h"
+#include "report/StrProc.h"
 #include "setups/DateProc.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <QStringList>
 #include <sys/stat.h>
 
 namespace vnt {
@@ -170,22 +172,39 @@ bool IsWithinModifiedSinceWindow(qint64 lastWriteSeconds, qint32 periodDays, qin
     return periodDays >= todayDayNumber - DayNumber(time.year, time.month, time.day);
 }
 
-bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
-                    qint64 targetSeconds) {
-    if (sourceSize != targetSize)
-        return true;
+ModifiedVerdict JudgeFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
+                                  qint64 targetSeconds) {
+    using Reason = ModifiedVerdict::Reason;
+    ModifiedVerdict verdict;
+    verdict.sourceSize = sourceSize;
+    verdict.targetSize = targetSize;
+    verdict.seconds = sourceSeconds - targetSeconds;
+    const auto beyondTolerance = [&] {
+        verdict.modified = true;
+        verdict.reason = verdict.seconds > 0 ? Reason::SourceNewer : Reason::TargetNewer;
+        verdict.minutes =
+            static_cast<qint32>(std::min<qint64>((std::abs(verdict.seconds) + 30) / 60, INT32_MAX));
+        return verdict;
+    };
+    if (sourceSize != targetSize) {
+        verdict.modified = true;
+        verdict.reason = Reason::Sizes;
+        return verdict;
+    }
     // The UTC texts without their seconds are equal exactly when both times fall in the
     // same whole minute; that is the common case and needs no calendar.
     const auto minute = [](qint64 seconds) {
         return seconds >= 0 ? seconds / 60 : -((-seconds + 59) / 60);
     };
     if (minute(sourceSeconds) == minute(targetSeconds))
-        return false;
+        return verdict;
     CalendarTime sourceTime;
     CalendarTime targetTime;
     if (!UtcFields(static_cast<time_t>(sourceSeconds), sourceTime) ||
-        !UtcFields(static_cast<time_t>(targetSeconds), targetTime))
-        return false;
+        !UtcFields(static_cast<time_t>(targetSeconds), targetTime)) {
+        verdict.reason = Reason::TimesUnreadable;
+        return verdict;
+    }
     const bool sameMonth =
         sourceTime.year == targetTime.year && sourceTime.month == targetTime.month;
     RoundToMinute(sourceTime);
@@ -193,7 +212,63 @@ bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
     const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));
     // A one-minute jitter and whole half-hour shifts of up to eight hours (time zones and
     // daylight saving between file systems) are absorbed, but only within one month.
-    return !(sameMonth && (difference < 2 || (difference % 30 == 0 && difference <= 480)));
+    if (!sameMonth)
+        return beyondTolerance();
+    verdict.minutes = difference;
+    if (difference < 2)
+        verdict.reason = Reason::Jitter;
+    else if (difference % 30 == 0 && difference <= 480)
+        verdict.reason = Reason::ZoneShift;
+    else
+        return beyondTolerance();
+    return verdict;
+}
+
+bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
+                    qint64 targetSeconds) {
+    return JudgeFileModified(sourceSize, sourceSeconds, targetSize, targetSeconds).modified;
+}
+
+namespace {
+
+// "3 h 12 min", "2 days", "1 day 4 h".
+QString Duration(qint64 minutes) {
+    QStringList parts;
+    if (const qint64 days = minutes / 1440; days > 0)
+        parts.append(QStringLiteral("%1 %2").arg(days).arg(days == 1 ? "day" : "days"));
+    if (const qint64 hours = minutes % 1440 / 60; hours > 0)
+        parts.append(QStringLiteral("%1 h").arg(hours));
+    if (const qint64 rest = minutes % 60; rest > 0 || parts.isEmpty())
+        parts.append(QStringLiteral("%1 min").arg(rest));
+    return parts.join(u' ');
+}
+
+} // namespace
+
+QString VerdictText(const ModifiedVerdict& verdict) {
+    using Reason = ModifiedVerdict::Reason;
+    switch (verdict.reason) {
+    case Reason::SameMinute:
+        return {};
+    case Reason::Sizes:
+        return QStringLiteral("size %1 -> %2 bytes")
+            .arg(FormatCount(static_cast<double>(verdict.targetSize)),
+                 FormatCount(static_cast<double>(verdict.sourceSize)));
+    case Reason::SourceNewer:
+        return QStringLiteral("source newer by ") + Duration(verdict.minutes);
+    case Reason::TargetNewer:
+        return QStringLiteral("target newer by ") + Duration(verdict.minutes);
+    case Reason::Jitter:
+        return verdict.minutes == 0 ? QStringLiteral("times differ by %1 s, taken as jitter")
+                                          .arg(std::abs(verdict.seconds))
+                                    : QStringLiteral("times differ by 1 min, taken as jitter");
+    case Reason::ZoneShift:
+        return QStringLiteral("times differ by exactly ") + Duration(verdict.minutes) +
+               QStringLiteral(", taken as a time-zone shift");
+    case Reason::TimesUnreadable:
+        return QStringLiteral("times could not be read, taken as unchanged");
+    }
+    return {};
 }
 
 bool IsFileModified(const QString& sourcePath, const QString& targetPath, FileError* sizeError) {

@@ -65,4 +65,31 @@ bool IsWithinModifiedSinceWindow(qint64 lastWriteSeconds, qint32 periodDays, qin
 bool IsFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
                     qint64 targetSeconds);
 
+// The same decision with its reason, so that what a report says about a file is what
+// decided it.
+struct ModifiedVerdict {
+    enum class Reason {
+        SameMinute,  // unchanged: both times in one whole minute
+        Sizes,       // modified: the sizes differ
+        SourceNewer, // modified: the times differ beyond every tolerance
+        TargetNewer,
+        Jitter,    // unchanged: the times differ by at most a minute
+        ZoneShift, // unchanged: whole half hours up to eight hours within a month
+        TimesUnreadable,
+    };
+    bool modified = false;
+    Reason reason = Reason::SameMinute;
+    qint64 sourceSize = 0;
+    qint64 targetSize = 0;
+    qint64 seconds = 0; // source time minus target time
+    qint32 minutes = 0; // the difference the tolerances looked at, in whole minutes
+    // A time difference that the tolerances passed over: where a real edit could hide.
+    bool Tolerated() const { return reason == Reason::Jitter || reason == Reason::ZoneShift; }
+};
+ModifiedVerdict JudgeFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
+                                  qint64 targetSeconds);
+// "size 1,234 -> 1,240 bytes", "source newer by 3 h 12 min", "times differ by 1 min, taken
+// as jitter" ...; empty when both times fall in one minute.
+QString VerdictText(const ModifiedVerdict& verdict);
+
 } // namespace vnt

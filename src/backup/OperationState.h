@@ -43,6 +43,11 @@ struct OperationState {
     bool blnFileExists = false;
     bool blnDisplayingSummary = false;
     bool blnScheduledTask = false;
+    // Console choices: a line under each file saying why it counts as new or modified (or
+    // as unchanged although its times differ); the replaced copies kept, and how many.
+    bool blnExplain = false;
+    bool blnKeepReplaced = false;
+    qint32 lngTotalNumKeptCopies = 0;
 
     qint32 lngTotalNumFolders = 0;
     qint32 lngTotalNumFiles = 0;

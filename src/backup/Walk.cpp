@@ -21,6 +21,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <optional>
+#include <QDateTime>
 #include <QStorageInfo>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,7 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 const QString SixBlanks = QStringLiteral("      ");
+const QString ExplainIndent = QStringLiteral("          ");
 constexpr qint64 LargeSystemFileBytes = 10487560;
 
 QString BadNameExplanation(const QString& description, const QString& path) {
@@ -88,9 +90,24 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
     realSource = RealFolder(setup.sourceFolder);
     realTarget = RealFolder(setup.targetFolder);
     targetIdentity = IdentityOf(setup.targetFolder);
+    keepStamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
 }
 
 FolderWalk::~FolderWalk() = default;
+
+QByteArray FolderWalk::KeepReplacedAs(const QString& folder, const QByteArray& name) {
+    if (keepRoot.isEmpty()) {
+        const QString base = setup.targetFolder + QStringLiteral(".vantoro-replaced/") + keepStamp;
+        keepRoot = base + u'/';
+        for (int n = 2; FolderExists(keepRoot); ++n)
+            keepRoot = base + u'-' + QString::number(n) + u'/';
+    }
+    const QString keepFolder = keepRoot + folder.mid(setup.sourceFolder.size());
+    // A folder that cannot be made shows when the copy fails to keep the old version.
+    if (keepFolder != keepFolderMade && CreateFolderPath(keepFolder))
+        keepFolderMade = keepFolder;
+    return EncodeName(keepFolder) + name;
+}
 
 QString FolderWalk::Drive(const QString& path) const {
     QString root = RootPrefixIn(path, mountRoots);
@@ -701,18 +718,29 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             if (backupAll) {
                 decision = true;
             } else if (targetExists) {
-                if (IsFileModified(source.size, source.mtimeSeconds, target.size,
-                                   target.mtimeSeconds)) {
+                const ModifiedVerdict verdict = JudgeFileModified(source.size, source.mtimeSeconds,
+                                                                  target.size, target.mtimeSeconds);
+                if (verdict.modified) {
                     decision = true;
                     ++counts[1];
                     ++state.lngTotalNumModifiedFiles;
                     pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(66)));
+                }
+                // Also the files taken as unchanged although their times differ: a same-size
+                // edit could hide there.
+                if (state.blnExplain && (verdict.modified || verdict.Tolerated())) {
+                    if (!verdict.modified)
+                        pipeline.Then(
+                            line(SixBlanks + src() + QStringLiteral(" counted unchanged")));
+                    pipeline.Then(line(ExplainIndent + VerdictText(verdict)));
                 }
             } else {
                 decision = true;
                 ++counts[0];
                 ++state.lngTotalNumNewFiles;
                 pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(65)));
+                if (state.blnExplain)
+                    pipeline.Then(line(ExplainIndent + QStringLiteral("no copy in the target")));
             }
         }
         if (check)
@@ -888,12 +916,16 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             }
             job->targetMayExist = target.exists;
             job->bytes = source.size;
+            if (state.blnKeepReplaced && target.exists && !target.directory)
+                job->keepReplacedAs = KeepReplacedAs(folder, file.bytes);
             // Reserved when handed out, so the next decision counts this copy's space.
             SpendFreeSpace(targetFolder, source.size);
             const qint64 size = source.size;
             const QByteArray bytes = file.bytes;
             const auto after = [this, counts, size, bytes, &folder, &drive, &headerWritten,
                                 &pipeline](const CopyOutcome& outcome) {
+                if (outcome.kept)
+                    ++state.lngTotalNumKeptCopies;
                 if (outcome.copied) {
                     if (host.ShowsLabels() && pipeline.Idle())
                         host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
@@ -916,6 +948,10 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     errorText = ProgramText(414);
                 } else if (outcome.changed) {
                     errorText = ProgramText(413);
+                } else if (outcome.keepFailed) {
+                    errorText = QStringLiteral("The previous copy could not be kept, so it was "
+                                               "not replaced (") +
+                                outcome.error.description + u')';
                 } else {
                     errorText = GetCopyErrorText(path) + QStringLiteral(" (") +
                                 outcome.error.description + u')';

@@ -89,6 +89,11 @@ private:
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     FolderIdentity targetIdentity;
+    // Where replaced copies are kept in this run (one folder a run), made when first needed.
+    QString keepStamp;
+    QString keepRoot;
+    QString keepFolderMade;
+    QByteArray KeepReplacedAs(const QString& folder, const QByteArray& name);
     std::unique_ptr<Lookahead> lookahead;
     std::unique_ptr<CopierPool> copiers;
 };

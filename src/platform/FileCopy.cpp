@@ -199,7 +199,8 @@ bool ProcFdAvailable() {
 // target (targetPrefix is the target's folder part of targetName's path, or empty).
 CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                    const QByteArray& targetPrefix, const QByteArray& targetName,
-                   const std::function<bool()>& continueCopy, bool targetMayExist) {
+                   const std::function<bool()>& continueCopy, bool targetMayExist,
+                   const QByteArray& keepAs) {
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
@@ -315,6 +316,27 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     }
     if (::close(out.release()) != 0)
         return fail(errno);
+    // The copy about to be replaced gets its second name only now, when the new one is
+    // complete: a cancelled or failed copy keeps no extra version.
+    if (!keepAs.isEmpty()) {
+        struct stat old {};
+        if (::fstatat(targetDir, targetPath.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(old.st_mode) &&
+            ::linkat(targetDir, targetPath.constData(), AT_FDCWD, keepAs.constData(), 0) != 0) {
+            const int linkError = errno;
+            const qsizetype slash = keepAs.lastIndexOf('/');
+            const bool copied = (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
+                                 linkError == ENOTSUP) &&
+                                CopyAt(targetDir, targetPath, AT_FDCWD, keepAs.left(slash + 1),
+                                       keepAs.mid(slash + 1), {}, false, {})
+                                    .copied;
+            if (!copied) {
+                outcome.keepFailed = true;
+                return fail(linkError);
+            }
+        }
+        outcome.kept = S_ISREG(old.st_mode);
+    }
     if (::renameat(targetDir, temporaryName.constData(), targetDir, targetPath.constData()) != 0)
         return fail(errno);
     outcome.copied = true;
@@ -324,17 +346,19 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
 } // namespace
 
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
-                           const std::function<bool()>& continueCopy, bool targetMayExist) {
+                           const std::function<bool()>& continueCopy, bool targetMayExist,
+                           const QByteArray& keepReplacedAs) {
     const qsizetype slash = target.lastIndexOf(u'/');
     return CopyAt(AT_FDCWD, Native(source), AT_FDCWD, Native(target.left(slash + 1)),
-                  Native(target.mid(slash + 1)), continueCopy, targetMayExist);
+                  Native(target.mid(slash + 1)), continueCopy, targetMayExist, keepReplacedAs);
 }
 
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
-                           const std::function<bool()>& continueCopy, bool targetMayExist) {
+                           const std::function<bool()>& continueCopy, bool targetMayExist,
+                           const QByteArray& keepReplacedAs) {
     return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
-                  targetName, continueCopy, targetMayExist);
+                  targetName, continueCopy, targetMayExist, keepReplacedAs);
 }
 
 bool IsReadOnly(const QString& path) {

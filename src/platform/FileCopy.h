@@ -56,20 +56,25 @@ qint64 FileSizeOrError(const QString& path);
 struct CopyOutcome {
     bool copied = false;
     bool cancelled = false;
-    bool changed = false;  // the source changed while it was copied
-    bool sameFile = false; // the target is the source file itself
-    int systemError = 0;   // errno of a failure, 0 otherwise
+    bool changed = false;    // the source changed while it was copied
+    bool sameFile = false;   // the target is the source file itself
+    bool kept = false;       // the copy it replaced was kept (see keepReplacedAs)
+    bool keepFailed = false; // it could not be kept, so it was not replaced
+    int systemError = 0;     // errno of a failure, 0 otherwise
     FileError error;
 };
 // targetMayExist false (the caller has just seen no file there) spares the look at what
-// stands at the target's path.
+// stands at the target's path. With keepReplacedAs (a whole path in an existing folder), a
+// file the copy replaces is first given that second name (a hard link: no copy, and the
+// replacement stays one step), or copied there where links cannot be made.
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy = {},
-                           bool targetMayExist = true);
+                           bool targetMayExist = true, const QByteArray& keepReplacedAs = {});
 // The same between two open folders, by name: no path is converted or walked again.
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
-                           const std::function<bool()>& continueCopy, bool targetMayExist);
+                           const std::function<bool()>& continueCopy, bool targetMayExist,
+                           const QByteArray& keepReplacedAs = {});
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);

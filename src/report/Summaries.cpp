@@ -34,6 +34,8 @@ void ReportForBackupAllFiles(ReportHost& host, const OperationState& state) {
     host.Output(QString(), true);
     Line(host, "Number of non-empty folders accessed: ", Count(state.lngTotalNumFolders));
     Line(host, "Number of files copied: ", Count(state.lngTotalNumFilesCopied));
+    if (state.blnKeepReplaced)
+        Line(host, "Number of previous copies kept: ", Count(state.lngTotalNumKeptCopies));
     if (state.lngTotalNumCopyErrors > 0)
         Line(host, "Number of errors when attempting to copy a file: ",
              Count(state.lngTotalNumCopyErrors));
@@ -52,6 +54,8 @@ void ReportForBackupModifiedFiles(ReportHost& host, const OperationState& state,
         Line(host, "Number of files modified or not previously backed up: ",
              Count(state.lngTotalNumNewFiles + state.lngTotalNumModifiedFiles));
     Line(host, "Number of files copied: ", Count(state.lngTotalNumFilesCopied));
+    if (state.blnKeepReplaced)
+        Line(host, "Number of previous copies kept: ", Count(state.lngTotalNumKeptCopies));
     if (state.lngTotalNumCopyErrors > 0)
         Line(host, "Number of errors when attempting to copy a file: ",
              Count(state.lngTotalNumCopyErrors));

@@ -4,7 +4,9 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 namespace vnt {
 namespace {
@@ -150,6 +152,57 @@ TEST_F(FileTimesOnDisk, SizeDecidesFirstAndUnreadableFilesAreNotModified) {
     EXPECT_FALSE(IsFileModified(source, dir.filePath("missing"), &error));
     EXPECT_EQ(error.number, ErrorNumber::PathNotFound);
     EXPECT_FALSE(error.description.isEmpty());
+}
+
+} // namespace
+} // namespace vnt
+
+namespace vnt {
+namespace {
+
+qint64 Utc(int year, int month, int day, int hour, int minute, int second = 0) {
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc())
+        .toSecsSinceEpoch();
+}
+
+// What --explain says is what decided: every reason at the tolerance borders.
+TEST(ModifiedVerdict, SaysWhyAtEveryBorder) {
+    struct Case {
+        qint64 source;
+        qint64 target;
+        bool modified;
+        const char* text;
+    };
+    const qint64 noon = Utc(2024, 5, 10, 12, 0);
+    const Case cases[] = {
+        {noon, noon, false, ""},
+        {noon, Utc(2024, 5, 10, 12, 1), false, "times differ by 1 min, taken as jitter"},
+        {Utc(2024, 5, 10, 12, 0, 40), Utc(2024, 5, 10, 12, 1, 10), false,
+         "times differ by 30 s, taken as jitter"},
+        {noon, Utc(2024, 5, 10, 12, 2), true, "target newer by 2 min"},
+        {noon, Utc(2024, 5, 10, 13, 0), false,
+         "times differ by exactly 1 h, taken as a time-zone shift"},
+        {Utc(2024, 5, 10, 13, 1), noon, true, "source newer by 1 h 1 min"},
+        {noon, Utc(2024, 5, 10, 10, 30), false,
+         "times differ by exactly 1 h 30 min, taken as a time-zone shift"},
+        {Utc(2024, 5, 10, 20, 0), noon, false,
+         "times differ by exactly 8 h, taken as a time-zone shift"},
+        {Utc(2024, 5, 10, 20, 30), noon, true, "source newer by 8 h 30 min"},
+        {Utc(2024, 4, 1, 0, 30), Utc(2024, 3, 31, 23, 30), true, "source newer by 1 h"},
+        {Utc(2024, 5, 12, 15, 12), Utc(2024, 5, 10, 12, 0), true,
+         "source newer by 2 days 3 h 12 min"},
+        {noon, Utc(2024, 6, 10, 12, 0), true, "target newer by 31 days"},
+    };
+    for (const Case& c : cases) {
+        const ModifiedVerdict verdict = JudgeFileModified(100, c.source, 100, c.target);
+        EXPECT_EQ(verdict.modified, c.modified) << c.text;
+        EXPECT_EQ(verdict.modified, IsFileModified(100, c.source, 100, c.target)) << c.text;
+        EXPECT_EQ(VerdictText(verdict), QString::fromUtf8(c.text));
+        EXPECT_EQ(verdict.Tolerated(), !c.modified && *c.text != '\0') << c.text;
+    }
+    const ModifiedVerdict sizes = JudgeFileModified(1240, noon, 1234, noon);
+    EXPECT_TRUE(sizes.modified);
+    EXPECT_EQ(VerdictText(sizes), "size 1,234 -> 1,240 bytes");
 }
 
 } // namespace
