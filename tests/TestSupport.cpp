@@ -58,6 +58,19 @@ ScopedTimeZone::~ScopedTimeZone() {
     tzset();
 }
 
+ScopedEnvironment::ScopedEnvironment(const char* nameIn, const char* value) : name(nameIn) {
+    if (const char* old = std::getenv(nameIn))
+        previous = old;
+    setenv(nameIn, value, 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (previous)
+        setenv(name.c_str(), previous->c_str(), 1);
+    else
+        unsetenv(name.c_str());
+}
+
 } // namespace vnt::test
 
 #include <grp.h>

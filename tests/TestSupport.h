@@ -31,6 +31,20 @@ private:
     std::optional<std::string> previous;
 };
 
+// Sets an environment variable for the process (and the programs it starts) while it
+// lives, then puts the previous value back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name;
+    std::optional<std::string> previous;
+};
+
 } // namespace vnt::test
 
 #include <functional>

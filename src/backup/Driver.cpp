@@ -5,6 +5,7 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "platform/FileCopy.h"
+#include "platform/FolderLock.h"
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
@@ -63,6 +64,8 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
         state.strWindowCaption += QStringLiteral(" (") + main.ModifiedSinceText() + u')';
     state.blnListFolders = list;
     state.blnBackupOperation = backup;
+    // Held to the end of the summary; a list reads only the source and takes none.
+    FolderLock targetLock;
 
     // The folders must exist; a missing target may be created.
     if (!setup.sourceFolder.isEmpty() && !FolderExists(setup.sourceFolder)) {
@@ -89,6 +92,18 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
             main.Tell(rule == TargetRule::EqualsSource
                           ? ProgramText(27)
                           : setup.targetFolder + CRLF + CRLF + ProgramText(28),
+                      state.strWindowCaption, MsgIcon::Warning);
+            return;
+        }
+        // Taken once the target exists (created just above when it was missing and that
+        // was asked for): before that, no run can write in it. Only another run's lock
+        // stops this one; a folder or file system that allows no lock does not.
+        if (targetLock.Take(setup.targetFolder, TargetLockWaitMilliseconds()) ==
+            FolderLock::Outcome::HeldElsewhere) {
+            main.Tell(QStringLiteral("Another Vantoro run is using the target folder ") +
+                          setup.targetFolder +
+                          QStringLiteral(", so nothing was done. Please try again when that run "
+                                         "has finished."),
                       state.strWindowCaption, MsgIcon::Warning);
             return;
         }
@@ -191,6 +206,8 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,
                           true);
+            report.FailureReported(setup.targetFolder,
+                                   ProgramText(416) + u' ' + flushed.description);
         }
     }
     report.SetSourceDirpath(QString());

@@ -242,6 +242,7 @@ bool FolderWalk::ReportFileFailure(const QString& src, const QString& errorText,
     }
     host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + src + QStringLiteral("  ") + errorText,
                 true);
+    host.FailureReported(src, errorText);
     ++state.lngTotalNumCopyErrors;
     // Once the user chose to stop, copies still finishing are reported, not asked about.
     if (!state.blnStop &&
@@ -416,6 +417,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
             host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
                             error.description,
                         true);
+            host.FailureReported(folder, error.description);
             if (AskToStopAfterError(ProgramText(79) + u' ' + folder + CRLF + error.description +
                                         CRLF + CRLF + ProgramText(63) +
                                         QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
@@ -430,6 +432,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
             host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
                             error.description,
                         true);
+            host.FailureReported(folder, error.description);
             FailureEndsVisit(error.description, error.number, folder);
             return;
         }
@@ -780,7 +783,9 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 freeBytes = available;
                 if (available == 0) {
                     LineBreakFix(headerWritten);
-                    host.Output(SixBlanks + QStringLiteral("The target drive is full."), true);
+                    const QString full = QStringLiteral("The target drive is full.");
+                    host.Output(SixBlanks + full, true);
+                    host.FailureReported(src(), full);
                     host.Repaint();
                     ++state.lngTotalNumCopyErrors;
                     host.Inform(
@@ -793,10 +798,10 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 if (available <= static_cast<double>(source.size)) {
                     decision = false;
                     LineBreakFix(headerWritten);
-                    host.Output(
-                        SixBlanks +
-                            QStringLiteral("Insufficient space on the target drive for this file."),
-                        true);
+                    const QString noRoom =
+                        QStringLiteral("Insufficient space on the target drive for this file.");
+                    host.Output(SixBlanks + noRoom, true);
+                    host.FailureReported(src(), noRoom);
                     host.Repaint();
                     ++state.lngTotalNumCopyErrors;
                     const QString message = ProgramText(62) + CRLF + src() + QStringLiteral(" (") +
@@ -856,6 +861,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 if (stop) {
                     state.blnStop = true;
                     ++state.lngTotalNumCopyErrors;
+                    host.FailureReported(src(), ProgramText(415));
                     result = Visit::Ends;
                     break;
                 }
@@ -883,6 +889,8 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 if (!state.blnSuppressDetailedReports)
                     host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt(),
                                 true);
+                host.FailureReported(src(), ProgramText(169) + u' ' + tgt() + QStringLiteral(". ") +
+                                                ProgramText(170));
                 host.blnPaused = true;
                 const bool stop =
                     host.AskYesNo(ProgramText(169) + CRLF + tgt() + CRLF + ProgramText(170) + CRLF +
@@ -899,6 +907,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         }
 
         if (decision) {
+            host.CopyHandedOut(folder, name());
             if (host.ShowsLabels()) {
                 const QString label = host.FileNowBeingCopiedLabel();
                 host.SetFileNowBeingCopied(

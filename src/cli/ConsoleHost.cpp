@@ -3,6 +3,7 @@
 #include "platform/Names.h"
 #include "report/StrProc.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace vnt {
@@ -11,25 +12,44 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
+void WriteBytes(const QByteArray& bytes, FILE* file) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file);
+    std::fflush(file);
+}
+
+int TerminalWidth(FILE* file) {
+    winsize size{};
+    if (::ioctl(::fileno(file), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
 } // namespace
 
 volatile std::sig_atomic_t ConsoleHost::interrupted = 0;
 
 ConsoleHost::ConsoleHost(OperationState& stateIn, bool stopOnErrorIn, FILE* outIn, FILE* errIn)
     : state(stateIn), stopOnError(stopOnErrorIn), out(outIn), err(errIn),
-      progressOnTerminal(::isatty(::fileno(errIn)) == 1) {
+      progressOn(::isatty(::fileno(errIn)) == 1) {
     progressClock.start();
+    runClock.start();
 }
 
 ConsoleHost::~ConsoleHost() {
     Finish();
 }
 
+void ConsoleHost::WriteLog(const QByteArray& bytes) {
+    if (logFile != nullptr)
+        WriteBytes(bytes, logFile);
+}
+
 void ConsoleHost::WriteLine(const QString& text) {
     ClearProgress();
     const QByteArray bytes = ShownName(text).toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
-    std::fflush(out);
+    if (out != nullptr)
+        WriteBytes(bytes, out);
+    WriteLog(bytes);
 }
 
 // Finished lines are printed at once; the unfinished one waits, so a notice that is
@@ -69,7 +89,8 @@ void ConsoleHost::SetText(const QString& text) {
 }
 
 void ConsoleHost::SetSourceDirpath(const QString& text) {
-    currentFolder = text;
+    const QString label = QStringLiteral("Source folder: ");
+    current = text.startsWith(label) ? text.mid(label.size()) : text;
     Progress(false);
 }
 
@@ -77,10 +98,28 @@ void ConsoleHost::ShowBytesCopied(const QString&) {
     Progress(false);
 }
 
+void ConsoleHost::CopyHandedOut(const QString& folder, const QString& name) {
+    // Only the progress line reads it: most of the time nobody looks.
+    if (progressOn)
+        current = folder + name;
+}
+
+void ConsoleHost::FailureReported(const QString& path, const QString& reason) {
+    QString shownReason = reason;
+    shownReason.replace(CRLF, QStringLiteral(" "));
+    failures.append({ShownName(path), ShownName(shownReason.simplified())});
+}
+
 bool ConsoleHost::AskYesNo(const QString& question, const QString& title, MsgResult, MsgIcon) {
     Message(title, question);
-    std::fprintf(err, "  -> %s\n", stopOnError ? "Yes" : "No");
+    Answer(stopOnError);
     return stopOnError;
+}
+
+void ConsoleHost::Answer(bool yes) {
+    const QByteArray bytes = yes ? "  -> Yes\n" : "  -> No\n";
+    WriteBytes(bytes, err);
+    WriteLog(bytes);
 }
 
 void ConsoleHost::Inform(const QString& message, const QString& title, MsgIcon) {
@@ -93,8 +132,8 @@ void ConsoleHost::Message(const QString& title, const QString& text) {
     message.replace(CRLF, QStringLiteral(" "));
     message.replace(u'\n', u' ');
     const QByteArray bytes = ShownName(message.simplified()).toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), err);
-    std::fflush(err);
+    WriteBytes(bytes, err);
+    WriteLog(bytes);
 }
 
 void ConsoleHost::Yield() {
@@ -103,26 +142,51 @@ void ConsoleHost::Yield() {
     Progress(false);
 }
 
+QString ConsoleHost::ProgressText(const OperationState& progress, qint64 elapsedMs,
+                                  const QString& at, int width) {
+    QString status;
+    if (progress.blnBackupOperation) {
+        status = QStringLiteral("%1 files, %2 copied, %3")
+                     .arg(FormatCount(progress.lngTotalNumFiles),
+                          FormatCount(progress.lngTotalNumFilesCopied),
+                          FormatScaledSize2(progress.dblTotalFilesize, 1));
+        // The first second's rate says more about the start than about the run.
+        if (elapsedMs >= 1000)
+            status += QStringLiteral(" at ") +
+                      FormatScaledSize2(
+                          progress.dblTotalFilesize * 1000.0 / static_cast<double>(elapsedMs), 1) +
+                      QStringLiteral("/s");
+    } else {
+        status = QStringLiteral("%1 folders, %2 files")
+                     .arg(FormatCount(progress.lngTotalNumFolders),
+                          FormatCount(progress.lngTotalNumFiles));
+    }
+    const QString shown = ShownName(at);
+    const qsizetype room = width - status.size() - 2;
+    constexpr qsizetype Ellipsis = 3;
+    if (!shown.isEmpty() && room > 2 * Ellipsis)
+        status +=
+            QStringLiteral("  ") +
+            (shown.size() <= room ? shown : QStringLiteral("...") + shown.right(room - Ellipsis));
+    return status.left(width);
+}
+
 void ConsoleHost::Progress(bool force) {
-    if (!progressOnTerminal || (!force && progressClock.elapsed() < 100))
+    if (!progressOn || (!force && progressClock.elapsed() < 100))
         return;
     progressClock.restart();
-    const QString status = QStringLiteral("%1 folders, %2 files, %3 copied  %4")
-                               .arg(FormatCount(state.lngTotalNumFolders))
-                               .arg(FormatCount(state.lngTotalNumFiles))
-                               .arg(FormatByteSize(state.dblTotalFilesize))
-                               .arg(currentFolder);
-    const QByteArray bytes = "\r\x1b[K" + status.left(200).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), err);
-    std::fflush(err);
+    // One column short of the width: a line that fills it would wrap on some terminals,
+    // and the next update could no longer take it back.
+    const QString status =
+        ProgressText(state, runClock.elapsed(), current, std::max(TerminalWidth(err) - 1, 20));
+    WriteBytes("\r\x1b[K" + status.toUtf8(), err);
     progressShown = true;
 }
 
 void ConsoleHost::ClearProgress() {
     if (!progressShown)
         return;
-    std::fputs("\r\x1b[K", err);
-    std::fflush(err);
+    WriteBytes("\r\x1b[K", err);
     progressShown = false;
 }
 
@@ -134,7 +198,10 @@ void ConsoleHost::Finish() {
         view = CRLF;
     }
     ClearProgress();
-    std::fflush(out);
+    if (out != nullptr)
+        std::fflush(out);
+    if (logFile != nullptr)
+        std::fflush(logFile);
 }
 
 } // namespace vnt

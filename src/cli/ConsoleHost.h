@@ -1,7 +1,7 @@
 #pragma once
 // The console's report host: the report goes to standard output line by line as it is
-// produced; what the window would ask or tell goes to standard error; questions are
-// answered as an unattended run would answer them.
+// produced (and to a log file when one is given); what the window would ask or tell goes
+// to standard error; questions are answered as an unattended run would answer them.
 
 #include "backup/OperationState.h"
 #include "report/ReportHost.h"
@@ -9,11 +9,13 @@
 #include <csignal>
 #include <cstdio>
 #include <QElapsedTimer>
+#include <QList>
 
 namespace vnt {
 
 class ConsoleHost : public ReportHost {
 public:
+    // out may be null: the report then goes only to the log (a JSON summary takes its place).
     ConsoleHost(OperationState& state, bool stopOnError, FILE* out = stdout, FILE* err = stderr);
     ~ConsoleHost() override;
 
@@ -24,6 +26,25 @@ public:
     void Finish();
     // Messages that are not part of the report (title and text on one line).
     void Message(const QString& title, const QString& text);
+    // The answer given to a question, under it.
+    void Answer(bool yes);
+    // The report and the messages are written to log as well (UTF-8, LF line ends).
+    void CopyTo(FILE* log) { logFile = log; }
+    // The progress line on err; on by default when err is a terminal.
+    void ShowProgress(bool on) { progressOn = on; }
+
+    struct Failure {
+        QString path;
+        QString reason;
+    };
+    // What the operation left behind, in report order, as a person reads the names.
+    const QList<Failure>& Failures() const { return failures; }
+
+    // The progress line for the state of the operation after elapsedMs, at most width
+    // characters: files and bytes done and the rate while a backup copies, else folders
+    // and files; then the file or folder at hand, its start cut off when it is too long.
+    static QString ProgressText(const OperationState& state, qint64 elapsedMs,
+                                const QString& current, int width);
 
     void Output(const QString& strText, bool blnCRLF) override;
     const QString& ReportText() const override { return view; }
@@ -39,6 +60,8 @@ public:
     void ShowBytesCopied(const QString& text) override;
     void HideBytesCopied() override {}
     void ShowFreeSpace(const QString&) override {}
+    void CopyHandedOut(const QString& folder, const QString& name) override;
+    void FailureReported(const QString& path, const QString& reason) override;
     void SetCaption(const QString&) override {}
     void SetReportButtons(bool, bool, const QString&, bool, const QString&) override {}
     void ShowReport() override { shown = true; }
@@ -56,6 +79,7 @@ public:
 private:
     void Append(const QString& text);
     void WriteLine(const QString& text);
+    void WriteLog(const QByteArray& bytes);
     void Progress(bool force);
     void ClearProgress();
 
@@ -63,7 +87,8 @@ private:
     bool stopOnError;
     FILE* out;
     FILE* err;
-    bool progressOnTerminal;
+    FILE* logFile = nullptr;
+    bool progressOn;
     bool progressShown = false;
     // The unfinished line. What the engine sees of the text is that line, after a line
     // end when a line has been finished before it.
@@ -71,8 +96,10 @@ private:
     bool lineEnded = false;
     QString view;
     QString fileLabel;
-    QString currentFolder;
+    QString current; // the folder entered or the file handed out last
     QElapsedTimer progressClock;
+    QElapsedTimer runClock;
+    QList<Failure> failures;
 };
 
 } // namespace vnt

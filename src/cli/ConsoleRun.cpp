@@ -5,13 +5,24 @@
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/Directory.h"
+#include "platform/Names.h"
 #include "setups/SetupFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <unistd.h>
 
 namespace vnt {
 
@@ -26,8 +37,121 @@ void OnSignal(int) {
     ConsoleHost::interrupted = 1;
 }
 
-void Fail(const QString& text) {
-    std::fprintf(stderr, "vantoro-cli: %s\n", text.toLocal8Bit().constData());
+QString Iso8601(const QDateTime& time) {
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+// An argument as a shell would need it typed, so that the logged command line can be run
+// again as it stands.
+QString ShellWord(const QString& argument) {
+    static const QString plain =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./=:,+@%");
+    const bool quote =
+        argument.isEmpty() ||
+        std::any_of(argument.begin(), argument.end(), [](QChar c) { return !plain.contains(c); });
+    if (!quote)
+        return argument;
+    return u'\'' + QString(argument).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+}
+
+QString SetupDescription(const Setup& setup) {
+    QString text = QStringLiteral("source ") + setup.sourceFolder + QStringLiteral("; target ") +
+                   setup.targetFolder + QStringLiteral("; included folders: ");
+    if (setup.includedFolders.isEmpty())
+        text += QStringLiteral("none");
+    else
+        text += setup.includedFolders.join(QStringLiteral(", ")) +
+                (IsChecked(setup.includeSubfolders) ? QStringLiteral(" (with their subfolders)")
+                                                    : QStringLiteral(" (their own files)"));
+    text += QStringLiteral("; file extension: ") +
+            (setup.fileExtension.isEmpty() ? QStringLiteral("any") : setup.fileExtension);
+    const QString skip = setup.excludedFilepaths.trimmed();
+    text += QStringLiteral("; skip: ") + (skip.isEmpty() ? QStringLiteral("nothing") : skip);
+    text += QStringLiteral("; files modified ") +
+            ModifiedSincePeriods().value(setup.modifiedSinceIndex).text;
+    if (IsChecked(setup.excludeFilesInSourceFolder))
+        text += QStringLiteral("; the source folder's own files left out");
+    if (IsChecked(setup.suppressDetailedReports))
+        text += QStringLiteral("; totals only");
+    return text;
+}
+
+// Failures before the operation: on standard error and, once it is open, in the log.
+class Console {
+public:
+    explicit Console(const QStringList& argumentsIn) : arguments(argumentsIn) {}
+
+    bool OpenLog(const QString& path) {
+        FILE* file = path.isEmpty() ? nullptr : std::fopen(EncodeName(path).constData(), "ae");
+        if (file == nullptr) {
+            const QString reason = path.isEmpty() ? QStringLiteral("no file name was given")
+                                                  : FileErrorFromErrno(errno).description;
+            Fail(QStringLiteral("cannot open the log file ") + path + QStringLiteral(": ") +
+                 reason + QStringLiteral(". Nothing was done."));
+            return false;
+        }
+        log.reset(file);
+        return true;
+    }
+    FILE* Log() const { return log.get(); }
+
+    // The Setup the run goes by, for the log's first line; none until it is known.
+    void SetSetup(const Setup& known) { setup = known; }
+
+    void Fail(const QString& text) {
+        const QByteArray line = "vantoro-cli: " + ShownName(text).toUtf8() + '\n';
+        std::fputs(line.constData(), stderr);
+        WriteLog(line);
+    }
+
+    void WriteLog(const QByteArray& line) {
+        if (!log)
+            return;
+        WriteHeader();
+        std::fputs(line.constData(), log.get());
+        std::fflush(log.get());
+    }
+
+    // Every run starts its part of the log with one line: when, what was typed, the Setup.
+    void WriteHeader() {
+        if (!log || headerWritten)
+            return;
+        headerWritten = true;
+        QStringList words;
+        for (const QString& argument : arguments)
+            words.append(ShellWord(argument));
+        const QString header = u'[' + Iso8601(QDateTime::currentDateTime()) + QStringLiteral("] ") +
+                               words.join(u' ') + QStringLiteral(" | Setup: ") +
+                               (setup ? SetupDescription(*setup) : QStringLiteral("not read"));
+        // One line whatever the names hold: a line end in a name is shown as U+FFFD.
+        QString shown = ShownName(header);
+        for (QChar& c : shown) {
+            if (c == u'\n' || c == u'\r')
+                c = QChar::ReplacementCharacter;
+        }
+        const QByteArray line = shown.toUtf8() + '\n';
+        std::fputs(line.constData(), log.get());
+        std::fflush(log.get());
+    }
+
+private:
+    QStringList arguments;
+    std::unique_ptr<FILE, int (*)(FILE*)> log{nullptr, &std::fclose};
+    std::optional<Setup> setup;
+    bool headerWritten = false;
+};
+
+// The names of the source's subfolders, which --all includes. Links to folders are left
+// out as the window's choice of subfolders leaves them out; the walk names them.
+QStringList SubfoldersOf(const QString& folder, FileError& error) {
+    QStringList names;
+    error = ReadDirectory(folder, [&names](const DirectoryEntry& entry) {
+        if (entry.kind == EntryKind::Folder && !entry.isLink)
+            names.append(entry.name);
+        return true;
+    });
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // What the driver asks of the window, answered as an unattended run would.
@@ -57,7 +181,7 @@ public:
         // Only the question to create a missing target can be answered yes, and only when
         // asked for: a disk that is not mounted must not become a folder on another one.
         const bool yes = title == u"Create folder" && createTarget;
-        std::fprintf(stderr, "  -> %s\n", yes ? "Yes" : "No");
+        host.Answer(yes);
         return yes;
     }
     void Tell(const QString& text, const QString& title, MsgIcon) override {
@@ -83,14 +207,18 @@ private:
 
 int RunConsole(const QStringList& arguments, const QString& programFolder) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Backs up one source folder into one target folder: copies new and modified "
-                       "files under the same relative path, never changes the source and never "
-                       "deletes anything in the target.\n\nCommands:\n"
-                       "  list             List included subfolders (folders, files, bytes)\n"
-                       "  check            Check backup state (report new and modified files)\n"
-                       "  backup-all       Back up all files in setup\n"
-                       "  backup-modified  Back up new and modified files"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Backs up one source folder into one target folder: copies new and modified files "
+        "under the same relative path, never changes the source and never deletes anything in "
+        "the target.\n\nCommands:\n"
+        "  list             List included subfolders (folders, files, bytes)\n"
+        "  check            Check backup state (report new and modified files)\n"
+        "  backup-all       Back up all files in setup\n"
+        "  backup-modified  Back up new and modified files\n\n"
+        "Without --all and without --include only the source folder's own files are taken, as "
+        "in the window; --all takes the whole source folder.\n\n"
+        "Exit status: 0 finished, 1 finished with copy errors, 2 nothing done, 130 "
+        "interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -109,6 +237,10 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("include"),
         QStringLiteral("An included subfolder, relative to the source (repeatable)."),
         QStringLiteral("NAME"));
+    const QCommandLineOption all(
+        QStringLiteral("all"),
+        QStringLiteral("Include every subfolder of the source with all their subfolders (not "
+                       "with --include)."));
     const QCommandLineOption allSubfolders(
         QStringLiteral("all-subfolders"),
         QStringLiteral("Include the subfolders of the included subfolders."));
@@ -136,13 +268,25 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("Stop at an error where the desktop program would ask."));
     const QCommandLineOption createTarget(QStringLiteral("create-target"),
                                           QStringLiteral("Create a missing target folder."));
-    parser.addOptions({setupFile, nextRun, source, target, include, allSubfolders, ext, skip, since,
-                       excludeSourceFiles, summaryOnly, stopOnError, createTarget});
+    const QCommandLineOption logFile(
+        QStringLiteral("log"),
+        QStringLiteral("Append the report to this file as well, after a line with the date, "
+                       "the command line and the Setup."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print one JSON object with the totals and the failures at the end "
+                       "instead of the report."));
+    parser.addOptions({setupFile, nextRun, source, target, include, all, allSubfolders, ext, skip,
+                       since, excludeSourceFiles, summaryOnly, stopOnError, createTarget, logFile,
+                       json});
+    Console console(arguments);
     if (!parser.parse(arguments)) {
-        Fail(parser.errorText());
+        console.Fail(parser.errorText());
         return NothingDone;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    // Qt's help-all adds the options of Qt's own that a program takes: none here.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return Finished;
     }
@@ -150,10 +294,13 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         std::printf("vantoro-cli %s\n", VANTORO_VERSION);
         return Finished;
     }
+    // Before anything else: a run that cannot be logged as asked is not started.
+    if (parser.isSet(logFile) && !console.OpenLog(parser.value(logFile)))
+        return NothingDone;
 
     const QString failure = LoadProgramText(QStringLiteral("vnt.dat"), programFolder);
     if (!failure.isEmpty()) {
-        Fail(QString(failure).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+        console.Fail(QString(failure).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
         return NothingDone;
     }
 
@@ -167,7 +314,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},
         {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles}};
     if (positional.size() != 1 || !commands.contains(command)) {
-        Fail(QStringLiteral(
+        console.Fail(QStringLiteral(
             "give one command: list, check, backup-all or backup-modified (see --help)"));
         return NothingDone;
     }
@@ -175,8 +322,18 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     const int sources = (parser.isSet(setupFile) ? 1 : 0) + (parser.isSet(nextRun) ? 1 : 0) +
                         (parser.isSet(source) || parser.isSet(target) ? 1 : 0);
     if (sources != 1) {
-        Fail(QStringLiteral("give the Setup by exactly one of --setup FILE, --next-run, or "
-                            "--source DIR --target DIR"));
+        console.Fail(QStringLiteral("give the Setup by exactly one of --setup FILE, --next-run, "
+                                    "or --source DIR --target DIR"));
+        return NothingDone;
+    }
+    if (parser.isSet(all) && parser.isSet(include)) {
+        console.Fail(QStringLiteral("--all includes every subfolder, so it does not go with "
+                                    "--include: give one or the other"));
+        return NothingDone;
+    }
+    if (parser.isSet(all) && !parser.isSet(source)) {
+        console.Fail(QStringLiteral("--all goes with --source and --target; a setup file keeps "
+                                    "its own included folders"));
         return NothingDone;
     }
 
@@ -186,22 +343,23 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                                  ? parser.value(setupFile)
                                  : AppDataFilePath(QStringLiteral("vnt.usr"), ProgramText(310));
         if (!QFileInfo::exists(path)) {
-            Fail(QStringLiteral("no setup file at ") + path);
+            console.Fail(QStringLiteral("no setup file at ") + path);
             return NothingDone;
         }
         const SetupFileRead read = ReadSetupFile(path);
         // Half a Setup is not run: the settings after the failure would be the empty ones,
         // and an empty skip list or extension filter copies files the Setup leaves out.
         if (read.result != 0) {
-            Fail(ProgramText(115) + u' ' + path + QStringLiteral(" - ") +
-                 SetupReadFailureReason(read.result) + QStringLiteral(" Nothing was done."));
+            console.Fail(ProgramText(115) + u' ' + path + QStringLiteral(" - ") +
+                         SetupReadFailureReason(read.result) +
+                         QStringLiteral(" Nothing was done."));
             return NothingDone;
         }
         setup = read.setup;
         setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {
-            Fail(QStringLiteral("--source and --target go together"));
+            console.Fail(QStringLiteral("--source and --target go together"));
             return NothingDone;
         }
         setup.sourceFolder = NormaliseFolder(parser.value(source));
@@ -212,17 +370,31 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                 cleaned.chop(1);
             if (cleaned.isEmpty() || cleaned.startsWith(u'/') ||
                 cleaned.startsWith(QStringLiteral(".."))) {
-                Fail(QStringLiteral("--include takes a subfolder name below the source: ") + name);
+                console.Fail(QStringLiteral("--include takes a subfolder name below the source: ") +
+                             name);
                 return NothingDone;
             }
             setup.includedFolders.append(cleaned);
         }
         setup.includeSubfolders = parser.isSet(allSubfolders) ? 1 : 0;
+        // The subfolders as they are now: one made since the last run is backed up too.
+        if (parser.isSet(all) && !setup.sourceFolder.isEmpty()) {
+            FileError error;
+            setup.includedFolders = SubfoldersOf(setup.sourceFolder, error);
+            setup.includeSubfolders = 1;
+            // A missing source is the operation's to report, as for every other run.
+            if (error && FolderExists(setup.sourceFolder)) {
+                console.Fail(QStringLiteral("cannot read the subfolders of the source folder ") +
+                             setup.sourceFolder + QStringLiteral(": ") + error.description +
+                             QStringLiteral(". Nothing was done."));
+                return NothingDone;
+            }
+        }
         if (parser.isSet(ext)) {
             setup.fileExtension = NormaliseExtensionFilter(parser.value(ext));
             if (ExtensionFilterHasBadLength(setup.fileExtension)) {
-                Fail(QString(ExtensionLengthMessage())
-                         .replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+                console.Fail(QString(ExtensionLengthMessage())
+                                 .replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
                 return NothingDone;
             }
         }
@@ -231,7 +403,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             const QHash<QString, int> indexes = {
                 {"0", 0}, {"2", 1}, {"6", 2}, {"13", 3}, {"27", 4}};
             if (!indexes.contains(parser.value(since))) {
-                Fail(QStringLiteral("--since takes 0, 2, 6, 13 or 27"));
+                console.Fail(QStringLiteral("--since takes 0, 2, 6, 13 or 27"));
                 return NothingDone;
             }
             setup.modifiedSinceIndex = indexes.value(parser.value(since));
@@ -242,35 +414,75 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     if (parser.isSet(summaryOnly))
         setup.suppressDetailedReports = 1;
     setup.modifiedSinceDays = ModifiedSincePeriods().value(setup.modifiedSinceIndex).days;
+    console.SetSetup(setup);
 
     // The rules the window applies when the folders are chosen.
     if (setup.sourceFolder.isEmpty() || setup.targetFolder.isEmpty()) {
-        Fail(QStringLiteral("the Setup has no source or no target folder"));
+        console.Fail(QStringLiteral("the Setup has no source or no target folder"));
         return NothingDone;
     }
     if (IsRecycleBin(setup.sourceFolder) || IsRecycleBin(setup.targetFolder)) {
-        Fail(QStringLiteral("A recycle bin cannot be a backup source or target."));
+        console.Fail(QStringLiteral("A recycle bin cannot be a backup source or target."));
         return NothingDone;
     }
     const TargetRule rule = CheckTargetRule(setup.targetFolder, setup.sourceFolder);
     if (rule != TargetRule::Acceptable) {
-        Fail(ProgramText(rule == TargetRule::EqualsSource ? 27 : 28));
+        console.Fail(ProgramText(rule == TargetRule::EqualsSource ? 27 : 28));
         return NothingDone;
     }
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    ConsoleHost host(state, parser.isSet(stopOnError));
+    const bool asJson = parser.isSet(json);
+    console.WriteHeader();
+    ConsoleHost host(state, parser.isSet(stopOnError), asJson ? nullptr : stdout, stderr);
+    host.CopyTo(console.Log());
+    // A progress line is for a person at a terminal; a script reads the JSON.
+    host.ShowProgress(!asJson && ::isatty(::fileno(stderr)) == 1);
     state.blnScheduledTask = true; // no confirmation, no pause
     ConsoleMain main(setup, state, host, parser.isSet(createTarget));
+    const QDateTime started = QDateTime::currentDateTime();
     RunOperation(state, main, commands.value(command));
     host.Finish();
+    const QDateTime finished = QDateTime::currentDateTime();
 
+    int status = Finished;
     if (ConsoleHost::interrupted)
-        return Interrupted;
-    if (!host.shown)
-        return NothingDone;
-    return state.lngTotalNumCopyErrors > 0 ? FinishedWithErrors : Finished;
+        status = Interrupted;
+    else if (!host.shown)
+        status = NothingDone;
+    else if (state.lngTotalNumCopyErrors > 0)
+        status = FinishedWithErrors;
+
+    if (asJson) {
+        const bool list = commands.value(command) == state.intOperationListFolders;
+        QJsonArray failures;
+        for (const ConsoleHost::Failure& failed : host.Failures())
+            failures.append(QJsonObject{{QStringLiteral("path"), failed.path},
+                                        {QStringLiteral("reason"), failed.reason}});
+        const QJsonObject counts{{QStringLiteral("folders"), state.lngTotalNumFolders},
+                                 {QStringLiteral("files"), state.lngTotalNumFiles},
+                                 {QStringLiteral("new"), state.lngTotalNumNewFiles},
+                                 {QStringLiteral("modified"), state.lngTotalNumModifiedFiles},
+                                 {QStringLiteral("copied"), state.lngTotalNumFilesCopied},
+                                 {QStringLiteral("errors"), state.lngTotalNumCopyErrors}};
+        // The engine adds the sizes of the files listed, or of the files copied, in one sum.
+        const qint64 bytes = static_cast<qint64>(state.dblTotalFilesize);
+        const QJsonObject summary{{QStringLiteral("operation"), command},
+                                  {QStringLiteral("source"), ShownName(setup.sourceFolder)},
+                                  {QStringLiteral("target"), ShownName(setup.targetFolder)},
+                                  {QStringLiteral("started"), Iso8601(started)},
+                                  {QStringLiteral("finished"), Iso8601(finished)},
+                                  {QStringLiteral("counts"), counts},
+                                  {QStringLiteral("bytesCopied"), list ? 0 : bytes},
+                                  {QStringLiteral("bytesListed"), list ? bytes : 0},
+                                  {QStringLiteral("exitStatus"), status},
+                                  {QStringLiteral("failures"), failures}};
+        const QByteArray text = QJsonDocument(summary).toJson(QJsonDocument::Indented);
+        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+        std::fflush(stdout);
+    }
+    return status;
 }
 
 } // namespace vnt

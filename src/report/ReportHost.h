@@ -39,6 +39,12 @@ public:
     virtual void ShowBytesCopied(const QString& text) = 0;
     virtual void HideBytesCopied() = 0;
     virtual void ShowFreeSpace(const QString& text) = 0;
+    // The file a copy is handed out for, called for every copy: a host notes it, no more.
+    virtual void CopyHandedOut(const QString& /*folder*/, const QString& /*name*/) {}
+
+    // A file or folder left behind, with the reason, as the report line names it. The
+    // window has the line; the console also keeps them for its JSON summary.
+    virtual void FailureReported(const QString& /*path*/, const QString& /*reason*/) {}
 
     // The window: caption, buttons, showing it, and the pause a user would click.
     virtual void SetCaption(const QString& caption) = 0;

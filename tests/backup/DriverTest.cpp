@@ -1,6 +1,7 @@
 // Operations run from the real main window on real trees.
 #include "../mainwindow/MainWindowFixture.h"
 #include "mainwindow/Language.h"
+#include "platform/FolderLock.h"
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
 #include "TestSupport.h"
@@ -350,6 +351,30 @@ TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
     EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+}
+
+TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {
+    const ScopedEnvironment noWait("VANTORO_LOCK_WAIT_MS", "0");
+    FolderLock other;
+    ASSERT_EQ(other.Take(target, 0), FolderLock::Outcome::Taken);
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_EQ(Messages().value(0), "Another Vantoro run is using the target folder " + target +
+                                       ", so nothing was done. Please try again when that run "
+                                       "has finished.");
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_EQ(dialogs.messages().front().title,
+              "Back up new and modified (" + ProgramText(353) + ")");
+    EXPECT_EQ(dialogs.messages().front().icon, MsgIcon::Warning);
+    EXPECT_EQ(window->confirmations, 0) << "refused before anything is asked";
+    EXPECT_FALSE(QFile::exists(target + "notes.txt"));
+    EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window stays usable";
+
+    other.Release();
+    dialogs.shown.clear();
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join('|').toStdString();
+    EXPECT_TRUE(QFile::exists(target + "notes.txt"));
+    EXPECT_EQ(other.Take(target, 0), FolderLock::Outcome::Taken) << "let go when it ended";
 }
 
 TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {

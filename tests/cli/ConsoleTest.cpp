@@ -2,11 +2,13 @@
 #include "cli/ConsoleHost.h"
 #include "cli/ConsoleRun.h"
 #include "CliRun.h"
+#include "report/StrProc.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -168,6 +170,63 @@ TEST(ConsoleHost, NoticesTakenBackNeverPrint) {
     fclose(out);
     EXPECT_EQ(QByteArray(buffer, static_cast<int>(n)),
               "    3 files in /x/  All copied.\nopen line\n");
+}
+
+QByteArray ReadBack(FILE* file) {
+    std::fflush(file);
+    rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, static_cast<qsizetype>(n));
+    return bytes;
+}
+
+TEST(ConsoleHost, ProgressLineFitsTheTerminal) {
+    OperationState state;
+    state.blnBackupOperation = true;
+    state.lngTotalNumFiles = 1234;
+    state.lngTotalNumFilesCopied = 56;
+    state.dblTotalFilesize = 5.0 * 1024 * 1024;
+    const QString counts = FormatCount(1234) + " files, " + FormatCount(56) + " copied, " +
+                           FormatScaledSize2(state.dblTotalFilesize, 1);
+    const QString file = "/home/me/Documents/Letters/2024/letter.txt";
+    EXPECT_EQ(ConsoleHost::ProgressText(state, 2000, file, 200),
+              counts + " at " + FormatScaledSize2(2.5 * 1024 * 1024, 1) + "/s  " + file);
+    const QString narrow = ConsoleHost::ProgressText(state, 500, file, counts.size() + 20);
+    EXPECT_EQ(narrow, counts + "  ...2024/letter.txt") << "no rate yet; the path's end kept";
+    EXPECT_EQ(ConsoleHost::ProgressText(state, 500, file, 10), counts.left(10));
+}
+
+TEST(ConsoleHost, ProgressAtMostTenTimesASecondAndNeverInTheReport) {
+    OperationState state;
+    state.blnBackupOperation = true;
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    FILE* log = tmpfile();
+    QElapsedTimer clock;
+    {
+        ConsoleHost host(state, false, out, err);
+        EXPECT_TRUE(ReadBack(err).isEmpty()) << "not a terminal: no progress line by default";
+        host.ShowProgress(true);
+        host.CopyTo(log);
+        clock.start();
+        host.CopyHandedOut("/src/Letters/", "b.txt");
+        while (clock.elapsed() < 350)
+            host.Yield();
+        host.Output("    1 file  in /src/", true);
+    }
+    const qint64 elapsed = clock.elapsed();
+    const QByteArray progress = ReadBack(err);
+    const qsizetype updates = progress.count("\r\x1b[K0 files");
+    EXPECT_GE(updates, 2);
+    EXPECT_LE(updates, elapsed / 100 + 1) << progress.toStdString();
+    EXPECT_TRUE(progress.contains("/src/Letters/b.txt"));
+    EXPECT_TRUE(progress.endsWith("\r\x1b[K")) << "taken back at the end";
+    EXPECT_EQ(ReadBack(out), "    1 file  in /src/\n");
+    EXPECT_EQ(ReadBack(log), "    1 file  in /src/\n");
+    for (FILE* file : {out, err, log})
+        fclose(file);
 }
 
 } // namespace
