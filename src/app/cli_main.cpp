@@ -1,10 +1,27 @@
 #include "cli/ConsoleRun.h"
+#include "mainwindow/Language.h"
+#include "platform/DataFolder.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantoro-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANTORO_VERSION));
-    return vnt::RunConsole(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString dataFolder = vnt::DataFolder(programFolder);
+    if (dataFolder.isEmpty()) {
+        // An installation without its data is broken whatever was asked: say where it was
+        // looked for, as the run would when the program texts cannot be read.
+        const QString message = vnt::ProgramTextNotFoundMessage(
+            QStringLiteral("vnt.dat"), vnt::DataFolderCandidates(programFolder));
+        std::fprintf(stderr, "vantoro-cli: %s\n",
+                     QString(message)
+                         .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                         .toLocal8Bit()
+                         .constData());
+        return 2; // nothing done
+    }
+    return vnt::RunConsole(QCoreApplication::arguments(), dataFolder);
 }

@@ -55,6 +55,13 @@ QString LoadProgramText(const QString& fileName, const QString& programFolder) {
     return ProgramTextLoadMessage(status, path, library.failureLine());
 }
 
+QString ProgramTextNotFoundMessage(const QString& fileName, const QStringList& folders) {
+    QStringList paths;
+    for (const QString& folder : folders)
+        paths.append(ProgramTextFilePath(folder, fileName));
+    return ProgramTextLoadMessage(-1, paths.join(QStringLiteral("\r\n")));
+}
+
 QString ProgramText(qint16 n) {
     // One retrieval buffer for every fetch, as the library's callers share it.
     static std::array<QChar, TextLibrary::BufferCapacity> buffer;

@@ -2,6 +2,7 @@
 // Program texts: every numbered message, caption and list entry the program shows.
 
 #include <QString>
+#include <QStringList>
 
 namespace vnt {
 
@@ -15,6 +16,10 @@ QString ProgramTextLoadMessage(qint32 status, const QString& fullPath, int failu
 // Loads the program texts from the named file in programFolder. Returns an empty string
 // on success, else the message to show before the program ends.
 QString LoadProgramText(const QString& fileName, const QString& programFolder);
+
+// The message shown when no folder tried holds the program text file: the one for a file
+// that cannot be opened, naming the file in each of those folders, one to a line.
+QString ProgramTextNotFoundMessage(const QString& fileName, const QStringList& folders);
 
 // Text number n, or the empty string when there is none.
 QString ProgramText(qint16 n);

@@ -1,0 +1,42 @@
+# What `cmake --install` puts where, under the prefix (GNU layout): the executables, their
+# data, and what a desktop, the manual, bash and systemd look for.
+
+install(TARGETS vantoro vantoro-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${VANTORO_DATA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/vantoro)
+
+set(VANTORO_APP_ID org.example.vantoro.Vantoro)
+install(FILES ${CMAKE_SOURCE_DIR}/dist/${VANTORO_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+configure_file(${CMAKE_SOURCE_DIR}/dist/${VANTORO_APP_ID}.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/dist/${VANTORO_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/dist/${VANTORO_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${VANTORO_ICON_SVG} DESTINATION ${icons}/scalable/apps)
+foreach(png ${VANTORO_ICON_PNGS})
+  get_filename_component(size_folder ${png} DIRECTORY)
+  get_filename_component(size_folder ${size_folder} NAME)
+  install(FILES ${png} DESTINATION ${icons}/${size_folder}/apps)
+endforeach()
+
+# Every manual page the repository holds.
+file(GLOB VANTORO_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
+install(FILES ${VANTORO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES ${CMAKE_SOURCE_DIR}/dist/vantoro-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantoro-cli)
+
+# systemd finds a bare command on its own search path (/usr/local/bin, /usr/bin, ...), so the
+# units stay right whichever of those prefixes `cmake --install --prefix` picks.
+if(CMAKE_INSTALL_FULL_BINDIR MATCHES "^/usr(/local)?/bin$")
+  set(VANTORO_CLI_COMMAND vantoro-cli)
+else()
+  set(VANTORO_CLI_COMMAND ${CMAKE_INSTALL_FULL_BINDIR}/vantoro-cli)
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/dist/systemd/vantoro-backup@.service.in
+               ${CMAKE_BINARY_DIR}/dist/vantoro-backup@.service @ONLY)
+# Not CMAKE_INSTALL_LIBDIR: that may be a multiarch folder, where systemd does not look.
+install(FILES ${CMAKE_BINARY_DIR}/dist/vantoro-backup@.service
+              ${CMAKE_SOURCE_DIR}/dist/systemd/vantoro-backup@.timer
+        DESTINATION lib/systemd/user)

@@ -1,0 +1,26 @@
+#include "platform/DataFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifndef VANTORO_DATA_FROM_BIN
+#define VANTORO_DATA_FROM_BIN "../share/vantoro"
+#endif
+
+namespace vnt {
+
+QStringList DataFolderCandidates(const QString& programFolder) {
+    const QDir bin(programFolder);
+    return {QDir::cleanPath(bin.absolutePath()),
+            QDir::cleanPath(bin.absoluteFilePath(QStringLiteral(VANTORO_DATA_FROM_BIN)))};
+}
+
+QString DataFolder(const QString& programFolder) {
+    for (const QString& folder : DataFolderCandidates(programFolder)) {
+        if (QFileInfo(folder + QStringLiteral("/vnt.dat")).isFile())
+            return folder;
+    }
+    return {};
+}
+
+} // namespace vnt
