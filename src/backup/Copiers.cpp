@@ -1,7 +1,10 @@
 #include "backup/Copiers.h"
 
+#include "platform/Names.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 
 namespace vnt {
 
@@ -17,6 +20,16 @@ int WalkThreads() {
 }
 
 void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
+    if (job.compare) {
+        job.compared =
+            job.sourceFolder != nullptr && job.targetFolder != nullptr
+                ? CompareFiles(job.sourceFolder->Descriptor(), job.sourceName,
+                               job.targetFolder->Descriptor(), job.targetName, continueCopy)
+                : CompareFiles(AT_FDCWD, EncodeName(job.sourcePath), AT_FDCWD,
+                               EncodeName(job.targetPath), continueCopy);
+        job.outcome.cancelled = job.compared.cancelled;
+        return;
+    }
     job.outcome =
         job.sourceFolder != nullptr && job.targetFolder != nullptr
             ? CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
@@ -101,7 +114,7 @@ void CopierPool::Run() {
         if (goOn())
             RunCopyJob(*job, goOn);
         else
-            job->outcome.cancelled = true;
+            job->outcome.cancelled = job->compared.cancelled = true;
         job->done = true;
         const bool flushNow = flush && job->outcome.copied &&
                               unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;

@@ -1,5 +1,5 @@
 #pragma once
-// Copier threads: the walk decides which files to copy, in order; these copy them.
+// Copier threads: the walk decides which files to copy (or compare), in order; these do it.
 
 #include "platform/FileCopy.h"
 
@@ -30,7 +30,9 @@ struct CopyJob {
     bool targetMayExist = true;
     qint64 bytes = 0;          // the source's size, for the flush in the background
     QByteArray keepReplacedAs; // where a replaced copy is kept; empty: not kept
+    bool compare = false;      // compares the two files instead of copying
     CopyOutcome outcome;
+    CompareOutcome compared;
     std::atomic<bool> done{false};
 };
 

@@ -1,18 +1,17 @@
 #pragma once
 // Counting the files and folders of a folder.
 
+#include <functional>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 namespace vnt {
 
 struct FileCount {
-    qint32 count = 0;      // -1 when the folder could not be read
+    qint32 count = 0; // -1 when the folder could not be read
     bool accessDenied = false;
     QString errorText;
-    double sizeTotal = 0;  // bytes of the matching files, when sizes were asked for
+    double sizeTotal = 0; // bytes of the matching files, when sizes were asked for
 };
 
 // Files directly in folder whose names match pattern (letter case ignored). Folders,
@@ -39,15 +38,14 @@ bool IsFolderEmpty(const QString& folder, bool* accessDenied = nullptr);
 // -1 when the folder does not exist, -2 when more than capacity files match, -3 on any
 // other failure (names then holds the error description).
 qint32 ListFilesInFolder(const QString& folder, QStringList& names, qsizetype capacity,
-                         double& sizeTotal, const QString& pattern, bool keepCase,
-                         bool withSizes);
+                         double& sizeTotal, const QString& pattern, bool keepCase, bool withSizes);
 
 // Counting the matching files of a whole tree, with limits.
 struct TreeCount {
     qint32 count = 0;
-    qint32 limit = 0;     // stop when the count reaches it (then -2); -3 when folderLimit passed
+    qint32 limit = 0; // stop when the count reaches it (then -2); -3 when folderLimit passed
     double sizeTotal = 0;
-    int errorNumber = 0;  // the first failure other than permission denied
+    int errorNumber = 0; // the first failure other than permission denied
     bool accessDenied = false;
     qint32 foldersCounted = 0;
 };
@@ -56,7 +54,7 @@ struct TreeCount {
 // folders are left out. While no file is found yet and folderLimit is above 0, visited
 // subfolders are counted and passing folderLimit ends the count.
 void CountFilesInTree(bool firstCall, const QString& folder, const QString& pattern,
-                      TreeCount& tree, bool withSizes, bool skipSystemFolders,
-                      qint32 folderLimit, const std::function<void()>& yield = {});
+                      TreeCount& tree, bool withSizes, bool skipSystemFolders, qint32 folderLimit,
+                      const std::function<void()>& yield = {});
 
 } // namespace vnt

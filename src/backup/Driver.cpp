@@ -161,6 +161,9 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;
     state.lngTotalNumFilesCopied = state.lngTotalNumCopyErrors = 0;
     state.lngTotalNumKeptCopies = 0;
+    state.lngTotalNumFilesCompared = state.lngTotalNumFilesDiffering = 0;
+    state.lngTotalNumFilesNotInTarget = 0;
+    state.dblTotalBytesCompared = 0;
     state.blnDisplayingSummary = false;
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
     main.SetExcludedFilepathsText(setup.excludedFilepaths);
@@ -224,6 +227,8 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
         ReportForBackupAllFiles(report, state);
     else if (backupModified)
         ReportForBackupModifiedFiles(report, state, main.ModifiedSinceText());
+    else if (operation == state.intOperationVerifyBackup)
+        ReportForVerifyBackup(report, state);
     else
         ReportForCheckBackupState(report, state, main.ModifiedSinceText());
 

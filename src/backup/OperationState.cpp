@@ -10,6 +10,7 @@ void OperationState::InitialiseOperationValues() {
     intOperationCheckBackupState = 3;
     intOperationBackupAllFiles = 4;
     intOperationBackupModifiedFiles = 5;
+    intOperationVerifyBackup = 6;
     intManyFilesThreshold = 400;
     intMaxPathDisplayLength = 120;
     strExcludedFilepaths = QStringList{QString()};

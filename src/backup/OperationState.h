@@ -33,6 +33,7 @@ struct OperationState {
     qint16 intOperationCheckBackupState = 0;
     qint16 intOperationBackupAllFiles = 0;
     qint16 intOperationBackupModifiedFiles = 0;
+    qint16 intOperationVerifyBackup = 0; // the console's comparison of contents
 
     qint16 intOperation = 0;
     bool blnStop = false;
@@ -48,6 +49,13 @@ struct OperationState {
     bool blnExplain = false;
     bool blnKeepReplaced = false;
     qint32 lngTotalNumKeptCopies = 0;
+    // The comparison of contents: only files whose copy or source changed after this time
+    // (nanoseconds since the epoch; negative: every file), and what it found.
+    qint64 lngVerifyChangedSince = -1;
+    qint32 lngTotalNumFilesCompared = 0;
+    qint32 lngTotalNumFilesDiffering = 0;
+    qint32 lngTotalNumFilesNotInTarget = 0;
+    double dblTotalBytesCompared = 0;
 
     qint32 lngTotalNumFolders = 0;
     qint32 lngTotalNumFiles = 0;

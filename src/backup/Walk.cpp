@@ -277,9 +277,11 @@ void FolderWalk::WalkFolder(const QString& folder) {
             WithTrailingBackslash(folder), [this](const QString& f) { return ListFolder(f); },
             [this](FolderListing& listing) { ReadTargetFacts(listing); },
             [this](const FolderListing& listing) { return FoldersToVisit(listing); });
-    if (threads > 1 &&
-        (op == state.intOperationBackupAllFiles || op == state.intOperationBackupModifiedFiles))
-        copiers = std::make_unique<CopierPool>(threads, host.blnPaused, setup.targetFolder);
+    const bool backup =
+        op == state.intOperationBackupAllFiles || op == state.intOperationBackupModifiedFiles;
+    if (threads > 1 && (backup || op == state.intOperationVerifyBackup))
+        copiers = std::make_unique<CopierPool>(threads, host.blnPaused,
+                                               backup ? setup.targetFolder : QString());
     VisitFolder(folder);
     copiers.reset();
     lookahead.reset();
@@ -316,9 +318,9 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
             file.skipped = IsExcludedFilepath(path) || !MatchesExtensionFilter(path, filter, false);
         }
     }
-    const bool compare = op == state.intOperationCheckBackupState ||
-                         op == state.intOperationBackupAllFiles ||
-                         op == state.intOperationBackupModifiedFiles;
+    const bool compare =
+        op == state.intOperationCheckBackupState || op == state.intOperationBackupAllFiles ||
+        op == state.intOperationBackupModifiedFiles || op == state.intOperationVerifyBackup;
     if (listing.files.empty() || !(compare || op == state.intOperationListFolders))
         return listing;
 
@@ -388,6 +390,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
     const bool check = op == state.intOperationCheckBackupState;
     const bool backupAll = op == state.intOperationBackupAllFiles;
     const bool backupModified = op == state.intOperationBackupModifiedFiles;
+    const bool verify = op == state.intOperationVerifyBackup;
 
     // One listing serves both passes, read ahead when a listing thread runs.
     std::optional<FolderListing> ahead;
@@ -446,7 +449,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
     // Links to folders that the walk would have entered are named with the folder's files,
     // before its result line.
     bool linksReported = listing.folderLinks.isEmpty() || state.blnSuppressDetailedReports ||
-                         !(check || backupAll || backupModified) ||
+                         !(check || backupAll || backupModified || verify) ||
                          (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders));
     const auto reportFolderLinks = [&] {
         if (linksReported)
@@ -499,7 +502,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
         }
 
         if (!state.blnSuppressDetailedReports) {
-            const bool immediate = !(check || backupModified);
+            const bool immediate = !(check || backupModified || verify);
             DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist,
                                     folder, fileCount, fileCount != 0 ? state.blnListFolders : true,
                                     list, immediate);
@@ -511,14 +514,14 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
 
         if (fileCount > 0) {
             state.lngTotalNumFiles += fileCount;
-            if (check || backupAll || backupModified) {
+            if (check || backupAll || backupModified || verify) {
                 if (host.ShowsLabels())
                     DisplayFreeSpace(host, Drive(targetFolder));
                 if (SecondPass(listing, targetFolder, counts, freeBytes, headerWritten) ==
                     Visit::Ends)
                     return;
                 reportFolderLinks();
-                if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports) {
+                if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports && !verify) {
                     if (check)
                         DisplayNewAndModifiedFiles(host, fileCount, counts[0], counts[1]);
                     else
@@ -646,6 +649,59 @@ private:
     std::deque<Step> steps;
 };
 
+// A file missing from the target is named; a copy is compared byte for byte with its source
+// (on the copier threads), unless neither changed since the last comparison. True when the
+// user chose to stop.
+bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, const QString& folder,
+                                const QString& targetFolder, const FolderHandle& sourceHandle,
+                                const FolderHandle& targetHandle, bool& headerWritten) {
+    const FileFacts& target = file.target;
+    const QString path = folder + file.Name();
+    if (!target.exists || target.directory) {
+        ++state.lngTotalNumFilesNotInTarget;
+        return pipeline.Then(
+            [this, line = SixBlanks + path + QStringLiteral(" (Not in target)"), &headerWritten] {
+                WriteFileLine(line, headerWritten);
+                return false;
+            });
+    }
+    // Any write to either file, a new copy and a changed time all move the inode's change
+    // time, which nobody can set back.
+    const qint64 since = state.lngVerifyChangedSince;
+    if (since >= 0 && file.source.ctimeNanoseconds < since && target.ctimeNanoseconds < since)
+        return false;
+    auto job = std::make_shared<CopyJob>();
+    job->compare = true;
+    if (sourceHandle.IsOpen() && targetHandle.IsOpen()) {
+        job->sourceFolder = &sourceHandle;
+        job->targetFolder = &targetHandle;
+        job->sourceName = job->targetName = file.bytes;
+    } else {
+        job->sourcePath = path;
+        job->targetPath = targetFolder + file.Name();
+    }
+    return pipeline.HandOut(job, [this, job, path, &headerWritten](const CopyOutcome&) {
+        const CompareOutcome& compared = job->compared;
+        if (compared.cancelled)
+            return false;
+        ++state.lngTotalNumFilesCompared;
+        state.dblTotalBytesCompared += static_cast<double>(compared.bytes);
+        if (compared.error)
+            return ReportFileFailure(
+                path,
+                (compared.inTarget ? QStringLiteral("(in the target) ") : QString()) +
+                    compared.error.description,
+                headerWritten);
+        if (compared.differsAt >= 0) {
+            ++state.lngTotalNumFilesDiffering;
+            WriteFileLine(SixBlanks + path + QStringLiteral(" (Contents differ at byte ") +
+                              FormatCount(static_cast<double>(compared.differsAt)) + u')',
+                          headerWritten);
+        }
+        return false;
+    });
+}
+
 FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& targetFolder,
                                          qint32 counts[3], double& freeBytes, bool& headerWritten) {
     const QString& folder = listing.folder;
@@ -715,6 +771,20 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         const FileFacts& target = file.target;
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
+
+        if (op == state.intOperationVerifyBackup) {
+            if (IsWithinModifiedSinceWindow(source.mtimeSeconds, setup.modifiedSinceDays,
+                                            todayDayNumber, zoneOffsetMinutes) &&
+                VerifyContents(pipeline, file, folder, targetFolder, sourceHandle, *targetHandle,
+                               headerWritten)) {
+                result = Visit::Ends;
+                break;
+            }
+            host.Yield();
+            if (state.blnStop)
+                break;
+            continue;
+        }
 
         if (IsWithinModifiedSinceWindow(source.mtimeSeconds, setup.modifiedSinceDays,
                                         todayDayNumber, zoneOffsetMinutes)) {

@@ -59,6 +59,9 @@ private:
     void ReadTargetFacts(FolderListing& listing) const;
     // The subfolders the walk enters after this folder, in order.
     QStringList FoldersToVisit(const FolderListing& listing) const;
+    bool VerifyContents(Pipeline& pipeline, const ListedFile& file, const QString& folder,
+                        const QString& targetFolder, const FolderHandle& sourceHandle,
+                        const FolderHandle& targetHandle, bool& headerWritten);
     Visit SecondPass(FolderListing& listing, const QString& targetFolder, qint32 counts[3],
                      double& freeBytes, bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);

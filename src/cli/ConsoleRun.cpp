@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -141,6 +142,17 @@ private:
     bool headerWritten = false;
 };
 
+// Where verify --since-last keeps the start of the last comparison of a source and target.
+QString VerifyStateFile(const Setup& setup) {
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    const QByteArray key = QCryptographicHash::hash(EncodeName(setup.sourceFolder) + '\n' +
+                                                        EncodeName(setup.targetFolder),
+                                                    QCryptographicHash::Sha256);
+    return base + QStringLiteral("/vantoro/verify-") + QString::fromLatin1(key.toHex().left(32));
+}
+
 // The names of the source's subfolders, which --all includes. Links to folders are left
 // out as the window's choice of subfolders leaves them out; the walk names them.
 QStringList SubfoldersOf(const QString& folder, FileError& error) {
@@ -170,6 +182,8 @@ public:
             return QStringLiteral("Check backup state");
         if (operation == state.intOperationBackupAllFiles)
             return QStringLiteral("Back up all files in setup");
+        if (operation == state.intOperationVerifyBackup)
+            return QStringLiteral("Verify backup");
         return QStringLiteral("Back up new and modified");
     }
     QString ModifiedSinceText() override {
@@ -214,15 +228,17 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  list             List included subfolders (folders, files, bytes)\n"
         "  check            Check backup state (report new and modified files)\n"
         "  backup-all       Back up all files in setup\n"
-        "  backup-modified  Back up new and modified files\n\n"
+        "  backup-modified  Back up new and modified files\n"
+        "  verify           Compare the contents of every selected file with its copy\n\n"
         "Without --all and without --include only the source folder's own files are taken, as "
         "in the window; --all takes the whole source folder.\n\n"
-        "Exit status: 0 finished, 1 finished with copy errors, 2 nothing done, 130 "
-        "interrupted."));
+        "Exit status: 0 finished, 1 finished with copy errors (verify: or a copy that differs "
+        "or is missing), 2 nothing done, 130 interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("list, check, backup-all or backup-modified"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("list, check, backup-all, backup-modified or verify"));
     const QCommandLineOption setupFile(QStringLiteral("setup"),
                                        QStringLiteral("Read the Setup from a setup file (.vnt)."),
                                        QStringLiteral("FILE"));
@@ -273,13 +289,25 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("Append the report to this file as well, after a line with the date, "
                        "the command line and the Setup."),
         QStringLiteral("FILE"));
+    const QCommandLineOption explain(
+        QStringLiteral("explain"),
+        QStringLiteral("check, backup-modified: under each file, why it counts as new or "
+                       "modified; also the files taken as unchanged although their times differ."));
+    const QCommandLineOption keepReplaced(
+        QStringLiteral("keep-replaced"),
+        QStringLiteral("backup-all, backup-modified: keep each copy a backup replaces under "
+                       "TARGET/.vantoro-replaced/DATE_TIME/ (nothing there is ever deleted)."));
+    const QCommandLineOption sinceLast(
+        QStringLiteral("since-last"),
+        QStringLiteral("verify: compare only files copied or changed since the last verify of "
+                       "this source and target."));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("Print one JSON object with the totals and the failures at the end "
                        "instead of the report."));
     parser.addOptions({setupFile, nextRun, source, target, include, all, allSubfolders, ext, skip,
-                       since, excludeSourceFiles, summaryOnly, stopOnError, createTarget, logFile,
-                       json});
+                       explain, keepReplaced, sinceLast, since, excludeSourceFiles, summaryOnly,
+                       stopOnError, createTarget, logFile, json});
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -312,12 +340,28 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("list"), state.intOperationListFolders},
         {QStringLiteral("check"), state.intOperationCheckBackupState},
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},
-        {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles}};
+        {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles},
+        {QStringLiteral("verify"), state.intOperationVerifyBackup}};
     if (positional.size() != 1 || !commands.contains(command)) {
-        console.Fail(QStringLiteral(
-            "give one command: list, check, backup-all or backup-modified (see --help)"));
+        console.Fail(QStringLiteral("give one command: list, check, backup-all, backup-modified "
+                                    "or verify (see --help)"));
         return NothingDone;
     }
+    const bool verify = command == u"verify";
+    if (parser.isSet(explain) && command != u"check" && command != u"backup-modified") {
+        console.Fail(QStringLiteral("--explain goes with check and backup-modified"));
+        return NothingDone;
+    }
+    if (parser.isSet(keepReplaced) && !command.startsWith(QStringLiteral("backup-"))) {
+        console.Fail(QStringLiteral("--keep-replaced goes with backup-all and backup-modified"));
+        return NothingDone;
+    }
+    if (parser.isSet(sinceLast) && !verify) {
+        console.Fail(QStringLiteral("--since-last goes with verify"));
+        return NothingDone;
+    }
+    state.blnExplain = parser.isSet(explain);
+    state.blnKeepReplaced = parser.isSet(keepReplaced);
 
     const int sources = (parser.isSet(setupFile) ? 1 : 0) + (parser.isSet(nextRun) ? 1 : 0) +
                         (parser.isSet(source) || parser.isSet(target) ? 1 : 0);
@@ -442,6 +486,14 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     state.blnScheduledTask = true; // no confirmation, no pause
     ConsoleMain main(setup, state, host, parser.isSet(createTarget));
     const QDateTime started = QDateTime::currentDateTime();
+    const QString verifyState = verify ? VerifyStateFile(setup) : QString();
+    if (parser.isSet(sinceLast)) {
+        QFile last(verifyState);
+        bool ok = false;
+        const qint64 seconds =
+            last.open(QIODevice::ReadOnly) ? last.readAll().trimmed().toLongLong(&ok) : 0;
+        state.lngVerifyChangedSince = ok ? seconds : -1; // never verified: every file
+    }
     RunOperation(state, main, commands.value(command));
     host.Finish();
     const QDateTime finished = QDateTime::currentDateTime();
@@ -451,8 +503,18 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         status = Interrupted;
     else if (!host.shown)
         status = NothingDone;
-    else if (state.lngTotalNumCopyErrors > 0)
+    else if (state.lngTotalNumCopyErrors > 0 || state.lngTotalNumFilesDiffering > 0 ||
+             state.lngTotalNumFilesNotInTarget > 0)
         status = FinishedWithErrors;
+    // The next --since-last compares what changed from the start of this comparison on; an
+    // interrupted one did not look at everything.
+    if (verify && (status == Finished || status == FinishedWithErrors) &&
+        QDir().mkpath(QFileInfo(verifyState).path())) {
+        QFile last(verifyState);
+        if (last.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            // A little before the start: change times come from the kernel's clock tick.
+            last.write(QByteArray::number((started.toMSecsSinceEpoch() - 20) * 1'000'000LL) + '\n');
+    }
 
     if (asJson) {
         const bool list = commands.value(command) == state.intOperationListFolders;
@@ -460,24 +522,31 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         for (const ConsoleHost::Failure& failed : host.Failures())
             failures.append(QJsonObject{{QStringLiteral("path"), failed.path},
                                         {QStringLiteral("reason"), failed.reason}});
-        const QJsonObject counts{{QStringLiteral("folders"), state.lngTotalNumFolders},
-                                 {QStringLiteral("files"), state.lngTotalNumFiles},
-                                 {QStringLiteral("new"), state.lngTotalNumNewFiles},
-                                 {QStringLiteral("modified"), state.lngTotalNumModifiedFiles},
-                                 {QStringLiteral("copied"), state.lngTotalNumFilesCopied},
-                                 {QStringLiteral("errors"), state.lngTotalNumCopyErrors}};
+        const QJsonObject counts{
+            {QStringLiteral("folders"), state.lngTotalNumFolders},
+            {QStringLiteral("files"), state.lngTotalNumFiles},
+            {QStringLiteral("new"), state.lngTotalNumNewFiles},
+            {QStringLiteral("modified"), state.lngTotalNumModifiedFiles},
+            {QStringLiteral("copied"), state.lngTotalNumFilesCopied},
+            {QStringLiteral("errors"), state.lngTotalNumCopyErrors},
+            {QStringLiteral("kept"), state.lngTotalNumKeptCopies},
+            {QStringLiteral("compared"), state.lngTotalNumFilesCompared},
+            {QStringLiteral("differing"), state.lngTotalNumFilesDiffering},
+            {QStringLiteral("notInTarget"), state.lngTotalNumFilesNotInTarget}};
         // The engine adds the sizes of the files listed, or of the files copied, in one sum.
         const qint64 bytes = static_cast<qint64>(state.dblTotalFilesize);
-        const QJsonObject summary{{QStringLiteral("operation"), command},
-                                  {QStringLiteral("source"), ShownName(setup.sourceFolder)},
-                                  {QStringLiteral("target"), ShownName(setup.targetFolder)},
-                                  {QStringLiteral("started"), Iso8601(started)},
-                                  {QStringLiteral("finished"), Iso8601(finished)},
-                                  {QStringLiteral("counts"), counts},
-                                  {QStringLiteral("bytesCopied"), list ? 0 : bytes},
-                                  {QStringLiteral("bytesListed"), list ? bytes : 0},
-                                  {QStringLiteral("exitStatus"), status},
-                                  {QStringLiteral("failures"), failures}};
+        const QJsonObject summary{
+            {QStringLiteral("operation"), command},
+            {QStringLiteral("source"), ShownName(setup.sourceFolder)},
+            {QStringLiteral("target"), ShownName(setup.targetFolder)},
+            {QStringLiteral("started"), Iso8601(started)},
+            {QStringLiteral("finished"), Iso8601(finished)},
+            {QStringLiteral("counts"), counts},
+            {QStringLiteral("bytesCopied"), list ? 0 : bytes},
+            {QStringLiteral("bytesListed"), list ? bytes : 0},
+            {QStringLiteral("bytesCompared"), static_cast<qint64>(state.dblTotalBytesCompared)},
+            {QStringLiteral("exitStatus"), status},
+            {QStringLiteral("failures"), failures}};
         const QByteArray text = QJsonDocument(summary).toJson(QJsonDocument::Indented);
         std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
         std::fflush(stdout);

@@ -14,8 +14,9 @@ struct FileFacts {
     bool directory = false;
     qint64 size = 0;
     qint64 mtimeSeconds = 0;
-    unsigned mode = 0;   // permission bits
-    int systemError = 0; // errno when it could not be read (exists is then false)
+    qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
+    unsigned mode = 0;       // permission bits
+    int systemError = 0;     // errno when it could not be read (exists is then false)
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
@@ -89,6 +90,20 @@ int RemoveUnfinishedCopies(const QString& folder);
 // this one.
 bool ClearReadOnly(const QString& path);
 bool IsReadOnly(const QString& path);
+
+// Compares two files byte for byte, each a name in an open folder (or AT_FDCWD and a whole
+// path). continueCompare runs between chunks; false abandons the comparison.
+struct CompareOutcome {
+    bool same = false;
+    bool cancelled = false;
+    qint64 differsAt = -1; // the first byte that differs, or where the shorter file ends
+    qint64 bytes = 0;      // compared in each file
+    FileError error;       // a file could not be read
+    bool inTarget = false; // the error is the target's
+};
+CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int targetFolder,
+                            const QByteArray& targetName,
+                            const std::function<bool()>& continueCompare = {});
 
 // Writes everything cached for the file system holding the folder to its disk.
 FileError FlushFileSystem(const QString& folder);

@@ -76,4 +76,15 @@ void ReportForCheckBackupState(ReportHost& host, const OperationState& state,
              Count(state.lngTotalNumNewFiles + state.lngTotalNumModifiedFiles));
 }
 
+void ReportForVerifyBackup(ReportHost& host, const OperationState& state) {
+    Line(host, "\r\nNumber of folders: ", Count(state.lngTotalNumFolders));
+    Line(host, "Number of files: ", Count(state.lngTotalNumFiles));
+    Line(host, "Number of files compared: ", Count(state.lngTotalNumFilesCompared));
+    Line(host, "Number of files whose contents differ: ", Count(state.lngTotalNumFilesDiffering));
+    Line(host, "Number of files not in the target: ", Count(state.lngTotalNumFilesNotInTarget));
+    if (state.lngTotalNumCopyErrors > 0)
+        Line(host, "Number of errors when reading a file: ", Count(state.lngTotalNumCopyErrors));
+    Line(host, "Sum of sizes of files compared: ", Size(state.dblTotalBytesCompared));
+}
+
 } // namespace vnt

@@ -15,5 +15,6 @@ void ReportForBackupModifiedFiles(ReportHost& host, const OperationState& state,
                                   const QString& periodText);
 void ReportForCheckBackupState(ReportHost& host, const OperationState& state,
                                const QString& periodText);
+void ReportForVerifyBackup(ReportHost& host, const OperationState& state);
 
 } // namespace vnt

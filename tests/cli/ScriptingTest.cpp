@@ -138,8 +138,9 @@ TEST_F(ScriptingTest, JsonSummaryNamesEveryFailure) {
     const QString reason = failures[0].toObject().value("reason").toString();
     EXPECT_TRUE(reason.startsWith(ProgramText(172) + " (")) << "and the system's words";
     QJsonObject expected = QJsonDocument::fromJson(R"({"operation": "backup-modified",
-        "counts": {"folders": 2, "files": 2, "new": 2, "modified": 0, "copied": 1, "errors": 1},
-        "bytesCopied": 2, "bytesListed": 0, "exitStatus": 1})")
+        "counts": {"folders": 2, "files": 2, "new": 2, "modified": 0, "copied": 1, "errors": 1,
+                   "kept": 0, "compared": 0, "differing": 0, "notInTarget": 0},
+        "bytesCopied": 2, "bytesListed": 0, "bytesCompared": 0, "exitStatus": 1})")
                                .object();
     expected["source"] = source;
     expected["target"] = target;
@@ -235,7 +236,7 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
     const QRegularExpression commandName(R"(^(?:\.B )?([a-z-]+)$)",
                                          QRegularExpression::MultilineOption);
     EXPECT_EQ(Captures(helpCommands, commandName),
-              QSet<QString>({"list", "check", "backup-all", "backup-modified"}));
+              QSet<QString>({"list", "check", "backup-all", "backup-modified", "verify"}));
     EXPECT_EQ(Captures(Tags(page, "COMMANDS"), commandName), Captures(helpCommands, commandName));
 
     // Every field of a JSON summary is described, and no other.
@@ -245,7 +246,7 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
     const CliRun run =
         Cli({"list", "--json", "--source", dir.path() + "/src", "--target", dir.path() + "/dst"});
     const QStringList fields = QJsonDocument::fromJson(run.out.toUtf8()).object().keys();
-    EXPECT_EQ(fields.size(), 10) << run.out.toStdString();
+    EXPECT_EQ(fields.size(), 11) << run.out.toStdString();
     EXPECT_EQ(Captures(Tags(page, "JSON OUTPUT"),
                        QRegularExpression(R"(^\.B (\w+)$)", QRegularExpression::MultilineOption)),
               QSet<QString>(fields.begin(), fields.end()));
