@@ -115,9 +115,9 @@ void CopierPool::Run() {
             RunCopyJob(*job, goOn);
         else
             job->outcome.cancelled = job->compared.cancelled = true;
-        job->done = true;
         const bool flushNow = flush && job->outcome.copied &&
                               unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
+        job->done = true; // from here on the walk reads the outcome
         if (walkWaiting || flushNow) {
             std::lock_guard lock(mutex);
             done.notify_all();

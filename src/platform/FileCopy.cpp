@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
+#include <mutex>
 #include <QFile>
 #include <QRandomGenerator>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vnt {
@@ -418,11 +421,15 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
     }
     // Two buffers a thread, whatever the file's size: memory stays flat.
     constexpr qint64 Chunk = 4 * 1024 * 1024;
-    thread_local std::vector<char> one(Chunk);
-    thread_local std::vector<char> two(Chunk);
+    thread_local std::vector<char> firstBuffer(Chunk);
+    thread_local std::vector<char> secondBuffer(Chunk);
+    // This thread's buffers, also where another thread fills one.
+    std::vector<char>& one = firstBuffer;
+    std::vector<char>& two = secondBuffer;
     ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     ::posix_fadvise(target.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    // Reads as much as there is, up to the buffer: a short read is not yet the end.
+    // Reads as much as there is, up to the buffer (a short read is not yet the end); a
+    // failure gives the negated error number.
     const auto fill = [](int fd, std::vector<char>& buffer) -> qint64 {
         qint64 got = 0;
         while (got < Chunk) {
@@ -430,27 +437,37 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                return -1;
+                return -errno;
             if (n == 0)
                 break;
             got += n;
         }
         return got;
     };
+    struct stat st {};
+    const bool large = ::fstat(source.fd, &st) == 0 && st.st_size > Chunk;
+    // One large comparison at a time: a second would make each disk seek between them.
+    static std::mutex largeFiles;
+    std::unique_lock<std::mutex> oneAtATime(largeFiles, std::defer_lock);
+    if (large)
+        oneAtATime.lock();
     qint64 offset = 0;
     while (true) {
-        // Both disks read ahead of the comparison: the next chunks are on their way.
-        ::posix_fadvise(source.fd, offset + Chunk, Chunk, POSIX_FADV_WILLNEED);
-        ::posix_fadvise(target.fd, offset + Chunk, Chunk, POSIX_FADV_WILLNEED);
-        const qint64 a = fill(source.fd, one);
-        if (a < 0) {
-            outcome.error = FileErrorFromErrno(errno);
-            return outcome;
+        // The two files are read at the same time: mostly two disks, the source and the
+        // backup, each reading at its own pace.
+        std::future<qint64> targetRead;
+        try {
+            if (large)
+                targetRead = std::async(std::launch::async,
+                                        [&fill, &two, fd = target.fd] { return fill(fd, two); });
+        } catch (const std::system_error&) {
+            // No thread to be had: one file after the other.
         }
-        const qint64 b = fill(target.fd, two);
-        if (b < 0) {
-            outcome.error = FileErrorFromErrno(errno);
-            outcome.inTarget = true;
+        const qint64 a = fill(source.fd, one);
+        const qint64 b = targetRead.valid() ? targetRead.get() : fill(target.fd, two);
+        if (a < 0 || b < 0) {
+            outcome.error = FileErrorFromErrno(static_cast<int>(a < 0 ? -a : -b));
+            outcome.inTarget = a >= 0;
             return outcome;
         }
         const qint64 common = std::min(a, b);
