@@ -194,13 +194,12 @@ bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
         return false;
     if (path == setup.targetFolder)
         return false;
-    if (targetIdentity.known && IdentityOf(path) == targetIdentity)
-        return false;
-    for (const QString& name : setup.includedFolders) {
-        if (IsWithinFolder(path, setup.sourceFolder + name, false))
-            return true;
-    }
-    return false;
+    const bool included = std::any_of(
+        setup.includedFolders.cbegin(), setup.includedFolders.cend(), [&](const QString& name) {
+            return IsWithinFolder(path, setup.sourceFolder + name, false);
+        });
+    // The folder itself is looked at only when it would be walked.
+    return included && !(targetIdentity.known && IdentityOf(path) == targetIdentity);
 }
 
 bool FolderWalk::AskToStopAfterError(const QString& message, bool everySixth) {
