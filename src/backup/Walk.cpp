@@ -771,22 +771,16 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         const bool targetExists = target.exists && !target.directory;
         bool decision = false;
 
+        const bool inWindow = IsWithinModifiedSinceWindow(
+            source.mtimeSeconds, setup.modifiedSinceDays, todayDayNumber, zoneOffsetMinutes);
         if (op == state.intOperationVerifyBackup) {
-            if (IsWithinModifiedSinceWindow(source.mtimeSeconds, setup.modifiedSinceDays,
-                                            todayDayNumber, zoneOffsetMinutes) &&
-                VerifyContents(pipeline, file, folder, targetFolder, sourceHandle, *targetHandle,
-                               headerWritten)) {
+            // Compared, never copied: no decision follows.
+            if (inWindow && VerifyContents(pipeline, file, folder, targetFolder, sourceHandle,
+                                           *targetHandle, headerWritten)) {
                 result = Visit::Ends;
                 break;
             }
-            host.Yield();
-            if (state.blnStop)
-                break;
-            continue;
-        }
-
-        if (IsWithinModifiedSinceWindow(source.mtimeSeconds, setup.modifiedSinceDays,
-                                        todayDayNumber, zoneOffsetMinutes)) {
+        } else if (inWindow) {
             if (backupAll) {
                 decision = true;
             } else if (targetExists) {
