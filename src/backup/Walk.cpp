@@ -1020,6 +1020,13 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     errorText = ProgramText(414);
                 } else if (outcome.changed) {
                     errorText = ProgramText(413);
+                } else if (const FileFacts now = ReadFileFacts(path); !now.exists) {
+                    // Gone since the folder was listed: the source's own reason, as for a file
+                    // found missing before its copy, not a failure to write the target.
+                    const FileError gone = now.Error();
+                    errorText = gone.number == ErrorNumber::BadFileName
+                                    ? BadNameExplanation(gone.description, path)
+                                    : gone.description;
                 } else if (outcome.keepFailed) {
                     errorText = QStringLiteral("The previous copy could not be kept, so it was "
                                                "not replaced (") +

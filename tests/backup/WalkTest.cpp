@@ -307,7 +307,9 @@ TEST_F(WalkTest, AFileThatVanishesIsNamedAndTheFolderGoesOn) {
     Run(state.intOperationBackupAllFiles);
     ASSERT_TRUE(removed);
     before.clear(); // the test itself changed the source
-    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "photo.jpg  "))
+    EXPECT_TRUE(host.text.contains(ProgramText(79) + " " + source + "photo.jpg  " +
+                                   FileErrorFromErrno(ENOENT).description + "\r\n"))
+        << "the source's own reason, also when it went after its facts were read: "
         << host.text.toStdString();
     EXPECT_EQ(state.lngTotalNumCopyErrors, 1);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
