@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <QRandomGenerator>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace vnt {
@@ -193,6 +195,23 @@ QByteArray TemporaryNameIn(const QByteArray& prefix) {
            ".part";
 }
 
+// File times come from the kernel's clock tick (on kernels before 6.13 even right after a
+// stat), so a write later in the tick in which a file last changed may leave its times as
+// they were: neither the check after the copy nor the next backup would see it. Such a
+// file is copied only once that tick has passed. A change time further ahead than two
+// ticks is another machine's clock (a network share): waiting would not help.
+bool ChangedInThisTick(const struct timespec& changed, const struct timespec& now) {
+    static const qint64 tick = [] {
+        struct timespec resolution {};
+        ::clock_getres(CLOCK_REALTIME_COARSE, &resolution);
+        return std::max<qint64>(resolution.tv_nsec, 1'000'000);
+    }();
+    const auto ns = [](const struct timespec& t) {
+        return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return ns(changed) >= ns(now) && ns(changed) <= ns(now) + 2 * tick;
+}
+
 // Naming a file that has none goes through /proc; without it, named temporary files serve.
 bool ProcFdAvailable() {
     static const bool available = ::access("/proc/self/fd", X_OK) == 0;
@@ -215,9 +234,21 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         return outcome;
     }
     struct stat st {};
-    if (::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        outcome.error = FileErrorFromErrno(S_ISREG(st.st_mode) ? errno : EINVAL);
-        return outcome;
+    for (int wait = 0;; ++wait) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            outcome.error = FileErrorFromErrno(S_ISREG(st.st_mode) ? errno : EINVAL);
+            return outcome;
+        }
+        if (!ChangedInThisTick(st.st_ctim, now))
+            break;
+        // Still being written after the wait: no copy of it can be trusted.
+        if (wait == 50) {
+            outcome.changed = true;
+            return outcome;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     // A target folder that is the source folder under another name, or a hard link: the

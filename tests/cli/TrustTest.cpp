@@ -210,7 +210,10 @@ TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
     });
     while (writes < 100)
         std::this_thread::yield();
-    const CliRun run = Cli({"backup-all", "--source", "src", "--target", "dst"});
+    // At the lowest priority, so that the writer is sure to run while the file is copied.
+    const CliRun run =
+        test::Cli({"-n", "19", VANTORO_CLI, "backup-all", "--source", "src", "--target", "dst"},
+                  dir.path(), "nice");
     writing = false;
     writer.join();
     EXPECT_EQ(run.status, 1) << run.out.toStdString();
