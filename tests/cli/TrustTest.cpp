@@ -210,13 +210,15 @@ TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
     });
     while (writes < 100)
         std::this_thread::yield();
+    const int writesBefore = writes;
     // At the lowest priority, so that the writer is sure to run while the file is copied.
     const CliRun run =
         test::Cli({"-n", "19", VANTORO_CLI, "backup-all", "--source", "src", "--target", "dst"},
                   dir.path(), "nice");
+    const int writesDuring = writes - writesBefore;
     writing = false;
     writer.join();
-    EXPECT_EQ(run.status, 1) << run.out.toStdString();
+    EXPECT_EQ(run.status, 1) << run.out.toStdString() << "writes during the run: " << writesDuring;
     EXPECT_TRUE(run.out.contains(growing + "  " + ProgramText(413)));
     EXPECT_FALSE(QFile::exists(target + "growing.log")) << "no copy of a moving file";
     EXPECT_TRUE(QFile::exists(target + "a.txt"));
