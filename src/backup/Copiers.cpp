@@ -86,9 +86,9 @@ bool CopierPool::WaitFor(const CopyJob& job, std::chrono::milliseconds time) {
     if (job.done || time.count() == 0)
         return job.done;
     std::unique_lock lock(mutex);
-    walkWaiting = true;
+    awaited = &job;
     const bool finished = done.wait_for(lock, time, [&] { return job.done.load(); });
-    walkWaiting = false;
+    awaited = nullptr;
     return finished;
 }
 
@@ -118,7 +118,7 @@ void CopierPool::Run() {
         const bool flushNow = flush && job->outcome.copied &&
                               unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
         job->done = true; // from here on the walk reads the outcome
-        if (walkWaiting || flushNow) {
+        if (awaited == job.get() || flushNow) {
             std::lock_guard lock(mutex);
             done.notify_all();
             if (flushNow) {

@@ -72,7 +72,7 @@ private:
     std::thread flusher;
     // Small files take microseconds: a thread is woken only when somebody sleeps.
     int idleCopiers = 0;
-    std::atomic<bool> walkWaiting{false};
+    std::atomic<const CopyJob*> awaited{nullptr}; // the job the walk waits for
     std::vector<std::thread> threads;
 };
 

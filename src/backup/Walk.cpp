@@ -599,8 +599,9 @@ public:
         }
         walk.copiers->Submit(job);
         steps.push_back({job, std::move(after)});
-        // A bounded number in flight keeps memory flat and the report moving.
-        return RunSteps(MaxInFlight);
+        // A bounded number in flight keeps memory flat and the report moving. Past it, the
+        // walk waits until half are done: one wake-up for many small files, not one each.
+        return RunSteps(steps.size() > MaxInFlight ? MaxInFlight / 2 : MaxInFlight);
     }
 
     // Waits for every copy handed out and runs every step left.
@@ -616,6 +617,15 @@ private:
 
     // Runs the steps whose copies are done, in order, waiting while more than keep are left.
     bool RunSteps(size_t keep) {
+        // Copies end about in the order handed out: wait for the last that must be done.
+        if (steps.size() > keep) {
+            for (auto step = steps.rbegin() + static_cast<std::ptrdiff_t>(keep);
+                 step != steps.rend(); ++step)
+                if (step->job) {
+                    Wait(*step->job, true);
+                    break;
+                }
+        }
         bool stop = false;
         while (!steps.empty()) {
             if (const std::shared_ptr<CopyJob>& job = steps.front().job;

@@ -4,6 +4,7 @@
 #include "platform/Names.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -195,6 +196,23 @@ QByteArray TemporaryNameIn(const QByteArray& prefix) {
            ".part";
 }
 
+// Gives a file made with O_TMPFILE its name; 0 or the error. Since Linux 6.10 the descriptor
+// itself will do for its opener, which spares the look-up of a path through /proc.
+int NameUnnamed(int fd, int folder, const QByteArray& name) {
+    static std::atomic<bool> direct{true};
+    if (direct) {
+        if (::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return errno;
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    direct = false; // this kernel needs the path
+    return 0;
+}
+
 // File times come from the kernel's clock tick (on kernels before 6.13 even right after a
 // stat), so a write later in the tick in which a file last changed may leave its times as
 // they were: neither the check after the copy nor the next backup would see it. Such a
@@ -326,18 +344,14 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);
     if (unnamed) {
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.fd);
-        if (::linkat(AT_FDCWD, self.constData(), targetDir, targetPath.constData(),
-                     AT_SYMLINK_FOLLOW) != 0) {
-            if (errno != EEXIST)
-                return abandon(errno);
+        if (const int linkError = NameUnnamed(out.fd, targetDir, targetPath); linkError != 0) {
+            if (linkError != EEXIST)
+                return abandon(linkError);
             // A file appeared there meanwhile: it is replaced in one step, as any other.
             temporaryName = TemporaryNameIn(targetPrefix);
-            if (::linkat(AT_FDCWD, self.constData(), targetDir, temporaryName.constData(),
-                         AT_SYMLINK_FOLLOW) != 0) {
-                const int linkError = errno;
+            if (const int again = NameUnnamed(out.fd, targetDir, temporaryName); again != 0) {
                 temporaryName.clear();
-                return abandon(linkError);
+                return abandon(again);
             }
         } else {
             if (::close(out.release()) != 0) {
