@@ -30,12 +30,16 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
         job.outcome.cancelled = job.compared.cancelled;
         return;
     }
-    job.outcome =
-        job.sourceFolder != nullptr && job.targetFolder != nullptr
-            ? CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
-                             continueCopy, job.targetMayExist, job.keepReplacedAs)
-            : CopySingleFile(job.sourcePath, job.targetPath, continueCopy, job.targetMayExist,
-                             job.keepReplacedAs);
+    if (job.targetFolder == nullptr)
+        job.outcome = CopySingleFile(job.sourcePath, job.targetPath, continueCopy,
+                                     job.targetMayExist, job.keepReplacedAs);
+    else if (job.sourceFolder == nullptr)
+        job.outcome = CopySingleFile(job.sourcePath, *job.targetFolder, job.targetName,
+                                     continueCopy, job.targetMayExist, job.keepReplacedAs);
+    else
+        job.outcome =
+            CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
+                           continueCopy, job.targetMayExist, job.keepReplacedAs);
 }
 
 CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn, const QString& flushFolder)

@@ -29,7 +29,8 @@ struct CopyJob {
     QString targetPath;
     bool targetMayExist = true;
     qint64 bytes = 0;          // the source's size, for the flush in the background
-    QByteArray keepReplacedAs; // where a replaced copy is kept; empty: not kept
+    KeepAs keepReplacedAs; // where a replaced copy is kept; no name: not kept
+    std::shared_ptr<const FolderHandle> keepFolder; // held open while the job may use it
     bool compare = false;      // compares the two files instead of copying
     CopyOutcome outcome;
     CompareOutcome compared;

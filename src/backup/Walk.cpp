@@ -81,6 +81,19 @@ QString GetCopyErrorText(const QString& source) {
     return ProgramText(172);
 }
 
+namespace {
+
+QString LinkRefusedText(const OpenedFolder& opened) {
+    return ProgramText(opened.intoSource ? 417 : 418) + u' ' + opened.leadsTo;
+}
+
+QString KeepFailedText(const QString& why) {
+    return QStringLiteral("The previous copy could not be kept, so it was not replaced (") + why +
+           u')';
+}
+
+} // namespace
+
 FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost& hostIn)
     : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()),
       freeSpace(GetFreeDiskSpace), setup(setupIn), state(stateIn), host(hostIn) {
@@ -95,18 +108,51 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
 
 FolderWalk::~FolderWalk() = default;
 
-QByteArray FolderWalk::KeepReplacedAs(const QString& folder, const QByteArray& name) {
+bool FolderWalk::KeepReplacedAs(const QString& folder, const QByteArray& name, CopyJob& job,
+                                QString& why) {
     if (keepRoot.isEmpty()) {
-        const QString base = setup.targetFolder + QStringLiteral(".vantoro-replaced/") + keepStamp;
+        const QString base = QStringLiteral(".vantoro-replaced/") + keepStamp;
         keepRoot = base + u'/';
-        for (int n = 2; FolderExists(keepRoot); ++n)
+        for (int n = 2; FolderExists(setup.targetFolder + keepRoot); ++n)
             keepRoot = base + u'-' + QString::number(n) + u'/';
     }
     const QString keepFolder = keepRoot + folder.mid(setup.sourceFolder.size());
-    // A folder that cannot be made shows when the copy fails to keep the old version.
-    if (keepFolder != keepFolderMade && CreateFolderPath(keepFolder))
+    if (keepFolder != keepFolderMade || !keepHandle) {
         keepFolderMade = keepFolder;
-    return EncodeName(keepFolder) + name;
+        OpenedFolder opened = OpenTargetFolder(keepFolder, true);
+        keepHandle = std::move(opened.handle);
+        keepError = !opened.leadsTo.isEmpty() ? LinkRefusedText(opened)
+                                              : FileErrorFromErrno(opened.error).description;
+    }
+    if (!keepHandle) {
+        why = keepError;
+        return false;
+    }
+    job.keepFolder = keepHandle;
+    job.keepReplacedAs = KeepAs(keepHandle->Descriptor(), name);
+    return true;
+}
+
+// The target's own folder (made if it has gone), opened once a walk and refused should it
+// now be in the source; every target folder is opened below it.
+OpenedFolder FolderWalk::OpenTargetFolder(const QString& relative, bool create) {
+    if (!targetRoot) {
+        if (create && !FolderExists(setup.targetFolder))
+            CreateFolderPath(setup.targetFolder);
+        targetRoot = std::make_unique<FolderHandle>(setup.targetFolder);
+        const QString real = targetRoot->IsOpen() ? RealFolderOf(*targetRoot) : QString();
+        if (real != realTarget) {
+            targetRoot.reset();
+            OpenedFolder refused;
+            refused.error = ENOENT;
+            if (!real.isEmpty()) {
+                refused.leadsTo = real;
+                refused.intoSource = real.startsWith(realSource);
+            }
+            return refused;
+        }
+    }
+    return OpenFolderBelow(*targetRoot, relative, create, realSource, realTarget);
 }
 
 QString FolderWalk::Drive(const QString& path) const {
@@ -142,32 +188,6 @@ bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double
 void FolderWalk::SpendFreeSpace(const QString& targetFolder, qint64 size) {
     if (knownFreeFolder == targetFolder)
         knownFree -= static_cast<double>((size + 4095) / 4096 * 4096);
-}
-
-// Below the target the walk itself makes plain folders, so only a link that somebody put
-// there can lead elsewhere. The components that the last checked folder does not share are
-// looked at (one lstat for a new subfolder); only a link costs a full resolution.
-QString FolderWalk::RealTargetFolder(const QString& tf) {
-    if (!tf.startsWith(setup.targetFolder))
-        return RealFolder(tf);
-    qsizetype common = setup.targetFolder.size();
-    const qsizetype shared = std::min(tf.size(), checkedFolder.size());
-    for (qsizetype i = 0; i < shared && tf[i] == checkedFolder[i]; ++i) {
-        if (tf[i] == u'/')
-            common = std::max(common, i + 1);
-    }
-    for (qsizetype slash = tf.indexOf(u'/', common); slash >= 0;
-         slash = tf.indexOf(u'/', slash + 1)) {
-        struct stat st {};
-        if (::lstat(EncodeName(tf.left(slash)).constData(), &st) != 0)
-            break; // not there yet: the walk makes it a plain folder
-        if (!S_ISDIR(st.st_mode)) {
-            checkedFolder.clear();
-            return RealFolder(tf);
-        }
-    }
-    checkedFolder = tf;
-    return realTarget + tf.mid(setup.targetFolder.size());
 }
 
 bool FolderWalk::IsExcludedFilepath(const QString& path) const {
@@ -284,6 +304,11 @@ void FolderWalk::WalkFolder(const QString& folder) {
     VisitFolder(folder);
     copiers.reset();
     lookahead.reset();
+    // A later walk opens the target afresh: it may have been unmounted or made again.
+    targetRoot.reset();
+    keepHandle.reset();
+    knownTargetFolder.clear();
+    keepFolderMade.clear();
 }
 
 FolderListing FolderWalk::ListFolder(const QString& folder) const {
@@ -894,11 +919,14 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
 
         if (decision) {
             const QString& tf = targetFolder; // every file of the folder goes there
+            OpenedFolder opened;
             if (tf != knownTargetFolder && tf != failedTargetFolder) {
-                const QString realFolder = RealTargetFolder(tf);
-                if (realFolder.startsWith(realSource) && !realFolder.startsWith(realTarget)) {
+                // Made and opened one name at a time from the target's own folder, so that
+                // no link, whenever it was put there, leads a write into the source.
+                opened = OpenTargetFolder(tf.mid(setup.targetFolder.size()), true);
+                if (!opened.leadsTo.isEmpty()) {
                     failedTargetFolder = tf;
-                    failedTargetReason = ProgramText(417) + u' ' + realFolder;
+                    failedTargetReason = LinkRefusedText(opened);
                 }
             }
             // Nothing is in flight for a folder not yet known: its first copy is this one.
@@ -912,7 +940,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     break;
                 }
                 decision = false;
-            } else if (tf != knownTargetFolder && !FolderExists(tf) && !CreateFolderPath(tf)) {
+            } else if (tf != knownTargetFolder && !opened.handle) {
                 // Named even in a summary-only report: files are left behind.
                 host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
                                 QStringLiteral(": ") + tf,
@@ -945,14 +973,15 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 decision = false;
             } else if (tf != knownTargetFolder) {
                 // Once per target folder: it exists now, and leftovers of a killed copy go.
-                RemoveUnfinishedCopies(tf);
+                // The folder opened when it was listed (perhaps ahead, seconds ago) may have
+                // been swapped since: the copies go into the one just checked.
+                targetHandle = std::move(opened.handle);
+                RemoveUnfinishedCopies(*targetHandle);
                 knownTargetFolder = tf;
-                // Opened again now that its path is checked: what stood there when it was
-                // listed (perhaps ahead, seconds ago) may have been swapped since.
-                targetHandle = std::make_unique<FolderHandle>(targetFolder);
             }
 
-            if (decision && targetExists && IsReadOnly(tgt()) && !ClearReadOnly(tgt())) {
+            if (decision && targetExists && IsReadOnly(*targetHandle, file.bytes) &&
+                !ClearReadOnly(*targetHandle, file.bytes)) {
                 // A question: the lines before it come first.
                 if (pipeline.Drain()) {
                     result = Visit::Ends;
@@ -988,18 +1017,26 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     LowerCase(name()));
             }
             auto job = std::make_shared<CopyJob>();
-            if (sourceHandle.IsOpen() && targetHandle->IsOpen()) {
+            // Always into the target folder held open; the source by path only when its
+            // folder could not be held open.
+            if (sourceHandle.IsOpen())
                 job->sourceFolder = &sourceHandle;
-                job->targetFolder = targetHandle.get();
-                job->sourceName = job->targetName = file.bytes;
-            } else {
+            else
                 job->sourcePath = src();
-                job->targetPath = tgt();
-            }
+            job->targetFolder = targetHandle.get();
+            job->sourceName = job->targetName = file.bytes;
             job->targetMayExist = target.exists;
             job->bytes = source.size;
-            if (state.blnKeepReplaced && target.exists && !target.directory)
-                job->keepReplacedAs = KeepReplacedAs(folder, file.bytes);
+            if (QString why; state.blnKeepReplaced && target.exists && !target.directory &&
+                             !KeepReplacedAs(folder, file.bytes, *job, why)) {
+                if (pipeline.Then([this, path = src(), why, &headerWritten] {
+                        return ReportFileFailure(path, KeepFailedText(why), headerWritten);
+                    })) {
+                    result = Visit::Ends;
+                    break;
+                }
+                continue;
+            }
             // Reserved when handed out, so the next decision counts this copy's space.
             SpendFreeSpace(targetFolder, source.size);
             const qint64 size = source.size;
@@ -1038,9 +1075,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                     ? BadNameExplanation(gone.description, path)
                                     : gone.description;
                 } else if (outcome.keepFailed) {
-                    errorText = QStringLiteral("The previous copy could not be kept, so it was "
-                                               "not replaced (") +
-                                outcome.error.description + u')';
+                    errorText = KeepFailedText(outcome.error.description);
                 } else {
                     errorText = GetCopyErrorText(path) + QStringLiteral(" (") +
                                 outcome.error.description + u')';

@@ -87,16 +87,19 @@ private:
     // into the source.
     QString realSource;
     QString realTarget;
-    QString checkedFolder; // the last target folder found to hold no link below the target
-    QString RealTargetFolder(const QString& targetFolder);
+    std::unique_ptr<FolderHandle> targetRoot;
+    OpenedFolder OpenTargetFolder(const QString& relative, bool create);
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     FolderIdentity targetIdentity;
     // Where replaced copies are kept in this run (one folder a run), made when first needed.
     QString keepStamp;
-    QString keepRoot;
+    QString keepRoot; // below the target
     QString keepFolderMade;
-    QByteArray KeepReplacedAs(const QString& folder, const QByteArray& name);
+    std::shared_ptr<FolderHandle> keepHandle;
+    QString keepError;
+    // Sets where the job keeps the copy it replaces; false, and why, when it cannot.
+    bool KeepReplacedAs(const QString& folder, const QByteArray& name, CopyJob& job, QString& why);
     std::unique_ptr<Lookahead> lookahead;
     std::unique_ptr<CopierPool> copiers;
 };

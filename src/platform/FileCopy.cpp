@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
@@ -132,6 +134,86 @@ FolderHandle::FolderHandle(const QString& folder)
     missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
 }
 
+std::unique_ptr<FolderHandle> FolderHandle::Adopt(int descriptor) {
+    std::unique_ptr<FolderHandle> handle(new FolderHandle());
+    handle->fd = descriptor;
+    return handle;
+}
+
+
+namespace {
+
+QString RealFolderOf(int fd) {
+    char buffer[PATH_MAX];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(self.constData(), buffer, sizeof buffer);
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof buffer) || buffer[0] != '/')
+        return {};
+    QString real = DecodeName(QByteArray(buffer, n));
+    if (!real.endsWith(u'/'))
+        real += u'/';
+    return real;
+}
+
+} // namespace
+
+QString RealFolderOf(const FolderHandle& folder) {
+    return RealFolderOf(folder.Descriptor());
+}
+
+OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
+                             const QString& realSource, const QString& realTarget) {
+    OpenedFolder opened;
+    constexpr int Flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    Fd current(::openat(root.Descriptor(), ".", Flags));
+    if (current.fd < 0) {
+        opened.error = errno;
+        return opened;
+    }
+    for (const QByteArray& name : EncodeName(relative).split('/')) {
+        if (name.isEmpty() || name == ".")
+            continue;
+        int next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
+        if (next < 0 && errno == ENOENT && create) {
+            if (::mkdirat(current.fd, name.constData(), 0777) != 0 && errno != EEXIST) {
+                opened.error = errno;
+                return opened;
+            }
+            next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
+        }
+        struct stat link {};
+        if (next < 0 && (errno == ELOOP || errno == ENOTDIR) &&
+            ::fstatat(current.fd, name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(link.st_mode)) {
+            // Opened first, then judged by where the open folder is: what the link says
+            // may change, the folder held open cannot.
+            next = ::openat(current.fd, name.constData(), Flags);
+            if (next >= 0) {
+                Fd followed(next);
+                const QString real = RealFolderOf(next);
+                if (real.isEmpty()) {
+                    opened.error = ELOOP; // no link is followed blind
+                    return opened;
+                }
+                if (!real.startsWith(realTarget)) {
+                    opened.leadsTo = real;
+                    opened.intoSource = real.startsWith(realSource);
+                    return opened;
+                }
+                next = followed.release();
+            }
+        }
+        if (next < 0) {
+            opened.error = errno;
+            return opened;
+        }
+        ::close(current.fd);
+        current.fd = next;
+    }
+    opened.handle = FolderHandle::Adopt(current.release());
+    return opened;
+}
+
 FolderHandle::~FolderHandle() {
     if (fd >= 0)
         ::close(fd);
@@ -169,22 +251,29 @@ bool IsUnfinishedCopyName(const QString& name) {
     return IsUnfinishedCopyName(EncodeName(name).constData());
 }
 
-int RemoveUnfinishedCopies(const QString& folder) {
-    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
-    const QByteArray folderBytes = Native(base);
+int RemoveUnfinishedCopies(const FolderHandle& folder) {
+    // The handle only names the folder; reading it takes a descriptor of its own.
+    DIR* dir = nullptr;
+    if (const int fd = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd < 0 || (dir = ::fdopendir(fd)) == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
     QList<QByteArray> leftovers;
-    ReadDirectory(
-        base,
-        [&leftovers](const DirectoryEntry& entry) {
-            if (entry.kind == EntryKind::File && !entry.isLink &&
-                IsUnfinishedCopyName(entry.rawName))
-                leftovers.append(QByteArray(entry.rawName));
-            return true;
-        },
-        false);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type != DT_DIR && entry->d_type != DT_LNK &&
+            IsUnfinishedCopyName(entry->d_name))
+            leftovers.append(QByteArray(entry->d_name));
+    }
+    ::closedir(dir);
     int removed = 0;
-    for (const QByteArray& name : leftovers)
-        removed += ::unlink((folderBytes + name).constData()) == 0 ? 1 : 0;
+    for (const QByteArray& name : leftovers) {
+        struct stat st {};
+        if (::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            removed += ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 ? 1 : 0;
+    }
     return removed;
 }
 
@@ -242,7 +331,7 @@ bool ProcFdAvailable() {
 CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                    const QByteArray& targetPrefix, const QByteArray& targetName,
                    const std::function<bool()>& continueCopy, bool targetMayExist,
-                   const QByteArray& keepAs) {
+                   const KeepAs& keepAs) {
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
@@ -368,17 +457,19 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         return fail(errno);
     // The copy about to be replaced gets its second name only now, when the new one is
     // complete: a cancelled or failed copy keeps no extra version.
-    if (!keepAs.isEmpty()) {
+    if (!keepAs.name.isEmpty()) {
         struct stat old {};
         if (::fstatat(targetDir, targetPath.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(old.st_mode) &&
-            ::linkat(targetDir, targetPath.constData(), AT_FDCWD, keepAs.constData(), 0) != 0) {
+            ::linkat(targetDir, targetPath.constData(), keepAs.folder, keepAs.name.constData(),
+                     0) != 0) {
             const int linkError = errno;
-            const qsizetype slash = keepAs.lastIndexOf('/');
+            const qsizetype slash = keepAs.name.lastIndexOf('/');
             const bool copied = (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
                                  linkError == ENOTSUP) &&
-                                CopyAt(targetDir, targetPath, AT_FDCWD, keepAs.left(slash + 1),
-                                       keepAs.mid(slash + 1), {}, false, {})
+                                CopyAt(targetDir, targetPath, keepAs.folder,
+                                       keepAs.name.left(slash + 1), keepAs.name.mid(slash + 1),
+                                       {}, false, {})
                                     .copied;
             if (!copied) {
                 outcome.keepFailed = true;
@@ -397,7 +488,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
 
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const QByteArray& keepReplacedAs) {
+                           const KeepAs& keepReplacedAs) {
     const qsizetype slash = target.lastIndexOf(u'/');
     return CopyAt(AT_FDCWD, Native(source), AT_FDCWD, Native(target.left(slash + 1)),
                   Native(target.mid(slash + 1)), continueCopy, targetMayExist, keepReplacedAs);
@@ -406,25 +497,33 @@ CopyOutcome CopySingleFile(const QString& source, const QString& target,
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const QByteArray& keepReplacedAs) {
+                           const KeepAs& keepReplacedAs) {
     return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
                   targetName, continueCopy, targetMayExist, keepReplacedAs);
 }
 
-bool IsReadOnly(const QString& path) {
-    struct stat st {};
-    return ::lstat(Native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-           (st.st_mode & S_IWUSR) == 0;
+CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
+                           const QByteArray& targetName,
+                           const std::function<bool()>& continueCopy, bool targetMayExist,
+                           const KeepAs& keepReplacedAs) {
+    return CopyAt(AT_FDCWD, Native(source), targetFolder.Descriptor(), QByteArray(), targetName,
+                  continueCopy, targetMayExist, keepReplacedAs);
 }
 
-bool ClearReadOnly(const QString& path) {
+bool IsReadOnly(const FolderHandle& folder, const QByteArray& name) {
     struct stat st {};
-    if (::lstat(Native(path).constData(), &st) != 0)
+    return ::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && st.st_nlink == 1 && (st.st_mode & S_IWUSR) == 0;
+}
+
+bool ClearReadOnly(const FolderHandle& folder, const QByteArray& name) {
+    struct stat st {};
+    if (::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || (st.st_mode & S_IWUSR) != 0)
         return true;
     // Should a link have taken the file's place meanwhile, this fails rather than follow it.
-    return ::fchmodat(AT_FDCWD, Native(path).constData(), (st.st_mode & 07777) | S_IWUSR,
+    return ::fchmodat(folder.Descriptor(), name.constData(), (st.st_mode & 07777) | S_IWUSR,
                       AT_SYMLINK_NOFOLLOW) == 0;
 }
 

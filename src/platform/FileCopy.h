@@ -3,7 +3,9 @@
 
 #include "platform/FileErrors.h"
 
+#include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <QString>
 
 namespace vnt {
@@ -29,6 +31,8 @@ FileFacts ReadFileFacts(const QString& path);
 class FolderHandle {
 public:
     explicit FolderHandle(const QString& folder);
+    // Takes over an open folder descriptor.
+    static std::unique_ptr<FolderHandle> Adopt(int descriptor);
     ~FolderHandle();
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
@@ -39,8 +43,36 @@ public:
     FileFacts Facts(const QByteArray& name) const;
 
 private:
+    FolderHandle() = default;
     int fd = -1;
     bool missing = false;
+};
+
+// Where an open folder really is (links resolved), ending in a slash; empty when the
+// system cannot say.
+QString RealFolderOf(const FolderHandle& folder);
+
+// A folder below an open folder, opened one name at a time and, with create, made where
+// missing. A link met on the way is followed only once the place it leads to is known and
+// is in the target folder; else nothing is opened or made there and leadsTo names that
+// place. So a link, swapped in at any moment, can lead no write out of the target, and
+// above all none into the source. (Both real folders end in a slash.)
+struct OpenedFolder {
+    std::unique_ptr<FolderHandle> handle; // null when it could not be opened
+    int error = 0;
+    QString leadsTo;         // where a link refused leads
+    bool intoSource = false; // and that place is in the source
+};
+OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
+                             const QString& realSource, const QString& realTarget);
+
+// Where a copy that is replaced is kept: a name in an open folder, or with AT_FDCWD a path.
+struct KeepAs {
+    int folder = AT_FDCWD;
+    QByteArray name;
+    KeepAs() = default;
+    KeepAs(const QByteArray& path) : name(path) {} // NOLINT: a path is a place to keep
+    KeepAs(int folderIn, const QByteArray& nameIn) : folder(folderIn), name(nameIn) {}
 };
 
 // The file's size in bytes, or the negated error number when it cannot be read. 64 bits:
@@ -65,31 +97,37 @@ struct CopyOutcome {
     FileError error;
 };
 // targetMayExist false (the caller has just seen no file there) spares the look at what
-// stands at the target's path. With keepReplacedAs (a whole path in an existing folder), a
+// stands at the target's path. With keepReplacedAs (a name in an existing folder), a
 // file the copy replaces is first given that second name (a hard link: no copy, and the
 // replacement stays one step), or copied there where links cannot be made.
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy = {},
-                           bool targetMayExist = true, const QByteArray& keepReplacedAs = {});
+                           bool targetMayExist = true, const KeepAs& keepReplacedAs = {});
 // The same between two open folders, by name: no path is converted or walked again.
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const QByteArray& keepReplacedAs = {});
+                           const KeepAs& keepReplacedAs = {});
+
+// The same from a whole path into an open folder.
+CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
+                           const QByteArray& targetName,
+                           const std::function<bool()>& continueCopy, bool targetMayExist,
+                           const KeepAs& keepReplacedAs = {});
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
 bool IsUnfinishedCopyName(const char* name);
 // Removes such leftovers from a folder; returns how many were removed.
-int RemoveUnfinishedCopies(const QString& folder);
+int RemoveUnfinishedCopies(const FolderHandle& folder);
 
 // Adds write permission for the owner; true when the file is then writable by its owner.
 // Neither follows a link: a link at the target's path is replaced by the copy, and what it
 // points to is none of the backup's business. A file with other names (hard links) is not
 // read-only here either: its mode belongs to those names too, and the copy replaces only
 // this one.
-bool ClearReadOnly(const QString& path);
-bool IsReadOnly(const QString& path);
+bool ClearReadOnly(const FolderHandle& folder, const QByteArray& name);
+bool IsReadOnly(const FolderHandle& folder, const QByteArray& name);
 
 // Compares two files byte for byte, each a name in an open folder (or AT_FDCWD and a whole
 // path). continueCompare runs between chunks; false abandons the comparison.

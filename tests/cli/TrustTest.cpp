@@ -165,6 +165,12 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
     Link(outside, target + "Letters/b.txt");
     // ... a link in the target leads a folder into another folder of the source ...
     Link(source + "Letters", target + "Letters/Old");
+    // ... a link leads a folder out of the target, to a place nobody chose to write to ...
+    const QString elsewhere = dir.path() + "/elsewhere/";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(source + "Music"));
+    WriteFile(source + "Music/m.txt", "m");
+    Link(elsewhere, target + "Music");
     // ... and a user's set-user-ID program is backed up by root.
     const bool root = getuid() == 0;
     WriteFile(source + "Letters/prog", "#!/bin/sh\n");
@@ -174,12 +180,27 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
     }
     sourceBefore = TreeSnapshot(source);
     const CliRun run = Cli({"backup-all", "--source", "src", "--target", "dst", "--include",
-                            "Letters", "--all-subfolders"});
+                            "Letters", "--include", "Music", "--all-subfolders"});
     EXPECT_EQ(run.status, 1) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(source + "a.txt  " + ProgramText(414)));
     EXPECT_TRUE(run.out.contains(source + "Letters/Old/c.txt  " + ProgramText(417) + " " + source +
                                  "Letters/"))
         << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(source + "Music/m.txt  " + ProgramText(418) + " " + elsewhere))
+        << run.out.toStdString();
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+
+    // Where replaced copies are kept is a link into the source: nothing is kept or replaced.
+    WriteFile(target + "Letters/b.txt", "old b");
+    Link(source + "Letters/Old", target + ".vantoro-replaced");
+    const CliRun keep = Cli({"backup-all", "--keep-replaced", "--source", "src", "--target", "dst",
+                             "--include", "Letters", "--all-subfolders"});
+    EXPECT_EQ(keep.status, 1);
+    EXPECT_TRUE(keep.out.contains(source + "Letters/b.txt  The previous copy could not be "
+                                           "kept, so it was not replaced (" +
+                                  ProgramText(417) + " " + source + "Letters/Old/)"))
+        << keep.out.toStdString();
+    EXPECT_EQ(ReadAll(target + "Letters/b.txt"), "old b");
     struct stat st {};
     ASSERT_EQ(stat(EncodeName(outside).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
@@ -189,6 +210,43 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
         ASSERT_EQ(stat(EncodeName(target + "Letters/prog").constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 06000, 0u) << "no root-owned set-ID copy of a user's program";
     }
+}
+
+TEST_F(TrustTest, LinksSwappedInDuringTheBackupLeadNothingOutOfTheTarget) {
+    for (int folder = 0; folder < 24; ++folder) {
+        const QString path = source + QString("d%1/sub/").arg(folder);
+        ASSERT_TRUE(QDir().mkpath(path));
+        for (int file = 0; file < 40; ++file)
+            WriteFile(path + QString("f%1").arg(file), QByteArray(300, 'x'));
+    }
+    const QString elsewhere = dir.path() + "/elsewhere";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    sourceBefore = TreeSnapshot(source);
+    // Target folders are moved aside as soon as they appear and links put in their place:
+    // into the source, and out of the target.
+    std::atomic<bool> attacking = true;
+    std::thread attacker([&] {
+        for (unsigned round = 0; attacking; ++round) {
+            const int folder = static_cast<int>(round % 24);
+            const QByteArray at = EncodeName(target + QString("d%1").arg(folder));
+            const QByteArray sub = at + "/sub";
+            struct stat st {};
+            if (round % 2 == 0 && lstat(at.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                rename(at.constData(), at + ".aside" + QByteArray::number(round)) == 0)
+                symlink(EncodeName(source + QString("d%1").arg(folder)).constData(),
+                        at.constData());
+            if (round % 2 == 1 && lstat(at.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                lstat(sub.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                rename(sub.constData(), sub + ".aside" + QByteArray::number(round)) == 0)
+                symlink(EncodeName(elsewhere).constData(), sub.constData());
+        }
+    });
+    const CliRun run = Cli({"backup-all", "--all", "--source", "src", "--target", "dst"});
+    attacking = false;
+    attacker.join();
+    EXPECT_NE(run.status, 2) << run.err.toStdString();
+    EXPECT_TRUE(QDir(elsewhere).isEmpty()) << "nothing written out of the target";
+    // The source is checked when the test ends.
 }
 
 TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
