@@ -290,6 +290,12 @@ void FolderWalk::WriteFileLine(const QString& line, bool& headerWritten) {
 
 void FolderWalk::WalkFolder(const QString& folder) {
     const qint16 op = state.intOperation;
+    // Every folder is opened below these, one name at a time: no path length limit, and
+    // no link swapped in on the way is followed. Opened before the listing threads start.
+    sourceRoot = std::make_unique<FolderHandle>(setup.sourceFolder);
+    targetForReading = std::make_unique<FolderHandle>(setup.targetFolder);
+    if (targetForReading->IsOpen() && RealFolderOf(*targetForReading) != realTarget)
+        targetForReading = FolderHandle::Absent(ENOENT);
     // Looking for one file stops at the first: nothing to gain from listing ahead.
     if (threads > 1 && op != state.intOperationCheckForFile)
         lookahead = std::make_unique<Lookahead>(
@@ -306,6 +312,8 @@ void FolderWalk::WalkFolder(const QString& folder) {
     lookahead.reset();
     // A later walk opens the target afresh: it may have been unmounted or made again.
     targetRoot.reset();
+    targetForReading.reset();
+    sourceRoot.reset();
     keepHandle.reset();
     knownTargetFolder.clear();
     keepFolderMade.clear();
@@ -314,25 +322,34 @@ void FolderWalk::WalkFolder(const QString& folder) {
 FolderListing FolderWalk::ListFolder(const QString& folder) const {
     FolderListing listing;
     listing.folder = folder;
-    listing.error = ReadDirectory(
-        folder,
-        [&](const DirectoryEntry& entry) {
-            if (entry.kind == EntryKind::Folder) {
-                (entry.isLink ? listing.folderLinks : listing.subfolders)
-                    .append(DecodeName(entry.rawName,
-                                       static_cast<qsizetype>(std::strlen(entry.rawName))));
-                return true;
-            }
-            // A copy killed halfway is ours, not the user's.
-            if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
-                return true;
-            ListedFile file;
-            file.bytes = QByteArray(entry.rawName);
-            file.special = entry.kind != EntryKind::File;
-            listing.files.push_back(std::move(file));
+    const auto visit = [&](const DirectoryEntry& entry) {
+        if (entry.kind == EntryKind::Folder) {
+            (entry.isLink ? listing.folderLinks : listing.subfolders)
+                .append(
+                    DecodeName(entry.rawName, static_cast<qsizetype>(std::strlen(entry.rawName))));
             return true;
-        },
-        false);
+        }
+        // A copy killed halfway is ours, not the user's.
+        if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
+            return true;
+        ListedFile file;
+        file.bytes = QByteArray(entry.rawName);
+        file.special = entry.kind != EntryKind::File;
+        listing.files.push_back(std::move(file));
+        return true;
+    };
+    if (sourceRoot && sourceRoot->IsOpen() && folder.startsWith(setup.sourceFolder)) {
+        OpenedFolder opened = OpenFolderBelow(*sourceRoot, folder.mid(setup.sourceFolder.size()),
+                                              false, realSource, QString());
+        if (!opened.handle) {
+            listing.error = FileErrorFromErrno(opened.error);
+            return listing;
+        }
+        listing.sourceHandle = std::move(opened.handle);
+        listing.error = ReadDirectoryAt(listing.sourceHandle->Descriptor(), visit, false);
+    } else {
+        listing.error = ReadDirectory(folder, visit, false);
+    }
 
     const qint16 op = state.intOperation;
     const QString& filter = setup.fileExtension;
@@ -353,9 +370,19 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
     // copies in), so they are not looked up at all.
     const QString targetFolder = setup.targetFolder + folder.mid(setup.sourceFolder.size());
     listing.factsRead = true;
-    listing.sourceHandle = std::make_unique<FolderHandle>(folder);
-    if (compare)
+    if (!listing.sourceHandle)
+        listing.sourceHandle = std::make_unique<FolderHandle>(folder);
+    if (compare && targetForReading && targetForReading->IsOpen()) {
+        // A link out of the target leads to no copy of these files.
+        OpenedFolder opened =
+            OpenFolderBelow(*targetForReading, folder.mid(setup.sourceFolder.size()), false,
+                            realSource, realTarget);
+        listing.targetHandle =
+            opened.handle ? std::move(opened.handle)
+                          : FolderHandle::Absent(opened.leadsTo.isEmpty() ? opened.error : ENOENT);
+    } else if (compare) {
         listing.targetHandle = std::make_unique<FolderHandle>(targetFolder);
+    }
     const FolderHandle& source = *listing.sourceHandle;
     for (ListedFile& file : listing.files) {
         if (!file.skipped && !file.special)

@@ -87,7 +87,9 @@ private:
     // into the source.
     QString realSource;
     QString realTarget;
-    std::unique_ptr<FolderHandle> targetRoot;
+    std::unique_ptr<FolderHandle> targetRoot; // for writing, on the walk's thread
+    std::unique_ptr<FolderHandle> sourceRoot; // these two for every thread, while it walks
+    std::unique_ptr<FolderHandle> targetForReading;
     OpenedFolder OpenTargetFolder(const QString& relative, bool create);
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.

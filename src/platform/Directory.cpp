@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vnt {
 
@@ -21,14 +22,39 @@ EntryKind KindOf(mode_t mode) {
     return EntryKind::Other;
 }
 
+using Dir = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+FileError ReadOpenDirectory(Dir dir, const std::function<bool(const DirectoryEntry&)>& visit,
+                            bool decodeNames);
+
 } // namespace
 
 FileError ReadDirectory(const QString& folder,
                         const std::function<bool(const DirectoryEntry&)>& visit, bool decodeNames) {
-    const QByteArray native = EncodeName(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.constData()), &::closedir);
+    Dir dir(::opendir(EncodeName(folder).constData()), &::closedir);
     if (!dir)
         return FileErrorFromErrno(errno);
+    return ReadOpenDirectory(std::move(dir), visit, decodeNames);
+}
+
+FileError ReadDirectoryAt(int folder, const std::function<bool(const DirectoryEntry&)>& visit,
+                          bool decodeNames) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return FileErrorFromErrno(errno);
+    Dir dir(::fdopendir(fd), &::closedir);
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        return FileErrorFromErrno(error);
+    }
+    return ReadOpenDirectory(std::move(dir), visit, decodeNames);
+}
+
+namespace {
+
+FileError ReadOpenDirectory(Dir dir, const std::function<bool(const DirectoryEntry&)>& visit,
+                            bool decodeNames) {
     const int fd = ::dirfd(dir.get());
     while (true) {
         errno = 0;
@@ -73,5 +99,7 @@ FileError ReadDirectory(const QString& folder,
             return {};
     }
 }
+
+} // namespace
 
 } // namespace vnt

@@ -24,5 +24,9 @@ struct DirectoryEntry {
 FileError ReadDirectory(const QString& folder,
                         const std::function<bool(const DirectoryEntry&)>& visit,
                         bool decodeNames = true);
+// The same for a folder held open (any descriptor of it will do): no path, so no limit on
+// its length and no link on the way that could be swapped.
+FileError ReadDirectoryAt(int folder, const std::function<bool(const DirectoryEntry&)>& visit,
+                          bool decodeNames = true);
 
 } // namespace vnt

@@ -140,6 +140,11 @@ std::unique_ptr<FolderHandle> FolderHandle::Adopt(int descriptor) {
     return handle;
 }
 
+std::unique_ptr<FolderHandle> FolderHandle::Absent(int error) {
+    std::unique_ptr<FolderHandle> handle(new FolderHandle());
+    handle->missing = error == ENOENT || error == ENOTDIR;
+    return handle;
+}
 
 namespace {
 
@@ -182,7 +187,7 @@ OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, 
             next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
         }
         struct stat link {};
-        if (next < 0 && (errno == ELOOP || errno == ENOTDIR) &&
+        if (next < 0 && (errno == ELOOP || errno == ENOTDIR) && !realTarget.isEmpty() &&
             ::fstatat(current.fd, name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISLNK(link.st_mode)) {
             // Opened first, then judged by where the open folder is: what the link says
@@ -465,12 +470,12 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                      0) != 0) {
             const int linkError = errno;
             const qsizetype slash = keepAs.name.lastIndexOf('/');
-            const bool copied = (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
-                                 linkError == ENOTSUP) &&
-                                CopyAt(targetDir, targetPath, keepAs.folder,
-                                       keepAs.name.left(slash + 1), keepAs.name.mid(slash + 1),
-                                       {}, false, {})
-                                    .copied;
+            const bool copied =
+                (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
+                 linkError == ENOTSUP) &&
+                CopyAt(targetDir, targetPath, keepAs.folder, keepAs.name.left(slash + 1),
+                       keepAs.name.mid(slash + 1), {}, false, {})
+                    .copied;
             if (!copied) {
                 outcome.keepFailed = true;
                 return fail(linkError);
@@ -503,9 +508,8 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
 }
 
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
-                           const QByteArray& targetName,
-                           const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const KeepAs& keepReplacedAs) {
+                           const QByteArray& targetName, const std::function<bool()>& continueCopy,
+                           bool targetMayExist, const KeepAs& keepReplacedAs) {
     return CopyAt(AT_FDCWD, Native(source), targetFolder.Descriptor(), QByteArray(), targetName,
                   continueCopy, targetMayExist, keepReplacedAs);
 }

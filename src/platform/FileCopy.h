@@ -17,8 +17,8 @@ struct FileFacts {
     qint64 size = 0;
     qint64 mtimeSeconds = 0;
     qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
-    unsigned mode = 0;       // permission bits
-    int systemError = 0;     // errno when it could not be read (exists is then false)
+    unsigned mode = 0;           // permission bits
+    int systemError = 0;         // errno when it could not be read (exists is then false)
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
@@ -33,6 +33,8 @@ public:
     explicit FolderHandle(const QString& folder);
     // Takes over an open folder descriptor.
     static std::unique_ptr<FolderHandle> Adopt(int descriptor);
+    // None open, for the reason given (missing when that is ENOENT or ENOTDIR).
+    static std::unique_ptr<FolderHandle> Absent(int error);
     ~FolderHandle();
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
@@ -56,7 +58,8 @@ QString RealFolderOf(const FolderHandle& folder);
 // missing. A link met on the way is followed only once the place it leads to is known and
 // is in the target folder; else nothing is opened or made there and leadsTo names that
 // place. So a link, swapped in at any moment, can lead no write out of the target, and
-// above all none into the source. (Both real folders end in a slash.)
+// above all none into the source. (Both real folders end in a slash.) With realTarget
+// empty no link is followed at all (ELOOP), as in the source.
 struct OpenedFolder {
     std::unique_ptr<FolderHandle> handle; // null when it could not be opened
     int error = 0;
@@ -111,9 +114,8 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
 
 // The same from a whole path into an open folder.
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
-                           const QByteArray& targetName,
-                           const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const KeepAs& keepReplacedAs = {});
+                           const QByteArray& targetName, const std::function<bool()>& continueCopy,
+                           bool targetMayExist, const KeepAs& keepReplacedAs = {});
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -247,6 +248,47 @@ TEST_F(TrustTest, LinksSwappedInDuringTheBackupLeadNothingOutOfTheTarget) {
     EXPECT_NE(run.status, 2) << run.err.toStdString();
     EXPECT_TRUE(QDir(elsewhere).isEmpty()) << "nothing written out of the target";
     // The source is checked when the test ends.
+}
+
+TEST_F(TrustTest, FoldersDeeperThanAPathCanSpellAreBackedUpWhole) {
+    // 24 levels of 200-byte names: 4,800 bytes, beyond what one path may hold (4,096).
+    const QByteArray level(200, 'd');
+    const auto descend = [&](const QString& root, bool make, int& files) {
+        int fd = open(EncodeName(root).constData(), O_PATH | O_DIRECTORY);
+        for (int depth = 0; depth < 24 && fd >= 0; ++depth) {
+            const QByteArray name = QByteArray::number(depth) + level;
+            if (make) {
+                mkdirat(fd, name.constData(), 0755);
+                const int file = openat(fd, "f.txt", O_WRONLY | O_CREAT, 0644);
+                (void)!write(file, name.constData(), static_cast<size_t>(depth));
+                close(file);
+            }
+            struct stat st {};
+            if (fstatat(fd, "f.txt", &st, 0) == 0 && st.st_size == depth)
+                ++files;
+            const int next = openat(fd, name.constData(), O_PATH | O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        if (fd >= 0)
+            close(fd);
+    };
+    int made = 0;
+    descend(source + "Letters", true, made);
+    sourceBefore = TreeSnapshot(source);
+    const CliRun run = Cli({"backup-all", "--all", "--source", "src", "--target", "dst"});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    int copied = 0;
+    descend(target + "Letters", false, copied);
+    EXPECT_EQ(copied, made);
+    const CliRun again = Cli({"backup-modified", "--all", "--source", "src", "--target", "dst"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains("Number of files copied: 0\n")) << again.out.toStdString();
+
+    // Too deep for the temporary folder's own clean-up: rm works one folder at a time.
+    EXPECT_EQ(TreeSnapshot(source), sourceBefore);
+    sourceBefore.clear();
+    QProcess::execute("rm", {"-rf", source + "Letters", target + "Letters"});
 }
 
 TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
