@@ -202,6 +202,16 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
                                   ProgramText(417) + " " + source + "Letters/Old/)"))
         << keep.out.toStdString();
     EXPECT_EQ(ReadAll(target + "Letters/b.txt"), "old b");
+
+    // A target folder that is its own source folder through a link holds no backup: its
+    // files are not taken as unchanged copies of themselves.
+    ASSERT_EQ(unlink(EncodeName(target + "Music").constData()), 0);
+    Link(source + "Music", target + "Music");
+    const CliRun modified = Cli({"backup-modified", "--source", "src", "--target", "dst",
+                                 "--include", "Music", "--all-subfolders"});
+    EXPECT_EQ(modified.status, 1);
+    EXPECT_TRUE(modified.out.contains(source + "Music/m.txt  " + ProgramText(417)))
+        << modified.out.toStdString();
     struct stat st {};
     ASSERT_EQ(stat(EncodeName(outside).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
