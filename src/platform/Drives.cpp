@@ -49,7 +49,8 @@ bool QueryDiskSpace(const QString& path, double& available, double& total) {
     QString existing = QDir::cleanPath(path);
     struct statvfs fs {};
     while (::statvfs(EncodeName(existing).constData(), &fs) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
+        // A folder not made yet, or too deep to name in one path, is on its parent's disk.
+        if (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG)
             return false;
         const QString parent = QFileInfo(existing).path();
         if (parent == existing)

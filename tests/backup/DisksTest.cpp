@@ -44,6 +44,11 @@ TEST(GetFreeDiskSpace, MatchesTheFileSystemAndIsNotCutAt4Gb) {
     double missingTotal = -1;
     ASSERT_EQ(GetFreeDiskSpace(dir.filePath("not/yet/made"), missingFree, missingTotal), 0);
     EXPECT_EQ(missingTotal, totalBytes);
+    // So does a folder deeper than a path can spell (more than 4,096 bytes).
+    ASSERT_EQ(GetFreeDiskSpace(dir.path() + QString("/" + QString(250, 'd')).repeated(20),
+                               missingFree, missingTotal),
+              0);
+    EXPECT_EQ(missingTotal, totalBytes);
     EXPECT_FALSE(GetDriveFreeSpaceText(dir.path()).isEmpty());
 }
 
