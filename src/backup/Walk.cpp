@@ -119,7 +119,7 @@ bool FolderWalk::KeepReplacedAs(const QString& folder, const QByteArray& name, C
     const QString keepFolder = keepRoot + folder.mid(setup.sourceFolder.size());
     if (keepFolder != keepFolderMade || !keepHandle) {
         keepFolderMade = keepFolder;
-        OpenedFolder opened = OpenTargetFolder(keepFolder, true);
+        OpenedFolder opened = OpenTargetFolder(keepFolder);
         keepHandle = std::move(opened.handle);
         keepError = !opened.leadsTo.isEmpty() ? LinkRefusedText(opened)
                                               : FileErrorFromErrno(opened.error).description;
@@ -134,15 +134,14 @@ bool FolderWalk::KeepReplacedAs(const QString& folder, const QByteArray& name, C
 }
 
 // The target's own folder (made if it has gone), opened once a walk and refused should it
-// now be in the source; every target folder is opened below it.
-OpenedFolder FolderWalk::OpenTargetFolder(const QString& relative, bool create) {
-    if (!targetRoot) {
-        if (create && !FolderExists(setup.targetFolder))
+// no longer be the folder chosen; every target folder is made and opened below it.
+OpenedFolder FolderWalk::OpenTargetFolder(const QString& relative) {
+    if (!targetWriter) {
+        if (!FolderExists(setup.targetFolder))
             CreateFolderPath(setup.targetFolder);
-        targetRoot = std::make_unique<FolderHandle>(setup.targetFolder);
-        const QString real = targetRoot->IsOpen() ? RealFolderOf(*targetRoot) : QString();
+        auto root = std::make_unique<FolderHandle>(setup.targetFolder);
+        const QString real = root->IsOpen() ? RealFolderOf(*root) : QString();
         if (real != realTarget) {
-            targetRoot.reset();
             OpenedFolder refused;
             refused.error = ENOENT;
             if (!real.isEmpty()) {
@@ -151,8 +150,10 @@ OpenedFolder FolderWalk::OpenTargetFolder(const QString& relative, bool create) 
             }
             return refused;
         }
+        targetWriter =
+            std::make_unique<FolderOpener>(std::move(root), true, realSource, realTarget);
     }
-    return OpenFolderBelow(*targetRoot, relative, create, realSource, realTarget);
+    return targetWriter->Open(relative);
 }
 
 QString FolderWalk::Drive(const QString& path) const {
@@ -292,10 +293,12 @@ void FolderWalk::WalkFolder(const QString& folder) {
     const qint16 op = state.intOperation;
     // Every folder is opened below these, one name at a time: no path length limit, and
     // no link swapped in on the way is followed. Opened before the listing threads start.
-    sourceRoot = std::make_unique<FolderHandle>(setup.sourceFolder);
-    targetForReading = std::make_unique<FolderHandle>(setup.targetFolder);
-    if (targetForReading->IsOpen() && RealFolderOf(*targetForReading) != realTarget)
-        targetForReading = FolderHandle::Absent(ENOENT);
+    sourceReader = std::make_unique<FolderOpener>(
+        std::make_unique<FolderHandle>(setup.sourceFolder), false, realSource, QString());
+    auto targetRoot = std::make_unique<FolderHandle>(setup.targetFolder);
+    if (targetRoot->IsOpen() && RealFolderOf(*targetRoot) == realTarget)
+        targetReader =
+            std::make_unique<FolderOpener>(std::move(targetRoot), false, realSource, realTarget);
     // Looking for one file stops at the first: nothing to gain from listing ahead.
     if (threads > 1 && op != state.intOperationCheckForFile)
         lookahead = std::make_unique<Lookahead>(
@@ -307,13 +310,25 @@ void FolderWalk::WalkFolder(const QString& folder) {
     if (threads > 1 && (backup || op == state.intOperationVerifyBackup))
         copiers = std::make_unique<CopierPool>(threads, host.blnPaused,
                                                backup ? setup.targetFolder : QString());
-    VisitFolder(folder);
+    // Depth first, subfolders in listing order; a stack of its own, not the call stack,
+    // so that a tree of any depth is walked.
+    std::vector<QString> pending{folder};
+    const auto found = [&] { return op == state.intOperationCheckForFile && state.blnFileExists; };
+    while (!pending.empty() && !state.blnStop && !found()) {
+        const QString next = std::move(pending.back());
+        pending.pop_back();
+        const QStringList visits = VisitFolder(next);
+        for (auto it = visits.crbegin(); it != visits.crend(); ++it)
+            pending.push_back(*it);
+        if (next != folder)
+            host.Yield();
+    }
     copiers.reset();
     lookahead.reset();
     // A later walk opens the target afresh: it may have been unmounted or made again.
-    targetRoot.reset();
-    targetForReading.reset();
-    sourceRoot.reset();
+    targetWriter.reset();
+    targetReader.reset();
+    sourceReader.reset();
     keepHandle.reset();
     knownTargetFolder.clear();
     keepFolderMade.clear();
@@ -338,9 +353,8 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
         listing.files.push_back(std::move(file));
         return true;
     };
-    if (sourceRoot && sourceRoot->IsOpen() && folder.startsWith(setup.sourceFolder)) {
-        OpenedFolder opened = OpenFolderBelow(*sourceRoot, folder.mid(setup.sourceFolder.size()),
-                                              false, realSource, QString());
+    if (sourceReader && sourceReader->IsOpen() && folder.startsWith(setup.sourceFolder)) {
+        OpenedFolder opened = sourceReader->Open(folder.mid(setup.sourceFolder.size()));
         if (!opened.handle) {
             listing.error = FileErrorFromErrno(opened.error);
             return listing;
@@ -372,11 +386,9 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
     listing.factsRead = true;
     if (!listing.sourceHandle)
         listing.sourceHandle = std::make_unique<FolderHandle>(folder);
-    if (compare && targetForReading && targetForReading->IsOpen()) {
+    if (compare && targetReader) {
         // A link out of the target leads to no copy of these files.
-        OpenedFolder opened =
-            OpenFolderBelow(*targetForReading, folder.mid(setup.sourceFolder.size()), false,
-                            realSource, realTarget);
+        OpenedFolder opened = targetReader->Open(folder.mid(setup.sourceFolder.size()));
         listing.targetHandle =
             opened.handle ? std::move(opened.handle)
                           : FolderHandle::Absent(opened.leadsTo.isEmpty() ? opened.error : ENOENT);
@@ -424,10 +436,10 @@ QStringList FolderWalk::FoldersToVisit(const FolderListing& listing) const {
     return visits;
 }
 
-void FolderWalk::VisitFolder(const QString& folderIn) {
+QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     const qint16 op = state.intOperation;
     if (state.blnStop || (op == state.intOperationCheckForFile && state.blnFileExists))
-        return;
+        return {};
     const QString folder = WithTrailingBackslash(folderIn);
     const QString targetFolder = setup.targetFolder + folder.mid(setup.sourceFolder.size());
     bool shortened = false;
@@ -478,7 +490,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
                                         ProgramText(64),
                                     true)) {
                 state.blnStop = true;
-                return;
+                return {};
             }
         } else {
             // The folder itself cannot be read: it and all it holds are left behind, so it
@@ -488,7 +500,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
                         true);
             host.FailureReported(folder, error.description);
             FailureEndsVisit(error.description, error.number, folder);
-            return;
+            return {};
         }
     }
 
@@ -539,7 +551,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
                         continue;
                     removeNotice();
                     state.blnFileExists = true;
-                    return;
+                    return {};
                 }
                 if (list && !file.special) {
                     const qint64 size = listing.factsRead
@@ -570,7 +582,7 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
                     DisplayFreeSpace(host, Drive(targetFolder));
                 if (SecondPass(listing, targetFolder, counts, freeBytes, headerWritten) ==
                     Visit::Ends)
-                    return;
+                    return {};
                 reportFolderLinks();
                 if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports && !verify) {
                     if (check)
@@ -600,22 +612,14 @@ void FolderWalk::VisitFolder(const QString& folderIn) {
     }
 
     if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
-        return; // an included subfolder contributes only its own files
+        return {}; // an included subfolder contributes only its own files
 
     reportFolderLinks();
 
     host.Yield();
     if (state.blnStop)
-        return;
-    // Handles and names of this folder are not needed below it.
-    const QStringList visits = FoldersToVisit(listing);
-    listing = FolderListing();
-    for (const QString& path : visits) {
-        VisitFolder(path);
-        host.Yield();
-        if (state.blnStop)
-            break;
-    }
+        return {};
+    return FoldersToVisit(listing);
 }
 
 // Copies handed to the copier threads, and the report steps that must follow them: a step
@@ -950,7 +954,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             if (tf != knownTargetFolder && tf != failedTargetFolder) {
                 // Made and opened one name at a time from the target's own folder, so that
                 // no link, whenever it was put there, leads a write into the source.
-                opened = OpenTargetFolder(tf.mid(setup.targetFolder.size()), true);
+                opened = OpenTargetFolder(tf.mid(setup.targetFolder.size()));
                 if (!opened.leadsTo.isEmpty()) {
                     failedTargetFolder = tf;
                     failedTargetReason = LinkRefusedText(opened);

@@ -52,7 +52,8 @@ public:
 private:
     class Pipeline;
     enum class Visit { Goes_on, Ends };
-    void VisitFolder(const QString& folder);
+    // Visits one folder; returns the subfolders to visit after it, in order.
+    QStringList VisitFolder(const QString& folder);
     // Reads a folder and, for the passes that need them, its files' facts in both trees.
     // Touches nothing but the file system: it also runs ahead on the listing thread.
     FolderListing ListFolder(const QString& folder) const;
@@ -87,10 +88,12 @@ private:
     // into the source.
     QString realSource;
     QString realTarget;
-    std::unique_ptr<FolderHandle> targetRoot; // for writing, on the walk's thread
-    std::unique_ptr<FolderHandle> sourceRoot; // these two for every thread, while it walks
-    std::unique_ptr<FolderHandle> targetForReading;
-    OpenedFolder OpenTargetFolder(const QString& relative, bool create);
+    // Folders are opened below the source and the target held open, for the walk's run;
+    // the readers serve the listing threads too.
+    std::unique_ptr<FolderOpener> targetWriter;
+    std::unique_ptr<FolderOpener> sourceReader;
+    std::unique_ptr<FolderOpener> targetReader;
+    OpenedFolder OpenTargetFolder(const QString& relative);
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     FolderIdentity targetIdentity;

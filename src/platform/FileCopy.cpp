@@ -166,16 +166,24 @@ QString RealFolderOf(const FolderHandle& folder) {
     return RealFolderOf(folder.Descriptor());
 }
 
-OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
-                             const QString& realSource, const QString& realTarget) {
+namespace {
+
+// Opens the names of path, one at a time, below the open folder start (see OpenFolderBelow).
+OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
+                            const QString& realSource, const QString& realTarget) {
     OpenedFolder opened;
     constexpr int Flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-    Fd current(::openat(root.Descriptor(), ".", Flags));
+    Fd current(::openat(start, ".", Flags));
     if (current.fd < 0) {
         opened.error = errno;
         return opened;
     }
-    for (const QByteArray& name : EncodeName(relative).split('/')) {
+    for (qsizetype from = 0; from < path.size();) {
+        qsizetype slash = path.indexOf('/', from);
+        if (slash < 0)
+            slash = path.size();
+        const QByteArray name = path.mid(from, slash - from);
+        from = slash + 1;
         if (name.isEmpty() || name == ".")
             continue;
         int next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
@@ -216,6 +224,52 @@ OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, 
         current.fd = next;
     }
     opened.handle = FolderHandle::Adopt(current.release());
+    return opened;
+}
+
+} // namespace
+
+OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
+                             const QString& realSource, const QString& realTarget) {
+    return OpenNamesBelow(root.Descriptor(), EncodeName(relative), create, realSource, realTarget);
+}
+
+FolderOpener::FolderOpener(std::unique_ptr<FolderHandle> rootIn, bool createIn,
+                           QString realSourceIn, QString realTargetIn)
+    : root(std::move(rootIn)), create(createIn), realSource(std::move(realSourceIn)),
+      realTarget(std::move(realTargetIn)) {}
+
+FolderOpener::~FolderOpener() {
+    for (const auto& [path, fd] : recent)
+        ::close(fd);
+}
+
+OpenedFolder FolderOpener::Open(const QString& relative) {
+    QByteArray path = EncodeName(relative);
+    if (!path.isEmpty() && !path.endsWith('/'))
+        path += '/';
+    std::lock_guard lock(mutex);
+    // The deepest folder opened lately that holds this one.
+    int start = root ? root->Descriptor() : -1;
+    qsizetype done = 0;
+    for (auto it = recent.crbegin(); it != recent.crend(); ++it) {
+        if (it->first.size() > done && path.startsWith(it->first)) {
+            start = it->second;
+            done = it->first.size();
+        }
+    }
+    OpenedFolder opened = OpenNamesBelow(start, path.mid(done), create, realSource, realTarget);
+    // Kept open a while: the next folders are mostly its subfolders.
+    if (opened.handle && done < path.size()) {
+        if (const int copy = ::fcntl(opened.handle->Descriptor(), F_DUPFD_CLOEXEC, 0); copy >= 0) {
+            recent.emplace_back(path, copy);
+            constexpr size_t Kept = 32;
+            if (recent.size() > Kept) {
+                ::close(recent.front().second);
+                recent.pop_front();
+            }
+        }
+    }
     return opened;
 }
 

@@ -3,9 +3,11 @@
 
 #include "platform/FileErrors.h"
 
+#include <deque>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <QString>
 
 namespace vnt {
@@ -68,6 +70,28 @@ struct OpenedFolder {
 };
 OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
                              const QString& realSource, const QString& realTarget);
+
+// The same for many folders below one root, as a walk opens them: each is opened from the
+// nearest of the folders opened last (its parent, mostly), so a folder thousands of levels
+// deep costs one step, not thousands. Safe to share between threads.
+class FolderOpener {
+public:
+    FolderOpener(std::unique_ptr<FolderHandle> root, bool create, QString realSource,
+                 QString realTarget);
+    ~FolderOpener();
+    FolderOpener(const FolderOpener&) = delete;
+    FolderOpener& operator=(const FolderOpener&) = delete;
+    bool IsOpen() const { return root && root->IsOpen(); }
+    OpenedFolder Open(const QString& relative);
+
+private:
+    std::mutex mutex;
+    std::unique_ptr<FolderHandle> root;
+    const bool create;
+    const QString realSource;
+    const QString realTarget;
+    std::deque<std::pair<QByteArray, int>> recent; // relative path with a final slash, folder
+};
 
 // Where a copy that is replaced is kept: a name in an open folder, or with AT_FDCWD a path.
 struct KeepAs {

@@ -301,6 +301,47 @@ TEST_F(TrustTest, FoldersDeeperThanAPathCanSpellAreBackedUpWhole) {
     QProcess::execute("rm", {"-rf", source + "Letters", target + "Letters"});
 }
 
+TEST_F(TrustTest, ATreeOfAnyDepthIsWalkedWithoutRunningOutOfStack) {
+    sourceBefore.clear(); // too deep for the snapshot: its deepest file is checked instead
+    // 3,000 levels on a 256 KB stack: a walk that recursed would crash long before the end.
+    const auto deepest = [](const QString& root, bool make) {
+        int fd = open(EncodeName(root).constData(), O_PATH | O_DIRECTORY);
+        for (int depth = 0; depth < 3000 && fd >= 0; ++depth) {
+            if (make)
+                mkdirat(fd, "a", 0755);
+            const int next = openat(fd, "a", O_PATH | O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        return fd;
+    };
+    const int sourceFolder = deepest(source, true);
+    ASSERT_GE(sourceFolder, 0);
+    const int file = openat(sourceFolder, "deepest.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(file, "deep", 4), 4);
+    close(file);
+    struct stat before {};
+    ASSERT_EQ(fstatat(sourceFolder, "deepest.txt", &before, 0), 0);
+    const CliRun run = test::Cli({"-c", "ulimit -s 256 && exec \"$0\" \"$@\"", VANTORO_CLI,
+                                  "backup-all", "--all", "--source", "src", "--target", "dst"},
+                                 dir.path(), "sh");
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Number of files copied: 4\n")) << run.out.toStdString();
+    struct stat after {};
+    ASSERT_EQ(fstatat(sourceFolder, "deepest.txt", &after, 0), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
+    close(sourceFolder);
+    const int targetFolder = deepest(target, false);
+    char copy[8] = {};
+    const int copied = targetFolder >= 0 ? openat(targetFolder, "deepest.txt", O_RDONLY) : -1;
+    EXPECT_EQ(copied >= 0 ? read(copied, copy, sizeof copy) : -1, 4);
+    EXPECT_STREQ(copy, "deep");
+    close(copied);
+    close(targetFolder);
+    QProcess::execute("rm", {"-rf", source + "a", target + "a"});
+}
+
 TEST_F(TrustTest, AFileWrittenDuringTheBackupIsNotInstalled) {
     sourceBefore.clear(); // the source is being written on purpose
     // Rewritten in place all the time, as a database file is: a copy would mix versions.
