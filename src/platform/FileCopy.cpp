@@ -168,7 +168,7 @@ QString RealFolderOf(const FolderHandle& folder) {
 
 namespace {
 
-// Opens the names of path, one at a time, below the open folder start (see OpenFolderBelow).
+// Opens the names of path, one at a time, below the open folder start (see FolderOpener).
 OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
                             const QString& realSource, const QString& realTarget) {
     OpenedFolder opened;
@@ -228,11 +228,6 @@ OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
 }
 
 } // namespace
-
-OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
-                             const QString& realSource, const QString& realTarget) {
-    return OpenNamesBelow(root.Descriptor(), EncodeName(relative), create, realSource, realTarget);
-}
 
 FolderOpener::FolderOpener(std::unique_ptr<FolderHandle> rootIn, bool createIn,
                            QString realSourceIn, QString realTargetIn)

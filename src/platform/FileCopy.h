@@ -56,24 +56,21 @@ private:
 // system cannot say.
 QString RealFolderOf(const FolderHandle& folder);
 
-// A folder below an open folder, opened one name at a time and, with create, made where
-// missing. A link met on the way is followed only once the place it leads to is known and
-// is in the target folder; else nothing is opened or made there and leadsTo names that
-// place. So a link, swapped in at any moment, can lead no write out of the target, and
-// above all none into the source. (Both real folders end in a slash.) With realTarget
-// empty no link is followed at all (ELOOP), as in the source.
+// Folders below an open folder (the root), each opened one name at a time and, with
+// create, made where missing. A link met on the way is followed only once the place it
+// leads to is known and is in the target folder; else nothing is opened or made there and
+// leadsTo names that place. So a link, swapped in at any moment, can lead no write out of
+// the target, and above all none into the source. (Both real folders end in a slash.) With
+// realTarget empty no link is followed at all, as in the source.
+// Each folder is opened from the nearest of the folders opened last (its parent, mostly),
+// so a folder thousands of levels deep costs one step, not thousands. Safe to share
+// between threads.
 struct OpenedFolder {
     std::unique_ptr<FolderHandle> handle; // null when it could not be opened
     int error = 0;
     QString leadsTo;         // where a link refused leads
     bool intoSource = false; // and that place is in the source
 };
-OpenedFolder OpenFolderBelow(const FolderHandle& root, const QString& relative, bool create,
-                             const QString& realSource, const QString& realTarget);
-
-// The same for many folders below one root, as a walk opens them: each is opened from the
-// nearest of the folders opened last (its parent, mostly), so a folder thousands of levels
-// deep costs one step, not thousands. Safe to share between threads.
 class FolderOpener {
 public:
     FolderOpener(std::unique_ptr<FolderHandle> root, bool create, QString realSource,
