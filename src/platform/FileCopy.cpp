@@ -258,7 +258,9 @@ OpenedFolder FolderOpener::Open(const QString& relative) {
     if (opened.handle && done < path.size()) {
         if (const int copy = ::fcntl(opened.handle->Descriptor(), F_DUPFD_CLOEXEC, 0); copy >= 0) {
             recent.emplace_back(path, copy);
-            constexpr size_t Kept = 32;
+            // A few: the parent is what a walk needs, and a process with more than 64
+            // descriptors open has its table grown, which waits for every thread (RCU).
+            constexpr size_t Kept = 4;
             if (recent.size() > Kept) {
                 ::close(recent.front().second);
                 recent.pop_front();
