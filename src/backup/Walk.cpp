@@ -139,21 +139,30 @@ OpenedFolder FolderWalk::OpenTargetFolder(const QString& relative) {
     if (!targetWriter) {
         if (!FolderExists(setup.targetFolder))
             CreateFolderPath(setup.targetFolder);
-        auto root = std::make_unique<FolderHandle>(setup.targetFolder);
-        const QString real = root->IsOpen() ? RealFolderOf(*root) : QString();
-        if (real != realTarget) {
-            OpenedFolder refused;
-            refused.error = ENOENT;
-            if (!real.isEmpty()) {
-                refused.leadsTo = real;
-                refused.intoSource = real.startsWith(realSource);
-            }
-            return refused;
-        }
+        OpenedFolder root = OpenTargetRoot();
+        if (!root.handle)
+            return root;
         targetWriter =
-            std::make_unique<FolderOpener>(std::move(root), true, realSource, realTarget);
+            std::make_unique<FolderOpener>(std::move(root.handle), true, realSource, realTarget);
     }
     return targetWriter->Open(relative);
+}
+
+// The target's own folder, refused when what its path leads to now is another folder.
+OpenedFolder FolderWalk::OpenTargetRoot() const {
+    OpenedFolder opened;
+    auto root = std::make_unique<FolderHandle>(setup.targetFolder);
+    const QString real = root->IsOpen() ? RealFolderOf(*root) : QString();
+    if (real == realTarget) {
+        opened.handle = std::move(root);
+    } else {
+        opened.error = ENOENT;
+        if (!real.isEmpty()) {
+            opened.leadsTo = real;
+            opened.intoSource = real.startsWith(realSource);
+        }
+    }
+    return opened;
 }
 
 QString FolderWalk::Drive(const QString& path) const {
@@ -295,10 +304,9 @@ void FolderWalk::WalkFolder(const QString& folder) {
     // no link swapped in on the way is followed. Opened before the listing threads start.
     sourceReader = std::make_unique<FolderOpener>(
         std::make_unique<FolderHandle>(setup.sourceFolder), false, realSource, QString());
-    auto targetRoot = std::make_unique<FolderHandle>(setup.targetFolder);
-    if (targetRoot->IsOpen() && RealFolderOf(*targetRoot) == realTarget)
+    if (OpenedFolder root = OpenTargetRoot(); root.handle)
         targetReader =
-            std::make_unique<FolderOpener>(std::move(targetRoot), false, realSource, realTarget);
+            std::make_unique<FolderOpener>(std::move(root.handle), false, realSource, realTarget);
     // Looking for one file stops at the first: nothing to gain from listing ahead.
     if (threads > 1 && op != state.intOperationCheckForFile)
         lookahead = std::make_unique<Lookahead>(

@@ -94,6 +94,7 @@ private:
     std::unique_ptr<FolderOpener> sourceReader;
     std::unique_ptr<FolderOpener> targetReader;
     OpenedFolder OpenTargetFolder(const QString& relative);
+    OpenedFolder OpenTargetRoot() const;
     // The target folder as the file system knows it, so that it is never walked as a
     // source subfolder whatever path leads there.
     FolderIdentity targetIdentity;

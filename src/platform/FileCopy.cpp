@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
@@ -308,28 +307,19 @@ bool IsUnfinishedCopyName(const QString& name) {
 }
 
 int RemoveUnfinishedCopies(const FolderHandle& folder) {
-    // The handle only names the folder; reading it takes a descriptor of its own.
-    DIR* dir = nullptr;
-    if (const int fd = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        fd < 0 || (dir = ::fdopendir(fd)) == nullptr) {
-        if (fd >= 0)
-            ::close(fd);
-        return 0;
-    }
     QList<QByteArray> leftovers;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type != DT_DIR && entry->d_type != DT_LNK &&
-            IsUnfinishedCopyName(entry->d_name))
-            leftovers.append(QByteArray(entry->d_name));
-    }
-    ::closedir(dir);
+    ReadDirectoryAt(
+        folder.Descriptor(),
+        [&leftovers](const DirectoryEntry& entry) {
+            if (entry.kind == EntryKind::File && !entry.isLink &&
+                IsUnfinishedCopyName(entry.rawName))
+                leftovers.append(QByteArray(entry.rawName));
+            return true;
+        },
+        false);
     int removed = 0;
-    for (const QByteArray& name : leftovers) {
-        struct stat st {};
-        if (::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode))
-            removed += ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 ? 1 : 0;
-    }
+    for (const QByteArray& name : leftovers)
+        removed += ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 ? 1 : 0;
     return removed;
 }
 

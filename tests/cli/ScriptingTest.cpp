@@ -19,24 +19,8 @@
 namespace vnt::test {
 namespace {
 
-class ScriptingTest : public ::testing::Test {
+class ScriptingTest : public SmallTreeTest {
 protected:
-    QTemporaryDir dir;
-    QString source = dir.path() + "/src/";
-    QString target = dir.path() + "/dst/";
-
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadProgramText("vnt.dat", VANTORO_DATA_DIR), QString());
-    }
-
-    void SetUp() override {
-        ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
-        ASSERT_TRUE(QDir().mkpath(target));
-        WriteFile(source + "a.txt", "aaa");
-        WriteFile(source + "Letters/b.txt", "bb");
-        WriteFile(source + "Letters/Old/c.txt", "c");
-    }
-
     static QJsonObject Json(const CliRun& run) {
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);

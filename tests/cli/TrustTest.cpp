@@ -22,23 +22,14 @@
 namespace vnt::test {
 namespace {
 
-class TrustTest : public ::testing::Test {
+class TrustTest : public SmallTreeTest {
 protected:
-    QTemporaryDir dir;
-    QString source = dir.path() + "/src/";
-    QString target = dir.path() + "/dst/";
     QString sourceBefore;
 
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadProgramText("vnt.dat", VANTORO_DATA_DIR), QString());
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
-        ASSERT_TRUE(QDir().mkpath(target));
-        WriteFile(source + "a.txt", "aaa");
-        WriteFile(source + "Letters/b.txt", "bb");
-        WriteFile(source + "Letters/Old/c.txt", "c");
+        SmallTreeTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(chmod(QFile::encodeName(source + "a.txt").constData(), 0444), 0);
         sourceBefore = TreeSnapshot(source);
     }
@@ -197,8 +188,9 @@ TEST_F(TrustTest, TheCopyWritesOnlyTheTargetsOwnFiles) {
     const CliRun keep = Cli({"backup-all", "--keep-replaced", "--source", "src", "--target", "dst",
                              "--include", "Letters", "--all-subfolders"});
     EXPECT_EQ(keep.status, 1);
-    EXPECT_TRUE(keep.out.contains(source + "Letters/b.txt  The previous copy could not be "
-                                           "kept, so it was not replaced (" +
+    EXPECT_TRUE(keep.out.contains(source +
+                                  "Letters/b.txt  The previous copy could not be "
+                                  "kept, so it was not replaced (" +
                                   ProgramText(417) + " " + source + "Letters/Old/)"))
         << keep.out.toStdString();
     EXPECT_EQ(ReadAll(target + "Letters/b.txt"), "old b");
