@@ -247,6 +247,19 @@ QString Duration(qint64 minutes) {
 
 QString VerdictText(const ModifiedVerdict& verdict) {
     using Reason = ModifiedVerdict::Reason;
+    using Contents = ModifiedVerdict::Contents;
+    if (verdict.contents != Contents::NotCompared) {
+        const qint64 seconds = std::abs(verdict.seconds);
+        const QString difference = verdict.reason == Reason::ZoneShift
+                                       ? QStringLiteral("exactly ") + Duration(verdict.minutes)
+                                   : seconds < 60 ? QStringLiteral("%1 s").arg(seconds)
+                                                  : Duration(std::max<qint64>(verdict.minutes, 1));
+        return QStringLiteral("times differ by ") + difference +
+               (verdict.contents == Contents::Same     ? QStringLiteral(", contents the same")
+                : verdict.contents == Contents::Differ ? QStringLiteral(", contents differ")
+                                                       : QStringLiteral(", contents could not be "
+                                                                        "compared"));
+    }
     switch (verdict.reason) {
     case Reason::SameMinute:
         return {};

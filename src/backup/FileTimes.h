@@ -85,11 +85,26 @@ struct ModifiedVerdict {
     qint32 minutes = 0; // the difference the tolerances looked at, in whole minutes
     // A time difference that the tolerances passed over: where a real edit could hide.
     bool Tolerated() const { return reason == Reason::Jitter || reason == Reason::ZoneShift; }
+    // Taken as unchanged although the times differ by 2 s or more: only the contents can
+    // tell a clock shift from a same-size edit.
+    bool NeedsSecondLook() const {
+        return !modified && sourceSize == targetSize && (seconds >= 2 || seconds <= -2);
+    }
+    // What that second look found; modified follows it.
+    enum class Contents { NotCompared, Same, Differ, Unreadable };
+    Contents contents = Contents::NotCompared;
+    void SetContents(Contents found) {
+        if (found == Contents::NotCompared)
+            return;
+        contents = found;
+        modified = found != Contents::Same;
+    }
 };
 ModifiedVerdict JudgeFileModified(qint64 sourceSize, qint64 sourceSeconds, qint64 targetSize,
                                   qint64 targetSeconds);
 // "size 1,234 -> 1,240 bytes", "source newer by 3 h 12 min", "times differ by 1 min, taken
-// as jitter" ...; empty when both times fall in one minute.
+// as jitter", "times differ by exactly 1 h, contents differ" ...; empty when the times are
+// less than 2 s apart in one minute.
 QString VerdictText(const ModifiedVerdict& verdict);
 
 } // namespace vnt

@@ -98,8 +98,11 @@ FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost
     : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()),
       freeSpace(GetFreeDiskSpace), setup(setupIn), state(stateIn), host(hostIn) {
     // Mount points are read once: the walk asks for the root of every subfolder.
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         mountRoots.append(volume.rootPath());
+        if (IsWindowsFileSystem(volume.fileSystemType()))
+            windowsRoots.append(WithTrailingBackslash(volume.rootPath()));
+    }
     realSource = RealFolder(setup.sourceFolder);
     realTarget = RealFolder(setup.targetFolder);
     targetIdentity = IdentityOf(setup.targetFolder);
@@ -216,20 +219,29 @@ bool FolderWalk::IsExcludedFilepath(const QString& path) const {
     return false;
 }
 
-bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
-    QString belowRoot = LowerCase(path.mid(RootPrefixIn(path, mountRoots).size()));
+bool FolderWalk::IsTrashFolder(const QString& path) const {
+    const QString root = RootPrefixIn(path, mountRoots);
+    QString belowRoot = path.mid(root.size());
     if (belowRoot.endsWith(u'/'))
         belowRoot.chop(1);
-    if (belowRoot == u"recycled")
+    return !belowRoot.isEmpty() && !belowRoot.contains(u'/') &&
+           IsTrashFolderName(belowRoot, windowsRoots.contains(root), true);
+}
+
+bool FolderWalk::InIncludedFolders(const QString& path) const {
+    return std::any_of(setup.includedFolders.cbegin(), setup.includedFolders.cend(),
+                       [&](const QString& name) {
+                           return IsWithinFolder(path, setup.sourceFolder + name, false);
+                       });
+}
+
+bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
+    if (IsTrashFolder(path))
         return false;
     if (path == setup.targetFolder)
         return false;
-    const bool included = std::any_of(
-        setup.includedFolders.cbegin(), setup.includedFolders.cend(), [&](const QString& name) {
-            return IsWithinFolder(path, setup.sourceFolder + name, false);
-        });
     // The folder itself is looked at only when it would be walked.
-    return included && !(targetIdentity.known && IdentityOf(path) == targetIdentity);
+    return InIncludedFolders(path) && !(targetIdentity.known && IdentityOf(path) == targetIdentity);
 }
 
 bool FolderWalk::AskToStopAfterError(const QString& message, bool everySixth) {
@@ -352,9 +364,7 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
                     DecodeName(entry.rawName, static_cast<qsizetype>(std::strlen(entry.rawName))));
             return true;
         }
-        // A copy killed halfway is ours, not the user's.
-        if (entry.kind == EntryKind::File && IsUnfinishedCopyName(entry.rawName))
-            return true;
+        // A name like our own temporary copies' is still the user's file in the source.
         ListedFile file;
         file.bytes = QByteArray(entry.rawName);
         file.special = entry.kind != EntryKind::File;
@@ -423,8 +433,8 @@ void FolderWalk::ReadTargetFacts(FolderListing& listing) const {
         if (target.Missing())
             file.target.systemError = ENOENT;
         else
-            file.target = target.IsOpen() ? target.Facts(file.bytes)
-                                          : ReadFileFacts(targetFolder + file.Name());
+            file.target = target.IsOpen() ? target.Facts(file.bytes, false)
+                                          : ReadFileFacts(targetFolder + file.Name(), false);
     }
 }
 
@@ -517,9 +527,9 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
         folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
     // Without the folder's own line (its files excluded), later lines need no header.
     bool headerWritten = skipFiles;
-    // Links to folders that the walk would have entered are named with the folder's files,
-    // before its result line.
-    bool linksReported = listing.folderLinks.isEmpty() || state.blnSuppressDetailedReports ||
+    // Links to folders and trash folders that the walk would have entered are named with
+    // the folder's files, before its result line.
+    bool linksReported = state.blnSuppressDetailedReports ||
                          !(check || backupAll || backupModified || verify) ||
                          (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders));
     const auto reportFolderLinks = [&] {
@@ -530,6 +540,11 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
             const QString path = folder + name + u'/';
             if (IsIncludedSubfolder(path) && !IsExcludedFilepath(path))
                 WriteFileLine(SixBlanks + folder + name + u' ' + ProgramText(412), headerWritten);
+        }
+        for (const QString& name : listing.subfolders) {
+            const QString path = folder + name + u'/';
+            if (IsTrashFolder(path) && InIncludedFolders(path) && !IsExcludedFilepath(path))
+                WriteFileLine(SixBlanks + path + u' ' + ProgramText(419), headerWritten);
         }
     };
     if (!skipFiles) {
@@ -775,6 +790,29 @@ bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, cons
     });
 }
 
+ModifiedVerdict::Contents FolderWalk::CompareContents(const ListedFile& file, const QString& folder,
+                                                      const QString& targetFolder,
+                                                      const FolderHandle& sourceHandle,
+                                                      const FolderHandle& targetHandle) {
+    using Contents = ModifiedVerdict::Contents;
+    const auto goOn = [this] {
+        host.Yield();
+        return !state.blnStop;
+    };
+    const CompareOutcome compared =
+        sourceHandle.IsOpen() && targetHandle.IsOpen()
+            ? CompareFiles(sourceHandle.Descriptor(), file.bytes, targetHandle.Descriptor(),
+                           file.bytes, goOn)
+            : CompareFiles(AT_FDCWD, EncodeName(folder + file.Name()), AT_FDCWD,
+                           EncodeName(targetFolder + file.Name()), goOn);
+    // A comparison the user stopped decides nothing: the walk ends before the next file.
+    if (compared.cancelled)
+        return Contents::NotCompared;
+    if (compared.same)
+        return Contents::Same;
+    return compared.error ? Contents::Unreadable : Contents::Differ;
+}
+
 FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& targetFolder,
                                          qint32 counts[3], double& freeBytes, bool& headerWritten) {
     const QString& folder = listing.folder;
@@ -858,8 +896,11 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             if (backupAll) {
                 decision = true;
             } else if (targetExists) {
-                const ModifiedVerdict verdict = JudgeFileModified(source.size, source.mtimeSeconds,
-                                                                  target.size, target.mtimeSeconds);
+                ModifiedVerdict verdict = JudgeFileModified(source.size, source.mtimeSeconds,
+                                                            target.size, target.mtimeSeconds);
+                if (verdict.NeedsSecondLook())
+                    verdict.SetContents(
+                        CompareContents(file, folder, targetFolder, sourceHandle, *targetHandle));
                 if (verdict.modified) {
                     decision = true;
                     ++counts[1];
@@ -868,7 +909,9 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 }
                 // Also the files taken as unchanged although their times differ: a same-size
                 // edit could hide there.
-                if (state.blnExplain && (verdict.modified || verdict.Tolerated())) {
+                if (state.blnExplain &&
+                    (verdict.modified || verdict.Tolerated() ||
+                     verdict.contents != ModifiedVerdict::Contents::NotCompared)) {
                     if (!verdict.modified)
                         pipeline.Then(
                             line(SixBlanks + src() + QStringLiteral(" counted unchanged")));
@@ -886,25 +929,23 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         if (check)
             decision = false;
 
-        // Lower-cased only for the few files large enough for these two rules.
-        const QString lower =
-            decision && source.size > LargeSystemFileBytes ? LowerCase(src()) : QString();
-        if (decision && source.size > LargeSystemFileBytes &&
-            lower.contains(QStringLiteral(".sys")) && (filter.isEmpty() || filter == u"sys")) {
-            decision = false;
-            pipeline.Then([this, text = SixBlanks + ProgramText(390) + u' ' + src() + u'.'] {
-                host.Output(text, true);
-                return false;
-            });
-        }
-        if (decision && source.size > LargeSystemFileBytes &&
-            lower.contains(QStringLiteral("/win")) && lower.contains(QStringLiteral(".swp")) &&
-            (filter.isEmpty() || filter == u"swp")) {
-            decision = false;
-            pipeline.Then([this, text = SixBlanks + ProgramText(164) + u' ' + src() + u'.'] {
-                host.Output(text, true);
-                return false;
-            });
+        // Windows' own page, hibernation and swap files, by the file's own extension: a
+        // Linux user's folder or file that merely holds ".sys" loses nothing. What these
+        // rules leave out is named and counted like any file left behind.
+        if (decision && source.size > LargeSystemFileBytes) {
+            const QString extension = LowerCase(ExtensionOfPath(name(), true));
+            const int rule = extension == u"sys" && (filter.isEmpty() || filter == u"sys")   ? 390
+                             : extension == u"swp" && (filter.isEmpty() || filter == u"swp") ? 164
+                                                                                             : 0;
+            if (rule != 0) {
+                decision = false;
+                pipeline.Then([this, rule, path = src()] {
+                    host.Output(SixBlanks + ProgramText(rule) + u' ' + path + u'.', true);
+                    host.FailureReported(path, ProgramText(rule));
+                    ++state.lngTotalNumCopyErrors;
+                    return false;
+                });
+            }
         }
 
         if (decision && !targetExists) {
@@ -1015,7 +1056,12 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 // The folder opened when it was listed (perhaps ahead, seconds ago) may have
                 // been swapped since: the copies go into the one just checked.
                 targetHandle = std::move(opened.handle);
-                RemoveUnfinishedCopies(*targetHandle);
+                // A name the source holds is the copy of a user's file, not a leftover.
+                QList<QByteArray> sourceNames;
+                for (const ListedFile& listed : listing.files)
+                    if (IsUnfinishedCopyName(listed.bytes.constData()))
+                        sourceNames.append(listed.bytes);
+                RemoveUnfinishedCopies(*targetHandle, sourceNames);
                 knownTargetFolder = tf;
             }
 
@@ -1064,7 +1110,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 job->sourcePath = src();
             job->targetFolder = targetHandle.get();
             job->sourceName = job->targetName = file.bytes;
-            job->targetMayExist = target.exists;
+            job->targetMayExist = target.exists || target.link;
             job->bytes = source.size;
             if (QString why; state.blnKeepReplaced && target.exists && !target.directory &&
                              !KeepReplacedAs(folder, file.bytes, *job, why)) {

@@ -3,6 +3,7 @@
 // copies files, and reports through the host.
 
 #include "backup/Copiers.h"
+#include "backup/FileTimes.h"
 #include "backup/Lookahead.h"
 #include "backup/OperationState.h"
 #include "mainwindow/FolderProc.h"
@@ -38,6 +39,9 @@ public:
 
     bool IsExcludedFilepath(const QString& path) const;
     bool IsIncludedSubfolder(const QString& path) const;
+    // A recycle bin or trash folder at a mount root, which the walk leaves out and names.
+    bool IsTrashFolder(const QString& path) const;
+    bool InIncludedFolders(const QString& path) const;
     bool AskToStopAfterError(const QString& message, bool everySixth);
 
     // Today and the local time-zone offset, read once for the operation; tests set them.
@@ -63,6 +67,11 @@ private:
     bool VerifyContents(Pipeline& pipeline, const ListedFile& file, const QString& folder,
                         const QString& targetFolder, const FolderHandle& sourceHandle,
                         const FolderHandle& targetHandle, bool& headerWritten);
+    // The second look at a copy taken as unchanged although its time differs.
+    ModifiedVerdict::Contents CompareContents(const ListedFile& file, const QString& folder,
+                                              const QString& targetFolder,
+                                              const FolderHandle& sourceHandle,
+                                              const FolderHandle& targetHandle);
     Visit SecondPass(FolderListing& listing, const QString& targetFolder, qint32 counts[3],
                      double& freeBytes, bool& headerWritten);
     void WriteFileLine(const QString& line, bool& headerWritten);
@@ -79,6 +88,7 @@ private:
     OperationState& state;
     ReportHost& host;
     QStringList mountRoots;
+    QStringList windowsRoots;  // those of file systems Windows writes, with a final slash
     QString knownTargetFolder; // the last target folder known to exist and be cleaned
     QString knownFreeFolder;   // the folder whose free space is known, and that figure
     double knownFree = 0;

@@ -4,7 +4,9 @@
 #include "platform/Names.h"
 #include "report/StrProc.h"
 
+#include <algorithm>
 #include <array>
+#include <QStorageInfo>
 #include <QStringList>
 #include <utility>
 
@@ -12,8 +14,8 @@ namespace vnt {
 
 namespace {
 
-// Names compared in upper case. ".TRASH" also covers the per-user ".Trash-1000".
-constexpr std::array RecycleBinNames = {u"$RECYCLE.BIN", u"RECYCLER", u"RECYCLED", u".TRASH"};
+// Windows' names, compared in upper case.
+constexpr std::array RecycleBinNames = {u"$RECYCLE.BIN", u"RECYCLER", u"RECYCLED"};
 
 constexpr std::array<std::pair<const char16_t*, const char16_t*>, 5> SystemFolderNames = {{
     {u"USERS", u"Users"},
@@ -65,13 +67,41 @@ QString PathPartFromEnd(const QString& path, int n) {
     return PathPartFromEnd(path, n, tooFew);
 }
 
-bool IsRecycleBinUnder(const QString& path, const QString& rootPrefix) {
-    const QString rest = BelowRootUpper(path, rootPrefix);
-    for (const char16_t* name : RecycleBinNames) {
-        if (rest.startsWith(QStringView(name)))
-            return true;
+bool IsWindowsFileSystem(const QByteArray& type) {
+    // ntfs-3g and exfat-fuse show as fuseblk.
+    static const QList<QByteArray> windows = {"vfat", "msdos", "exfat", "ntfs", "ntfs3", "fuseblk"};
+    return windows.contains(type);
+}
+
+bool IsTrashFolderName(const QString& firstName, bool windowsFileSystem, bool wholeName) {
+    // A user's own folder of these names on a Linux file system is the user's data.
+    if (windowsFileSystem) {
+        const QString upper = UpperCase(firstName);
+        for (const char16_t* name : RecycleBinNames) {
+            if (wholeName ? upper == QStringView(name) : upper.startsWith(QStringView(name)))
+                return true;
+        }
     }
-    return false;
+    if (firstName == u".Trash" || firstName == u"lost+found")
+        return true;
+    // ".Trash-" and the owner's user number.
+    static const QString perUser = QStringLiteral(".Trash-");
+    if (!firstName.startsWith(perUser) || firstName.size() == perUser.size())
+        return false;
+    return std::all_of(firstName.cbegin() + perUser.size(), firstName.cend(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+bool IsRecycleBinUnder(const QString& path, const QString& rootPrefix) {
+    if (rootPrefix.isEmpty() || !path.startsWith(rootPrefix))
+        return false;
+    const QString rest = path.mid(rootPrefix.size());
+    const QString first = rest.left(rest.indexOf(u'/'));
+    if (IsTrashFolderName(first, false, false))
+        return true;
+    // Only a name Windows gives asks which file system holds it.
+    return IsTrashFolderName(first, true, false) &&
+           IsWindowsFileSystem(QStorageInfo(rootPrefix).fileSystemType());
 }
 
 bool IsRecycleBin(const QString& path) {

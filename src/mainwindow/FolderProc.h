@@ -18,8 +18,16 @@ bool IsWithinFolder(const QString& path, const QString& folder, bool strict);
 QString PathPartFromEnd(const QString& path, int n, bool& tooFew);
 QString PathPartFromEnd(const QString& path, int n);
 
-// True when the path below its root begins with a recycle-bin name, in any letter case.
+// True for a trash folder at a mount root: below its root the path begins with a Windows
+// recycle-bin name (any letter case) on a file system Windows writes, or its first name is
+// Linux's ".Trash", ".Trash-<uid>" or "lost+found" on any file system.
 bool IsRecycleBin(const QString& path);
+// The same for the first name below a mount root; wholeName compares the Windows names
+// whole instead of as the beginning of the name.
+bool IsTrashFolderName(const QString& firstName, bool windowsFileSystem, bool wholeName);
+// File systems Windows writes, by the type the mount table gives: only there are its
+// recycle-bin names what they say.
+bool IsWindowsFileSystem(const QByteArray& type);
 
 // True, with the name to report, for a recycle bin or a path that begins below its root
 // with a system folder name; also for proc, sys, dev and run directly under "/".

@@ -106,6 +106,10 @@ namespace {
 
 FileFacts FactsFrom(const struct stat& st) {
     FileFacts facts;
+    if (S_ISLNK(st.st_mode)) {
+        facts.link = true;
+        return facts;
+    }
     facts.exists = true;
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
@@ -118,9 +122,10 @@ FileFacts FactsFrom(const struct stat& st) {
 
 } // namespace
 
-FileFacts ReadFileFacts(const QString& path) {
+FileFacts ReadFileFacts(const QString& path, bool followLinks) {
     struct stat st {};
-    if (path.isEmpty() || ::stat(Native(path).constData(), &st) != 0) {
+    if (path.isEmpty() || (followLinks ? ::stat(Native(path).constData(), &st)
+                                       : ::lstat(Native(path).constData(), &st)) != 0) {
         FileFacts facts;
         facts.systemError = path.isEmpty() ? ENOENT : errno;
         return facts;
@@ -274,9 +279,9 @@ FolderHandle::~FolderHandle() {
         ::close(fd);
 }
 
-FileFacts FolderHandle::Facts(const QByteArray& name) const {
+FileFacts FolderHandle::Facts(const QByteArray& name, bool followLinks) const {
     struct stat st {};
-    if (::fstatat(fd, name.constData(), &st, 0) != 0) {
+    if (::fstatat(fd, name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
         FileFacts facts;
         facts.systemError = errno;
         return facts;
@@ -306,13 +311,13 @@ bool IsUnfinishedCopyName(const QString& name) {
     return IsUnfinishedCopyName(EncodeName(name).constData());
 }
 
-int RemoveUnfinishedCopies(const FolderHandle& folder) {
+int RemoveUnfinishedCopies(const FolderHandle& folder, const QList<QByteArray>& keep) {
     QList<QByteArray> leftovers;
     ReadDirectoryAt(
         folder.Descriptor(),
-        [&leftovers](const DirectoryEntry& entry) {
+        [&leftovers, &keep](const DirectoryEntry& entry) {
             if (entry.kind == EntryKind::File && !entry.isLink &&
-                IsUnfinishedCopyName(entry.rawName))
+                IsUnfinishedCopyName(entry.rawName) && !keep.contains(QByteArray(entry.rawName)))
                 leftovers.append(QByteArray(entry.rawName));
             return true;
         },
@@ -602,7 +607,9 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
     }
-    Fd target(::openat(targetFolder, targetName.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // The copy is the target's own entry: a link there is no copy, whatever it leads to.
+    Fd target(::openat(targetFolder, targetName.constData(),
+                       O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (target.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         outcome.inTarget = true;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <QList>
 #include <QString>
 
 namespace vnt {
@@ -21,13 +22,15 @@ struct FileFacts {
     qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
     unsigned mode = 0;           // permission bits
     int systemError = 0;         // errno when it could not be read (exists is then false)
+    bool link = false;           // read without following: a symbolic link (exists is false)
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
 };
 
-// Follows links: facts of what the path leads to.
-FileFacts ReadFileFacts(const QString& path);
+// Facts of what the path leads to; with followLinks false, of the entry itself: a link
+// there counts as no file (a copy in the target is a real file, never what a link shows).
+FileFacts ReadFileFacts(const QString& path, bool followLinks = true);
 // A folder held open so that its files are looked up by name alone: no path to convert,
 // no path to walk again for every file. Missing when the folder does not exist.
 class FolderHandle {
@@ -43,8 +46,8 @@ public:
     bool IsOpen() const { return fd >= 0; }
     int Descriptor() const { return fd; }
     bool Missing() const { return missing; }
-    // Facts of a name in the folder (links followed), as ReadFileFacts gives them.
-    FileFacts Facts(const QByteArray& name) const;
+    // Facts of a name in the folder, as ReadFileFacts gives them.
+    FileFacts Facts(const QByteArray& name, bool followLinks = true) const;
 
 private:
     FolderHandle() = default;
@@ -141,8 +144,9 @@ CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFold
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
 bool IsUnfinishedCopyName(const char* name);
-// Removes such leftovers from a folder; returns how many were removed.
-int RemoveUnfinishedCopies(const FolderHandle& folder);
+// Removes such leftovers from a folder, except the names in keep (a user's own files named
+// so); returns how many were removed.
+int RemoveUnfinishedCopies(const FolderHandle& folder, const QList<QByteArray>& keep = {});
 
 // Adds write permission for the owner; true when the file is then writable by its owner.
 // Neither follows a link: a link at the target's path is replaced by the copy, and what it

@@ -200,6 +200,20 @@ TEST(ModifiedVerdict, SaysWhyAtEveryBorder) {
         EXPECT_EQ(VerdictText(verdict), QString::fromUtf8(c.text));
         EXPECT_EQ(verdict.Tolerated(), !c.modified && *c.text != '\0') << c.text;
     }
+    // Same size, 2 s or more apart, taken as unchanged: the contents decide and are named.
+    ModifiedVerdict shift = JudgeFileModified(100, Utc(2024, 5, 10, 13, 0), 100, noon);
+    EXPECT_TRUE(shift.NeedsSecondLook());
+    shift.SetContents(ModifiedVerdict::Contents::Differ);
+    EXPECT_TRUE(shift.modified);
+    EXPECT_EQ(VerdictText(shift), "times differ by exactly 1 h, contents differ");
+    ModifiedVerdict close = JudgeFileModified(100, noon + 40, 100, noon);
+    EXPECT_TRUE(close.NeedsSecondLook()) << "one minute, 40 s apart";
+    close.SetContents(ModifiedVerdict::Contents::Same);
+    EXPECT_FALSE(close.modified);
+    EXPECT_EQ(VerdictText(close), "times differ by 40 s, contents the same");
+    EXPECT_FALSE(JudgeFileModified(100, noon + 1, 100, noon).NeedsSecondLook()) << "a FAT tick";
+    EXPECT_FALSE(JudgeFileModified(101, noon + 90, 100, noon).NeedsSecondLook()) << "sizes say it";
+
     const ModifiedVerdict sizes = JudgeFileModified(1240, noon, 1234, noon);
     EXPECT_TRUE(sizes.modified);
     EXPECT_EQ(VerdictText(sizes), "size 1,234 -> 1,240 bytes");

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -399,6 +400,114 @@ TEST_F(TrustTest, ABackupEndsOnTheDisk) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_FALSE(QString::fromUtf8(log.readAll()).contains("syncfs("))
         << "nothing copied, nothing to flush";
+}
+
+// A disk of its own (a file system image or a tmpfs) mounted for the test's life.
+class ScopedMount {
+public:
+    ScopedMount(const QString& at, const QStringList& mountArguments) : point(at) {
+        QDir().mkpath(at);
+        QProcess mount;
+        mount.start("mount", mountArguments + QStringList{at});
+        mounted = mount.waitForFinished(20000) && mount.exitStatus() == QProcess::NormalExit &&
+                  mount.exitCode() == 0;
+        why = QString::fromUtf8(mount.readAllStandardError());
+    }
+    ~ScopedMount() {
+        if (mounted)
+            ::umount2(EncodeName(point).constData(), MNT_DETACH);
+    }
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
+    bool mounted = false;
+    QString why;
+
+private:
+    QString point;
+};
+
+void Sized(const QString& path, qint64 size) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(size));
+}
+
+TEST_F(TrustTest, WindowsRulesCostALinuxUserNoData) {
+    // A Linux disk: Windows' names there are the user's folders; Linux's trash is not.
+    const QString disk = dir.path() + "/disk/";
+    ScopedMount linuxDisk(disk, {"-t", "tmpfs", "-o", "size=64m", "tmpfs"});
+    if (!linuxDisk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << linuxDisk.why.toStdString();
+    for (const char* folder : {"Recycled", "RECYCLER", "thesis.system-notes", ".Trash-1000"})
+        ASSERT_TRUE(QDir().mkpath(disk + folder));
+    WriteFile(disk + "Recycled/r.txt", "mine");
+    WriteFile(disk + "RECYCLER/r.txt", "mine too");
+    WriteFile(disk + ".Trash-1000/t.txt", "thrown away");
+    Sized(disk + "thesis.system-notes/draft.iso", 10487561);
+    Sized(disk + "my.sys.notes", 10487561);
+    Sized(disk + "pagefile.sys", 10487561);
+    Sized(disk + "hiberfil.sys", 10487560);
+    const CliRun run = Cli({"backup-all", "--source", disk, "--target", "dst", "--all", "--json"});
+    EXPECT_EQ(run.status, 1) << "a file was left out: " << run.out.toStdString();
+    for (const char* copied : {"Recycled/r.txt", "RECYCLER/r.txt", "thesis.system-notes/draft.iso",
+                               "my.sys.notes", "hiberfil.sys"})
+        EXPECT_TRUE(QFile::exists(target + copied)) << copied;
+    EXPECT_FALSE(QFile::exists(target + "pagefile.sys"));
+    EXPECT_FALSE(QFileInfo::exists(target + ".Trash-1000"));
+    EXPECT_TRUE(run.out.contains("\"path\": \"" + disk + "pagefile.sys\"")) << "a JSON failure";
+    EXPECT_TRUE(run.out.contains("\"errors\": 1"));
+    const CliRun report = Cli({"check", "--source", disk, "--target", "dst", "--all"});
+    EXPECT_TRUE(report.out.contains("      " + disk + ".Trash-1000/ " + ProgramText(419)))
+        << report.out.toStdString();
+    const CliRun again = Cli({"backup-all", "--source", disk, "--target", "dst", "--all"});
+    EXPECT_TRUE(again.out.contains("      " + ProgramText(390) + " " + disk + "pagefile.sys."));
+    EXPECT_TRUE(again.out.contains("Number of errors when attempting to copy a file: 1\n"));
+
+    // A disk Windows writes: its recycle bin is left out and named.
+    const QString image = dir.path() + "/fat.img";
+    Sized(image, 8 * 1024 * 1024);
+    QProcess format;
+    format.start("mkfs.vfat", {image});
+    if (!format.waitForFinished(20000) || format.exitCode() != 0)
+        GTEST_SKIP() << "mkfs.vfat is missing";
+    const QString fat = dir.path() + "/fat/";
+    ScopedMount windowsDisk(fat, {"-o", "loop", image});
+    if (!windowsDisk.mounted)
+        GTEST_SKIP() << "cannot mount a disk image here: " << windowsDisk.why.toStdString();
+    ASSERT_TRUE(QDir().mkpath(fat + "RECYCLED"));
+    WriteFile(fat + "RECYCLED/deleted.txt", "deleted");
+    WriteFile(fat + "kept.txt", "kept");
+    const CliRun windows =
+        Cli({"backup-all", "--source", fat, "--target", "dst/fat", "--all", "--create-target"});
+    EXPECT_EQ(windows.status, 0) << windows.out.toStdString() << windows.err.toStdString();
+    EXPECT_TRUE(QFile::exists(target + "fat/kept.txt"));
+    EXPECT_FALSE(QFileInfo::exists(target + "fat/RECYCLED"));
+    EXPECT_EQ(windows.out.count(ProgramText(419)), 1) << windows.out.toStdString();
+    EXPECT_TRUE(windows.out.contains(fat + "RECYCLED/ " + ProgramText(419)));
+}
+
+TEST_F(TrustTest, ALinkInTheTargetIsNeverTakenForACopy) {
+    // What a link in the target shows has the source's size and time: it is still no copy.
+    const QString outside = dir.path() + "/outside.txt";
+    WriteFile(outside, "aaa");
+    struct stat st {};
+    ASSERT_EQ(stat(EncodeName(source + "a.txt").constData(), &st), 0);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, EncodeName(outside).constData(), times, 0), 0);
+    Link(outside, target + "a.txt");
+    const QString outsideBefore = TreeSnapshot(outside);
+    const CliRun verify = Cli({"verify", "--source", "src", "--target", "dst"});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_TRUE(verify.out.contains(source + "a.txt (Not in target)")) << verify.out.toStdString();
+    const CliRun check = Cli({"check", "--source", "src", "--target", "dst"});
+    EXPECT_TRUE(check.out.contains(source + "a.txt " + ProgramText(65))) << "new";
+    const CliRun backup = Cli({"backup-modified", "--source", "src", "--target", "dst"});
+    EXPECT_EQ(backup.status, 0) << backup.out.toStdString();
+    ASSERT_EQ(lstat(EncodeName(target + "a.txt").constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was replaced by a real copy";
+    EXPECT_EQ(ReadAll(target + "a.txt"), "aaa");
+    EXPECT_EQ(TreeSnapshot(outside), outsideBefore) << "what the link led to is untouched";
+    EXPECT_EQ(Cli({"verify", "--source", "src", "--target", "dst"}).status, 0);
 }
 
 } // namespace

@@ -35,19 +35,26 @@ TEST(FolderProc, PathPartFromEnd) {
     EXPECT_EQ(PathPartFromEnd("/", 0), "") << "a disk root has no folder name";
 }
 
-TEST(FolderProc, RecycleBinsBelowTheRootInAnyCase) {
+TEST(FolderProc, RecycleBinsOnlyWhereTheyAreTrash) {
+    // Linux's trash folders at any mount root; Windows' names only on its file systems.
     const QString root = QStringLiteral("/media/USB/");
     for (const char* path :
-         {"/media/USB/$RECYCLE.BIN/", "/media/USB/$Recycle.Bin/S-1-5/", "/media/USB/RECYCLER/",
-          "/media/USB/recycled/", "/media/USB/.Trash/", "/media/USB/.Trash-1000/files/"})
+         {"/media/USB/.Trash/", "/media/USB/.Trash-1000/files/", "/media/USB/lost+found/"})
         EXPECT_TRUE(IsRecycleBinUnder(path, root)) << path;
-    for (const char* path : {"/media/USB/", "/media/USB/Photos/RECYCLER/", "/media/USB/Trash/",
-                             "/media/USBX/RECYCLER/"})
+    for (const char* path :
+         {"/media/USB/", "/media/USB/Photos/.Trash/", "/media/USB/Trash/", "/media/USB/.Trash-x/",
+          "/media/USB/.Trash-/", "/media/USBX/.Trash/", "/media/USB/Recycled/"})
         EXPECT_FALSE(IsRecycleBinUnder(path, root)) << path;
-
-    // With the real mounts, "/" holds these.
-    EXPECT_TRUE(IsRecycleBin("/$Recycle.Bin/"));
-    EXPECT_FALSE(IsRecycleBin("/home/$Recycle.Bin/"));
+    for (const char* name : {"$RECYCLE.BIN", "$Recycle.Bin", "RECYCLER", "recycled"}) {
+        EXPECT_TRUE(IsTrashFolderName(name, true, true)) << name;
+        EXPECT_FALSE(IsTrashFolderName(name, false, true)) << name << " is a user's folder";
+    }
+    EXPECT_TRUE(IsTrashFolderName("Recycled photos", true, false)) << "begins with the name";
+    EXPECT_FALSE(IsTrashFolderName("Recycled photos", true, true)) << "the whole name";
+    EXPECT_TRUE(IsWindowsFileSystem("vfat"));
+    EXPECT_TRUE(IsWindowsFileSystem("ntfs3"));
+    EXPECT_FALSE(IsWindowsFileSystem("ext4"));
+    EXPECT_FALSE(IsWindowsFileSystem("tmpfs"));
 }
 
 TEST(FolderProc, SystemFolders) {

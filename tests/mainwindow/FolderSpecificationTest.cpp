@@ -105,7 +105,7 @@ TEST_F(FolderTest, CancelledPickerStillOffersTheOtherFolder) {
 }
 
 TEST_F(FolderTest, RecycleBinsAndUnwritableTargetsAreRefused) {
-    Pick(0, "/$Recycle.Bin");
+    Pick(0, "/.Trash-1000");
     EXPECT_EQ(LastMessage(), "A recycle bin cannot be a backup source or target.");
     EXPECT_EQ(Source(), "");
     Pick(1, "/proc");
