@@ -162,7 +162,8 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     state.lngTotalNumFilesCopied = state.lngTotalNumCopyErrors = 0;
     state.lngTotalNumKeptCopies = 0;
     state.lngTotalNumFilesCompared = state.lngTotalNumFilesDiffering = 0;
-    state.lngTotalNumFilesNotInTarget = 0;
+    state.lngTotalNumFilesNotInTarget = state.lngTotalNumFilesRepaired = 0;
+    state.strVerifyProblems.clear();
     state.dblTotalBytesCompared = 0;
     state.blnDisplayingSummary = false;
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
@@ -196,14 +197,15 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     main.LockForOperation();
     state.blnPausedAfterFirstCopy = false;
     // Opened before the first copy, so that the flush at the end reports every write error.
+    const bool writes = backup || (operation == state.intOperationVerifyBackup && state.blnRepair);
     const std::optional<FileSystemFlush> flush =
-        backup ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
+        writes ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
     {
         FolderWalk walk(setup, state, report);
         walk.WalkFolder(setup.sourceFolder);
     }
     // Done means on the disk: people unplug a backup disk as soon as the report says so.
-    if (backup && state.lngTotalNumFilesCopied > 0) {
+    if (writes && state.lngTotalNumFilesCopied > 0) {
         if (const FileError flushed = flush->Flush()) {
             ++state.lngTotalNumCopyErrors;
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +

@@ -1,6 +1,7 @@
 #pragma once
 // The Setup as the engine reads it, and the state of the operation that runs or ran last.
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,13 @@ struct OperationState {
     // The comparison of contents: only files whose copy or source changed after this time
     // (nanoseconds since the epoch; negative: every file), and what it found.
     qint64 lngVerifyChangedSince = -1;
+    // Compared whatever the times say: they differed, were missing or failed last time.
+    QSet<QString> strVerifyAgain;
+    // What this comparison found wrong, by source path, for the next one.
+    QStringList strVerifyProblems;
+    // verify --repair: what differs or is missing is copied as a backup would copy it.
+    bool blnRepair = false;
+    qint32 lngTotalNumFilesRepaired = 0;
     qint32 lngTotalNumFilesCompared = 0;
     qint32 lngTotalNumFilesDiffering = 0;
     qint32 lngTotalNumFilesNotInTarget = 0;

@@ -737,26 +737,60 @@ private:
     std::deque<Step> steps;
 };
 
+// --since-last passes over a copy when neither it nor its source changed since the last
+// comparison and it did not differ then. Any write to either file, a new copy and a changed
+// time all move the inode's change time, which nobody can set back.
+bool FolderWalk::SinceLastSkips(const ListedFile& file, const QString& path) const {
+    const qint64 since = state.lngVerifyChangedSince;
+    return since >= 0 && file.source.ctimeNanoseconds < since &&
+           file.target.ctimeNanoseconds < since && !state.strVerifyAgain.contains(path);
+}
+
+// Counts and words what one comparison found. True when the user chose to stop.
+bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString& path,
+                                  bool& headerWritten) {
+    if (compared.cancelled)
+        return false;
+    ++state.lngTotalNumFilesCompared;
+    state.dblTotalBytesCompared += static_cast<double>(compared.bytes);
+    if (compared.error) {
+        state.strVerifyProblems.append(path);
+        return ReportFileFailure(
+            path,
+            (compared.inTarget ? QStringLiteral("(in the target) ") : QString()) +
+                compared.error.description,
+            headerWritten);
+    }
+    if (compared.differsAt >= 0) {
+        ++state.lngTotalNumFilesDiffering;
+        state.strVerifyProblems.append(path);
+        WriteFileLine(SixBlanks + path + QStringLiteral(" (Contents differ at byte ") +
+                          FormatCount(static_cast<double>(compared.differsAt)) + u')',
+                      headerWritten);
+    }
+    return false;
+}
+
+bool FolderWalk::ReportNotInTarget(Pipeline& pipeline, const QString& path, bool& headerWritten) {
+    ++state.lngTotalNumFilesNotInTarget;
+    return pipeline.Then(
+        [this, line = SixBlanks + path + QStringLiteral(" (Not in target)"), &headerWritten] {
+            WriteFileLine(line, headerWritten);
+            return false;
+        });
+}
+
 // A file missing from the target is named; a copy is compared byte for byte with its source
-// (on the copier threads), unless neither changed since the last comparison. True when the
-// user chose to stop.
+// (on the copier threads), unless --since-last passes over it. True when the user chose to
+// stop.
 bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, const QString& folder,
                                 const QString& targetFolder, const FolderHandle& sourceHandle,
                                 const FolderHandle& targetHandle, bool& headerWritten) {
     const FileFacts& target = file.target;
     const QString path = folder + file.Name();
-    if (!target.exists || target.directory) {
-        ++state.lngTotalNumFilesNotInTarget;
-        return pipeline.Then(
-            [this, line = SixBlanks + path + QStringLiteral(" (Not in target)"), &headerWritten] {
-                WriteFileLine(line, headerWritten);
-                return false;
-            });
-    }
-    // Any write to either file, a new copy and a changed time all move the inode's change
-    // time, which nobody can set back.
-    const qint64 since = state.lngVerifyChangedSince;
-    if (since >= 0 && file.source.ctimeNanoseconds < since && target.ctimeNanoseconds < since)
+    if (!target.exists || target.directory)
+        return ReportNotInTarget(pipeline, path, headerWritten);
+    if (SinceLastSkips(file, path))
         return false;
     auto job = std::make_shared<CopyJob>();
     job->compare = true;
@@ -769,25 +803,42 @@ bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, cons
         job->targetPath = targetFolder + file.Name();
     }
     return pipeline.HandOut(job, [this, job, path, &headerWritten](const CopyOutcome&) {
-        const CompareOutcome& compared = job->compared;
-        if (compared.cancelled)
-            return false;
-        ++state.lngTotalNumFilesCompared;
-        state.dblTotalBytesCompared += static_cast<double>(compared.bytes);
-        if (compared.error)
-            return ReportFileFailure(
-                path,
-                (compared.inTarget ? QStringLiteral("(in the target) ") : QString()) +
-                    compared.error.description,
-                headerWritten);
-        if (compared.differsAt >= 0) {
-            ++state.lngTotalNumFilesDiffering;
-            WriteFileLine(SixBlanks + path + QStringLiteral(" (Contents differ at byte ") +
-                              FormatCount(static_cast<double>(compared.differsAt)) + u')',
-                          headerWritten);
-        }
-        return false;
+        return ReportComparison(job->compared, path, headerWritten);
     });
+}
+
+// verify --repair: compared here and now, since a copy follows the comparison at once.
+FolderWalk::Repair FolderWalk::RepairNeeded(Pipeline& pipeline, const ListedFile& file,
+                                            const QString& folder, const QString& targetFolder,
+                                            const FolderHandle& sourceHandle,
+                                            const FolderHandle& targetHandle, bool& headerWritten) {
+    const QString path = folder + file.Name();
+    if (!file.target.exists || file.target.directory)
+        return ReportNotInTarget(pipeline, path, headerWritten) ? Repair::Stop : Repair::Copy;
+    if (SinceLastSkips(file, path))
+        return Repair::None;
+    const CompareOutcome compared =
+        CompareNow(file, folder, targetFolder, sourceHandle, targetHandle);
+    if (pipeline.Then([this, compared, path, &headerWritten] {
+            return ReportComparison(compared, path, headerWritten);
+        }))
+        return Repair::Stop;
+    return !compared.cancelled && !compared.error && compared.differsAt >= 0 ? Repair::Copy
+                                                                             : Repair::None;
+}
+
+CompareOutcome FolderWalk::CompareNow(const ListedFile& file, const QString& folder,
+                                      const QString& targetFolder, const FolderHandle& sourceHandle,
+                                      const FolderHandle& targetHandle) {
+    const auto goOn = [this] {
+        host.Yield();
+        return !state.blnStop;
+    };
+    return sourceHandle.IsOpen() && targetHandle.IsOpen()
+               ? CompareFiles(sourceHandle.Descriptor(), file.bytes, targetHandle.Descriptor(),
+                              file.bytes, goOn)
+               : CompareFiles(AT_FDCWD, EncodeName(folder + file.Name()), AT_FDCWD,
+                              EncodeName(targetFolder + file.Name()), goOn);
 }
 
 ModifiedVerdict::Contents FolderWalk::CompareContents(const ListedFile& file, const QString& folder,
@@ -795,16 +846,8 @@ ModifiedVerdict::Contents FolderWalk::CompareContents(const ListedFile& file, co
                                                       const FolderHandle& sourceHandle,
                                                       const FolderHandle& targetHandle) {
     using Contents = ModifiedVerdict::Contents;
-    const auto goOn = [this] {
-        host.Yield();
-        return !state.blnStop;
-    };
     const CompareOutcome compared =
-        sourceHandle.IsOpen() && targetHandle.IsOpen()
-            ? CompareFiles(sourceHandle.Descriptor(), file.bytes, targetHandle.Descriptor(),
-                           file.bytes, goOn)
-            : CompareFiles(AT_FDCWD, EncodeName(folder + file.Name()), AT_FDCWD,
-                           EncodeName(targetFolder + file.Name()), goOn);
+        CompareNow(file, folder, targetFolder, sourceHandle, targetHandle);
     // A comparison the user stopped decides nothing: the walk ends before the next file.
     if (compared.cancelled)
         return Contents::NotCompared;
@@ -886,9 +929,17 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         const bool inWindow = IsWithinModifiedSinceWindow(
             source.mtimeSeconds, setup.modifiedSinceDays, todayDayNumber, zoneOffsetMinutes);
         if (op == state.intOperationVerifyBackup) {
-            // Compared, never copied: no decision follows.
-            if (inWindow && VerifyContents(pipeline, file, folder, targetFolder, sourceHandle,
-                                           *targetHandle, headerWritten)) {
+            // Compared; copied again only when asked to repair what differs.
+            if (inWindow && state.blnRepair) {
+                const Repair repair = RepairNeeded(pipeline, file, folder, targetFolder,
+                                                   sourceHandle, *targetHandle, headerWritten);
+                if (repair == Repair::Stop) {
+                    result = Visit::Ends;
+                    break;
+                }
+                decision = repair == Repair::Copy;
+            } else if (inWindow && VerifyContents(pipeline, file, folder, targetFolder,
+                                                  sourceHandle, *targetHandle, headerWritten)) {
                 result = Visit::Ends;
                 break;
             }
@@ -1130,6 +1181,12 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                 &pipeline](const CopyOutcome& outcome) {
                 if (outcome.kept)
                     ++state.lngTotalNumKeptCopies;
+                if (outcome.copied && state.intOperation == state.intOperationVerifyBackup) {
+                    const QString path = folder + DecodeName(bytes);
+                    ++state.lngTotalNumFilesRepaired;
+                    state.strVerifyProblems.removeAll(path);
+                    WriteFileLine(SixBlanks + path + QStringLiteral(" (repaired)"), headerWritten);
+                }
                 if (outcome.copied) {
                     if (host.ShowsLabels() && pipeline.Idle())
                         host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());

@@ -64,6 +64,16 @@ private:
     void ReadTargetFacts(FolderListing& listing) const;
     // The subfolders the walk enters after this folder, in order.
     QStringList FoldersToVisit(const FolderListing& listing) const;
+    enum class Repair { None, Copy, Stop };
+    bool SinceLastSkips(const ListedFile& file, const QString& path) const;
+    bool ReportComparison(const CompareOutcome& compared, const QString& path, bool& headerWritten);
+    bool ReportNotInTarget(Pipeline& pipeline, const QString& path, bool& headerWritten);
+    Repair RepairNeeded(Pipeline& pipeline, const ListedFile& file, const QString& folder,
+                        const QString& targetFolder, const FolderHandle& sourceHandle,
+                        const FolderHandle& targetHandle, bool& headerWritten);
+    CompareOutcome CompareNow(const ListedFile& file, const QString& folder,
+                              const QString& targetFolder, const FolderHandle& sourceHandle,
+                              const FolderHandle& targetHandle);
     bool VerifyContents(Pipeline& pipeline, const ListedFile& file, const QString& folder,
                         const QString& targetFolder, const FolderHandle& sourceHandle,
                         const FolderHandle& targetHandle, bool& headerWritten);

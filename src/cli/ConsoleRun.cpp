@@ -142,15 +142,51 @@ private:
     bool headerWritten = false;
 };
 
-// Where verify --since-last keeps the start of the last comparison of a source and target.
+// Where verify --since-last keeps what the last comparison of one selection found: its
+// start, then the files that differed or could not be read. A comparison narrowed by a
+// filter has a memory of its own: it did not look at the rest.
 QString VerifyStateFile(const Setup& setup) {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.local/state");
-    const QByteArray key = QCryptographicHash::hash(EncodeName(setup.sourceFolder) + '\n' +
-                                                        EncodeName(setup.targetFolder),
-                                                    QCryptographicHash::Sha256);
-    return base + QStringLiteral("/vantoro/verify-") + QString::fromLatin1(key.toHex().left(32));
+    QCryptographicHash key(QCryptographicHash::Sha256);
+    for (const QString& part :
+         QStringList{setup.sourceFolder, setup.targetFolder, setup.includedFolders.join(u'\n'),
+                     QString::number(setup.includeSubfolders), setup.fileExtension,
+                     setup.excludedFilepaths.trimmed(), QString::number(setup.modifiedSinceIndex),
+                     QString::number(setup.excludeFilesInSourceFolder)})
+        key.addData(EncodeName(part).toPercentEncoding() + '\n');
+    return base + QStringLiteral("/vantoro/verify-") +
+           QString::fromLatin1(key.result().toHex().left(32));
+}
+
+// Reads that memory into the state. A time later than now (a clock set back since) and a
+// memory that cannot be read count as never verified.
+void ReadVerifyState(const QString& file, OperationState& state) {
+    state.lngVerifyChangedSince = -1;
+    QFile last(file);
+    if (!last.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = last.readAll().split('\n');
+    bool ok = false;
+    const qint64 since = lines.value(0).trimmed().toLongLong(&ok);
+    if (!ok || since > QDateTime::currentMSecsSinceEpoch() * 1'000'000LL)
+        return;
+    state.lngVerifyChangedSince = since;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        if (!lines[i].isEmpty())
+            state.strVerifyAgain.insert(DecodeName(QByteArray::fromPercentEncoding(lines[i])));
+}
+
+void WriteVerifyState(const QString& file, qint64 startedNanoseconds, const OperationState& state) {
+    if (!QDir().mkpath(QFileInfo(file).path()))
+        return;
+    QByteArray text = QByteArray::number(startedNanoseconds) + '\n';
+    for (const QString& path : state.strVerifyProblems)
+        text += EncodeName(path).toPercentEncoding("/") + '\n';
+    QFile last(file);
+    if (last.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        last.write(text);
 }
 
 // The names of the source's subfolders, which --all includes. Links to folders are left
@@ -301,13 +337,18 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("since-last"),
         QStringLiteral("verify: compare only files copied or changed since the last verify of "
                        "this source and target."));
+    const QCommandLineOption repair(
+        QStringLiteral("repair"),
+        QStringLiteral("verify: copy each file whose copy differs or is missing again, as a "
+                       "backup would."));
     const QCommandLineOption json(
         QStringLiteral("json"),
         QStringLiteral("Print one JSON object with the totals and the failures at the end "
                        "instead of the report."));
-    parser.addOptions({setupFile, nextRun, source, target, include, all, allSubfolders, ext, skip,
-                       explain, keepReplaced, sinceLast, since, excludeSourceFiles, summaryOnly,
-                       stopOnError, createTarget, logFile, json});
+    parser.addOptions({setupFile,    nextRun,       source,       target,  include,
+                       all,          allSubfolders, ext,          skip,    explain,
+                       keepReplaced, sinceLast,     repair,       since,   excludeSourceFiles,
+                       summaryOnly,  stopOnError,   createTarget, logFile, json});
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -352,14 +393,17 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         console.Fail(QStringLiteral("--explain goes with check and backup-modified"));
         return NothingDone;
     }
-    if (parser.isSet(keepReplaced) && !command.startsWith(QStringLiteral("backup-"))) {
-        console.Fail(QStringLiteral("--keep-replaced goes with backup-all and backup-modified"));
+    if (parser.isSet(keepReplaced) && !command.startsWith(QStringLiteral("backup-")) &&
+        !(verify && parser.isSet(repair))) {
+        console.Fail(QStringLiteral("--keep-replaced goes with backup-all, backup-modified and "
+                                    "verify --repair"));
         return NothingDone;
     }
-    if (parser.isSet(sinceLast) && !verify) {
-        console.Fail(QStringLiteral("--since-last goes with verify"));
+    if ((parser.isSet(sinceLast) || parser.isSet(repair)) && !verify) {
+        console.Fail(QStringLiteral("--since-last and --repair go with verify"));
         return NothingDone;
     }
+    state.blnRepair = parser.isSet(repair);
     state.blnExplain = parser.isSet(explain);
     state.blnKeepReplaced = parser.isSet(keepReplaced);
 
@@ -488,11 +532,11 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     const QDateTime started = QDateTime::currentDateTime();
     const QString verifyState = verify ? VerifyStateFile(setup) : QString();
     if (parser.isSet(sinceLast)) {
-        QFile last(verifyState);
-        bool ok = false;
-        const qint64 seconds =
-            last.open(QIODevice::ReadOnly) ? last.readAll().trimmed().toLongLong(&ok) : 0;
-        state.lngVerifyChangedSince = ok ? seconds : -1; // never verified: every file
+        if (KeepsChangeTimes(setup.sourceFolder) && KeepsChangeTimes(setup.targetFolder))
+            ReadVerifyState(verifyState, state);
+        else
+            console.Fail(QStringLiteral("The file system of the source or the target does not "
+                                        "keep change times apart, so every file is compared."));
     }
     RunOperation(state, main, commands.value(command));
     host.Finish();
@@ -503,18 +547,15 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         status = Interrupted;
     else if (!host.shown)
         status = NothingDone;
-    else if (state.lngTotalNumCopyErrors > 0 || state.lngTotalNumFilesDiffering > 0 ||
-             state.lngTotalNumFilesNotInTarget > 0)
+    else if (state.lngTotalNumCopyErrors > 0 ||
+             state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget >
+                 (state.blnRepair ? state.lngTotalNumFilesRepaired : 0))
         status = FinishedWithErrors;
-    // The next --since-last compares what changed from the start of this comparison on; an
-    // interrupted one did not look at everything.
-    if (verify && (status == Finished || status == FinishedWithErrors) &&
-        QDir().mkpath(QFileInfo(verifyState).path())) {
-        QFile last(verifyState);
-        if (last.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            // A little before the start: change times come from the kernel's clock tick.
-            last.write(QByteArray::number((started.toMSecsSinceEpoch() - 20) * 1'000'000LL) + '\n');
-    }
+    // The next --since-last compares what changed from the start of this comparison on, and
+    // what it found wrong; an interrupted one did not look at everything.
+    if (verify && (status == Finished || status == FinishedWithErrors))
+        // A little before the start: change times come from the kernel's clock tick.
+        WriteVerifyState(verifyState, (started.toMSecsSinceEpoch() - 20) * 1'000'000LL, state);
 
     if (asJson) {
         const bool list = commands.value(command) == state.intOperationListFolders;
@@ -522,17 +563,17 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         for (const ConsoleHost::Failure& failed : host.Failures())
             failures.append(QJsonObject{{QStringLiteral("path"), failed.path},
                                         {QStringLiteral("reason"), failed.reason}});
-        const QJsonObject counts{
-            {QStringLiteral("folders"), state.lngTotalNumFolders},
-            {QStringLiteral("files"), state.lngTotalNumFiles},
-            {QStringLiteral("new"), state.lngTotalNumNewFiles},
-            {QStringLiteral("modified"), state.lngTotalNumModifiedFiles},
-            {QStringLiteral("copied"), state.lngTotalNumFilesCopied},
-            {QStringLiteral("errors"), state.lngTotalNumCopyErrors},
-            {QStringLiteral("kept"), state.lngTotalNumKeptCopies},
-            {QStringLiteral("compared"), state.lngTotalNumFilesCompared},
-            {QStringLiteral("differing"), state.lngTotalNumFilesDiffering},
-            {QStringLiteral("notInTarget"), state.lngTotalNumFilesNotInTarget}};
+        const QJsonObject counts{{QStringLiteral("folders"), state.lngTotalNumFolders},
+                                 {QStringLiteral("files"), state.lngTotalNumFiles},
+                                 {QStringLiteral("new"), state.lngTotalNumNewFiles},
+                                 {QStringLiteral("modified"), state.lngTotalNumModifiedFiles},
+                                 {QStringLiteral("copied"), state.lngTotalNumFilesCopied},
+                                 {QStringLiteral("errors"), state.lngTotalNumCopyErrors},
+                                 {QStringLiteral("kept"), state.lngTotalNumKeptCopies},
+                                 {QStringLiteral("compared"), state.lngTotalNumFilesCompared},
+                                 {QStringLiteral("differing"), state.lngTotalNumFilesDiffering},
+                                 {QStringLiteral("notInTarget"), state.lngTotalNumFilesNotInTarget},
+                                 {QStringLiteral("repaired"), state.lngTotalNumFilesRepaired}};
         // The engine adds the sizes of the files listed, or of the files copied, in one sum.
         const qint64 bytes = static_cast<qint64>(state.dblTotalFilesize);
         const QJsonObject summary{

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace vnt {
@@ -101,5 +102,16 @@ FileError ReadOpenDirectory(Dir dir, const std::function<bool(const DirectoryEnt
 }
 
 } // namespace
+
+bool KeepsChangeTimes(const QString& folder) {
+    struct statfs fs {};
+    if (::statfs(EncodeName(folder).constData(), &fs) != 0)
+        return false;
+    constexpr long Fuse = 0x65735546;
+    constexpr long Fat = 0x4d44;
+    constexpr long ExFat = 0x2011bab0;
+    const long type = static_cast<long>(fs.f_type);
+    return type != Fuse && type != Fat && type != ExFat;
+}
 
 } // namespace vnt

@@ -29,4 +29,8 @@ FileError ReadDirectory(const QString& folder,
 FileError ReadDirectoryAt(int folder, const std::function<bool(const DirectoryEntry&)>& visit,
                           bool decodeNames = true);
 
+// Whether the file system holding the folder keeps a file's change time apart from its
+// modification time (a FUSE file system such as sshfs, and FAT, do not).
+bool KeepsChangeTimes(const QString& folder);
+
 } // namespace vnt

@@ -82,6 +82,8 @@ void ReportForVerifyBackup(ReportHost& host, const OperationState& state) {
     Line(host, "Number of files compared: ", Count(state.lngTotalNumFilesCompared));
     Line(host, "Number of files whose contents differ: ", Count(state.lngTotalNumFilesDiffering));
     Line(host, "Number of files not in the target: ", Count(state.lngTotalNumFilesNotInTarget));
+    if (state.blnRepair)
+        Line(host, "Number of files repaired: ", Count(state.lngTotalNumFilesRepaired));
     if (state.lngTotalNumCopyErrors > 0)
         Line(host, "Number of errors when reading a file: ", Count(state.lngTotalNumCopyErrors));
     Line(host, "Sum of sizes of files compared: ", Size(state.dblTotalBytesCompared));

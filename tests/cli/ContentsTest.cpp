@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <thread>
@@ -142,15 +143,41 @@ TEST_F(ContentsTest, VerifyFindsEveryDifferenceAndRemembersItsLastRun) {
     EXPECT_TRUE(run.out.contains("Number of files whose contents differ: 2"));
     EXPECT_TRUE(run.out.contains("Number of files not in the target: 1"));
 
-    // --since-last: only what changed since the last comparison (the one just above).
-    run = Run("verify", {"--since-last"});
-    EXPECT_TRUE(run.out.contains("Number of files compared: 0")) << run.out.toStdString();
-    ASSERT_EQ(Run("backup-all").status, 0); // new copies: compared again
+    // --since-last: what changed since the last comparison, and what differed or was missing
+    // then, compared again until it matches.
+    for (int again = 0; again < 2; ++again) {
+        run = Run("verify", {"--since-last"});
+        EXPECT_EQ(run.status, 1) << "a difference is never forgotten";
+        EXPECT_TRUE(run.out.contains("Number of files compared: 2")) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(source + "docs/end.bin (Contents differ at byte 4,999)"));
+    }
+    // A comparison narrowed by a filter has its own memory: the whole selection is not
+    // taken as verified by it.
+    EXPECT_TRUE(Run("verify", {"--since-last", "--ext", "txt"}).out.contains("compared: 1"));
+    // verify --repair copies what differs or is missing, keeping the replaced copies.
+    run = Run("verify", {"--repair", "--keep-replaced"});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    for (const char* name : {"docs/big.bin", "docs/end.bin", "docs/gone.txt"})
+        EXPECT_TRUE(run.out.contains(source + name + " (repaired)")) << name;
+    EXPECT_TRUE(run.out.contains("Number of files repaired: 3"));
+    EXPECT_EQ(ReadAll(target + "docs/big.bin"), big);
+    EXPECT_EQ(
+        QDir(target + ".vantoro-replaced").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1)
+        << "the damaged copies are kept";
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     run = Run("verify", {"--since-last"});
-    EXPECT_TRUE(run.out.contains("Number of files compared: 4")) << run.out.toStdString();
     EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.contains("Number of files compared: 3")) << "the repaired copies";
+    run = Run("verify", {"--since-last"});
+    EXPECT_TRUE(run.out.contains("Number of files compared: 0")) << run.out.toStdString();
+    // A remembered time ahead of the clock is no earlier run.
+    for (const QFileInfo& memory : QDir(dir.path() + "/state/vantoro").entryInfoList(QDir::Files)) {
+        const QByteArray kept = ReadAll(memory.filePath());
+        WriteFile(memory.filePath(), "9000000000000000000" + kept.mid(kept.indexOf('\n')));
+    }
+    EXPECT_TRUE(Run("verify", {"--since-last"}).out.contains("Number of files compared: 4"));
     EXPECT_EQ(Run("check", {"--since-last"}).status, 2);
+    EXPECT_EQ(Run("check", {"--repair"}).status, 2);
 }
 
 TEST_F(ContentsTest, AnInterruptedVerifyExitsWithItsSummary) {

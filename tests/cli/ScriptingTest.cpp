@@ -123,7 +123,7 @@ TEST_F(ScriptingTest, JsonSummaryNamesEveryFailure) {
     EXPECT_TRUE(reason.startsWith(ProgramText(172) + " (")) << "and the system's words";
     QJsonObject expected = QJsonDocument::fromJson(R"({"operation": "backup-modified",
         "counts": {"folders": 2, "files": 2, "new": 2, "modified": 0, "copied": 1, "errors": 1,
-                   "kept": 0, "compared": 0, "differing": 0, "notInTarget": 0},
+                   "kept": 0, "compared": 0, "differing": 0, "notInTarget": 0, "repaired": 0},
         "bytesCopied": 2, "bytesListed": 0, "bytesCompared": 0, "exitStatus": 1})")
                                .object();
     expected["source"] = source;
