@@ -20,11 +20,14 @@ public:
     QStringList questions;         // "title|text" of every box shown
     std::deque<bool> answers;      // yes/no answers; the default button when empty
     std::function<void()> onYield; // what happens elsewhere while the walk lets events run
+    std::function<void(const QString&)> onOutput; // what a person does on reading a line
 
     void Output(const QString& strText, bool blnCRLF) override {
         text += strText;
         if (blnCRLF)
             text += QStringLiteral("\r\n");
+        if (onOutput)
+            onOutput(strText);
     }
     const QString& ReportText() const override { return text; }
     void AppendToText(const QString& piece) override { text += piece; }

@@ -32,14 +32,15 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
     }
     if (job.targetFolder == nullptr)
         job.outcome = CopySingleFile(job.sourcePath, job.targetPath, continueCopy,
-                                     job.targetMayExist, job.keepReplacedAs);
+                                     job.targetMayExist, job.keepReplacedAs, job.deferName);
     else if (job.sourceFolder == nullptr)
-        job.outcome = CopySingleFile(job.sourcePath, *job.targetFolder, job.targetName,
-                                     continueCopy, job.targetMayExist, job.keepReplacedAs);
+        job.outcome =
+            CopySingleFile(job.sourcePath, *job.targetFolder, job.targetName, continueCopy,
+                           job.targetMayExist, job.keepReplacedAs, job.deferName);
     else
         job.outcome =
             CopySingleFile(*job.sourceFolder, job.sourceName, *job.targetFolder, job.targetName,
-                           continueCopy, job.targetMayExist, job.keepReplacedAs);
+                           continueCopy, job.targetMayExist, job.keepReplacedAs, job.deferName);
 }
 
 CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn, const QString& flushFolder)
@@ -119,7 +120,7 @@ void CopierPool::Run() {
             RunCopyJob(*job, goOn);
         else
             job->outcome.cancelled = job->compared.cancelled = true;
-        const bool flushNow = flush && job->outcome.copied &&
+        const bool flushNow = flush && (job->outcome.copied || job->outcome.unnamed) &&
                               unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
         job->done = true; // from here on the walk reads the outcome
         if (awaited == job.get() || flushNow) {

@@ -32,6 +32,7 @@ struct CopyJob {
     KeepAs keepReplacedAs; // where a replaced copy is kept; no name: not kept
     std::shared_ptr<const FolderHandle> keepFolder; // held open while the job may use it
     bool compare = false;      // compares the two files instead of copying
+    bool deferName = false;    // the copy is left for NameCopy (see CopyOutcome)
     CopyOutcome outcome;
     CompareOutcome compared;
     std::atomic<bool> done{false};

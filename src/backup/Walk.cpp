@@ -659,23 +659,31 @@ public:
 
     bool Idle() const { return steps.empty(); }
 
-    // Runs step now, or once the copies handed out before it are done.
+    // Runs step now, or once the copies handed out before it are done. Past a stop nothing
+    // runs, on any engine: neither the steps of the files after it nor their copies.
     bool Then(std::function<bool()> step) {
+        if (stopped)
+            return false;
         if (steps.empty())
-            return step();
+            return Run([&step](const CopyOutcome&) { return step(); }, {});
         steps.push_back({nullptr, [step = std::move(step)](const CopyOutcome&) { return step(); }});
         return false;
     }
 
     bool HandOut(const std::shared_ptr<CopyJob>& job, After after) {
+        if (stopped)
+            return false;
         if (!walk.copiers) {
             RunCopyJob(*job, [this] {
                 // Pause and Cancel stay answerable while a large file is copied.
                 walk.host.Yield();
                 return !walk.state.blnStop;
             });
-            return after(job->outcome);
+            return Run(after, job->outcome);
         }
+        // Copied on a copier thread, but named only when its turn in the report comes: a
+        // stop before it leaves no trace of it in the target.
+        job->deferName = true;
         walk.copiers->Submit(job);
         steps.push_back({job, std::move(after)});
         // A bounded number in flight keeps memory flat and the report moving. Past it, the
@@ -708,15 +716,29 @@ private:
         bool stop = false;
         while (!steps.empty()) {
             if (const std::shared_ptr<CopyJob>& job = steps.front().job;
-                job && !Wait(*job, steps.size() > keep))
+                job && !Wait(*job, stopped || steps.size() > keep))
                 break;
             const Step step = std::move(steps.front());
             steps.pop_front();
-            if (step.after(step.job ? step.job->outcome : CopyOutcome{})) {
-                stop = true;
+            // Past a stop a finished copy is dropped unnamed: the serial engine never made it.
+            if (stopped)
+                continue;
+            if (step.job)
+                NameCopy(step.job->outcome);
+            stop = Run(step.after, step.job ? step.job->outcome : CopyOutcome{}) || stop;
+            if (stopped)
                 walk.copiers->Cancel();
-            }
         }
+        return stop;
+    }
+
+    // Runs one step; a stop it brings (the user's answer, or Cancel pressed meanwhile) is the
+    // stop point: every step after it is dropped.
+    bool Run(const After& step, const CopyOutcome& outcome) {
+        const bool stopBefore = walk.state.blnStop;
+        const bool stop = step(outcome);
+        if (stop || (!stopBefore && walk.state.blnStop))
+            stopped = true;
         return stop;
     }
 
@@ -735,6 +757,7 @@ private:
 
     FolderWalk& walk;
     std::deque<Step> steps;
+    bool stopped = false;
 };
 
 // --since-last passes over a copy when neither it nor its source changed since the last
@@ -772,9 +795,9 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
 }
 
 bool FolderWalk::ReportNotInTarget(Pipeline& pipeline, const QString& path, bool& headerWritten) {
-    ++state.lngTotalNumFilesNotInTarget;
     return pipeline.Then(
         [this, line = SixBlanks + path + QStringLiteral(" (Not in target)"), &headerWritten] {
+            ++state.lngTotalNumFilesNotInTarget;
             WriteFileLine(line, headerWritten);
             return false;
         });
@@ -875,6 +898,15 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             return false;
         };
     };
+    // A new (0) or modified (1) file is counted with its line: after a stop, neither.
+    const auto counted = [this, counts, &headerWritten](int which, const QString& text) {
+        return [this, counts, which, text, &headerWritten] {
+            ++counts[which];
+            ++(which == 0 ? state.lngTotalNumNewFiles : state.lngTotalNumModifiedFiles);
+            WriteFileLine(text, headerWritten);
+            return false;
+        };
+    };
     for (const ListedFile& file : listing.files) {
         if (file.skipped)
             continue;
@@ -954,9 +986,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                         CompareContents(file, folder, targetFolder, sourceHandle, *targetHandle));
                 if (verdict.modified) {
                     decision = true;
-                    ++counts[1];
-                    ++state.lngTotalNumModifiedFiles;
-                    pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(66)));
+                    pipeline.Then(counted(1, SixBlanks + src() + u' ' + ProgramText(66)));
                 }
                 // Also the files taken as unchanged although their times differ: a same-size
                 // edit could hide there.
@@ -970,9 +1000,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 }
             } else {
                 decision = true;
-                ++counts[0];
-                ++state.lngTotalNumNewFiles;
-                pipeline.Then(line(SixBlanks + src() + u' ' + ProgramText(65)));
+                pipeline.Then(counted(0, SixBlanks + src() + u' ' + ProgramText(65)));
                 if (state.blnExplain)
                     pipeline.Then(line(ExplainIndent + QStringLiteral("no copy in the target")));
             }

@@ -376,13 +376,41 @@ bool ProcFdAvailable() {
     return available;
 }
 
+} // namespace
+
+// A complete copy without its name yet: an unnamed file, or one under a temporary name.
+struct UnnamedCopy {
+    int fd = -1;
+    bool unnamed = false;
+    int targetDir = AT_FDCWD;
+    QByteArray targetPrefix;
+    QByteArray targetPath;
+    QByteArray temporaryName;
+    KeepAs keepAs;
+
+    UnnamedCopy() = default;
+    UnnamedCopy(const UnnamedCopy&) = delete;
+    UnnamedCopy& operator=(const UnnamedCopy&) = delete;
+    // Never named: an unnamed file vanishes with its descriptor, a temporary name goes.
+    ~UnnamedCopy() {
+        if (fd >= 0)
+            ::close(fd);
+        if (!temporaryName.isEmpty())
+            ::unlinkat(targetDir, temporaryName.constData(), 0);
+    }
+
+    CopyOutcome Name();
+};
+
+namespace {
+
 // The copy itself. Each place is a folder descriptor and a path relative to it: an open
 // folder and a name, or AT_FDCWD and a whole path; the temporary file goes beside the
 // target (targetPrefix is the target's folder part of targetName's path, or empty).
 CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                    const QByteArray& targetPrefix, const QByteArray& targetName,
                    const std::function<bool()>& continueCopy, bool targetMayExist,
-                   const KeepAs& keepAs) {
+                   const KeepAs& keepAs, bool deferName) {
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
@@ -483,18 +511,45 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
         return abandon(errno);
+    outcome.unnamed = std::make_shared<UnnamedCopy>();
+    UnnamedCopy& copy = *outcome.unnamed;
+    copy.fd = out.release();
+    copy.unnamed = unnamed;
+    copy.targetDir = targetDir;
+    copy.targetPrefix = targetPrefix;
+    copy.targetPath = targetPath;
+    copy.temporaryName = temporaryName;
+    copy.keepAs = keepAs;
+    if (!deferName)
+        NameCopy(outcome);
+    return outcome;
+}
+
+} // namespace
+
+CopyOutcome UnnamedCopy::Name() {
+    CopyOutcome outcome;
+    const auto fail = [&](int error) {
+        if (fd >= 0)
+            ::close(std::exchange(fd, -1));
+        if (!temporaryName.isEmpty())
+            ::unlinkat(targetDir, std::exchange(temporaryName, {}).constData(), 0);
+        outcome.systemError = error;
+        outcome.error = FileErrorFromErrno(error);
+        return outcome;
+    };
     if (unnamed) {
-        if (const int linkError = NameUnnamed(out.fd, targetDir, targetPath); linkError != 0) {
+        if (const int linkError = NameUnnamed(fd, targetDir, targetPath); linkError != 0) {
             if (linkError != EEXIST)
-                return abandon(linkError);
+                return fail(linkError);
             // A file appeared there meanwhile: it is replaced in one step, as any other.
             temporaryName = TemporaryNameIn(targetPrefix);
-            if (const int again = NameUnnamed(out.fd, targetDir, temporaryName); again != 0) {
+            if (const int again = NameUnnamed(fd, targetDir, temporaryName); again != 0) {
                 temporaryName.clear();
-                return abandon(again);
+                return fail(again);
             }
         } else {
-            if (::close(out.release()) != 0) {
+            if (::close(std::exchange(fd, -1)) != 0) {
                 // Our own new name, just made: the copy behind it may be incomplete.
                 const int closeError = errno;
                 ::unlinkat(targetDir, targetPath.constData(), 0);
@@ -504,7 +559,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
             return outcome;
         }
     }
-    if (::close(out.release()) != 0)
+    if (::close(std::exchange(fd, -1)) != 0)
         return fail(errno);
     // The copy about to be replaced gets its second name only now, when the new one is
     // complete: a cancelled or failed copy keeps no extra version.
@@ -520,7 +575,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                 (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
                  linkError == ENOTSUP) &&
                 CopyAt(targetDir, targetPath, keepAs.folder, keepAs.name.left(slash + 1),
-                       keepAs.name.mid(slash + 1), {}, false, {})
+                       keepAs.name.mid(slash + 1), {}, false, {}, false)
                     .copied;
             if (!copied) {
                 outcome.keepFailed = true;
@@ -531,33 +586,37 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     }
     if (::renameat(targetDir, temporaryName.constData(), targetDir, targetPath.constData()) != 0)
         return fail(errno);
+    temporaryName.clear();
     outcome.copied = true;
     return outcome;
 }
-
-} // namespace
+void NameCopy(CopyOutcome& outcome) {
+    if (const std::shared_ptr<UnnamedCopy> copy = std::move(outcome.unnamed))
+        outcome = copy->Name();
+}
 
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const KeepAs& keepReplacedAs) {
+                           const KeepAs& keepReplacedAs, bool deferName) {
     const qsizetype slash = target.lastIndexOf(u'/');
     return CopyAt(AT_FDCWD, Native(source), AT_FDCWD, Native(target.left(slash + 1)),
-                  Native(target.mid(slash + 1)), continueCopy, targetMayExist, keepReplacedAs);
+                  Native(target.mid(slash + 1)), continueCopy, targetMayExist, keepReplacedAs,
+                  deferName);
 }
 
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const KeepAs& keepReplacedAs) {
+                           const KeepAs& keepReplacedAs, bool deferName) {
     return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
-                  targetName, continueCopy, targetMayExist, keepReplacedAs);
+                  targetName, continueCopy, targetMayExist, keepReplacedAs, deferName);
 }
 
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
                            const QByteArray& targetName, const std::function<bool()>& continueCopy,
-                           bool targetMayExist, const KeepAs& keepReplacedAs) {
+                           bool targetMayExist, const KeepAs& keepReplacedAs, bool deferName) {
     return CopyAt(AT_FDCWD, Native(source), targetFolder.Descriptor(), QByteArray(), targetName,
-                  continueCopy, targetMayExist, keepReplacedAs);
+                  continueCopy, targetMayExist, keepReplacedAs, deferName);
 }
 
 bool IsReadOnly(const FolderHandle& folder, const QByteArray& name) {

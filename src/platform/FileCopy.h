@@ -113,6 +113,7 @@ qint64 FileSizeOrError(const QString& path);
 // when it returns false the copy is abandoned. A source that changes while it is copied
 // is not installed, and a target that is the source file itself is never replaced. On any
 // failure or cancellation the temporary file is removed and the old target stays as it was.
+struct UnnamedCopy;
 struct CopyOutcome {
     bool copied = false;
     bool cancelled = false;
@@ -122,24 +123,32 @@ struct CopyOutcome {
     bool keepFailed = false; // it could not be kept, so it was not replaced
     int systemError = 0;     // errno of a failure, 0 otherwise
     FileError error;
+    // With deferName, a complete copy not named yet (copied is then false): NameCopy names
+    // it; dropped unnamed, it leaves nothing behind.
+    std::shared_ptr<UnnamedCopy> unnamed;
 };
+// Names a copy made with deferName, replacing (and keeping) what stands there as the copy
+// would have; the outcome then says copied, or why not.
+void NameCopy(CopyOutcome& outcome);
 // targetMayExist false (the caller has just seen no file there) spares the look at what
 // stands at the target's path. With keepReplacedAs (a name in an existing folder), a
 // file the copy replaces is first given that second name (a hard link: no copy, and the
 // replacement stays one step), or copied there where links cannot be made.
 CopyOutcome CopySingleFile(const QString& source, const QString& target,
                            const std::function<bool()>& continueCopy = {},
-                           bool targetMayExist = true, const KeepAs& keepReplacedAs = {});
+                           bool targetMayExist = true, const KeepAs& keepReplacedAs = {},
+                           bool deferName = false);
 // The same between two open folders, by name: no path is converted or walked again.
 CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                            const FolderHandle& targetFolder, const QByteArray& targetName,
                            const std::function<bool()>& continueCopy, bool targetMayExist,
-                           const KeepAs& keepReplacedAs = {});
+                           const KeepAs& keepReplacedAs = {}, bool deferName = false);
 
 // The same from a whole path into an open folder.
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
                            const QByteArray& targetName, const std::function<bool()>& continueCopy,
-                           bool targetMayExist, const KeepAs& keepReplacedAs = {});
+                           bool targetMayExist, const KeepAs& keepReplacedAs = {},
+                           bool deferName = false);
 
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);

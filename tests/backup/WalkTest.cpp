@@ -730,6 +730,8 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
         QString reports;
         QString targetAfterModified;
         QString targetAfterAll;
+        QString targetAfterStop;
+        QString targetAfterCancel;
         qint32 errors = 0;
     };
     // Files only: a folder's time is when the run made it.
@@ -742,7 +744,9 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
         Outcome outcome;
         const auto run = [&](qint16 operation) {
             host.text.clear();
-            state.lngTotalNumCopyErrors = 0;
+            state.lngTotalNumCopyErrors = state.lngTotalNumFilesCopied = 0;
+            state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;
+            state.blnStop = false;
             state.intOperation = operation;
             state.blnListFolders = operation == state.intOperationListFolders;
             FolderWalk walk(setup, state, host);
@@ -751,7 +755,11 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
             walk.threads = count;
             walk.WalkFolder(source);
             outcome.reports += QString(host.text).replace(target, QStringLiteral("TARGET/")) +
-                               QStringLiteral("\n=====\n");
+                               QStringLiteral("\nnew %1 modified %2 copied %3 errors %4\n=====\n")
+                                   .arg(state.lngTotalNumNewFiles)
+                                   .arg(state.lngTotalNumModifiedFiles)
+                                   .arg(state.lngTotalNumFilesCopied)
+                                   .arg(state.lngTotalNumCopyErrors);
             outcome.errors += state.lngTotalNumCopyErrors;
         };
         prepareTarget();
@@ -762,6 +770,21 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
         prepareTarget();
         run(state.intOperationBackupAllFiles);
         outcome.targetAfterAll = files();
+        // A stop where the user answers Yes at the sixth error, and a Cancel pressed in the
+        // middle of a folder: nothing past either point is reported, counted or copied.
+        prepareTarget();
+        host.answers = {true};
+        run(state.intOperationBackupAllFiles);
+        outcome.targetAfterStop = files();
+        host.answers.clear();
+        prepareTarget();
+        host.onOutput = [&](const QString& line) {
+            if (line.endsWith("top2/sub5/f16.dat " + ProgramText(65)))
+                state.blnStop = true;
+        };
+        run(state.intOperationBackupModifiedFiles);
+        host.onOutput = nullptr;
+        outcome.targetAfterCancel = files();
         return outcome;
     };
 
@@ -773,11 +796,15 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
     EXPECT_GT(serial.errors, 0) << "the blocked copies fail";
     EXPECT_TRUE(serial.reports.contains(ProgramText(411)));
     EXPECT_TRUE(serial.reports.contains(ProgramText(412)));
+    EXPECT_LT(serial.targetAfterStop.size(), serial.targetAfterAll.size()) << "it stopped";
+    EXPECT_LT(serial.targetAfterCancel.size(), serial.targetAfterModified.size()) << "cancelled";
     for (const int count : {2, 4}) {
         const Outcome parallel = walkWith(count);
         EXPECT_EQ(parallel.reports, serial.reports) << count << " threads";
         EXPECT_EQ(parallel.targetAfterModified, serial.targetAfterModified) << count;
         EXPECT_EQ(parallel.targetAfterAll, serial.targetAfterAll) << count;
+        EXPECT_EQ(parallel.targetAfterStop, serial.targetAfterStop) << count;
+        EXPECT_EQ(parallel.targetAfterCancel, serial.targetAfterCancel) << count;
         EXPECT_EQ(parallel.errors, serial.errors) << count;
     }
     EXPECT_EQ(Snapshot(source), before) << "the source was changed";
