@@ -318,6 +318,13 @@ void FolderWalk::WalkFolder(const QString& folder) {
     if (threads > 1 && (backup || op == state.intOperationVerifyBackup))
         copiers = std::make_unique<CopierPool>(threads, host.blnPaused,
                                                backup ? setup.targetFolder : QString());
+    // Threads that cannot start (a memory limit) leave the run to the serial engine.
+    if (const int error = std::max(lookahead ? lookahead->StartError() : 0,
+                                   copiers ? copiers->StartError() : 0)) {
+        lookahead.reset();
+        copiers.reset();
+        host.Notice(SerialEngineText(error));
+    }
     // Depth first, subfolders in listing order; a stack of its own, not the call stack,
     // so that a tree of any depth is walked.
     std::vector<QString> pending{folder};
