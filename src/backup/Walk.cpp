@@ -989,7 +989,10 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
             } else if (tf != knownTargetFolder && !opened.handle) {
                 // Named even in a summary-only report: files are left behind.
                 host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
-                                QStringLiteral(": ") + tf,
+                                QStringLiteral(": ") + tf +
+                                (opened.error != 0 ? QStringLiteral("  ") +
+                                                         FileErrorFromErrno(opened.error).description
+                                                   : QString()),
                             true);
                 QString message = ProgramText(166) + u' ' + tf;
                 QString blocking = tf;
