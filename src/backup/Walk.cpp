@@ -988,11 +988,12 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 decision = false;
             } else if (tf != knownTargetFolder && !opened.handle) {
                 // Named even in a summary-only report: files are left behind.
+                const QString why =
+                    opened.error != 0
+                        ? QStringLiteral("  ") + FileErrorFromErrno(opened.error).description
+                        : QString();
                 host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
-                                QStringLiteral(": ") + tf +
-                                (opened.error != 0 ? QStringLiteral("  ") +
-                                                         FileErrorFromErrno(opened.error).description
-                                                   : QString()),
+                                QStringLiteral(": ") + tf + why,
                             true);
                 QString message = ProgramText(166) + u' ' + tf;
                 QString blocking = tf;

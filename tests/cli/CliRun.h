@@ -9,15 +9,15 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace vnt::test {
 
