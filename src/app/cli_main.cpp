@@ -1,11 +1,14 @@
 #include "cli/ConsoleRun.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
+#include "platform/Process.h"
 
 #include <cstdio>
 #include <QCoreApplication>
 
 int main(int argc, char* argv[]) {
+    vnt::TakeClosedStandardDescriptors();
+    vnt::IgnoreWriteSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantoro-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANTORO_VERSION));

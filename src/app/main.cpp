@@ -1,6 +1,7 @@
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
+#include "platform/Process.h"
 #include "platform/QtDialogs.h"
 #include "platform/SystemShell.h"
 
@@ -8,6 +9,8 @@
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
+    vnt::TakeClosedStandardDescriptors();
+    vnt::IgnoreWriteSignals();
     QApplication app(argc, argv);
     // Compiled in as PNGs: the SVG would need Qt's SVG plugin, which a system may lack.
     QIcon icon;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
+#include <system_error>
 
 namespace vnt {
 
@@ -45,15 +46,26 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
 
 CopierPool::CopierPool(int count, const std::atomic<bool>& pausedIn, const QString& flushFolder)
     : paused(pausedIn) {
-    if (!flushFolder.isEmpty()) {
-        flush.emplace(flushFolder);
-        flusher = std::thread(&CopierPool::Flush, this);
+    // A thread that cannot start (a memory limit) is a result, not an abort: the walk then
+    // copies on its own thread.
+    try {
+        if (!flushFolder.isEmpty()) {
+            flush.emplace(flushFolder);
+            flusher = std::thread(&CopierPool::Flush, this);
+        }
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back(&CopierPool::Run, this);
+    } catch (const std::system_error& error) {
+        startError = error.code().value();
+        Quit();
     }
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back(&CopierPool::Run, this);
 }
 
 CopierPool::~CopierPool() {
+    Quit();
+}
+
+void CopierPool::Quit() {
     {
         std::lock_guard lock(mutex);
         quitting = true;
@@ -62,8 +74,15 @@ CopierPool::~CopierPool() {
     }
     for (std::thread& thread : threads)
         thread.join();
+    threads.clear();
     if (flusher.joinable())
         flusher.join();
+}
+
+QString SerialEngineText(int startError) {
+    return QStringLiteral("A thread could not be started (") +
+           FileErrorFromErrno(startError).description +
+           QStringLiteral("), so this run goes on with one thread.");
 }
 
 void CopierPool::Flush() {

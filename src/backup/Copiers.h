@@ -53,15 +53,20 @@ public:
     bool WaitFor(const CopyJob& job, std::chrono::milliseconds time);
     // Copies under way are abandoned between chunks; those not begun are not begun.
     void Cancel() { cancelled = true; }
+    // 0 when every thread runs; else why one could not be started (an errno value), and
+    // none runs: the jobs must then be run by the caller.
+    int StartError() const { return startError; }
 
     static constexpr qint64 FlushBytes = 64 * 1024 * 1024;
 
 private:
     void Run();
     void Flush();
+    void Quit();
 
     const std::atomic<bool>& paused;
     std::atomic<bool> cancelled{false};
+    int startError = 0;
     std::mutex mutex;
     std::condition_variable work;
     std::condition_variable done;
@@ -77,6 +82,9 @@ private:
     std::atomic<const CopyJob*> awaited{nullptr}; // the job the walk waits for
     std::vector<std::thread> threads;
 };
+
+// The line that says a run goes on as the serial engine, after threads failed to start.
+QString SerialEngineText(int startError);
 
 // Runs one job on the calling thread; continueCopy as for CopySingleFile.
 void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy);

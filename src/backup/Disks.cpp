@@ -9,7 +9,9 @@ namespace vnt {
 qint16 GetFreeDiskSpace(const QString& path, double& freeBytes, double& totalBytes) {
     double available = 0;
     double total = 0;
-    if (!QueryDiskSpace(path, available, total))
+    // A file system that reports no size at all (ramfs, some FUSE ones) says nothing about
+    // its free space: unknown, not a full disk.
+    if (!QueryDiskSpace(path, available, total) || total <= 0)
         return -1;
     freeBytes = available;
     totalBytes = total;

@@ -17,9 +17,19 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// The quick check for a file writes nothing anywhere: it only answers yes or no.
+// The quick check for a file writes nothing anywhere: it only answers yes or no, and
+// keeps the first folder it could not read.
 class SilentHost : public ReportHost {
 public:
+    void FailureReported(const QString& path, const QString& reason) override {
+        if (failedPath.isEmpty()) {
+            failedPath = path;
+            failedReason = reason;
+        }
+    }
+    QString failedPath;
+    QString failedReason;
+
     void Output(const QString&, bool) override {}
     const QString& ReportText() const override { return text; }
     void AppendToText(const QString&) override {}
@@ -130,14 +140,21 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
         main.ShowCheckingNotice(true);
     state.intOperation = state.intOperationCheckForFile;
     state.blnFileExists = false;
+    SilentHost silent;
     {
-        SilentHost silent;
         FolderWalk check(setup, state, silent);
         check.WalkFolder(setup.sourceFolder);
     }
     state.intOperation = operation;
     if (slowCheck)
         main.ShowCheckingNotice(false);
+    // A folder that could not be read (too few descriptors, say) is not an empty selection.
+    if (!state.blnFileExists && !silent.failedPath.isEmpty()) {
+        main.Tell(ProgramText(79) + u' ' + silent.failedPath + QStringLiteral(": ") +
+                      silent.failedReason + QStringLiteral(". Nothing was done."),
+                  state.strWindowCaption, MsgIcon::Warning);
+        return;
+    }
     if (!state.blnFileExists) {
         main.Tell(ProgramText(40), ProgramText(38), MsgIcon::Warning);
         return;

@@ -1,19 +1,33 @@
 #include "backup/Lookahead.h"
 
 #include <chrono>
+#include <system_error>
 
 namespace vnt {
 
 Lookahead::Lookahead(const QString& root, Lister listIn, Completer completeIn, Visits visitsIn,
                      size_t maxAheadIn)
     : list(std::move(listIn)), complete(std::move(completeIn)), visits(std::move(visitsIn)),
-      maxAhead(std::max<size_t>(1, maxAheadIn)), lister(&Lookahead::List, this, root),
-      completer(&Lookahead::Complete, this) {}
+      maxAhead(std::max<size_t>(1, maxAheadIn)) {
+    // A thread that cannot start (a memory limit) is a result, not an abort: the walk then
+    // lists for itself.
+    try {
+        lister = std::thread(&Lookahead::List, this, root);
+        completer = std::thread(&Lookahead::Complete, this);
+    } catch (const std::system_error& error) {
+        startError = error.code().value();
+        Stop();
+        if (lister.joinable())
+            lister.join();
+    }
+}
 
 Lookahead::~Lookahead() {
     Stop();
-    lister.join();
-    completer.join();
+    if (lister.joinable())
+        lister.join();
+    if (completer.joinable())
+        completer.join();
 }
 
 void Lookahead::Stop() {

@@ -62,6 +62,9 @@ public:
     // runs every 50 ms, so that a slow disk does not freeze the window.
     std::optional<FolderListing> Take(const QString& folder,
                                       const std::function<void()>& whileWaiting);
+    // 0 when both threads run; else why one could not be started (an errno value), and
+    // none runs.
+    int StartError() const { return startError; }
 
 private:
     void List(QString root);
@@ -79,6 +82,7 @@ private:
     bool listingDone = false;         // nothing more will be listed
     bool finished = false;            // nothing more will be ready
     bool stopping = false;
+    int startError = 0;
     std::thread lister;
     std::thread completer;
 };

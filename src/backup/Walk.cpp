@@ -330,6 +330,13 @@ void FolderWalk::WalkFolder(const QString& folder) {
     if (threads > 1 && (backup || op == state.intOperationVerifyBackup))
         copiers = std::make_unique<CopierPool>(threads, host.blnPaused,
                                                backup ? setup.targetFolder : QString());
+    // Threads that cannot start (a memory limit) leave the run to the serial engine.
+    if (const int error = std::max(lookahead ? lookahead->StartError() : 0,
+                                   copiers ? copiers->StartError() : 0)) {
+        lookahead.reset();
+        copiers.reset();
+        host.Notice(SerialEngineText(error));
+    }
     // Depth first, subfolders in listing order; a stack of its own, not the call stack,
     // so that a tree of any depth is walked.
     std::vector<QString> pending{folder};
@@ -1101,8 +1108,12 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 decision = false;
             } else if (tf != knownTargetFolder && !opened.handle) {
                 // Named even in a summary-only report: files are left behind.
+                const QString why =
+                    opened.error != 0
+                        ? QStringLiteral("  ") + FileErrorFromErrno(opened.error).description
+                        : QString();
                 host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
-                                QStringLiteral(": ") + tf,
+                                QStringLiteral(": ") + tf + why,
                             true);
                 QString message = ProgramText(166) + u' ' + tf;
                 QString blocking = tf;

@@ -3,19 +3,26 @@
 #include "platform/Names.h"
 #include "report/StrProc.h"
 
+#include <cerrno>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace vnt {
 
+int WriteBytes(const QByteArray& bytes, FILE* file) {
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file) ==
+            static_cast<size_t>(bytes.size()) &&
+        std::fflush(file) == 0)
+        return 0;
+    const int error = errno != 0 ? errno : EIO;
+    std::clearerr(file);
+    return error;
+}
+
 namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
-
-void WriteBytes(const QByteArray& bytes, FILE* file) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file);
-    std::fflush(file);
-}
 
 int TerminalWidth(FILE* file) {
     winsize size{};
@@ -39,16 +46,18 @@ ConsoleHost::~ConsoleHost() {
     Finish();
 }
 
+// A stream that failed once is not written again: the run goes on, and says at its end
+// that the report was lost.
 void ConsoleHost::WriteLog(const QByteArray& bytes) {
-    if (logFile != nullptr)
-        WriteBytes(bytes, logFile);
+    if (logFile != nullptr && logError == 0)
+        logError = WriteBytes(bytes, logFile);
 }
 
 void ConsoleHost::WriteLine(const QString& text) {
     ClearProgress();
     const QByteArray bytes = ShownName(text).toUtf8() + '\n';
-    if (out != nullptr)
-        WriteBytes(bytes, out);
+    if (out != nullptr && outError == 0)
+        outError = WriteBytes(bytes, out);
     WriteLog(bytes);
 }
 
@@ -126,6 +135,10 @@ void ConsoleHost::Inform(const QString& message, const QString& title, MsgIcon) 
     Message(title, message);
 }
 
+void ConsoleHost::Notice(const QString& text) {
+    Message(QString(), text);
+}
+
 void ConsoleHost::Message(const QString& title, const QString& text) {
     ClearProgress();
     QString message = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
@@ -198,10 +211,6 @@ void ConsoleHost::Finish() {
         view = CRLF;
     }
     ClearProgress();
-    if (out != nullptr)
-        std::fflush(out);
-    if (logFile != nullptr)
-        std::fflush(logFile);
 }
 
 } // namespace vnt

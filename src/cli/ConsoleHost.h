@@ -13,6 +13,9 @@
 
 namespace vnt {
 
+// Writes bytes and flushes them; 0, or the errno value of the failure.
+int WriteBytes(const QByteArray& bytes, FILE* file);
+
 class ConsoleHost : public ReportHost {
 public:
     // out may be null: the report then goes only to the log (a JSON summary takes its place).
@@ -32,6 +35,10 @@ public:
     void CopyTo(FILE* log) { logFile = log; }
     // The progress line on err; on by default when err is a terminal.
     void ShowProgress(bool on) { progressOn = on; }
+    // 0 while every line of the report reached out (the log), else the errno value of the
+    // first write that failed.
+    int OutError() const { return outError; }
+    int LogError() const { return logError; }
 
     struct Failure {
         QString path;
@@ -70,6 +77,7 @@ public:
     void Repaint() override {}
     bool AskYesNo(const QString& question, const QString& title, MsgResult, MsgIcon) override;
     void Inform(const QString& message, const QString& title, MsgIcon) override;
+    void Notice(const QString& text) override;
     void Yield() override;
     void Sleep(int) override {}
     void Beep() override {}
@@ -88,6 +96,8 @@ private:
     FILE* out;
     FILE* err;
     FILE* logFile = nullptr;
+    int outError = 0;
+    int logError = 0;
     bool progressOn;
     bool progressShown = false;
     // The unfinished line. What the engine sees of the text is that line, after a line

@@ -92,6 +92,7 @@ public:
             return false;
         }
         log.reset(file);
+        logPath = path;
         return true;
     }
     FILE* Log() const { return log.get(); }
@@ -109,8 +110,7 @@ public:
         if (!log)
             return;
         WriteHeader();
-        std::fputs(line.constData(), log.get());
-        std::fflush(log.get());
+        Write(line);
     }
 
     // Every run starts its part of the log with one line: when, what was typed, the Setup.
@@ -130,16 +130,25 @@ public:
             if (c == u'\n' || c == u'\r')
                 c = QChar::ReplacementCharacter;
         }
-        const QByteArray line = shown.toUtf8() + '\n';
-        std::fputs(line.constData(), log.get());
-        std::fflush(log.get());
+        Write(shown.toUtf8() + '\n');
     }
 
+    // 0 while every line reached the log, else the errno value of the first failure.
+    int LogError() const { return logError; }
+    QString LogPath() const { return logPath; }
+
 private:
+    void Write(const QByteArray& line) {
+        if (logError == 0)
+            logError = WriteBytes(line, log.get());
+    }
+
     QStringList arguments;
     std::unique_ptr<FILE, int (*)(FILE*)> log{nullptr, &std::fclose};
     std::optional<Setup> setup;
     bool headerWritten = false;
+    QString logPath;
+    int logError = 0;
 };
 
 // Where verify --since-last keeps what the last comparison of one selection found: its
@@ -519,8 +528,10 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         return NothingDone;
     }
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    // A closed terminal stops the run as Ctrl+C does: copies under way are abandoned,
+    // and the totals are still written.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, OnSignal);
     const bool asJson = parser.isSet(json);
     console.WriteHeader();
     ConsoleHost host(state, parser.isSet(stopOnError), asJson ? nullptr : stdout, stderr);
@@ -557,6 +568,19 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         // A little before the start: change times come from the kernel's clock tick.
         WriteVerifyState(verifyState, (started.toMSecsSinceEpoch() - 20) * 1'000'000LL, state);
 
+    // The report is what an unattended run leaves behind: one that did not reach its
+    // reader is said, and the run does not count as finished without errors.
+    const auto reportLost = [&](const QString& where, int error) {
+        console.Fail(QStringLiteral("the report could not be written to ") + where +
+                     QStringLiteral(": ") + FileErrorFromErrno(error).description);
+        if (status == Finished)
+            status = FinishedWithErrors;
+    };
+    if (host.OutError() != 0)
+        reportLost(QStringLiteral("standard output"), host.OutError());
+    if (const int error = std::max(host.LogError(), console.LogError()))
+        reportLost(QStringLiteral("the log file ") + console.LogPath(), error);
+
     if (asJson) {
         const bool list = commands.value(command) == state.intOperationListFolders;
         QJsonArray failures;
@@ -588,9 +612,9 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             {QStringLiteral("bytesCompared"), static_cast<qint64>(state.dblTotalBytesCompared)},
             {QStringLiteral("exitStatus"), status},
             {QStringLiteral("failures"), failures}};
-        const QByteArray text = QJsonDocument(summary).toJson(QJsonDocument::Indented);
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        std::fflush(stdout);
+        if (const int error =
+                WriteBytes(QJsonDocument(summary).toJson(QJsonDocument::Indented), stdout))
+            reportLost(QStringLiteral("standard output"), error);
     }
     return status;
 }

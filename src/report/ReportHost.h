@@ -46,6 +46,10 @@ public:
     // window has the line; the console also keeps them for its JSON summary.
     virtual void FailureReported(const QString& /*path*/, const QString& /*reason*/) {}
 
+    // A remark about how the whole run goes, not about a file: the window has it as a line
+    // of the report, the console says it on standard error.
+    virtual void Notice(const QString& text) { Output(text, true); }
+
     // The window: caption, buttons, showing it, and the pause a user would click.
     virtual void SetCaption(const QString& caption) = 0;
     virtual void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,

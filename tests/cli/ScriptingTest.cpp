@@ -1,5 +1,6 @@
 // The console program as scripts and scheduled runs use it: the whole source at once, a
 // log, a JSON summary, one run per target, and a manual page that lists what --help does.
+#include "backup/Disks.h"
 #include "CliRun.h"
 #include "mainwindow/Language.h"
 #include "platform/FolderLock.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +17,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 namespace vnt::test {
 namespace {
@@ -163,6 +167,161 @@ TEST_F(ScriptingTest, OneRunPerTargetAtATime) {
     const CliRun after = Cli(backup);
     EXPECT_EQ(after.status, 0) << after.err.toStdString();
     EXPECT_EQ(other.Take(target, 0), FolderLock::Outcome::Taken) << "let go when it ended";
+}
+
+// The regular files below a target, by their path below it, without the program's own.
+QStringList FilesBelow(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next().mid(root.size());
+        if (!path.startsWith(".vantoro/"))
+            files.append(path);
+    }
+    files.sort();
+    return files;
+}
+
+TEST_F(ScriptingTest, SignalsAndLimitsEndARunCleanlyOrNotAtAll) {
+    // A report far longer than a pipe holds: the run cannot end while nobody reads it.
+    ASSERT_TRUE(QDir().mkpath(source + "Many"));
+    for (int i = 0; i < 1000; ++i)
+        WriteFile(source + "Many/" + QString::number(i) + QString(150, 'x') + ".txt",
+                  QByteArray::number(i));
+    WriteFile(source + "big.bin", QByteArray(100 * 1024, 'b'));
+    QStringList all = FilesBelow(source);
+    const auto backup = [&](const QString& name, const QStringList& more = {}) {
+        EXPECT_TRUE(QDir().mkpath(dir.path() + "/" + name));
+        return QStringList{"backup-modified",      "--all", "--source", source, "--target",
+                           dir.path() + "/" + name} +
+               more;
+    };
+
+    // The terminal closes mid-run: stopped as by Ctrl+C, the totals still written.
+    const QString hungUpTarget = dir.path() + "/hup/";
+    const CliRun hungUp = CliInChild(backup("hup"), {}, Captured, [](pid_t pid, int out) {
+        char first = 0;
+        ASSERT_EQ(::read(out, &first, 1), 1) << "the report begins once the handlers are set";
+        ::kill(pid, SIGHUP);
+    });
+    EXPECT_EQ(hungUp.status, 130) << hungUp.err.toStdString();
+    EXPECT_TRUE(hungUp.out.contains(ProgramText(49)));
+    const QStringList copiedBeforeTheStop = FilesBelow(hungUpTarget);
+    EXPECT_LT(copiedBeforeTheStop.size(), all.size());
+    EXPECT_TRUE(hungUp.out.contains(
+        QString("Number of files copied: %1\n").arg(copiedBeforeTheStop.size())))
+        << "the totals are those of the target; no unfinished copy left: "
+        << copiedBeforeTheStop.filter(".~vantoro").join(' ').toStdString();
+    for (const QString& name : copiedBeforeTheStop)
+        EXPECT_EQ(ReadAll(hungUpTarget + name), ReadAll(source + name)) << name.toStdString();
+
+    // The reader of the report went away (| head -1): the backup runs to its end.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    const CliRun piped = CliInChild(backup("pipe"), {}, pipeEnds[1]);
+    ::close(pipeEnds[1]);
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.err,
+              "vantoro-cli: the report could not be written to standard output: Broken pipe\n");
+    EXPECT_EQ(FilesBelow(dir.path() + "/pipe/"), all);
+
+    // A file-size limit (ulimit -f) fails that one file; the run goes on to the next.
+    const CliRun limited = CliInChild(backup("limit"), [] {
+        const rlimit fileSize{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
+    });
+    EXPECT_EQ(limited.status, 1) << limited.err.toStdString();
+    const QString failedLine = "      " + ProgramText(79) + " " + source + "big.bin  ";
+    EXPECT_TRUE(limited.out.split('\n').filter(failedLine).value(0).endsWith("(File too large)"))
+        << limited.out.left(1000).toStdString();
+    all.removeOne("big.bin");
+    EXPECT_EQ(FilesBelow(dir.path() + "/limit/"), all) << "the subfolders come after it";
+
+    // No room for a thread's stack (ulimit -v): the serial engine, said once.
+    const ScopedEnvironment threaded("VANTORO_THREADS", "2");
+    const CliRun serial = CliInChild(backup("threads", {"--summary-only"}), [] {
+        const rlimit stack{2LL << 30, 2LL << 30};
+        const rlimit memory{1LL << 30, 1LL << 30};
+        if (::setrlimit(RLIMIT_STACK, &stack) != 0 || ::setrlimit(RLIMIT_AS, &memory) != 0)
+            ::_exit(77);
+    });
+    if (serial.status == 77)
+        GTEST_SKIP() << "the stack limit cannot be raised here";
+    EXPECT_EQ(serial.status, 0) << serial.err.toStdString();
+    EXPECT_EQ(serial.err, "A thread could not be started (Resource temporarily unavailable), so "
+                          "this run goes on with one thread.\n");
+    EXPECT_EQ(FilesBelow(dir.path() + "/threads/").size(), all.size() + 1);
+}
+
+TEST_F(ScriptingTest, AReportThatCannotBeWrittenIsSaidAndFailsTheRun) {
+    const QStringList files = FilesBelow(source);
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    const QStringList toFull = {"backup-all", "--all", "--source", source, "--target", target};
+    const CliRun report = CliInChild(toFull, {}, full);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.err, "vantoro-cli: the report could not be written to standard output: No "
+                          "space left on device\n");
+    EXPECT_EQ(FilesBelow(target), files) << "the backup itself completes";
+    const CliRun json =
+        CliInChild({"check", "--all", "--source", source, "--target", target, "--json"}, {}, full);
+    EXPECT_EQ(json.status, 1) << json.err.toStdString();
+    ::close(full);
+
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/logged") && QDir().mkpath(dir.path() + "/closed"));
+    const CliRun log = Cli({"backup-all", "--all", "--source", source, "--target",
+                            dir.path() + "/logged/", "--log", "/dev/full"});
+    EXPECT_EQ(log.status, 1);
+    EXPECT_EQ(log.err, "vantoro-cli: the report could not be written to the log file /dev/full: "
+                       "No space left on device\n");
+    EXPECT_TRUE(log.out.endsWith("Number of files copied: 3\nSum of sizes of files copied: 6 "
+                                 "bytes\n"))
+        << log.out.toStdString();
+    EXPECT_EQ(FilesBelow(dir.path() + "/logged/"), files);
+
+    // Standard output closed: no file the run opens takes its place.
+    const QString logPath = dir.filePath("closed.log");
+    const CliRun closed = CliInChild({"backup-all", "--all", "--source", source, "--target",
+                                      dir.path() + "/closed/", "--log", logPath},
+                                     {}, -1);
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_EQ(closed.err, "vantoro-cli: the report could not be written to standard output: Bad "
+                          "file descriptor\n");
+    EXPECT_EQ(QString::fromUtf8(ReadAll(logPath)).count("Number of files copied: 3\n"), 1);
+    EXPECT_EQ(FilesBelow(dir.path() + "/closed/"), files);
+    for (const QString& name : files)
+        EXPECT_EQ(ReadAll(dir.path() + "/closed/" + name), ReadAll(source + name));
+}
+
+TEST_F(ScriptingTest, OddFileSystemsAndTooFewDescriptors) {
+    // Too few descriptors to read the source (ulimit -n 8) is not an empty selection.
+    const CliRun starved =
+        CliInChild({"backup-all", "--all", "--source", source, "--target", target}, [] {
+            const rlimit descriptors{8, 8};
+            ::setrlimit(RLIMIT_NOFILE, &descriptors);
+        });
+    EXPECT_EQ(starved.status, 2);
+    EXPECT_TRUE(starved.err.contains(": Too many open files. Nothing was done.\n"))
+        << starved.err.toStdString();
+    EXPECT_FALSE(starved.err.contains(ProgramText(40)));
+    EXPECT_TRUE(QDir(target).isEmpty());
+
+    // A file system that reports no size (ramfs, as some FUSE ones) has room of unknown size.
+    if (::getuid() != 0)
+        GTEST_SKIP() << "mounting ramfs needs root";
+    const QByteArray mountPoint = QFile::encodeName(target);
+    if (::mount("ramfs", mountPoint.constData(), "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "ramfs cannot be mounted here";
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        mountPoint.constData(), [](const char* path) { ::umount2(path, MNT_DETACH); });
+    double freeBytes = 7;
+    double totalBytes = 8;
+    EXPECT_EQ(GetFreeDiskSpace(target, freeBytes, totalBytes), -1);
+    EXPECT_EQ(GetDriveFreeSpaceText(target), "") << "the window shows no figure";
+    const CliRun sizeless = Cli({"backup-all", "--all", "--source", source, "--target", target});
+    EXPECT_EQ(sizeless.status, 0) << sizeless.out.toStdString();
+    EXPECT_EQ(FilesBelow(target), FilesBelow(source));
 }
 
 QSet<QString> Captures(const QString& text, const QRegularExpression& pattern) {
