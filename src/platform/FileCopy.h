@@ -17,6 +17,7 @@ struct FileFacts {
     bool regular = false; // a regular file, or a link to one
     bool directory = false;
     qint64 size = 0;
+    qint64 allocated = -1; // bytes its blocks take on the disk; -1 when not known
     qint64 mtimeSeconds = 0;
     qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
     unsigned mode = 0;           // permission bits
@@ -24,6 +25,9 @@ struct FileFacts {
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
+    // What its copy takes on a disk: the holes of a sparse file take nothing, and a copy
+    // keeps them.
+    qint64 SpaceTaken() const { return allocated >= 0 && allocated < size ? allocated : size; }
 };
 
 // Follows links: facts of what the path leads to.
@@ -106,7 +110,8 @@ qint64 FileSizeOrError(const QString& path);
 // Copies source to target through a temporary file in the target's folder that is renamed
 // over the target only when complete, with the source's modification time (nanoseconds)
 // and permission bits (plus write permission for the owner; set-user-ID and set-group-ID
-// only when the copy has the source's owner). Between chunks of data continueCopy runs;
+// only when the copy has the source's owner), its access list and its user's extended
+// attributes, and its holes. Between chunks of data continueCopy runs;
 // when it returns false the copy is abandoned. A source that changes while it is copied
 // is not installed, and a target that is the source file itself is never replaced. On any
 // failure or cancellation the temporary file is removed and the old target stays as it was.
@@ -117,6 +122,9 @@ struct CopyOutcome {
     bool sameFile = false;   // the target is the source file itself
     bool kept = false;       // the copy it replaced was kept (see keepReplacedAs)
     bool keepFailed = false; // it could not be kept, so it was not replaced
+    // The target's file system holds no access list: the copy's mode grants its group and
+    // others no more than the source's list did, and whoever the list named gets nothing.
+    bool accessListDropped = false;
     int systemError = 0;     // errno of a failure, 0 otherwise
     FileError error;
 };
