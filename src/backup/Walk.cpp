@@ -1084,7 +1084,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                 &pipeline](const CopyOutcome& outcome) {
                 if (outcome.kept)
                     ++state.lngTotalNumKeptCopies;
-                if (outcome.accessListDropped && !accessListsDroppedSaid) {
+                if (outcome.copied && outcome.accessListDropped && !accessListsDroppedSaid) {
                     accessListsDroppedSaid = true;
                     LineBreakFix(headerWritten);
                     host.Output(SixBlanks + QStringLiteral("Access lists (ACLs) could not be kept "

@@ -62,8 +62,8 @@ private:
     bool Range(qint64 offset, qint64 end) {
         qint64 at = offset;
         while (end < 0 || at < end) {
-            const size_t want = end < 0 ? ChunkBytes
-                                        : static_cast<size_t>(std::min<qint64>(ChunkBytes, end - at));
+            const size_t want =
+                end < 0 ? ChunkBytes : static_cast<size_t>(std::min<qint64>(ChunkBytes, end - at));
             ssize_t n = 0;
             if (kernelCopy) {
                 loff_t from = at;
@@ -95,6 +95,10 @@ private:
                     continue;
                 error = errno;
                 return false;
+            }
+            if (n == 0 && end >= 0 && kernelCopy) {
+                kernelCopy = false; // a kernel copy that stops short: reads will tell why
+                continue;
             }
             if (n == 0) {
                 // Data that was there at the start is gone: the file was cut short meanwhile.
@@ -130,8 +134,12 @@ private:
             if (data >= size)
                 break;
             const off_t hole = ::lseek(in, data, SEEK_HOLE);
-            if (hole < 0) {
-                error = errno;
+            if (hole <= data) {
+                if (hole < 0 && errno != ENXIO) {
+                    error = errno;
+                    return false;
+                }
+                outcome.changed = true; // cut short between the two looks
                 return false;
             }
             at = std::min<qint64>(hole, size);

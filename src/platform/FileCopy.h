@@ -122,11 +122,11 @@ struct CopyOutcome {
     bool sameFile = false;   // the target is the source file itself
     bool kept = false;       // the copy it replaced was kept (see keepReplacedAs)
     bool keepFailed = false; // it could not be kept, so it was not replaced
-    // The target's file system holds no access list: the copy's mode grants its group and
-    // others no more than the source's list did, and whoever the list named gets nothing.
-    bool accessListDropped = false;
     int systemError = 0;     // errno of a failure, 0 otherwise
     FileError error;
+    // The target's file system holds no access list: the copy's mode grants its group and
+    // others no more than the source's list granted anybody among them.
+    bool accessListDropped = false;
 };
 // targetMayExist false (the caller has just seen no file there) spares the look at what
 // stands at the target's path. With keepReplacedAs (a name in an existing folder), a

@@ -2,6 +2,7 @@
 // folders spelled in odd ways. Whatever happens, the source stays as it was, inode for inode.
 #include "CliRun.h"
 #include "mainwindow/Language.h"
+#include "platform/FileCopy.h"
 #include "platform/Names.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
@@ -492,6 +493,14 @@ TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
     };
     const QString line = "Access lists (ACLs) could not be kept on the target's file system; the "
                          "copies grant no more than their sources.";
+
+    // Where no extended attribute is held at all (ramfs), a copy goes without them.
+    ScopedMount bare{EncodeName(dir.path() + "/bare")};
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/bare"));
+    ASSERT_EQ(mount("ramfs", bare.at.constData(), "ramfs", 0, nullptr), 0);
+    const CopyOutcome plain = CopySingleFile(private_, dir.path() + "/bare/private.txt");
+    EXPECT_TRUE(plain.copied && plain.accessListDropped) << plain.error.description.toStdString();
+    EXPECT_EQ(mode(dir.path() + "/bare/private.txt"), 0600u);
 
     // Where access lists are kept, each copy has its source's, its mode and its attributes.
     const CliRun kept = Cli({"backup-all", "--all", "--source", "src", "--target", "dst"});
