@@ -1037,13 +1037,13 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         if (decision && !targetExists) {
             // Near the limit the file system is asked again, once the copies in flight
             // have taken their space: the decisions at the border are exact.
-            if (!pipeline.Idle() && !FreeSpaceKnown(targetFolder, source.size) &&
+            if (!pipeline.Idle() && !FreeSpaceKnown(targetFolder, source.SpaceTaken()) &&
                 pipeline.Drain()) {
                 result = Visit::Ends;
                 break;
             }
             double available = 0;
-            if (QueryFreeSpace(targetFolder, source.size, available)) {
+            if (QueryFreeSpace(targetFolder, source.SpaceTaken(), available)) {
                 freeBytes = available;
                 if (available == 0) {
                     LineBreakFix(headerWritten);
@@ -1059,7 +1059,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     state.blnStop = true;
                     break;
                 }
-                if (available <= static_cast<double>(source.size)) {
+                if (available <= static_cast<double>(source.SpaceTaken())) {
                     decision = false;
                     LineBreakFix(headerWritten);
                     const QString noRoom =
@@ -1213,7 +1213,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 continue;
             }
             // Reserved when handed out, so the next decision counts this copy's space.
-            SpendFreeSpace(targetFolder, source.size);
+            SpendFreeSpace(targetFolder, source.SpaceTaken());
             const qint64 size = source.size;
             const QByteArray bytes = file.bytes;
             const auto after = [this, counts, size, bytes, &folder, &drive, &headerWritten,
@@ -1225,6 +1225,15 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     ++state.lngTotalNumFilesRepaired;
                     state.strVerifyProblems.removeAll(path);
                     WriteFileLine(SixBlanks + path + QStringLiteral(" (repaired)"), headerWritten);
+                }
+                if (outcome.copied && outcome.accessListDropped && !accessListsDroppedSaid) {
+                    accessListsDroppedSaid = true;
+                    LineBreakFix(headerWritten);
+                    host.Output(SixBlanks + QStringLiteral("Access lists (ACLs) could not be kept "
+                                                           "on the target's file system; the "
+                                                           "copies grant no more than their "
+                                                           "sources."),
+                                true);
                 }
                 if (outcome.copied) {
                     if (host.ShowsLabels() && pipeline.Idle())

@@ -124,6 +124,7 @@ private:
     QString keepFolderMade;
     std::shared_ptr<FolderHandle> keepHandle;
     QString keepError;
+    bool accessListsDroppedSaid = false; // once a run
     // Sets where the job keeps the copy it replaces; false, and why, when it cannot.
     bool KeepReplacedAs(const QString& folder, const QByteArray& name, CopyJob& job, QString& why);
     std::unique_ptr<Lookahead> lookahead;

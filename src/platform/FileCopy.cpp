@@ -1,6 +1,7 @@
 #include "platform/FileCopy.h"
 
 #include "platform/Directory.h"
+#include "platform/ExtendedAttributes.h"
 #include "platform/Names.h"
 
 #include <algorithm>
@@ -42,63 +43,124 @@ struct Fd {
     int release() { return std::exchange(fd, -1); }
 };
 
-// Copies until the end of the input. A file that grows past the size it had when opened is
-// being written: the copy stops at once (changed) rather than chase it.
-bool CopyData(int in, int out, qint64 size, const std::function<bool()>& continueCopy,
-              bool& cancelled, bool& changed, int& error) {
-    bool kernelCopy = true;
-    std::vector<char> buffer;
-    qint64 done = 0;
-    while (true) {
-        ssize_t n = 0;
-        if (kernelCopy) {
-            n = ::copy_file_range(in, nullptr, out, nullptr, ChunkBytes, 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
-                          errno == EINVAL || errno == EPERM)) {
-                kernelCopy = false; // this file system pair needs a plain copy
-                continue;
-            }
-        } else {
-            if (buffer.empty())
-                buffer.resize(1024 * 1024);
-            n = ::read(in, buffer.data(), buffer.size());
-            if (n > 0) {
+// Copies a file's data into the same places of another: kernel copies where the two file
+// systems allow them, reads and writes where not.
+class DataCopy {
+public:
+    DataCopy(int inFd, int outFd, qint64 sizeIn, const std::function<bool()>& continueCopyIn,
+             CopyOutcome& outcomeIn)
+        : in(inFd), out(outFd), size(sizeIn), continueCopy(continueCopyIn), outcome(outcomeIn) {}
+
+    // The whole file; false with error set, or cancelled or changed in the outcome.
+    bool Whole(bool sparse) { return sparse ? DataOnly() : Range(0, -1); }
+    int error = 0;
+
+private:
+    // Bytes from offset to end, or with end negative to the end of the file. A file that
+    // grows past the size it had when opened is being written: the copy stops at once
+    // (changed) rather than chase it.
+    bool Range(qint64 offset, qint64 end) {
+        qint64 at = offset;
+        while (end < 0 || at < end) {
+            const size_t want =
+                end < 0 ? ChunkBytes : static_cast<size_t>(std::min<qint64>(ChunkBytes, end - at));
+            ssize_t n = 0;
+            if (kernelCopy) {
+                loff_t from = at;
+                loff_t to = at;
+                n = ::copy_file_range(in, &from, out, &to, want, 0);
+                if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                              errno == EINVAL || errno == EPERM)) {
+                    kernelCopy = false; // this file system pair needs a plain copy
+                    continue;
+                }
+            } else {
+                if (buffer.empty())
+                    buffer.resize(1024 * 1024);
+                n = ::pread(in, buffer.data(), std::min(want, buffer.size()), at);
                 for (ssize_t written = 0; written < n;) {
-                    const ssize_t w =
-                        ::write(out, buffer.data() + written, static_cast<size_t>(n - written));
+                    const ssize_t w = ::pwrite(out, buffer.data() + written,
+                                               static_cast<size_t>(n - written), at + written);
+                    if (w < 0 && errno == EINTR)
+                        continue;
                     if (w < 0) {
-                        if (errno == EINTR)
-                            continue;
                         error = errno;
                         return false;
                     }
                     written += w;
                 }
             }
-        }
-        if (n < 0) {
-            if (errno == EINTR)
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                return false;
+            }
+            if (n == 0 && end >= 0 && kernelCopy) {
+                kernelCopy = false; // a kernel copy that stops short: reads will tell why
                 continue;
+            }
+            if (n == 0) {
+                // Data that was there at the start is gone: the file was cut short meanwhile.
+                outcome.changed = end >= 0;
+                return end < 0;
+            }
+            at += n;
+            // A large file starts on its way to the disk while the rest is copied: the flush
+            // at the end of the backup then has that much less to wait for.
+            if (size >= static_cast<qint64>(ChunkBytes))
+                ::sync_file_range(out, at - n, n, SYNC_FILE_RANGE_WRITE);
+            if (at > size) {
+                outcome.changed = true;
+                return false;
+            }
+            if (continueCopy && !continueCopy()) {
+                outcome.cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Only the parts of a sparse file that hold data, as the file system lists them: the
+    // holes between stay holes in the copy, which takes no more room than its source.
+    bool DataOnly() {
+        for (qint64 at = 0; at < size;) {
+            const off_t data = ::lseek(in, at, SEEK_DATA);
+            if (data < 0 && errno == ENXIO)
+                break; // a hole to the end
+            if (data < 0)
+                return Range(at, -1); // no list of holes here: the whole rest
+            if (data >= size)
+                break;
+            const off_t hole = ::lseek(in, data, SEEK_HOLE);
+            if (hole <= data) {
+                if (hole < 0 && errno != ENXIO) {
+                    error = errno;
+                    return false;
+                }
+                outcome.changed = true; // cut short between the two looks
+                return false;
+            }
+            at = std::min<qint64>(hole, size);
+            if (!Range(data, at))
+                return false;
+        }
+        if (::ftruncate(out, size) != 0) {
             error = errno;
             return false;
         }
-        if (n == 0)
-            return true;
-        done += n;
-        // A large file starts on its way to the disk while the rest is copied: the flush at
-        // the end of the backup then has that much less to wait for.
-        if (size >= static_cast<qint64>(ChunkBytes))
-            ::sync_file_range(out, done - n, n, SYNC_FILE_RANGE_WRITE);
-        if (done > size) {
-            changed = true;
-            return false;
-        }
-        if (continueCopy && !continueCopy()) {
-            cancelled = true;
-            return false;
-        }
+        return true;
     }
-}
+
+    const int in;
+    const int out;
+    const qint64 size;
+    const std::function<bool()>& continueCopy;
+    CopyOutcome& outcome;
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+};
 
 } // namespace
 
@@ -114,6 +176,7 @@ FileFacts FactsFrom(const struct stat& st) {
     facts.regular = S_ISREG(st.st_mode);
     facts.directory = S_ISDIR(st.st_mode);
     facts.size = st.st_size;
+    facts.allocated = static_cast<qint64>(st.st_blocks) * 512;
     facts.mtimeSeconds = st.st_mtim.tv_sec;
     facts.ctimeNanoseconds = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
     facts.mode = st.st_mode & 07777;
@@ -483,10 +546,26 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         return fail(error);
     };
 
-    int error = 0;
-    if (!CopyData(in.fd, out.fd, st.st_size, continueCopy, outcome.cancelled, outcome.changed,
-                  error))
-        return abandon(error);
+    DataCopy data(in.fd, out.fd, st.st_size, continueCopy, outcome);
+    // Fewer blocks than the size needs: holes to keep (a file without any costs no look for them).
+    const bool sparse = static_cast<qint64>(st.st_blocks) * 512 < st.st_size;
+    if (!data.Whole(sparse))
+        return abandon(data.error);
+    // The copy keeps the source's time and permissions, and stays writable for its owner
+    // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
+    // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
+    unsigned mode = (st.st_mode & 07777) | S_IWUSR;
+    if ((mode & (S_ISUID | S_ISGID)) != 0) {
+        struct stat copy {};
+        if (::fstat(out.fd, &copy) != 0)
+            return abandon(errno);
+        if (copy.st_uid != st.st_uid)
+            mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
+    }
+    // Before the check below, which then also sees a change to them during the copy.
+    if (const int attributeError =
+            CopyExtendedAttributes(in.fd, out.fd, mode, outcome.accessListDropped))
+        return abandon(attributeError);
     // One version of the file, or none: a write during the copy shows in its size or times.
     struct stat after {};
     if (::fstat(in.fd, &after) != 0)
@@ -496,17 +575,6 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         after.st_ctim.tv_nsec != st.st_ctim.tv_nsec) {
         outcome.changed = true;
         return abandon(0);
-    }
-    // The copy keeps the source's time and permissions, and stays writable for its owner
-    // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
-    // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
-    mode_t mode = (st.st_mode & 07777) | S_IWUSR;
-    if ((mode & (S_ISUID | S_ISGID)) != 0) {
-        struct stat copy {};
-        if (::fstat(out.fd, &copy) != 0)
-            return abandon(errno);
-        if (copy.st_uid != st.st_uid)
-            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)

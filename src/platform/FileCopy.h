@@ -18,6 +18,7 @@ struct FileFacts {
     bool regular = false; // a regular file, or a link to one
     bool directory = false;
     qint64 size = 0;
+    qint64 allocated = -1; // bytes its blocks take on the disk; -1 when not known
     qint64 mtimeSeconds = 0;
     qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
     unsigned mode = 0;           // permission bits
@@ -26,6 +27,9 @@ struct FileFacts {
     // Why it could not be read, in words: built only when somebody reads it, since most
     // targets that are not there are simply new.
     FileError Error() const { return FileErrorFromErrno(systemError); }
+    // What its copy takes on a disk: the holes of a sparse file take nothing, and a copy
+    // keeps them.
+    qint64 SpaceTaken() const { return allocated >= 0 && allocated < size ? allocated : size; }
 };
 
 // Facts of what the path leads to; with followLinks false, of the entry itself: a link
@@ -109,7 +113,8 @@ qint64 FileSizeOrError(const QString& path);
 // Copies source to target through a temporary file in the target's folder that is renamed
 // over the target only when complete, with the source's modification time (nanoseconds)
 // and permission bits (plus write permission for the owner; set-user-ID and set-group-ID
-// only when the copy has the source's owner). Between chunks of data continueCopy runs;
+// only when the copy has the source's owner), its access list and its user's extended
+// attributes, and its holes. Between chunks of data continueCopy runs;
 // when it returns false the copy is abandoned. A source that changes while it is copied
 // is not installed, and a target that is the source file itself is never replaced. On any
 // failure or cancellation the temporary file is removed and the old target stays as it was.
@@ -126,6 +131,9 @@ struct CopyOutcome {
     // With deferName, a complete copy not named yet (copied is then false): NameCopy names
     // it; dropped unnamed, it leaves nothing behind.
     std::shared_ptr<UnnamedCopy> unnamed;
+    // The target's file system holds no access list: the copy's mode grants its group and
+    // others no more than the source's list granted anybody among them.
+    bool accessListDropped = false;
 };
 // Names a copy made with deferName, replacing (and keeping) what stands there as the copy
 // would have; the outcome then says copied, or why not.

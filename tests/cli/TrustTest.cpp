@@ -2,6 +2,7 @@
 // folders spelled in odd ways. Whatever happens, the source stays as it was, inode for inode.
 #include "CliRun.h"
 #include "mainwindow/Language.h"
+#include "platform/FileCopy.h"
 #include "platform/Names.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -509,6 +511,144 @@ TEST_F(TrustTest, ALinkInTheTargetIsNeverTakenForACopy) {
     EXPECT_EQ(ReadAll(target + "a.txt"), "aaa");
     EXPECT_EQ(TreeSnapshot(outside), outsideBefore) << "what the link led to is untouched";
     EXPECT_EQ(Cli({"verify", "--source", "src", "--target", "dst"}).status, 0);
+}
+
+// A file system mounted by the test itself, unmounted when the test ends.
+struct MountPoint {
+    QByteArray at;
+    ~MountPoint() {
+        if (!at.isEmpty())
+            umount2(at.constData(), MNT_DETACH);
+    }
+};
+
+TEST_F(TrustTest, ASparseFileStaysSparseAndFitsWhereItsDataFits) {
+    // 64 MiB that hold 3 MiB of data, in two places and with a hole at the end.
+    const QByteArray sparse = EncodeName(source + "disk.img");
+    const int fd = ::open(sparse.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    QByteArray data(3 << 20, 0);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + i / 4099);
+    ASSERT_EQ(::ftruncate(fd, 64 << 20), 0);
+    ASSERT_EQ(::pwrite(fd, data.constData(), 1 << 20, 1 << 20), 1 << 20);
+    ASSERT_EQ(::pwrite(fd, data.constData() + (1 << 20), 2 << 20, 40 << 20), 2 << 20);
+    ::close(fd);
+    struct stat st {};
+    ASSERT_EQ(::stat(sparse.constData(), &st), 0);
+    if (st.st_blocks * 512 >= st.st_size)
+        GTEST_SKIP() << "the temporary folder's file system keeps no holes";
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a small target needs root";
+    // A target of 8 MiB: the file's size would never fit, its data does.
+    MountPoint small{EncodeName(dir.path() + "/small")};
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/small"));
+    if (mount("tmpfs", small.at.constData(), "tmpfs", 0, "size=8m") != 0) {
+        small.at.clear();
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    sourceBefore = TreeSnapshot(source);
+    const CliRun run = Cli({"backup-all", "--all", "--source", "src", "--target", "small"});
+    EXPECT_EQ(run.status, 0) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Number of files copied: 4\n")) << run.out.toStdString();
+    const QString copy = dir.path() + "/small/disk.img";
+    EXPECT_TRUE(ReadAll(copy) == ReadAll(source + "disk.img"));
+    ASSERT_EQ(::stat(EncodeName(copy).constData(), &st), 0);
+    EXPECT_EQ(st.st_size, 64 << 20);
+    EXPECT_LE(st.st_blocks * 512, (3 << 20) + 65536) << "the holes stayed holes";
+    const CliRun again = Cli({"backup-modified", "--all", "--source", "src", "--target", "small"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains("Number of files copied: 0\n")) << again.out.toStdString();
+}
+
+TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "mounting a file system without access lists needs root";
+    // A private file that one more user may read, a shared one that one user may not, and
+    // one that a group may not although everybody else may.
+    const QString private_ = source + "Letters/private.txt";
+    const QString shared = source + "Letters/shared.txt";
+    const QString team = source + "Letters/team.txt";
+    WriteFile(private_, "mine");
+    WriteFile(shared, "ours");
+    WriteFile(team, "not theirs");
+    ASSERT_EQ(chmod(EncodeName(private_).constData(), 0600), 0);
+    ASSERT_EQ(chmod(EncodeName(shared).constData(), 0664), 0);
+    ASSERT_EQ(chmod(EncodeName(team).constData(), 0664), 0);
+    const auto setfacl = [](const QString& entry, const QString& file) {
+        return QProcess::execute("setfacl", {"-m", entry, file});
+    };
+    if (setfacl("u:nobody:r", private_) != 0)
+        GTEST_SKIP() << "setfacl is missing or the temporary folder keeps no access lists";
+    ASSERT_EQ(setfacl("u:nobody:-", shared), 0);
+    ASSERT_EQ(setfacl("g:nogroup:-", team), 0);
+    ASSERT_EQ(setxattr(EncodeName(private_).constData(), "user.note", "kept", 4, 0), 0);
+    sourceBefore = TreeSnapshot(source);
+    const auto getfacl = [](const QString& file) {
+        QProcess process;
+        process.start("getfacl", {"--omit-header", "--absolute-names", file});
+        process.waitForFinished();
+        return process.readAllStandardOutput();
+    };
+    const auto mode = [](const QString& file) {
+        struct stat st {};
+        return ::stat(EncodeName(file).constData(), &st) == 0 ? st.st_mode & 07777 : 07777;
+    };
+    const auto note = [](const QString& file) {
+        char value[16] = {};
+        return getxattr(EncodeName(file).constData(), "user.note", value, sizeof value) == 4
+                   ? QByteArray(value)
+                   : QByteArray("<none>");
+    };
+    const QString line = "Access lists (ACLs) could not be kept on the target's file system; the "
+                         "copies grant no more than their sources.";
+
+    // Where no extended attribute is held at all (ramfs), a copy goes without them.
+    MountPoint bare{EncodeName(dir.path() + "/bare")};
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/bare"));
+    ASSERT_EQ(mount("ramfs", bare.at.constData(), "ramfs", 0, nullptr), 0);
+    const CopyOutcome plain = CopySingleFile(private_, dir.path() + "/bare/private.txt");
+    EXPECT_TRUE(plain.copied && plain.accessListDropped) << plain.error.description.toStdString();
+    EXPECT_EQ(mode(dir.path() + "/bare/private.txt"), 0600u);
+
+    // Where access lists are kept, each copy has its source's, its mode and its attributes.
+    const CliRun kept = Cli({"backup-all", "--all", "--source", "src", "--target", "dst"});
+    EXPECT_EQ(kept.status, 0) << kept.out.toStdString();
+    EXPECT_FALSE(kept.out.contains(line));
+    for (const QString& file : {private_, shared, team}) {
+        const QString copy = target + "Letters/" + QFileInfo(file).fileName();
+        EXPECT_EQ(getfacl(copy), getfacl(file)) << copy.toStdString();
+        EXPECT_EQ(mode(copy), mode(file)) << copy.toStdString();
+    }
+    EXPECT_EQ(note(target + "Letters/private.txt"), "kept");
+
+    // Where they are not (btrfs mounted without them), no copy grants more than its source.
+    const QString image = dir.path() + "/noacl.img";
+    MountPoint noAcl{EncodeName(dir.path() + "/noacl")};
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/noacl"));
+    ASSERT_TRUE(QFile(image).open(QIODevice::WriteOnly) && QFile(image).resize(128 << 20));
+    const auto quietly = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
+                   ? process.exitCode()
+                   : -1;
+    };
+    if (quietly("mkfs.btrfs", {"-q", image}) != 0 ||
+        quietly("mount", {"-o", "loop,noacl", image, dir.path() + "/noacl"}) != 0) {
+        noAcl.at.clear();
+        GTEST_SKIP() << "no btrfs to mount without access lists (btrfs-progs, loop devices)";
+    }
+    const CliRun dropped = Cli({"backup-all", "--all", "--source", "src", "--target", "noacl"});
+    EXPECT_EQ(dropped.status, 0) << dropped.out.toStdString();
+    EXPECT_EQ(dropped.out.count(line), 1) << dropped.out.toStdString();
+    const QString copies = dir.path() + "/noacl/Letters/";
+    EXPECT_EQ(ReadAll(copies + "private.txt"), "mine");
+    EXPECT_EQ(mode(copies + "private.txt"), 0600u) << "the owning group gets nothing";
+    EXPECT_EQ(mode(copies + "shared.txt"), 0600u) << "nobody may be in the group, or not";
+    EXPECT_EQ(mode(copies + "team.txt"), 0660u) << "members of nogroup are among the others";
+    EXPECT_EQ(mode(copies + "b.txt"), mode(source + "Letters/b.txt")) << "no list, no change";
+    EXPECT_EQ(note(copies + "private.txt"), "kept");
 }
 
 } // namespace

@@ -1,0 +1,21 @@
+#pragma once
+// The access list and the user's extended attributes of a file travel with its copy.
+
+#include <QByteArray>
+
+namespace vnt {
+
+// Gives the open file out the user.* attributes and the access list (system.posix_acl_access)
+// of the open file in; mode is the copy's permission bits, to be set after this (setting them
+// first would be undone by the list). Returns 0 or the error number of an attribute the
+// target refused for another reason than holding none at all. Where the target's file system
+// holds no access list, mode is narrowed to it (see NarrowedToAccessList) and
+// accessListDropped is set.
+int CopyExtendedAttributes(int in, int out, unsigned& mode, bool& accessListDropped);
+
+// Permission bits that grant the file's group and others no more than the access list (the
+// bytes the kernel keeps as system.posix_acl_access) grants anybody who, without the list,
+// would fall in these classes. A list that cannot be read leaves group and others nothing.
+unsigned NarrowedToAccessList(unsigned mode, const QByteArray& accessList);
+
+} // namespace vnt
