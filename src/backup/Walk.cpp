@@ -24,6 +24,7 @@
 #include <QDateTime>
 #include <QStorageInfo>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vnt {
@@ -899,6 +900,9 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
 
     Visit result = Visit::Goes_on;
     Pipeline pipeline(*this);
+    // Copies of files rewritten in place while they were copied, tried again at the end.
+    std::vector<std::pair<std::shared_ptr<CopyJob>, Pipeline::After>> retries;
+    bool retrying = false;
     const auto line = [this, &headerWritten](const QString& text) {
         return [this, text, &headerWritten] {
             WriteFileLine(text, headerWritten);
@@ -1220,6 +1224,13 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                 &pipeline](const CopyOutcome& outcome) {
                 if (outcome.kept)
                     ++state.lngTotalNumKeptCopies;
+                if (outcome.copied && outcome.grewSince >= 0)
+                    WriteFileLine(SixBlanks + folder + DecodeName(bytes) +
+                                      QStringLiteral(" copied as it was at ") +
+                                      QDateTime::fromSecsSinceEpoch(outcome.grewSince)
+                                          .toString(QStringLiteral("HH:mm:ss")) +
+                                      QStringLiteral("; it was still being written"),
+                                  headerWritten);
                 if (outcome.copied && state.intOperation == state.intOperationVerifyBackup) {
                     const QString path = folder + DecodeName(bytes);
                     ++state.lngTotalNumFilesRepaired;
@@ -1276,7 +1287,16 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 }
                 return ReportFileFailure(path, errorText, headerWritten);
             };
-            if (pipeline.HandOut(job, after)) {
+            // A file rewritten in place during its copy is tried again once the rest of its
+            // folder is done: a program saving it is done by then, mostly.
+            const auto afterOrRetry = [job, after, &retries,
+                                       &retrying](const CopyOutcome& outcome) {
+                if (!outcome.changed || retrying)
+                    return after(outcome);
+                retries.emplace_back(job, after);
+                return false;
+            };
+            if (pipeline.HandOut(job, afterOrRetry)) {
                 result = Visit::Ends;
                 break;
             }
@@ -1287,6 +1307,24 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
     }
     if (pipeline.Drain())
         result = Visit::Ends;
+    retrying = true;
+    for (auto& [job, after] : retries) {
+        for (int attempt = 1; attempt <= 3 && result != Visit::Ends && !state.blnStop; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
+            job->outcome = CopyOutcome{};
+            job->deferName = false;
+            RunCopyJob(*job, [this] {
+                host.Yield();
+                return !state.blnStop;
+            });
+            if (!job->outcome.changed)
+                break;
+        }
+        if (result == Visit::Ends || state.blnStop)
+            break;
+        if (after(job->outcome))
+            result = Visit::Ends;
+    }
     return result;
 }
 

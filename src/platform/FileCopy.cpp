@@ -52,7 +52,7 @@ public:
         : in(inFd), out(outFd), size(sizeIn), continueCopy(continueCopyIn), outcome(outcomeIn) {}
 
     // The whole file; false with error set, or cancelled or changed in the outcome.
-    bool Whole(bool sparse) { return sparse ? DataOnly() : Range(0, -1); }
+    bool Whole(bool sparse) { return sparse ? DataOnly() : Range(0, size); }
     int error = 0;
 
 private:
@@ -433,6 +433,32 @@ bool ChangedInThisTick(const struct timespec& changed, const struct timespec& no
     return ns(changed) >= ns(now) && ns(changed) <= ns(now) + 2 * tick;
 }
 
+// Whether the first size bytes of two open files are the same.
+bool SameFirstBytes(int one, int other, qint64 size) {
+    constexpr qint64 Chunk = 1024 * 1024;
+    std::vector<char> a(static_cast<size_t>(std::min(size, Chunk)));
+    std::vector<char> b(a.size());
+    const auto fill = [](int fd, std::vector<char>& buffer, qint64 want, qint64 at) {
+        for (qint64 got = 0; got < want;) {
+            const ssize_t n =
+                ::pread(fd, buffer.data() + got, static_cast<size_t>(want - got), at + got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got += n;
+        }
+        return true;
+    };
+    for (qint64 at = 0; at < size; at += Chunk) {
+        const qint64 want = std::min(Chunk, size - at);
+        if (!fill(one, a, want, at) || !fill(other, b, want, at) ||
+            std::memcmp(a.data(), b.data(), static_cast<size_t>(want)) != 0)
+            return false;
+    }
+    return true;
+}
+
 // Naming a file that has none goes through /proc; without it, named temporary files serve.
 bool ProcFdAvailable() {
     static const bool available = ::access("/proc/self/fd", X_OK) == 0;
@@ -462,7 +488,8 @@ struct UnnamedCopy {
             ::unlinkat(targetDir, temporaryName.constData(), 0);
     }
 
-    CopyOutcome Name();
+    // Sets copied (and kept) in the outcome, or why not.
+    void Name(CopyOutcome& outcome);
 };
 
 namespace {
@@ -483,19 +510,23 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         return outcome;
     }
     struct stat st {};
+    // Still being written after the wait: its times cannot tell whether the copy holds one
+    // version, so the copy's bytes are compared with the file's afterwards.
+    bool confirm = false;
+    time_t started = 0;
     for (int wait = 0;; ++wait) {
         struct timespec now {};
         ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        started = now.tv_sec;
         if (::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             outcome.error = FileErrorFromErrno(S_ISREG(st.st_mode) ? errno : EINVAL);
             return outcome;
         }
         if (!ChangedInThisTick(st.st_ctim, now))
             break;
-        // Still being written after the wait: no copy of it can be trusted.
         if (wait == 50) {
-            outcome.changed = true;
-            return outcome;
+            confirm = true;
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -519,11 +550,11 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     const bool unnamed =
         !targetMayExist && ProcFdAvailable() &&
         (outFd = ::openat(targetDir, targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
-                          O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)) >= 0;
+                          O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)) >= 0;
     for (int attempt = 0; !unnamed && attempt < 8 && outFd < 0; ++attempt) {
         temporaryName = TemporaryNameIn(targetPrefix);
         outFd = ::openat(targetDir, temporaryName.constData(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                         O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (outFd < 0 && errno != EEXIST)
             break;
     }
@@ -567,14 +598,22 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
             CopyExtendedAttributes(in.fd, out.fd, mode, outcome.accessListDropped))
         return abandon(attributeError);
     // One version of the file, or none: a write during the copy shows in its size or times.
+    // A file that only grew (a log) still holds in its first bytes what was copied: then the
+    // copy is the file as it was when the copy began.
     struct stat after {};
     if (::fstat(in.fd, &after) != 0)
         return abandon(errno);
-    if (after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
-        after.st_mtim.tv_nsec != st.st_mtim.tv_nsec || after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
-        after.st_ctim.tv_nsec != st.st_ctim.tv_nsec) {
-        outcome.changed = true;
-        return abandon(0);
+    const bool written = after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+                         after.st_mtim.tv_nsec != st.st_mtim.tv_nsec ||
+                         after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
+                         after.st_ctim.tv_nsec != st.st_ctim.tv_nsec;
+    if (written || confirm) {
+        if (after.st_size < st.st_size || !SameFirstBytes(in.fd, out.fd, st.st_size)) {
+            outcome.changed = true;
+            return abandon(0);
+        }
+        if (written)
+            outcome.grewSince = started;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
@@ -595,8 +634,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
 
 } // namespace
 
-CopyOutcome UnnamedCopy::Name() {
-    CopyOutcome outcome;
+void UnnamedCopy::Name(CopyOutcome& outcome) {
     const auto fail = [&](int error) {
         if (fd >= 0)
             ::close(std::exchange(fd, -1));
@@ -604,7 +642,6 @@ CopyOutcome UnnamedCopy::Name() {
             ::unlinkat(targetDir, std::exchange(temporaryName, {}).constData(), 0);
         outcome.systemError = error;
         outcome.error = FileErrorFromErrno(error);
-        return outcome;
     };
     if (unnamed) {
         if (const int linkError = NameUnnamed(fd, targetDir, targetPath); linkError != 0) {
@@ -624,7 +661,7 @@ CopyOutcome UnnamedCopy::Name() {
                 return fail(closeError);
             }
             outcome.copied = true;
-            return outcome;
+            return;
         }
     }
     if (::close(std::exchange(fd, -1)) != 0)
@@ -656,11 +693,11 @@ CopyOutcome UnnamedCopy::Name() {
         return fail(errno);
     temporaryName.clear();
     outcome.copied = true;
-    return outcome;
 }
+
 void NameCopy(CopyOutcome& outcome) {
     if (const std::shared_ptr<UnnamedCopy> copy = std::move(outcome.unnamed))
-        outcome = copy->Name();
+        copy->Name(outcome);
 }
 
 CopyOutcome CopySingleFile(const QString& source, const QString& target,

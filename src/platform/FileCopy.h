@@ -126,6 +126,9 @@ struct CopyOutcome {
     bool sameFile = false;   // the target is the source file itself
     bool kept = false;       // the copy it replaced was kept (see keepReplacedAs)
     bool keepFailed = false; // it could not be kept, so it was not replaced
+    // The file grew while it was copied, its first bytes unchanged: the copy holds it as it
+    // was at this time (seconds since the epoch); -1 otherwise.
+    qint64 grewSince = -1;
     int systemError = 0;     // errno of a failure, 0 otherwise
     FileError error;
     // With deferName, a complete copy not named yet (copied is then false): NameCopy names
