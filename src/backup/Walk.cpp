@@ -668,9 +668,11 @@ public:
     bool Idle() const { return steps.empty(); }
 
     // Runs step now, or once the copies handed out before it are done. Past a stop nothing
-    // runs, on any engine: neither the steps of the files after it nor their copies.
+    // runs, on any engine: neither the steps of the files after it nor their copies. (The
+    // walk stops by itself only with nothing pending; a stop seen while steps wait is the
+    // user's, and the first step not yet run is where it falls.)
     bool Then(std::function<bool()> step) {
-        if (stopped)
+        if (stopped || walk.state.blnStop)
             return false;
         if (steps.empty())
             return Run([&step](const CopyOutcome&) { return step(); }, {});
@@ -679,7 +681,7 @@ public:
     }
 
     bool HandOut(const std::shared_ptr<CopyJob>& job, After after) {
-        if (stopped)
+        if (stopped || walk.state.blnStop)
             return false;
         if (!walk.copiers) {
             RunCopyJob(*job, [this] {
@@ -729,13 +731,14 @@ private:
             const Step step = std::move(steps.front());
             steps.pop_front();
             // Past a stop a finished copy is dropped unnamed: the serial engine never made it.
-            if (stopped)
+            stopped = stopped || walk.state.blnStop;
+            if (stopped) {
+                walk.copiers->Cancel();
                 continue;
+            }
             if (step.job)
                 NameCopy(step.job->outcome);
             stop = Run(step.after, step.job ? step.job->outcome : CopyOutcome{}) || stop;
-            if (stopped)
-                walk.copiers->Cancel();
         }
         return stop;
     }
@@ -743,10 +746,8 @@ private:
     // Runs one step; a stop it brings (the user's answer, or Cancel pressed meanwhile) is the
     // stop point: every step after it is dropped.
     bool Run(const After& step, const CopyOutcome& outcome) {
-        const bool stopBefore = walk.state.blnStop;
         const bool stop = step(outcome);
-        if (stop || (!stopBefore && walk.state.blnStop))
-            stopped = true;
+        stopped = stopped || stop || walk.state.blnStop;
         return stop;
     }
 
