@@ -109,9 +109,9 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <climits>
 #include <fcntl.h>
 #include <QDir>
 #include <QFile>
@@ -437,9 +437,9 @@ QList<SubfolderState> OpenSubfolders(const QString& folder, const QStringList& n
     QList<SubfolderState> states;
     states.reserve(names.size());
     const QByteArray folderBytes = EncodeName(folder);
-    FolderDescriptor parent(folderBytes.contains('\0')
-                                ? -1
-                                : ::open(folderBytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    FolderDescriptor parent(folderBytes.contains('\0') ? -1
+                                                       : ::open(folderBytes.constData(),
+                                                                O_PATH | O_DIRECTORY | O_CLOEXEC));
     const int parentError = parent.Valid() ? 0 : (folderBytes.contains('\0') ? EINVAL : errno);
     // A name given again is looked up once.
     QHash<QString, SubfolderState> seen;

@@ -39,8 +39,8 @@ QString BoxText(const QString& text) {
 } // namespace
 
 MsgResult QtDialogs::messageBox(QWidget* owner, const MessageRequest& request) {
-    QMessageBox box(ToQt(request.icon), request.title, BoxText(request.text),
-                    QMessageBox::NoButton, owner);
+    QMessageBox box(ToQt(request.icon), request.title, BoxText(request.text), QMessageBox::NoButton,
+                    owner);
     if (request.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(request.defaultButton == MsgResult::Yes ? QMessageBox::Yes

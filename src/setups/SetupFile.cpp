@@ -6,8 +6,8 @@
 #include "platform/Names.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <QFile>
 #include <QSaveFile>
 
@@ -30,8 +30,7 @@ QString DroppedReason(int error) {
         return QStringLiteral(" does not exist.");
     if (error == ENOTDIR)
         return QStringLiteral(" is not a folder.");
-    return QStringLiteral(" cannot be read: ") + FileErrorFromErrno(error).description +
-           u'.';
+    return QStringLiteral(" cannot be read: ") + FileErrorFromErrno(error).description + u'.';
 }
 
 // The lines of a file, each without its line end.

@@ -194,7 +194,8 @@ TEST(FolderProc, LinksOneNameAtATimeAndLongPathsInAMoment) {
         NormaliseFolder(path);
     }
     EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_EQ(QDir(real + "a").entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"b", "down"}));
+    EXPECT_EQ(QDir(real + "a").entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"b", "down"}));
 }
 
 TEST(WriteTestFails, LeavesNothingAndNeverTouchesAnExistingFile) {

@@ -321,11 +321,12 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
     const QString file = disk.path() + "/kept.vnt";
     const QString again = disk.path() + "/again.vnt";
     for (const auto& [suppress, pause] : {std::pair{1, 1}, {1, 0}, {0, 1}, {0, 0}}) {
-        const QByteArray bytes = folders + QStringLiteral("\r\n %1 \r\n 0 \r\n 0 \r\n 1 \r\n 2 \r\n %2 "
-                                                          "\r\ncache\r\n 1 \r\nPhotos\r\njpg\r\n")
-                                               .arg(suppress)
-                                               .arg(pause)
-                                               .toUtf8();
+        const QByteArray bytes =
+            folders + QStringLiteral("\r\n %1 \r\n 0 \r\n 0 \r\n 1 \r\n 2 \r\n %2 "
+                                     "\r\ncache\r\n 1 \r\nPhotos\r\njpg\r\n")
+                          .arg(suppress)
+                          .arg(pause)
+                          .toUtf8();
         WriteFile(file, bytes);
         ASSERT_EQ(window->LoadOperationFile(file), 0);
         ASSERT_TRUE(static_cast<frmMain&>(*window).SaveSetupToFile(again, false));
@@ -377,6 +378,15 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
         window->cmdSaveSetupAsOperationFile_Click();
         EXPECT_LT(timer.elapsed(), 2000);
     }
+    WriteFile(file, folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 400000 \r\n" +
+                        QByteArray("Photos\r\n").repeated(400'000) + "\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    window->cmdLoadSetup_Click();
+    dialogs.openAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(window->intNumIncludedFolders, 400'000);
 }
 
 TEST_F(SetupTest, NoPeriodInAFileIsTheFirstEntry) {

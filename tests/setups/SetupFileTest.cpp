@@ -131,8 +131,9 @@ TEST_F(SetupFileTest, MalformedFiles) {
 // Names are bytes: whatever a line holds reads back as the same name and is written again
 // byte for byte; only a NUL byte, which no name can hold, is refused.
 TEST_F(SetupFileTest, EveryLineIsReadAsItsOwnBytes) {
-    const QByteArray bytes = "/Caf\xe9/\r\n/\x80 \x9c/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"
-                             "dir\xfe,\xc3\xa9t\xe9\r\n 0 \r\n*.t\xf8t\r\n";
+    const QByteArray bytes =
+        "/Caf\xe9/\r\n/\x80 \x9c/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"
+        "dir\xfe,\xc3\xa9t\xe9\r\n 0 \r\n*.t\xf8t\r\n";
     const SetupFileRead read = Read(bytes);
     EXPECT_EQ(read.result, 0);
     EXPECT_EQ(EncodeName(read.setup.sourceFolder), "/Caf\xe9/");
@@ -141,9 +142,10 @@ TEST_F(SetupFileTest, EveryLineIsReadAsItsOwnBytes) {
 
     const auto raw = [](const auto& text) { return QByteArray(text, sizeof text - 1); };
     EXPECT_EQ(Read(raw("/s\0x/\r\n/d/\r\n 0 \r\n")).result, 13);
-    EXPECT_EQ(Read(raw("/s/\r\n/d/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\na\0\r\n\r\n"))
-                  .result,
-              13);
+    EXPECT_EQ(
+        Read(raw("/s/\r\n/d/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\na\0\r\n\r\n"))
+            .result,
+        13);
 }
 
 TEST_F(SetupFileTest, AnyBytesGiveAResultAndAConsistentSetup) {
