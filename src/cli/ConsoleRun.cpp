@@ -452,6 +452,16 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                          QStringLiteral(" Nothing was done."));
             return NothingDone;
         }
+        // A subfolder the file names but the load cannot find or read would be left out,
+        // and the run would still say that all is backed up.
+        if (!read.droppedFolders.isEmpty()) {
+            for (const QString& dropped : read.droppedFolders)
+                console.Fail(dropped);
+            console.Fail(QStringLiteral("the setup file ") + path +
+                         QStringLiteral(" names included subfolders that cannot be found or "
+                                        "read. Nothing was done."));
+            return NothingDone;
+        }
         setup = read.setup;
         setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
     } else {

@@ -3,6 +3,8 @@
 #include "backup/Counting.h"
 #include "platform/FileErrors.h"
 
+#include <QSet>
+
 namespace vnt {
 
 namespace {
@@ -77,7 +79,12 @@ QString IncludeSubfoldersCaption(const QString& source, const QStringList& inclu
             return QStringLiteral("Include all subfolders of this subfolder");
         return {};
     }
+    // A name given again is counted once: a setup file may repeat one many thousand times.
+    QSet<QString> counted;
     for (const QString& name : included) {
+        if (counted.contains(name))
+            continue;
+        counted.insert(name);
         if (CountSubfolders(source + name).count > 0)
             return QStringLiteral("Include all subfolders of these ") +
                    QString::number(included.size()) + QStringLiteral(" subfolders");

@@ -137,13 +137,16 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 
 } // namespace vnt
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -153,10 +156,51 @@ bool IsSystemFolder(const QString& path, QString& reportedName) {
 
 namespace vnt {
 
+namespace {
+
+// A folder held by a descriptor that only names it (O_PATH): the next name is looked up
+// below it, so a path is walked one name at a time and never spelled out again.
+struct FolderDescriptor {
+    int fd = -1;
+    FolderDescriptor() = default;
+    explicit FolderDescriptor(int descriptor) : fd(descriptor) {}
+    FolderDescriptor(FolderDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    FolderDescriptor& operator=(FolderDescriptor&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd = std::exchange(other.fd, -1);
+        }
+        return *this;
+    }
+    FolderDescriptor(const FolderDescriptor&) = delete;
+    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
+    ~FolderDescriptor() { Close(); }
+    bool Valid() const { return fd >= 0; }
+    // The folder of that name below this one, links followed unless noFollow.
+    int OpenFolder(const QByteArray& name, bool noFollow = false) const {
+        return ::openat(fd, name.constData(),
+                        O_PATH | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
+    }
+    FolderIdentity Identity() const {
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0)
+            return {};
+        return {true, st.st_dev, st.st_ino};
+    }
+    void Close() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
+} // namespace
+
 bool FolderExists(const QString& path) {
-    const QString trimmed = path.trimmed();
+    const QByteArray bytes = EncodeName(path.trimmed());
     struct stat st {};
-    return !trimmed.isEmpty() && ::stat(EncodeName(trimmed).constData(), &st) == 0 &&
+    // No name holds a NUL byte: cut there, the path would name another folder.
+    return !bytes.isEmpty() && !bytes.contains('\0') && ::stat(bytes.constData(), &st) == 0 &&
            S_ISDIR(st.st_mode);
 }
 
@@ -180,16 +224,27 @@ bool CreateFolder(const QString& path) {
 }
 
 bool CreateFolderPath(const QString& path) {
-    // Every level from the file system's root; the mount points need not be known.
-    if (!path.startsWith(u'/'))
+    // Every level from the file system's root, one name at a time below the level made
+    // before it: the mount points need not be known, and a long path costs no more than
+    // its length.
+    // A folder too deep to be named in one path could never be used: make none of it.
+    const QByteArray bytes = EncodeName(path);
+    if (!path.startsWith(u'/') || bytes.size() >= PATH_MAX)
         return false;
-    QString current = QStringLiteral("/");
-    for (const QString& name : path.split(u'/', Qt::SkipEmptyParts)) {
-        current += name + u'/';
-        if (!FolderExists(current) && !CreateFolder(current) && !FolderExists(current))
+    FolderDescriptor folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray& name : bytes.split('/')) {
+        if (name.isEmpty())
+            continue;
+        if (!folder.Valid() || name.contains('\0'))
             return false;
+        FolderDescriptor next(folder.OpenFolder(name));
+        if (!next.Valid() && ::mkdirat(folder.fd, name.constData(), 0777) == 0)
+            next = FolderDescriptor(folder.OpenFolder(name));
+        else if (!next.Valid() && errno == EEXIST)
+            next = FolderDescriptor(folder.OpenFolder(name)); // made meanwhile by another
+        folder = std::move(next);
     }
-    return FolderExists(current);
+    return folder.Valid();
 }
 
 bool IsWriteProtection(int errorNumber) {
@@ -263,19 +318,13 @@ QString CurrentFolder() {
     return DecodeName(buffer.data(), static_cast<qsizetype>(std::strlen(buffer.data())));
 }
 
-QString ParentOf(const QString& folder) {
-    QString path = folder;
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash + 1);
-}
-
 } // namespace
 
 FolderIdentity IdentityOf(const QString& path) {
     struct stat st {};
-    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
+    const QByteArray bytes = EncodeName(path);
+    // No name holds a NUL byte: cut there, the path would name another folder.
+    if (bytes.isEmpty() || bytes.contains('\0') || ::stat(bytes.constData(), &st) != 0)
         return {};
     return {true, st.st_dev, st.st_ino};
 }
@@ -295,25 +344,90 @@ QString NormaliseFolder(const QString& textIn) {
     return WithTrailingBackslash(clean.isEmpty() ? QStringLiteral("/") : clean);
 }
 
+namespace {
+
+// The kernel's own limit on links met while resolving one path.
+constexpr int MaxLinks = 40;
+
+// Where a folder really is, found the way the kernel finds it: one name at a time below the
+// part already resolved, a link's text put in place of its name. Each name is looked at
+// once (links add at most their own text), so the cost follows the path's length.
+struct Resolution {
+    QByteArray real = "/"; // the part that exists, links resolved, ending with "/"
+    QByteArray rest;       // the names below it that do not exist (yet), as given, with "/"
+    std::vector<FolderIdentity> folders; // "/" and every folder of real, outermost first
+};
+
+Resolution Resolve(const QString& normal) {
+    Resolution found;
+    FolderDescriptor folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    found.folders.push_back(folder.Identity());
+    // The names still to look at, the next one last.
+    QList<QByteArray> names = EncodeName(normal).split('/');
+    std::reverse(names.begin(), names.end());
+    int links = 0;
+    while (!names.isEmpty()) {
+        const QByteArray name = names.takeLast();
+        if (name.isEmpty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (found.real.size() > 1) {
+                folder = FolderDescriptor(folder.OpenFolder(name));
+                found.real.truncate(found.real.lastIndexOf('/', found.real.size() - 2) + 1);
+                found.folders.pop_back();
+            }
+            continue;
+        }
+        struct stat st {};
+        bool exists = folder.Valid() && !name.contains('\0') &&
+                      ::fstatat(folder.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (exists && S_ISLNK(st.st_mode) && links < MaxLinks) {
+            ++links;
+            QByteArray text(qMax<qsizetype>(st.st_size, 255) + 1, Qt::Uninitialized);
+            const ssize_t size = ::readlinkat(folder.fd, name.constData(), text.data(),
+                                              static_cast<size_t>(text.size()));
+            if (size > 0 && size < text.size()) {
+                text.truncate(size);
+                if (text.startsWith('/')) {
+                    folder = FolderDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                    found.real = "/";
+                    found.folders.assign(1, folder.Identity());
+                }
+                QList<QByteArray> target = text.split('/');
+                std::reverse(target.begin(), target.end());
+                names.append(target);
+                continue;
+            }
+            exists = false;
+        } else if (exists && S_ISDIR(st.st_mode)) {
+            FolderDescriptor next(folder.OpenFolder(name, true));
+            if (next.Valid()) {
+                folder = std::move(next);
+                found.real += name + '/';
+                found.folders.push_back(folder.Identity());
+                continue;
+            }
+            exists = false;
+        }
+        // Nothing below this name exists: the rest stays as it was written.
+        found.rest = name + '/';
+        while (!names.isEmpty()) {
+            const QByteArray below = names.takeLast();
+            if (!below.isEmpty())
+                found.rest += below + '/';
+        }
+    }
+    return found;
+}
+
+} // namespace
+
 QString RealFolder(const QString& path) {
     const QString normal = NormaliseFolder(path);
     if (normal.isEmpty())
         return {};
-    QString existing = normal;
-    QString rest;
-    while (true) {
-        char* real = ::realpath(EncodeName(existing).constData(), nullptr);
-        if (real != nullptr) {
-            const QString resolved = DecodeName(real, static_cast<qsizetype>(std::strlen(real)));
-            std::free(real);
-            return WithTrailingBackslash(resolved) + rest;
-        }
-        if (existing == u"/")
-            return normal;
-        const QString parent = ParentOf(existing);
-        rest = existing.mid(parent.size()) + rest;
-        existing = parent;
-    }
+    const Resolution found = Resolve(normal);
+    return DecodeName(found.real + found.rest);
 }
 
 bool SameFolder(const QString& a, const QString& b) {
@@ -329,19 +443,16 @@ bool SameFolder(const QString& a, const QString& b) {
 bool FolderHolds(const QString& outer, const QString& inner) {
     if (outer.isEmpty() || inner.isEmpty())
         return false;
-    const QString realInner = RealFolder(inner);
-    if (realInner.startsWith(RealFolder(outer)))
+    const QString normalInner = NormaliseFolder(inner);
+    if (normalInner.isEmpty())
+        return false;
+    const Resolution found = Resolve(normalInner);
+    if (DecodeName(found.real + found.rest).startsWith(RealFolder(outer)))
         return true;
     // The same folder may be mounted at two places: look for it among inner's ancestors.
     const FolderIdentity outerIdentity = IdentityOf(outer);
-    if (!outerIdentity.known)
-        return false;
-    for (QString folder = realInner;; folder = ParentOf(folder)) {
-        if (IdentityOf(folder) == outerIdentity)
-            return true;
-        if (folder == u"/")
-            return false;
-    }
+    return outerIdentity.known && std::find(found.folders.cbegin(), found.folders.cend(),
+                                            outerIdentity) != found.folders.cend();
 }
 
 TargetRule CheckTargetRule(const QString& candidate, const QString& source) {
@@ -350,6 +461,37 @@ TargetRule CheckTargetRule(const QString& candidate, const QString& source) {
     if (FolderHolds(candidate, source))
         return TargetRule::HoldsSource;
     return TargetRule::Acceptable;
+}
+
+QList<SubfolderState> OpenSubfolders(const QString& folder, const QStringList& names) {
+    QList<SubfolderState> states;
+    states.reserve(names.size());
+    const QByteArray folderBytes = EncodeName(folder);
+    FolderDescriptor parent(folderBytes.contains('\0') ? -1
+                                                       : ::open(folderBytes.constData(),
+                                                                O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const int parentError = parent.Valid() ? 0 : (folderBytes.contains('\0') ? EINVAL : errno);
+    // A name given again is looked up once.
+    QHash<QString, SubfolderState> seen;
+    for (const QString& name : names) {
+        if (const auto known = seen.constFind(name); known != seen.cend()) {
+            states.append(*known);
+            continue;
+        }
+        SubfolderState state;
+        const QByteArray bytes = name.isEmpty() ? QByteArray(".") : EncodeName(name);
+        if (!parent.Valid() || bytes.contains('\0')) {
+            state.error = parent.Valid() ? EINVAL : parentError;
+        } else {
+            FolderDescriptor opened(
+                ::openat(parent.fd, bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            state.error = opened.Valid() ? 0 : errno;
+            state.identity = opened.Identity();
+        }
+        seen.insert(name, state);
+        states.append(state);
+    }
+    return states;
 }
 
 bool FileExistsAt(const QString& path) {

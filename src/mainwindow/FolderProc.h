@@ -2,7 +2,9 @@
 // Folder path utilities. An accepted folder path ends with exactly one "/"; the "root" of a
 // path is the mount point that holds it (see platform/Drives.h).
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace vnt {
 
@@ -101,6 +103,16 @@ bool FolderHolds(const QString& outer, const QString& inner);
 // How a candidate target stands to the source, by real location.
 enum class TargetRule { Acceptable, EqualsSource, HoldsSource };
 TargetRule CheckTargetRule(const QString& candidate, const QString& source);
+
+// Opens each name below folder for reading, the folder looked up once, so that a long list
+// costs the length of its names only. Per name: 0 and the folder's identity when it is a
+// folder that can be read, else the error number (ENOENT, ENOTDIR, EACCES...). An empty
+// name is the folder itself.
+struct SubfolderState {
+    int error = 0;
+    FolderIdentity identity;
+};
+QList<SubfolderState> OpenSubfolders(const QString& folder, const QStringList& names);
 
 // True when a file (not a folder) exists at the path.
 bool FileExistsAt(const QString& path);

@@ -226,6 +226,10 @@ public:
     QString strNextRunSetupPath;
     // What loading the next-run setup last gave: 0 whole file (or none), else the failure.
     int intNextRunSetupReadResult = 0;
+    // The included subfolders the last setup loaded could not find or read, in sentences;
+    // and those of the next-run setup, which an unattended backup must not run without.
+    QStringList strDroppedSubfolders;
+    QStringList strNextRunDroppedSubfolders;
     QString strProgramTextFile;
     QStringList strRecycleBinNames;
     bool blnChoosingOtherFolder = false;
@@ -279,6 +283,9 @@ private:
     void SaveSetupFileFlow();
     // The Setup a setup file receives: every included subfolder the list shows.
     Setup SetupToSave() const;
+    // The pause value the Setup holds: the box's, or while detailed reports are suppressed
+    // (and the box is held off) the value remembered for when suppressing ends.
+    int PauseValueKept() const;
     // Says that saving failed (text, then why, when the Setup itself is the reason).
     void TellSetupNotSaved(const QString& text);
     void LoadSetupFileFlow();

@@ -60,26 +60,29 @@ QString DecodeName(const char* bytes, qsizetype size) {
         ++ascii;
     if (ascii == size)
         return QString::fromLatin1(bytes, size);
-    QString name;
-    name.reserve(size);
-    name.append(QLatin1StringView(bytes, ascii));
+    // Written in place: a name of random bytes costs one pass, not an append per byte.
+    QString name(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(name.data());
+    for (qsizetype i = 0; i < ascii; ++i)
+        *out++ = p[i];
     for (qsizetype i = ascii; i < size;) {
         char32_t value = 0;
         const int length = ValidSequenceLength(p + i, size - i, value);
         if (length == 0) {
-            name.append(QChar(static_cast<char16_t>(ByteSurrogateBase + p[i])));
+            *out++ = static_cast<char16_t>(ByteSurrogateBase + p[i]);
             ++i;
             continue;
         }
         if (value >= 0x10000) {
             const char32_t v = value - 0x10000;
-            name.append(QChar(static_cast<char16_t>(0xD800 + (v >> 10))));
-            name.append(QChar(static_cast<char16_t>(0xDC00 + (v & 0x3FF))));
+            *out++ = static_cast<char16_t>(0xD800 + (v >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
         } else {
-            name.append(QChar(static_cast<char16_t>(value)));
+            *out++ = static_cast<char16_t>(value);
         }
         i += length;
     }
+    name.truncate(out - reinterpret_cast<const char16_t*>(name.constData()));
     return name;
 }
 
@@ -95,20 +98,40 @@ QByteArray EncodeName(const QString& name) {
         ++i;
     if (i == size)
         return name.toUtf8();
-    QByteArray bytes;
-    bytes.reserve(size * 3);
-    qsizetype runStart = 0;
+    // Written in place, at most three bytes a character: one pass whatever the mix.
+    QByteArray bytes(size * 3, Qt::Uninitialized);
+    char* out = bytes.data();
+    const auto put = [&out](unsigned value) { *out++ = static_cast<char>(value); };
     for (i = 0; i < size; ++i) {
-        if (!IsByteSurrogate(text[i]))
-            continue;
-        // The low half of a pair (a character beyond U+FFFF) is text, not a byte.
-        if (i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF)
-            continue;
-        bytes.append(QStringView(text + runStart, i - runStart).toUtf8());
-        bytes.append(static_cast<char>(text[i] - ByteSurrogateBase));
-        runStart = i + 1;
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            put(c);
+        } else if (c < 0x800) {
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            // A pair is a character beyond U+FFFF, even when its low half looks like a byte.
+            const char32_t v = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            put(0xF0 | (v >> 18));
+            put(0x80 | ((v >> 12) & 0x3F));
+            put(0x80 | ((v >> 6) & 0x3F));
+            put(0x80 | (v & 0x3F));
+            ++i;
+        } else if (IsByteSurrogate(c)) {
+            put(c - ByteSurrogateBase);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            // Any other lone half: whatever Qt's encoder makes of it, as before.
+            const QByteArray other = QStringView(text + i, 1).toUtf8();
+            for (const char byte : other)
+                put(static_cast<unsigned char>(byte));
+        } else {
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+        }
     }
-    bytes.append(QStringView(text + runStart, size - runStart).toUtf8());
+    bytes.truncate(out - bytes.constData());
     return bytes;
 }
 

@@ -26,11 +26,21 @@ QMessageBox::Icon ToQt(MsgIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// A text far longer than a screen (a path from a damaged setup file, say) would take the box
+// minutes to lay out: its middle is left out.
+QString BoxText(const QString& text) {
+    constexpr qsizetype MostShown = 4000;
+    if (text.size() <= MostShown)
+        return ShownName(text);
+    return ShownName(text.left(MostShown / 2)) + QStringLiteral(" \u2026 ") +
+           ShownName(text.right(MostShown / 4));
+}
+
 } // namespace
 
 MsgResult QtDialogs::messageBox(QWidget* owner, const MessageRequest& request) {
-    QMessageBox box(ToQt(request.icon), request.title, ShownName(request.text),
-                    QMessageBox::NoButton, owner);
+    QMessageBox box(ToQt(request.icon), request.title, BoxText(request.text), QMessageBox::NoButton,
+                    owner);
     if (request.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(request.defaultButton == MsgResult::Yes ? QMessageBox::Yes

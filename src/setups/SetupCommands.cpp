@@ -4,6 +4,7 @@
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/Dialogs.h"
+#include "platform/Names.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"
 #include "setups/Registry.h"
@@ -31,6 +32,9 @@ QString frmMain::StampPreviousRun(const QString& key, const QString& valueName) 
 
 Setup frmMain::SetupToSave() const {
     Setup setup = CurrentSetup();
+    // While detailed reports are suppressed the pause box is held off; the pause value the
+    // Setup holds is the one remembered for when suppressing ends, and the file keeps it.
+    setup.pauseAfterFirstCopy = PauseValueKept();
     // The file holds every included subfolder the list shows.
     setup.includedFolders.clear();
     for (int i = 0; i < cboIncludedFolders->count(); ++i)
@@ -57,6 +61,11 @@ bool frmMain::SaveSetupToFile(const QString& path, bool blnAnnounce) {
                   PixelsToTwips(origin.x() + at.x(), this) + 160);
     }
     return true;
+}
+
+int frmMain::PauseValueKept() const {
+    return CheckValue(chkSuppressDetailedReports) == 1 ? keptSetup.pauseAfterFirstCopy
+                                                       : CheckValue(chkPauseAfterFirstCopy);
 }
 
 void frmMain::SetCheckAsUser(QCheckBox* box, int value) {
@@ -92,6 +101,11 @@ int frmMain::LoadOperationFile(const QString& path) {
     cboIncludedFolders->addItems(setup.includedFolders);
     intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
+    // A subfolder left out in silence would be left out of every backup after this one.
+    strDroppedSubfolders = read.droppedFolders;
+    if (!strDroppedSubfolders.isEmpty() && blnStartupCompleted)
+        dialogs.inform(this, ShownName(strDroppedSubfolders.join(CRLF)), QStringLiteral("Error"),
+                       MsgIcon::Warning);
 
     const QString source = txbDirectory[0]->text();
     if (!source.isEmpty() && !FolderExists(source)) {
@@ -119,8 +133,11 @@ int frmMain::LoadOperationFile(const QString& path) {
 void frmMain::LoadSetupFromLastRun() {
     // No message about a damaged file here; the unattended run checks the result.
     intNextRunSetupReadResult = 0;
-    if (QFileInfo::exists(strNextRunSetupPath))
+    strNextRunDroppedSubfolders.clear();
+    if (QFileInfo::exists(strNextRunSetupPath)) {
         intNextRunSetupReadResult = LoadOperationFile(strNextRunSetupPath);
+        strNextRunDroppedSubfolders = strDroppedSubfolders;
+    }
     RefreshSourceFolderDisplay();
     RefreshTargetFolderDisplay(false);
     KeepCopyOfSetup();
@@ -129,13 +146,16 @@ void frmMain::LoadSetupFromLastRun() {
 }
 
 bool frmMain::RefusedHalfReadNextRunSetup(bool shutdownAsked) {
-    if (intNextRunSetupReadResult == 0)
+    if (intNextRunSetupReadResult == 0 && strNextRunDroppedSubfolders.isEmpty())
         return false;
     // The settings after the failure are the empty ones: an empty skip list or extension
-    // filter would copy files the Setup leaves out.
-    QString text = ProgramText(115) + CRLF + strNextRunSetupPath + CRLF + CRLF +
-                   SetupReadFailureReason(intNextRunSetupReadResult) + CRLF + CRLF +
-                   QStringLiteral("The unattended backup has not been run.");
+    // filter would copy files the Setup leaves out. A subfolder that could not be found
+    // would be left out, and the run would still say that all is backed up.
+    const QString reason = intNextRunSetupReadResult != 0
+                               ? SetupReadFailureReason(intNextRunSetupReadResult)
+                               : ShownName(strNextRunDroppedSubfolders.join(CRLF));
+    QString text = ProgramText(115) + CRLF + strNextRunSetupPath + CRLF + CRLF + reason + CRLF +
+                   CRLF + QStringLiteral("The unattended backup has not been run.");
     if (shutdownAsked)
         text += QStringLiteral(" The computer is not shut down.");
     dialogs.inform(this, text, cmdBackupModifiedFiles->text(), MsgIcon::Warning);
@@ -152,7 +172,7 @@ void frmMain::KeepCopyOfSetup() {
         keptSetup.includedFolders.append(cboIncludedFolders->itemText(i));
     keptSetup.suppressDetailedReports = CheckValue(chkSuppressDetailedReports);
     keptSetup.saveSetupOnQuit = CheckValue(chkSaveSetupOnQuit);
-    keptSetup.pauseAfterFirstCopy = CheckValue(chkPauseAfterFirstCopy);
+    keptSetup.pauseAfterFirstCopy = PauseValueKept();
     keptSetup.excludeFilesInSourceFolder = CheckValue(chkExcludeFilesInSourceFolder);
     keptSetup.includeSubfolders = CheckValue(chkIncludeSubfolders);
     keptSetup.modifiedSinceIndex = cboModifiedSince->currentIndex();

@@ -3,12 +3,13 @@
 #include "backup/Counting.h"
 #include "mainwindow/FolderProc.h"
 #include "platform/FileErrors.h"
+#include "platform/Names.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace vnt {
 
@@ -24,11 +25,13 @@ QByteArray Number(int value) {
     return (value >= 0 ? " " + text : text) + " ";
 }
 
-// The characters 0x80 to 0x9F of Windows-1252; the rest is Latin-1.
-constexpr std::array<char16_t, 32> Cp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+QString DroppedReason(int error) {
+    if (error == ENOENT)
+        return QStringLiteral(" does not exist.");
+    if (error == ENOTDIR)
+        return QStringLiteral(" is not a folder.");
+    return QStringLiteral(" cannot be read: ") + FileErrorFromErrno(error).description + u'.';
+}
 
 // The lines of a file, each without its line end.
 class LineReader {
@@ -52,6 +55,28 @@ private:
     qsizetype pos = 0;
 };
 
+// Keeps the named subfolders of the source that can be read and says why each other one is
+// left out. Each folder's subfolders are counted once, however often the file names it.
+void KeepSubfoldersThatCanBeRead(SetupFileRead& read, const QStringList& names) {
+    Setup& setup = read.setup;
+    const QList<SubfolderState> states = OpenSubfolders(setup.sourceFolder, names);
+    QList<FolderIdentity> counted;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const SubfolderState& state = states[i];
+        const QString path = WithTrailingBackslash(setup.sourceFolder + names[i]);
+        if (state.error != 0) {
+            read.droppedFolders.append(QStringLiteral("Included subfolder ") + path +
+                                       DroppedReason(state.error));
+            continue;
+        }
+        setup.includedFolders.append(names[i]);
+        if (read.someSubfolderHasSubfolders || counted.contains(state.identity))
+            continue;
+        counted.append(state.identity);
+        read.someSubfolderHasSubfolders = CountSubfolders(path).count > 0;
+    }
+}
+
 bool ParseNumber(const QByteArray& line, int& value) {
     bool ok = false;
     value = line.trimmed().toInt(&ok);
@@ -60,34 +85,21 @@ bool ParseNumber(const QByteArray& line, int& value) {
 
 } // namespace
 
-QString DecodeSetupLine(const QByteArray& line) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(line);
-    if (!utf8.hasError())
-        return text;
-    QString latin;
-    latin.reserve(line.size());
-    for (const char byte : line) {
-        const auto c = static_cast<unsigned char>(byte);
-        latin.append(c >= 0x80 && c < 0xA0 ? QChar(Cp1252High[c - 0x80]) : QChar(c));
-    }
-    return latin;
-}
-
 QByteArray SetupFileBytes(const Setup& setup) {
     const QByteArray crlf = "\r\n";
     QByteArray bytes;
-    bytes += setup.sourceFolder.toUtf8() + crlf;
-    bytes += setup.targetFolder.toUtf8() + crlf;
+    // Every text as its own bytes: a name that is not UTF-8 reads back as the same name.
+    bytes += EncodeName(setup.sourceFolder) + crlf;
+    bytes += EncodeName(setup.targetFolder) + crlf;
     for (const int value :
          {setup.suppressDetailedReports, setup.saveSetupOnQuit, setup.excludeFilesInSourceFolder,
           setup.includeSubfolders, setup.modifiedSinceIndex, setup.pauseAfterFirstCopy})
         bytes += Number(value) + crlf;
-    bytes += setup.excludedFilepaths.toUtf8() + crlf;
+    bytes += EncodeName(setup.excludedFilepaths) + crlf;
     bytes += Number(static_cast<int>(setup.includedFolders.size())) + crlf;
     for (const QString& name : setup.includedFolders)
-        bytes += name.toUtf8() + crlf;
-    bytes += setup.fileExtension.toUtf8() + crlf;
+        bytes += EncodeName(name) + crlf;
+    bytes += EncodeName(setup.fileExtension) + crlf;
     return bytes;
 }
 
@@ -158,11 +170,21 @@ SetupFileRead ReadSetupFile(const QString& path) {
             return false;
         }
         if (text != nullptr)
-            *text = DecodeSetupLine(line);
+            *text = DecodeName(line);
+        return true;
+    };
+    // No name holds a NUL byte; the system would cut the name there and find another.
+    const auto nextName = [&](QString* text) {
+        if (!next(text))
+            return false;
+        if (line.contains('\0')) {
+            read.result = TypeMismatch;
+            return false;
+        }
         return true;
     };
 
-    const bool folders = next(&setup.sourceFolder) && next(&setup.targetFolder);
+    const bool folders = nextName(&setup.sourceFolder) && nextName(&setup.targetFolder);
     // The rules and the path mapping need one spelling: absolute, one trailing "/".
     setup.sourceFolder = NormaliseFolder(setup.sourceFolder);
     setup.targetFolder = NormaliseFolder(setup.targetFolder);
@@ -195,17 +217,19 @@ SetupFileRead ReadSetupFile(const QString& path) {
         return read;
     }
     // Lines are read one by one, so a huge count costs nothing until the file runs out.
-    for (int i = 0; i < count; ++i) {
+    QStringList names;
+    bool whole = true;
+    for (int i = 0; i < count && whole; ++i) {
         QString name;
-        if (!next(&name))
-            return read;
-        if (FolderExists(setup.sourceFolder + name)) {
-            setup.includedFolders.append(name);
-            if (!read.someSubfolderHasSubfolders)
-                read.someSubfolderHasSubfolders =
-                    CountSubfolders(setup.sourceFolder + name).count > 0;
-        }
+        whole = nextName(&name);
+        if (whole)
+            names.append(name);
     }
+    // A missing source is reported for itself and takes its subfolders with it.
+    if (FolderExists(setup.sourceFolder))
+        KeepSubfoldersThatCanBeRead(read, names);
+    if (!whole)
+        return read;
     next(&setup.fileExtension);
     return read;
 }

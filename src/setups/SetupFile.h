@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace vnt {
 
-// The file's bytes for a Setup (UTF-8 text, numbers as " 0 " and "-1 ").
+// The file's bytes for a Setup: each text as its name's own bytes (UTF-8 for every name
+// that is valid UTF-8), numbers as " 0 " and "-1 ".
 QByteArray SetupFileBytes(const Setup& setup);
 
 // Empty when every text of the Setup fits on one line of the file; otherwise a sentence
@@ -28,13 +30,15 @@ struct SetupFileRead {
     int result = 0; // 0 whole file read; 62 ended early; 13 a value the Setup cannot take;
                     // other: the failure's number
     bool someSubfolderHasSubfolders = false;
+    // The included subfolders the file names that cannot be found or read: each is left out
+    // of the Setup, and named here in a sentence that says why.
+    QStringList droppedFolders;
 };
 
-// Reads a setup file. Included subfolders whose folders no longer exist are dropped. Lines
-// that are not valid UTF-8 are read as Windows-1252 (files written on Windows).
+// Reads a setup file. Every text line is read as the bytes of a name (DecodeName), so
+// what SetupFileBytes wrote reads back exactly. Included subfolders that cannot be found or
+// read are left out and named in droppedFolders; a name holding a NUL byte is a value the
+// Setup cannot take.
 SetupFileRead ReadSetupFile(const QString& path);
-
-// Decodes one line: UTF-8 when valid, else Windows-1252.
-QString DecodeSetupLine(const QByteArray& line);
 
 } // namespace vnt

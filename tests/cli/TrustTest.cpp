@@ -11,9 +11,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/mount.h>
@@ -654,6 +656,95 @@ TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
     EXPECT_EQ(mode(copies + "team.txt"), 0660u) << "members of nogroup are among the others";
     EXPECT_EQ(mode(copies + "b.txt"), mode(source + "Letters/b.txt")) << "no list, no change";
     EXPECT_EQ(note(copies + "private.txt"), "kept");
+}
+
+// A setup file keeps every name as its bytes, so the next run backs up the same subfolder;
+// one that the run cannot find stops it with its name instead of being left out in silence.
+TEST_F(TrustTest, ASetupFileKeepsEveryNameAndSaysWhichSubfolderIsGone) {
+    const QByteArray odd = EncodeName(source) + "caf\xe9";
+    ASSERT_EQ(mkdir(odd.constData(), 0755), 0);
+    WriteFile(DecodeName(odd + "/menu.txt"), "soup");
+    sourceBefore = TreeSnapshot(source);
+    vnt::Setup setup;
+    setup.sourceFolder = source;
+    setup.targetFolder = target;
+    setup.includedFolders = {DecodeName(QByteArray("caf\xe9")), "Letters"};
+    const QString file = dir.path() + "/odd.vnt";
+    ASSERT_TRUE(WriteSetupFile(file, setup));
+    EXPECT_TRUE(ReadAll(file).contains("\r\n 2 \r\ncaf\xe9\r\nLetters\r\n")) << "its own bytes";
+    EXPECT_EQ(ReadSetupFile(file).setup.includedFolders, setup.includedFolders);
+
+    CliRun run = Cli({"backup-modified", "--setup", file});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    QFile copy;
+    const int fd = ::open((EncodeName(target) + "caf\xe9/menu.txt").constData(), O_RDONLY);
+    ASSERT_GE(fd, 0) << "the subfolder was backed up";
+    ASSERT_TRUE(copy.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(copy.readAll(), "soup");
+    EXPECT_TRUE(QFile::exists(target + "Letters/b.txt"));
+
+    setup.includedFolders = {"Letters", "Gone", DecodeName(QByteArray("gon\xe9")), "a.txt"};
+    ASSERT_TRUE(WriteSetupFile(file, setup));
+    const QString targetBefore = TreeSnapshot(target);
+    run = Cli({"backup-modified", "--setup", file});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.isEmpty()) << "nothing was done";
+    EXPECT_TRUE(run.err.contains("Included subfolder " + source + "Gone/ does not exist.\n"));
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8("Included subfolder ") + source +
+                                 QString::fromUtf8("gon\xef\xbf\xbd/ does not exist.")));
+    EXPECT_TRUE(run.err.contains("Included subfolder " + source + "a.txt/ is not a folder."));
+    EXPECT_FALSE(run.err.contains("Letters/ ")) << "the one that is there is not named";
+    EXPECT_EQ(TreeSnapshot(target), targetBefore);
+
+    // Qt's own clean-up cannot name these; do it by bytes.
+    for (const QString& root : {source, target}) {
+        ::unlink((EncodeName(root) + "caf\xe9/menu.txt").constData());
+        ::rmdir((EncodeName(root) + "caf\xe9").constData());
+    }
+    sourceBefore.clear();
+}
+
+// A setup file of megabytes of random bytes with a "/" every few hundred (and one of many
+// thousands of included names) is read and judged in a moment: every folder rule takes the
+// names one at a time. Each rule used to spell every leading part of the path again: a
+// megabyte took about a minute.
+TEST_F(TrustTest, AHostileSetupFileIsJudgedInAMoment) {
+    QRandomGenerator random(15);
+    const auto noise = [&random](qsizetype size) {
+        QByteArray bytes = "/";
+        while (bytes.size() < size) {
+            const char c = static_cast<char>(random.bounded(256));
+            if (c != '\0' && c != '\r' && c != '\n')
+                bytes += c;
+            if (random.bounded(300) == 0)
+                bytes += '/';
+        }
+        return bytes;
+    };
+    const QByteArray src = EncodeName(source);
+    const QByteArray dst = EncodeName(target);
+    const QByteArray options = "\r\n 0 \r\n 0 \r\n 0 \r\n 1 \r\n 0 \r\n 0 \r\n\r\n";
+    const QByteArray deep = QByteArray("/a").repeated(1'500'000);
+    const QByteArray manyNames = " 400000 \r\n" + QByteArray("Letters\r\n").repeated(400'000);
+    const QByteArray files[] = {
+        noise(3'000'000) + "\r\n" + dst + options + " 0 \r\n\r\n",
+        src + "\r\n" + noise(3'000'000) + options + " 0 \r\n\r\n",
+        src + "\r\n" + src + "Letters" + deep + options + " 0 \r\n\r\n",
+        src + deep + "\r\n" + dst + options + " 0 \r\n\r\n",
+        src + "\r\n" + dst + options + " 1 \r\n" + noise(3'000'000).mid(1) + "\r\n\r\n",
+        src + "\r\n" + dst + options + manyNames + "\r\n",
+    };
+    const QString file = dir.path() + "/hostile.vnt";
+    for (size_t i = 0; i < std::size(files); ++i) {
+        WriteFile(file, files[i]);
+        QElapsedTimer timer;
+        timer.start();
+        const CliRun run = Cli({"backup-all", "--create-target", "--setup", file});
+        EXPECT_LT(timer.elapsed(), 2000) << "file " << i;
+        EXPECT_EQ(run.status, i + 1 < std::size(files) ? 2 : 0) << "file " << i;
+    }
+    EXPECT_FALSE(QFileInfo::exists(source + "Letters/a")) << "no folder made in the deep path";
+    EXPECT_TRUE(QFile::exists(target + "Letters/b.txt")) << "the many names are one subfolder";
 }
 
 } // namespace

@@ -83,9 +83,11 @@ TEST(FolderProc, SystemFolders) {
 } // namespace
 } // namespace vnt
 
+#include "platform/Names.h"
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -148,6 +150,59 @@ TEST(FolderProc, FoldersAreComparedByWhatTheyAre) {
     EXPECT_EQ(CheckTargetRule(dir.path() + "/", link + "/"), TargetRule::HoldsSource);
     EXPECT_EQ(CheckTargetRule(link + "/bak/", src), TargetRule::Acceptable)
         << "a target inside the source stays acceptable, whatever leads there";
+}
+
+// Links are followed the kernel's way, one name at a time: relative ones from where they lie,
+// ".." after a link from where it led, a loop given up. A path of megabytes with many
+// thousands of names costs a moment in every rule (each used to spell every leading part of
+// the path again, which took minutes).
+TEST(FolderProc, LinksOneNameAtATimeAndLongPathsInAMoment) {
+    QTemporaryDir dir;
+    const QString real = QDir(dir.path()).canonicalPath() + "/";
+    ASSERT_TRUE(QDir().mkpath(real + "a/b/c"));
+    const auto link = [&real](const QByteArray& to, const QString& at) {
+        ASSERT_EQ(symlink(to.constData(), QFile::encodeName(real + at).constData()), 0);
+    };
+    link("b/c", "a/down");
+    link("../down", "a/b/sideways");
+    link("../../down/..", "a/b/c/via");
+    link("/" + QFile::encodeName(real).mid(1) + "a", "abs");
+    link("loop", "loop");
+    link(".", "a/b/c/again");
+    EXPECT_EQ(RealFolder(real + "a/b/sideways/"), real + "a/b/c/");
+    EXPECT_EQ(RealFolder(real + "abs/b/c/via/new/"), real + "a/b/new/") << "the real parent";
+    EXPECT_EQ(RealFolder(real + "loop/x/"), real + "loop/x/");
+    EXPECT_TRUE(FolderHolds(real + "abs/b", real + "a/down/not-yet/"));
+    EXPECT_TRUE(SameFolder(real + "a/b/sideways", real + "abs/b/c/"));
+
+    QByteArray noise;
+    quint32 seed = 15;
+    while (noise.size() < 3'000'000) {
+        seed = seed * 1103515245 + 12345;
+        const char c = static_cast<char>(seed >> 16);
+        noise += c == '\0' || c == '/' ? 'x' : c;
+        if ((seed >> 8) % 100 == 0)
+            noise += '/';
+    }
+    const QString longPath = real + "a/" + DecodeName(noise);
+    const QString longLinks = real + "a/b/c" + QString("/again").repeated(500'000) + "/x";
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& path : {longPath, longLinks}) {
+        QString name;
+        EXPECT_EQ(CheckTargetRule(path, real + "a/"), TargetRule::Acceptable);
+        EXPECT_EQ(CheckTargetRule(real + "a/", path), TargetRule::HoldsSource);
+        EXPECT_FALSE(SameFolder(path, real));
+        EXPECT_TRUE(RealFolder(path).startsWith(real + "a/"));
+        EXPECT_FALSE(FolderExists(path));
+        EXPECT_FALSE(CreateFolderPath(path)) << "too deep to be named: nothing is made";
+        EXPECT_FALSE(IsRecycleBin(path) || IsSystemFolder(path, name));
+        PathPartFromEnd(path, 3);
+        NormaliseFolder(path);
+    }
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(QDir(real + "a").entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"b", "down"}));
 }
 
 TEST(WriteTestFails, LeavesNothingAndNeverTouchesAnExistingFile) {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -310,6 +311,82 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     window->RunUnattendedBackup("nightly");
     EXPECT_EQ(window->operations, std::vector<qint16>{5}) << "a whole file runs";
     EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// A setup file loaded and saved again is the same file, whatever the pause option is while
+// reports are suppressed; a subfolder it names that is gone is said by name, and an
+// unattended run does not start without it; a file of megabytes of noise loads in a moment.
+TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
+    const QByteArray folders = QFile::encodeName(source) + "\r\n" + QFile::encodeName(target);
+    const QString file = disk.path() + "/kept.vnt";
+    const QString again = disk.path() + "/again.vnt";
+    for (const auto& [suppress, pause] : {std::pair{1, 1}, {1, 0}, {0, 1}, {0, 0}}) {
+        const QByteArray bytes =
+            folders + QStringLiteral("\r\n %1 \r\n 0 \r\n 0 \r\n 1 \r\n 2 \r\n %2 "
+                                     "\r\ncache\r\n 1 \r\nPhotos\r\njpg\r\n")
+                          .arg(suppress)
+                          .arg(pause)
+                          .toUtf8();
+        WriteFile(file, bytes);
+        ASSERT_EQ(window->LoadOperationFile(file), 0);
+        ASSERT_TRUE(static_cast<frmMain&>(*window).SaveSetupToFile(again, false));
+        EXPECT_EQ(ReadAll(again), bytes);
+        // The next-run setup goes through the kept setup, and is saved again on quit.
+        WriteFile(window->strNextRunSetupPath, bytes);
+        window->LoadSetupFromLastRun();
+        ASSERT_TRUE(static_cast<frmMain&>(*window).SaveSetupToFile(again, false));
+        EXPECT_EQ(ReadAll(again), bytes);
+    }
+
+    WriteFile(file, folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 3 \r\n"
+                              "Photos\r\nGone\r\ncaf\xe9\r\n\r\n");
+    dialogs.shown.clear();
+    ASSERT_EQ(window->LoadOperationFile(file), 0);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].title, "Error");
+    EXPECT_EQ(dialogs.messages()[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(dialogs.messages()[0].text,
+              "Included subfolder " + source + "Gone/ does not exist.\r\nIncluded subfolder " +
+                  source + QString::fromUtf8("caf\xef\xbf\xbd/ does not exist."));
+    EXPECT_EQ(window->CurrentSetup().includedFolders, QStringList{"Photos"});
+
+    QFile::remove(window->strNextRunSetupPath);
+    ASSERT_TRUE(QFile::copy(file, window->strNextRunSetupPath));
+    dialogs.shown.clear();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(dialogs.messages().empty()) << "start-up is silent";
+    window->RunUnattendedBackup("nightly");
+    EXPECT_TRUE(window->operations.empty()) << "no backup without the subfolders";
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0].text.contains(source + "Gone/ does not exist.\r\n"));
+    EXPECT_TRUE(dialogs.messages()[0].text.endsWith("The unattended backup has not been run."));
+
+    QByteArray noise = "/";
+    for (quint32 seed = 20; noise.size() < 3'000'000;) {
+        seed = seed * 1103515245 + 12345;
+        const char c = static_cast<char>(seed >> 16);
+        noise += c == '\r' || c == '\n' || c == '\0' ? '/' : c;
+    }
+    for (const QByteArray& hostile :
+         {noise + "\r\n" + QFile::encodeName(target), folders + "/" + noise.mid(1)}) {
+        WriteFile(file, hostile + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\n" +
+                            noise.mid(1) + "\r\n\r\n");
+        QElapsedTimer timer;
+        timer.start();
+        window->cmdLoadSetup_Click();
+        dialogs.openAnswers = {file};
+        window->cmdSaveSetupAsOperationFile_Click();
+        EXPECT_LT(timer.elapsed(), 2000);
+    }
+    WriteFile(file, folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 400000 \r\n" +
+                        QByteArray("Photos\r\n").repeated(400'000) + "\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    window->cmdLoadSetup_Click();
+    dialogs.openAnswers = {file};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(window->intNumIncludedFolders, 400'000);
 }
 
 TEST_F(SetupTest, NoPeriodInAFileIsTheFirstEntry) {

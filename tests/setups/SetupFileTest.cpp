@@ -1,5 +1,6 @@
 #include "setups/SetupFile.h"
 
+#include "platform/Names.h"
 #include "setups/Registry.h"
 #include "TestSupport.h"
 
@@ -127,12 +128,24 @@ TEST_F(SetupFileTest, MalformedFiles) {
     EXPECT_LT(timer.elapsed(), 1000) << "a huge count costs nothing";
 }
 
-TEST_F(SetupFileTest, WindowsFilesReadCorrectly) {
-    const SetupFileRead read = Read(
-        "/Caf\xe9/\r\n/\x80 \x9c\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+// Names are bytes: whatever a line holds reads back as the same name and is written again
+// byte for byte; only a NUL byte, which no name can hold, is refused.
+TEST_F(SetupFileTest, EveryLineIsReadAsItsOwnBytes) {
+    const QByteArray bytes =
+        "/Caf\xe9/\r\n/\x80 \x9c/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"
+        "dir\xfe,\xc3\xa9t\xe9\r\n 0 \r\n*.t\xf8t\r\n";
+    const SetupFileRead read = Read(bytes);
     EXPECT_EQ(read.result, 0);
-    EXPECT_EQ(read.setup.sourceFolder, QStringLiteral("/Café/"));
-    EXPECT_EQ(read.setup.targetFolder, QStringLiteral("/€ œ/"));
+    EXPECT_EQ(EncodeName(read.setup.sourceFolder), "/Caf\xe9/");
+    EXPECT_EQ(read.setup.excludedFilepaths, DecodeName(QByteArray("dir\xfe,\xc3\xa9t\xe9")));
+    EXPECT_EQ(SetupFileBytes(read.setup), bytes);
+
+    const auto raw = [](const auto& text) { return QByteArray(text, sizeof text - 1); };
+    EXPECT_EQ(Read(raw("/s\0x/\r\n/d/\r\n 0 \r\n")).result, 13);
+    EXPECT_EQ(
+        Read(raw("/s/\r\n/d/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\na\0\r\n\r\n"))
+            .result,
+        13);
 }
 
 TEST_F(SetupFileTest, AnyBytesGiveAResultAndAConsistentSetup) {
