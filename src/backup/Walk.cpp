@@ -691,9 +691,10 @@ public:
             });
             return Run(after, job->outcome);
         }
-        // Copied on a copier thread, but named only when its turn in the report comes: a
-        // stop before it leaves no trace of it in the target.
-        job->deferName = true;
+        // Copied on a copier thread. A copy that replaces a file is named only when its turn
+        // in the report comes; a new file is named at once, and its name is taken back if a
+        // stop comes before its turn. Either way a stop leaves no trace of it in the target.
+        job->deferName = job->targetMayExist;
         walk.copiers->Submit(job);
         steps.push_back({job, std::move(after)});
         // A bounded number in flight keeps memory flat and the report moving. Past it, the
@@ -734,6 +735,8 @@ private:
             stopped = stopped || walk.state.blnStop;
             if (stopped) {
                 walk.copiers->Cancel();
+                if (step.job)
+                    TakeBackNewCopy(*step.job);
                 continue;
             }
             if (step.job)
@@ -741,6 +744,16 @@ private:
             stop = Run(step.after, step.job ? step.job->outcome : CopyOutcome{}) || stop;
         }
         return stop;
+    }
+
+    // A new file named ahead of a stop that falls before it: the name goes again.
+    static void TakeBackNewCopy(const CopyJob& job) {
+        if (!job.outcome.copied || !job.outcome.madeNew)
+            return;
+        if (job.targetFolder != nullptr)
+            ::unlinkat(job.targetFolder->Descriptor(), job.targetName.constData(), 0);
+        else
+            ::unlink(EncodeName(job.targetPath).constData());
     }
 
     // Runs one step; a stop it brings (the user's answer, or Cancel pressed meanwhile) is the

@@ -660,7 +660,7 @@ void UnnamedCopy::Name(CopyOutcome& outcome) {
                 ::unlinkat(targetDir, targetPath.constData(), 0);
                 return fail(closeError);
             }
-            outcome.copied = true;
+            outcome.copied = outcome.madeNew = true;
             return;
         }
     }

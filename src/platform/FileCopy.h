@@ -134,6 +134,8 @@ struct CopyOutcome {
     // With deferName, a complete copy not named yet (copied is then false): NameCopy names
     // it; dropped unnamed, it leaves nothing behind.
     std::shared_ptr<UnnamedCopy> unnamed;
+    // Named where no file stood: removing that name puts the target back as it was.
+    bool madeNew = false;
     // The target's file system holds no access list: the copy's mode grants its group and
     // others no more than the source's list granted anybody among them.
     bool accessListDropped = false;
