@@ -21,6 +21,15 @@ int WalkThreads() {
 }
 
 void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
+    if (!job.batch.empty()) {
+        for (CompareItem& item : job.batch) {
+            item.compared.cancelled = continueCopy && !continueCopy();
+            if (!item.compared.cancelled)
+                item.compared = CompareFiles(job.sourceFolder->Descriptor(), item.name,
+                                             job.targetFolder->Descriptor(), item.name);
+        }
+        return;
+    }
     if (job.compare) {
         job.compared =
             job.sourceFolder != nullptr && job.targetFolder != nullptr
@@ -135,10 +144,13 @@ void CopierPool::Run() {
             job = std::move(queue.front());
             queue.pop_front();
         }
-        if (goOn())
+        if (goOn()) {
             RunCopyJob(*job, goOn);
-        else
+        } else {
             job->outcome.cancelled = job->compared.cancelled = true;
+            for (CompareItem& item : job->batch)
+                item.compared.cancelled = true;
+        }
         const bool flushNow = flush && (job->outcome.copied || job->outcome.unnamed) &&
                               unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
         job->done = true; // from here on the walk reads the outcome

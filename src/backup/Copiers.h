@@ -19,6 +19,13 @@ namespace vnt {
 // else the cores available, at most 4.
 int WalkThreads();
 
+// One of the small files compared in a single job.
+struct CompareItem {
+    QByteArray name; // in both folders
+    QString path;    // the source's, for the report
+    CompareOutcome compared;
+};
+
 struct CopyJob {
     // Open folders and names, or (handles null) whole paths.
     const FolderHandle* sourceFolder = nullptr;
@@ -32,6 +39,9 @@ struct CopyJob {
     KeepAs keepReplacedAs; // where a replaced copy is kept; no name: not kept
     std::shared_ptr<const FolderHandle> keepFolder; // held open while the job may use it
     bool compare = false;      // compares the two files instead of copying
+    // Or compares these, one after the other, between the two open folders: many small
+    // files cost one hand-over and one wake-up.
+    std::vector<CompareItem> batch;
     bool deferName = false;    // the copy is left for NameCopy (see CopyOutcome)
     CopyOutcome outcome;
     CompareOutcome compared;

@@ -35,6 +35,8 @@ const QString CRLF = QStringLiteral("\r\n");
 const QString SixBlanks = QStringLiteral("      ");
 const QString ExplainIndent = QStringLiteral("          ");
 constexpr qint64 LargeSystemFileBytes = 10487560;
+// Files up to this size are compared several to a job.
+constexpr qint64 SmallCompareBytes = 256 * 1024;
 
 QString BadNameExplanation(const QString& description, const QString& path) {
     return description + CRLF + CRLF +
@@ -672,7 +674,7 @@ public:
     // walk stops by itself only with nothing pending; a stop seen while steps wait is the
     // user's, and the first step not yet run is where it falls.)
     bool Then(std::function<bool()> step) {
-        if (stopped || walk.state.blnStop)
+        if (stopped || walk.state.blnStop || HandOutGathered())
             return false;
         if (steps.empty())
             return Run([&step](const CopyOutcome&) { return step(); }, {});
@@ -681,7 +683,7 @@ public:
     }
 
     bool HandOut(const std::shared_ptr<CopyJob>& job, After after) {
-        if (stopped || walk.state.blnStop)
+        if (stopped || walk.state.blnStop || HandOutGathered())
             return false;
         if (!walk.copiers) {
             RunCopyJob(*job, [this] {
@@ -703,10 +705,47 @@ public:
     }
 
     // Waits for every copy handed out and runs every step left.
-    bool Drain() { return RunSteps(0); }
+    bool Drain() { return HandOutGathered() || RunSteps(0); }
+
+    // With copier threads, small comparisons are gathered into one job, handed out when it
+    // is full and before any other step, so that the report keeps file order. report words
+    // what the job found. False: not gathered (no copier threads), compare it alone.
+    using Report = std::function<bool(const CopyJob&)>;
+    bool Gather(const FolderHandle& source, const FolderHandle& target, CompareItem item,
+                qint64 bytes, const Report& report, bool& stop) {
+        stop = false;
+        if (!walk.copiers || stopped || walk.state.blnStop)
+            return false;
+        if (!gathered) {
+            gathered = std::make_shared<CopyJob>();
+            gathered->compare = true;
+            gathered->sourceFolder = &source;
+            gathered->targetFolder = &target;
+            gatheredReport = report;
+        }
+        gathered->batch.push_back(std::move(item));
+        gathered->bytes += bytes;
+        if (gathered->batch.size() >= GatherFiles || gathered->bytes >= GatherBytes)
+            stop = HandOutGathered();
+        return true;
+    }
 
 private:
     static constexpr size_t MaxInFlight = 64;
+    static constexpr size_t GatherFiles = 64;
+    static constexpr qint64 GatherBytes = 4 * 1024 * 1024;
+
+    bool HandOutGathered() {
+        if (!gathered)
+            return false;
+        const std::shared_ptr<CopyJob> job = std::move(gathered);
+        gathered.reset();
+        walk.copiers->Submit(job);
+        steps.push_back({job, [job, report = std::move(gatheredReport)](const CopyOutcome&) {
+                             return report(*job);
+                         }});
+        return RunSteps(steps.size() > MaxInFlight ? MaxInFlight / 2 : MaxInFlight);
+    }
 
     struct Step {
         std::shared_ptr<CopyJob> job;
@@ -780,6 +819,8 @@ private:
     FolderWalk& walk;
     std::deque<Step> steps;
     bool stopped = false;
+    std::shared_ptr<CopyJob> gathered;
+    Report gatheredReport;
 };
 
 // --since-last passes over a copy when neither it nor its source changed since the last
@@ -837,6 +878,23 @@ bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, cons
         return ReportNotInTarget(pipeline, path, headerWritten);
     if (SinceLastSkips(file, path))
         return false;
+    if (bool stop = false;
+        sourceHandle.IsOpen() && targetHandle.IsOpen() && file.source.size <= SmallCompareBytes &&
+        pipeline.Gather(
+            sourceHandle, targetHandle, {file.bytes, path, {}}, file.source.size,
+            [this, &headerWritten](const CopyJob& job) {
+                // Cancel pressed during a line: the files after it are not
+                // reported, as on the serial engine.
+                for (const CompareItem& item : job.batch) {
+                    if (state.blnStop)
+                        return false;
+                    if (ReportComparison(item.compared, item.path, headerWritten))
+                        return true;
+                }
+                return false;
+            },
+            stop))
+        return stop;
     auto job = std::make_shared<CopyJob>();
     job->compare = true;
     if (sourceHandle.IsOpen() && targetHandle.IsOpen()) {

@@ -786,8 +786,6 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
     // This thread's buffers, also where another thread fills one.
     std::vector<char>& one = firstBuffer;
     std::vector<char>& two = secondBuffer;
-    ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    ::posix_fadvise(target.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     // Reads as much as there is, up to the buffer (a short read is not yet the end); a
     // failure gives the negated error number.
     const auto fill = [](int fd, std::vector<char>& buffer) -> qint64 {
@@ -806,6 +804,12 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
     };
     struct stat st {};
     const bool large = ::fstat(source.fd, &st) == 0 && st.st_size > Chunk;
+    // Read-ahead hints pay only where there is much to read: two calls more for every
+    // small file would cost more than they save.
+    if (large) {
+        ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(target.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
     // One large comparison at a time: a second would make each disk seek between them.
     static std::mutex largeFiles;
     std::unique_lock<std::mutex> oneAtATime(largeFiles, std::defer_lock);

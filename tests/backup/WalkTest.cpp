@@ -767,6 +767,9 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
         run(state.intOperationCheckBackupState);
         run(state.intOperationBackupModifiedFiles);
         outcome.targetAfterModified = files();
+        // A copy damaged behind the backup's back, for the comparison to find.
+        WriteFile(target + "top3/sub6/f5.dat", "damaged");
+        run(state.intOperationVerifyBackup);
         prepareTarget();
         run(state.intOperationBackupAllFiles);
         outcome.targetAfterAll = files();
