@@ -247,6 +247,31 @@ bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
     return InIncludedFolders(path) && !(targetIdentity.known && IdentityOf(path) == targetIdentity);
 }
 
+// A person reads a label a few times a second; drawing it for every small file would cost
+// more than the copy. Labels change at most every 50 ms, and show the last values when a
+// folder is done.
+bool FolderWalk::LabelsDue() {
+    if (labelClock.isValid() && labelClock.elapsed() < 50)
+        return false;
+    labelClock.start();
+    return true;
+}
+
+void FolderWalk::ShowCopyLabels(const QString& drive, const QString& folder, bool final) {
+    labelsBehind = true;
+    if (!final && !LabelsDue())
+        return;
+    labelsBehind = false;
+    host.ShowBytesCopied(BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
+    // The figure the free-space rule keeps for this folder's disk, spent by every copy handed
+    // out, asked of the disk again only where the rule needed it.
+    const QString targetFolder = setup.targetFolder + folder.mid(setup.sourceFolder.size());
+    if (knownFreeFolder == targetFolder)
+        host.ShowFreeSpace(FreeSpaceLabelText(drive, std::max(knownFree, 0.0)));
+    else
+        DisplayFreeSpace(host, drive);
+}
+
 bool FolderWalk::AskToStopAfterError(const QString& message, bool everySixth) {
     if (everySixth && !(state.lngTotalNumCopyErrors > 0 && state.lngTotalNumCopyErrors % 6 == 0))
         return false;
@@ -1261,7 +1286,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
 
         if (decision) {
             host.CopyHandedOut(folder, name());
-            if (host.ShowsLabels()) {
+            if (host.ShowsLabels() && LabelsDue()) {
                 const QString label = host.FileNowBeingCopiedLabel();
                 host.SetFileNowBeingCopied(
                     label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
@@ -1319,17 +1344,14 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                 true);
                 }
                 if (outcome.copied) {
-                    if (host.ShowsLabels() && pipeline.Idle())
+                    if (host.ShowsLabels() && pipeline.Idle() && LabelsDue())
                         host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
                     ++counts[2];
                     ++state.lngTotalNumFilesCopied;
                     state.dblTotalFilesize += static_cast<double>(size);
                     // Label texts only for a host that shows labels (not the console).
-                    if (host.ShowsLabels()) {
-                        host.ShowBytesCopied(
-                            BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
-                        DisplayFreeSpace(host, drive);
-                    }
+                    if (host.ShowsLabels())
+                        ShowCopyLabels(drive, folder, false);
                     return false;
                 }
                 if (outcome.cancelled)
@@ -1379,6 +1401,8 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
     }
     if (pipeline.Drain())
         result = Visit::Ends;
+    if (host.ShowsLabels() && labelsBehind)
+        ShowCopyLabels(drive, folder, true);
     retrying = true;
     for (auto& [job, after] : retries) {
         for (int attempt = 1; attempt <= 3 && result != Visit::Ends && !state.blnStop; ++attempt) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -92,6 +93,10 @@ private:
     void SpendFreeSpace(const QString& targetFolder, qint64 size);
     // The disk of a path as labels name it, from the mount points read once.
     QString Drive(const QString& path) const;
+    bool LabelsDue();
+    void ShowCopyLabels(const QString& drive, const QString& folder, bool final);
+    QElapsedTimer labelClock;
+    bool labelsBehind = false;
     bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
 
     const Setup& setup;

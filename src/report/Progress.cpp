@@ -50,6 +50,10 @@ QString FreeSpaceLabelText(const QString& drive) {
     return ProgramText(168) + u' ' + drive + u' ' + GetDriveFreeSpaceText(drive);
 }
 
+QString FreeSpaceLabelText(const QString& drive, double freeBytes) {
+    return ProgramText(168) + u' ' + drive + u' ' + FormatDiskSize(freeBytes, false);
+}
+
 void DisplayNumFilesInFolder(ReportHost& host, bool IsBackupOperation, const QString& sourceFolder,
                              bool subfoldersExist, const QString& strFolder, qint32 lngNumFilesInFolder, bool blnCRLF,
                              bool blnDisplayZeroFiles, bool blnImmediateOutput) {

@@ -20,6 +20,8 @@ QString BytesCopiedText(double bytes, qint32 filesCopied);
 
 // The free-space label: the words, the drive and its free space.
 QString FreeSpaceLabelText(const QString& drive);
+// The same with a figure already known.
+QString FreeSpaceLabelText(const QString& drive, double freeBytes);
 
 // The folder piece of a report line: written now, or kept in strNumFilesInFolder. A folder
 // of the source tree (IsBackupOperation) is shown relative to the source where that is

@@ -221,6 +221,8 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
                                  const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
                                  const QString& strCancelCloseCaption) {
     EnsureLoaded();
+    // An operation starts or ends here: the first chance to serve events comes at once.
+    eventClock.invalidate();
     if (blnCopyToClipboardVisible) {
         cmdCopyToClipboard->setText(QStringLiteral("Copy to clipboard"));
         const QRect g = TwipsGeometry(cmdCopyToClipboard);
@@ -377,10 +379,10 @@ void frmReport::SetTargetDirpath(const QString& caption) {
 }
 
 void frmReport::SetFileNowBeingCopied(const QString& label, const QString& fileName) {
+    // Painted with the next events served, not at once: a person reads a label a few times a
+    // second, and painting it for every small file would cost more than the copy.
     Label1->setText(label);
     lblFileName->setText(ShownName(fileName));
-    Label1->repaint();
-    lblFileName->repaint();
 }
 
 QString frmReport::FileNowBeingCopiedLabel() const {
@@ -390,7 +392,6 @@ QString frmReport::FileNowBeingCopiedLabel() const {
 void frmReport::ShowBytesCopied(const QString& caption) {
     lblBytesCopied->setText(caption);
     lblBytesCopied->show();
-    lblBytesCopied->repaint();
 }
 
 void frmReport::HideBytesCopied() {
@@ -400,7 +401,6 @@ void frmReport::HideBytesCopied() {
 void frmReport::ShowFreeSpace(const QString& caption) {
     lblFreeSpace->setText(caption);
     lblFreeSpace->show();
-    lblFreeSpace->repaint();
 }
 
 void frmReport::SetCaption(const QString& caption) {
@@ -558,7 +558,11 @@ void frmReport::Inform(const QString& message, const QString& title, MsgIcon ico
 }
 
 void frmReport::Yield() {
-    QCoreApplication::processEvents();
+    // As in Output: pending events at most every 10 ms, which a click still finds at once.
+    if (!eventClock.isValid() || eventClock.elapsed() >= 10) {
+        QCoreApplication::processEvents();
+        eventClock.start();
+    }
 }
 
 void frmReport::Sleep(int milliseconds) {
