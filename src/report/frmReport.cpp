@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 
 namespace vnt {
 
@@ -294,10 +295,8 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
     // Clicks on Pause, Cancel and the close box are handled here. Drawing the window for
     // every line would cost more than the work itself, so pending events are served at
     // most every 10 ms: a click still takes effect at once to a person.
-    if (!eventClock.isValid() || eventClock.elapsed() >= 10) {
-        QCoreApplication::processEvents();
-        eventClock.start();
-    }
+    if (!eventClock.isValid() || eventClock.elapsed() >= 10)
+        ServeEvents();
 }
 
 void frmReport::FullBufferPause(qsizetype length) {
@@ -312,6 +311,7 @@ void frmReport::FullBufferPause(qsizetype length) {
     AppendToText(QStringLiteral("\r\n\r\n") + message);
     MoveCaretToEnd();
     cmdPauseContinue->hide();
+    CaretToEndNow();
     repaint();
     QCoreApplication::processEvents();
 
@@ -365,9 +365,36 @@ void frmReport::SetText(const QString& newText) {
     txbText->setPlainText(ForDisplay(newText));
 }
 
+// The caret goes to the end, and the end into view, when events are next served: doing it
+// for every line would lay out the text's end once a line.
 void frmReport::MoveCaretToEnd() {
+    if (caretToEnd)
+        return;
+    caretToEnd = true;
+    QTimer::singleShot(0, this, &frmReport::CaretToEndNow);
+}
+
+void frmReport::CaretToEndNow() {
+    if (!caretToEnd)
+        return;
+    caretToEnd = false;
     txbText->moveCursor(QTextCursor::End);
     txbText->ensureCursorVisible();
+}
+
+// Clicks are served every 10 ms; the window is drawn at most every 50 ms, which is all a
+// person reads, and drawing it more often costs the run more than its copies.
+void frmReport::ServeEvents() {
+    CaretToEndNow();
+    const bool draw = !drawClock.isValid() || drawClock.elapsed() >= 50;
+    if (draw)
+        drawClock.start();
+    else
+        setUpdatesEnabled(false);
+    QCoreApplication::processEvents();
+    if (!draw)
+        setUpdatesEnabled(true);
+    eventClock.start();
 }
 
 void frmReport::SetSourceDirpath(const QString& caption) {
@@ -559,10 +586,8 @@ void frmReport::Inform(const QString& message, const QString& title, MsgIcon ico
 
 void frmReport::Yield() {
     // As in Output: pending events at most every 10 ms, which a click still finds at once.
-    if (!eventClock.isValid() || eventClock.elapsed() >= 10) {
-        QCoreApplication::processEvents();
-        eventClock.start();
-    }
+    if (!eventClock.isValid() || eventClock.elapsed() >= 10)
+        ServeEvents();
 }
 
 void frmReport::Sleep(int milliseconds) {

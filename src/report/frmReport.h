@@ -103,6 +103,10 @@ private:
     QString text;
     bool loaded = false;
     QElapsedTimer eventClock; // when Output last served pending events
+    QElapsedTimer drawClock;  // when the window was last drawn during a run
+    bool caretToEnd = false;  // the caret is to go to the end when events are next served
+    void CaretToEndNow();
+    void ServeEvents();
 };
 
 } // namespace vnt
