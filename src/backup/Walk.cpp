@@ -250,16 +250,16 @@ bool FolderWalk::IsIncludedSubfolder(const QString& path) const {
 // A person reads a label a few times a second; drawing it for every small file would cost
 // more than the copy. Labels change at most every 50 ms, and show the last values when a
 // folder is done.
-bool FolderWalk::LabelsDue() {
-    if (labelClock.isValid() && labelClock.elapsed() < 50)
+bool FolderWalk::LabelsDue(QElapsedTimer& clock) {
+    if (clock.isValid() && clock.elapsed() < 50)
         return false;
-    labelClock.start();
+    clock.start();
     return true;
 }
 
 void FolderWalk::ShowCopyLabels(const QString& drive, const QString& folder, bool final) {
     labelsBehind = true;
-    if (!final && !LabelsDue())
+    if (!final && !LabelsDue(copiedClock))
         return;
     labelsBehind = false;
     host.ShowBytesCopied(BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
@@ -1286,7 +1286,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
 
         if (decision) {
             host.CopyHandedOut(folder, name());
-            if (host.ShowsLabels() && LabelsDue()) {
+            if (host.ShowsLabels() && LabelsDue(fileLabelClock)) {
                 const QString label = host.FileNowBeingCopiedLabel();
                 host.SetFileNowBeingCopied(
                     label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
@@ -1344,7 +1344,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                                 true);
                 }
                 if (outcome.copied) {
-                    if (host.ShowsLabels() && pipeline.Idle() && LabelsDue())
+                    if (host.ShowsLabels() && pipeline.Idle() && LabelsDue(fileLabelClock))
                         host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
                     ++counts[2];
                     ++state.lngTotalNumFilesCopied;

@@ -93,9 +93,10 @@ private:
     void SpendFreeSpace(const QString& targetFolder, qint64 size);
     // The disk of a path as labels name it, from the mount points read once.
     QString Drive(const QString& path) const;
-    bool LabelsDue();
+    bool LabelsDue(QElapsedTimer& clock);
     void ShowCopyLabels(const QString& drive, const QString& folder, bool final);
-    QElapsedTimer labelClock;
+    QElapsedTimer fileLabelClock; // when the file label last changed
+    QElapsedTimer copiedClock;    // when the copied and free-space labels last changed
     bool labelsBehind = false;
     bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
 

@@ -222,8 +222,10 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
                                  const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
                                  const QString& strCancelCloseCaption) {
     EnsureLoaded();
-    // An operation starts or ends here: the first chance to serve events comes at once.
+    // An operation starts or ends here, or waits for Continue: the first chance to serve
+    // events comes at once, and the window is drawn whenever it needs to be.
     eventClock.invalidate();
+    setUpdatesEnabled(true);
     if (blnCopyToClipboardVisible) {
         cmdCopyToClipboard->setText(QStringLiteral("Copy to clipboard"));
         const QRect g = TwipsGeometry(cmdCopyToClipboard);

@@ -4,6 +4,7 @@
 #include "platform/FolderLock.h"
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
+#include "report/Progress.h"
 #include "TestSupport.h"
 
 #include <cerrno>
@@ -14,8 +15,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -81,19 +84,27 @@ TEST_F(DriverTest, ASetupWhoseTargetIsTheSourceUnderAnotherNameIsRefused) {
 }
 
 TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
+    for (const char* name : {"b.txt", "c.txt", "d.txt", "e.txt"})
+        WriteFile(source + name, "1");
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_EQ(window->confirmations, 1);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_FALSE(QFile::exists(target + "Letters/a.txt")) << "no subfolder is included";
     const QString report = Report().ReportText();
     EXPECT_TRUE(report.contains("For files new or modified " + ProgramText(353) + ":\r\n"));
-    EXPECT_TRUE(report.endsWith("Sum of sizes of files copied: 5 bytes\r\n"))
+    EXPECT_TRUE(report.endsWith("Sum of sizes of files copied: 9 bytes\r\n"))
         << report.toStdString();
     EXPECT_EQ(Report().windowTitle(), "Back up new and modified (" + ProgramText(353) + ")");
     EXPECT_EQ(Report().cmdCancelClose->text(), ProgramText(58));
     EXPECT_TRUE(Report().cmdPauseContinue->isHidden());
     EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window is unlocked again";
     EXPECT_TRUE(window->blnDisplayingSummary);
+    // Labels drawn a few times a second still end on the exact figures, and the report ends
+    // in view once events are served.
+    EXPECT_EQ(Report().lblBytesCopied->text(), BytesCopiedText(9, 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Report().txbText->textCursor().position(),
+              Report().txbText->document()->characterCount() - 1);
 
     // Nothing new the second time.
     window->cmdBackupModifiedFiles_MouseUp();
