@@ -74,6 +74,20 @@ CopierPool::~CopierPool() {
     Quit();
 }
 
+void CopierPool::QuitAnswering(const std::function<void()>& answer) {
+    {
+        std::lock_guard lock(mutex);
+        quitting = true;
+        work.notify_all();
+        flushing.notify_all();
+    }
+    while (flushBusy) {
+        answer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Quit();
+}
+
 void CopierPool::Quit() {
     {
         std::lock_guard lock(mutex);
@@ -102,9 +116,11 @@ void CopierPool::Flush() {
         if (quitting)
             return;
         flushWanted = false;
+        flushBusy = true;
         lock.unlock();
         (void)flush->Flush();
         lock.lock();
+        flushBusy = false;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,6 +64,9 @@ public:
     bool WaitFor(const CopyJob& job, std::chrono::milliseconds time);
     // Copies under way are abandoned between chunks; those not begun are not begun.
     void Cancel() { cancelled = true; }
+    // Ends the threads; while a flush in the background finishes, answer runs now and then
+    // (a window stays answerable).
+    void QuitAnswering(const std::function<void()>& answer);
     // 0 when every thread runs; else why one could not be started (an errno value), and
     // none runs: the jobs must then be run by the caller.
     int StartError() const { return startError; }
@@ -85,6 +89,7 @@ private:
     std::optional<FileSystemFlush> flush;
     std::atomic<qint64> unflushedBytes{0};
     bool flushWanted = false;
+    std::atomic<bool> flushBusy{false};
     std::condition_variable flushing;
     std::thread flusher;
     // Small files take microseconds: a thread is woken only when somebody sleeps.

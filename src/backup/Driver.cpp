@@ -9,9 +9,30 @@
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
+#include <chrono>
+#include <future>
 #include <optional>
+#include <system_error>
 
 namespace vnt {
+
+namespace {
+
+// A flush may take seconds on a slow disk: it runs on a thread of its own while the window
+// stays answerable (a click waits for the flush, but is seen at once).
+FileError FlushAnswering(const FileSystemFlush& flush, ReportHost& report) {
+    std::future<FileError> flushed;
+    try {
+        flushed = std::async(std::launch::async, [&flush] { return flush.Flush(); });
+    } catch (const std::system_error&) {
+        return flush.Flush(); // no thread to be had
+    }
+    while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        report.Yield();
+    return flushed.get();
+}
+
+} // namespace
 
 namespace {
 
@@ -223,7 +244,7 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     }
     // Done means on the disk: people unplug a backup disk as soon as the report says so.
     if (writes && state.lngTotalNumFilesCopied > 0) {
-        if (const FileError flushed = flush->Flush()) {
+        if (const FileError flushed = FlushAnswering(*flush, report)) {
             ++state.lngTotalNumCopyErrors;
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,

@@ -378,6 +378,8 @@ void FolderWalk::WalkFolder(const QString& folder) {
         if (next != folder)
             host.Yield();
     }
+    if (copiers)
+        copiers->QuitAnswering([this] { host.Yield(); });
     copiers.reset();
     lookahead.reset();
     // A later walk opens the target afresh: it may have been unmounted or made again.
