@@ -32,10 +32,6 @@ FileError FlushAnswering(const FileSystemFlush& flush, ReportHost& report) {
     return flushed.get();
 }
 
-} // namespace
-
-namespace {
-
 const QString CRLF = QStringLiteral("\r\n");
 
 // The quick check for a file writes nothing anywhere: it only answers yes or no, and
