@@ -367,25 +367,22 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
         const char c = static_cast<char>(seed >> 16);
         noise += c == '\r' || c == '\n' || c == '\0' ? '/' : c;
     }
-    for (const QByteArray& hostile :
-         {noise + "\r\n" + QFile::encodeName(target), folders + "/" + noise.mid(1)}) {
-        WriteFile(file, hostile + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\n" +
-                            noise.mid(1) + "\r\n\r\n");
+    // Each loaded through the window's own load command, in well under two seconds.
+    const auto loadsInAMoment = [&](const QByteArray& bytes) {
+        WriteFile(file, bytes);
         QElapsedTimer timer;
         timer.start();
         window->cmdLoadSetup_Click();
         dialogs.openAnswers = {file};
         window->cmdSaveSetupAsOperationFile_Click();
         EXPECT_LT(timer.elapsed(), 2000);
-    }
-    WriteFile(file, folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 400000 \r\n" +
-                        QByteArray("Photos\r\n").repeated(400'000) + "\r\n");
-    QElapsedTimer timer;
-    timer.start();
-    window->cmdLoadSetup_Click();
-    dialogs.openAnswers = {file};
-    window->cmdSaveSetupAsOperationFile_Click();
-    EXPECT_LT(timer.elapsed(), 2000);
+    };
+    for (const QByteArray& hostile :
+         {noise + "\r\n" + QFile::encodeName(target), folders + "/" + noise.mid(1)})
+        loadsInAMoment(hostile + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 1 \r\n" +
+                       noise.mid(1) + "\r\n\r\n");
+    loadsInAMoment(folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 400000 \r\n" +
+                   QByteArray("Photos\r\n").repeated(400'000) + "\r\n");
     EXPECT_EQ(window->intNumIncludedFolders, 400'000);
 }
 
