@@ -701,8 +701,10 @@ public:
     // walk stops by itself only with nothing pending; a stop seen while steps wait is the
     // user's, and the first step not yet run is where it falls.)
     bool Then(std::function<bool()> step) {
-        if (stopped || walk.state.blnStop || HandOutGathered())
+        if (stopped || walk.state.blnStop)
             return false;
+        if (HandOutGathered())
+            return true;
         if (steps.empty())
             return Run([&step](const CopyOutcome&) { return step(); }, {});
         steps.push_back({nullptr, [step = std::move(step)](const CopyOutcome&) { return step(); }});
@@ -710,8 +712,10 @@ public:
     }
 
     bool HandOut(const std::shared_ptr<CopyJob>& job, After after) {
-        if (stopped || walk.state.blnStop || HandOutGathered())
+        if (stopped || walk.state.blnStop)
             return false;
+        if (HandOutGathered())
+            return true;
         if (!walk.copiers) {
             RunCopyJob(*job, [this] {
                 // Pause and Cancel stay answerable while a large file is copied.
@@ -732,7 +736,10 @@ public:
     }
 
     // Waits for every copy handed out and runs every step left.
-    bool Drain() { return HandOutGathered() || RunSteps(0); }
+    bool Drain() {
+        const bool stop = HandOutGathered();
+        return RunSteps(0) || stop;
+    }
 
     // With copier threads, small comparisons are gathered into one job, handed out when it
     // is full and before any other step, so that the report keeps file order. report words
@@ -765,6 +772,10 @@ private:
     bool HandOutGathered() {
         if (!gathered)
             return false;
+        if (stopped) { // past a stop nothing is compared
+            gathered.reset();
+            return false;
+        }
         const std::shared_ptr<CopyJob> job = std::move(gathered);
         gathered.reset();
         walk.copiers->Submit(job);
