@@ -25,18 +25,19 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
         for (CompareItem& item : job.batch) {
             item.compared.cancelled = continueCopy && !continueCopy();
             if (!item.compared.cancelled)
-                item.compared = CompareFiles(job.sourceFolder->Descriptor(), item.name,
-                                             job.targetFolder->Descriptor(), item.name);
+                item.compared =
+                    CompareFiles(job.sourceFolder->Descriptor(), item.name,
+                                 job.targetFolder->Descriptor(), item.name, {}, item.sizes);
         }
         return;
     }
     if (job.compare) {
-        job.compared =
-            job.sourceFolder != nullptr && job.targetFolder != nullptr
-                ? CompareFiles(job.sourceFolder->Descriptor(), job.sourceName,
-                               job.targetFolder->Descriptor(), job.targetName, continueCopy)
-                : CompareFiles(AT_FDCWD, EncodeName(job.sourcePath), AT_FDCWD,
-                               EncodeName(job.targetPath), continueCopy);
+        job.compared = job.sourceFolder != nullptr && job.targetFolder != nullptr
+                           ? CompareFiles(job.sourceFolder->Descriptor(), job.sourceName,
+                                          job.targetFolder->Descriptor(), job.targetName,
+                                          continueCopy, job.listed)
+                           : CompareFiles(AT_FDCWD, EncodeName(job.sourcePath), AT_FDCWD,
+                                          EncodeName(job.targetPath), continueCopy, job.listed);
         job.outcome.cancelled = job.compared.cancelled;
         return;
     }
@@ -141,13 +142,27 @@ bool CopierPool::WaitFor(const CopyJob& job, std::chrono::milliseconds time) {
     return finished;
 }
 
+// Between chunks: a pause holds the copy, a cancel abandons it.
+bool CopierPool::GoOn() const {
+    while (paused && !cancelled)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return !cancelled.load();
+}
+
+bool CopierPool::RunWaitingBatch() {
+    std::shared_ptr<CopyJob> job;
+    {
+        std::lock_guard lock(mutex);
+        if (paused || queue.empty() || queue.front()->batch.empty())
+            return false;
+        job = std::move(queue.front());
+        queue.pop_front();
+    }
+    Finish(*job);
+    return true;
+}
+
 void CopierPool::Run() {
-    // Between chunks: a pause holds the copy, a cancel abandons it.
-    const auto goOn = [this] {
-        while (paused && !cancelled)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return !cancelled.load();
-    };
     while (true) {
         std::shared_ptr<CopyJob> job;
         {
@@ -160,24 +175,29 @@ void CopierPool::Run() {
             job = std::move(queue.front());
             queue.pop_front();
         }
-        if (goOn()) {
-            RunCopyJob(*job, goOn);
-        } else {
-            job->outcome.cancelled = job->compared.cancelled = true;
-            for (CompareItem& item : job->batch)
-                item.compared.cancelled = true;
-        }
-        const bool flushNow = flush && (job->outcome.copied || job->outcome.unnamed) &&
-                              unflushedBytes.fetch_add(job->bytes) + job->bytes >= FlushBytes;
-        job->done = true; // from here on the walk reads the outcome
-        if (awaited == job.get() || flushNow) {
-            std::lock_guard lock(mutex);
-            done.notify_all();
-            if (flushNow) {
-                unflushedBytes = 0;
-                flushWanted = true;
-                flushing.notify_one();
-            }
+        Finish(*job);
+    }
+}
+
+void CopierPool::Finish(CopyJob& job) {
+    const auto goOn = [this] { return GoOn(); };
+    if (goOn()) {
+        RunCopyJob(job, goOn);
+    } else {
+        job.outcome.cancelled = job.compared.cancelled = true;
+        for (CompareItem& item : job.batch)
+            item.compared.cancelled = true;
+    }
+    const bool flushNow = flush && (job.outcome.copied || job.outcome.unnamed) &&
+                          unflushedBytes.fetch_add(job.bytes) + job.bytes >= FlushBytes;
+    job.done = true; // from here on the walk reads the outcome
+    if (awaited == &job || flushNow) {
+        std::lock_guard lock(mutex);
+        done.notify_all();
+        if (flushNow) {
+            unflushedBytes = 0;
+            flushWanted = true;
+            flushing.notify_one();
         }
     }
 }

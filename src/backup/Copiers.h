@@ -24,6 +24,7 @@ int WalkThreads();
 struct CompareItem {
     QByteArray name; // in both folders
     QString path;    // the source's, for the report
+    ListedSizes sizes;
     CompareOutcome compared;
 };
 
@@ -40,6 +41,7 @@ struct CopyJob {
     KeepAs keepReplacedAs; // where a replaced copy is kept; no name: not kept
     std::shared_ptr<const FolderHandle> keepFolder; // held open while the job may use it
     bool compare = false;      // compares the two files instead of copying
+    ListedSizes listed;        // their sizes as listed
     // Or compares these, one after the other, between the two open folders: many small
     // files cost one hand-over and one wake-up.
     std::vector<CompareItem> batch;
@@ -62,6 +64,10 @@ public:
     void Submit(std::shared_ptr<CopyJob> job);
     // True when the job is done, after waiting at most the given time.
     bool WaitFor(const CopyJob& job, std::chrono::milliseconds time);
+    // Runs the next job waiting, on the calling thread, when it is a batch of small
+    // comparisons (milliseconds at most); false when there is none. A walk that waits for
+    // the copiers so works with them instead of leaving a core idle.
+    bool RunWaitingBatch();
     // Copies under way are abandoned between chunks; those not begun are not begun.
     void Cancel() { cancelled = true; }
     // Ends the threads; while a flush in the background finishes, answer runs now and then
@@ -75,6 +81,8 @@ public:
 
 private:
     void Run();
+    bool GoOn() const;
+    void Finish(CopyJob& job);
     void Flush();
     void Quit();
 

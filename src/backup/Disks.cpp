@@ -6,16 +6,27 @@
 
 namespace vnt {
 
-qint16 GetFreeDiskSpace(const QString& path, double& freeBytes, double& totalBytes) {
+namespace {
+template <typename Place>
+qint16 FreeDiskSpace(const Place& place, double& freeBytes, double& totalBytes) {
     double available = 0;
     double total = 0;
     // A file system that reports no size at all (ramfs, some FUSE ones) says nothing about
     // its free space: unknown, not a full disk.
-    if (!QueryDiskSpace(path, available, total) || total <= 0)
+    if (!QueryDiskSpace(place, available, total) || total <= 0)
         return -1;
     freeBytes = available;
     totalBytes = total;
     return 0;
+}
+} // namespace
+
+qint16 GetFreeDiskSpace(const QString& path, double& freeBytes, double& totalBytes) {
+    return FreeDiskSpace(path, freeBytes, totalBytes);
+}
+
+qint16 GetFreeDiskSpace(int folder, double& freeBytes, double& totalBytes) {
+    return FreeDiskSpace(folder, freeBytes, totalBytes);
 }
 
 QString GetDriveFreeSpaceText(const QString& path) {

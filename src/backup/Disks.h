@@ -8,6 +8,8 @@ namespace vnt {
 // 0 and the free bytes available to the user and the total bytes; -1 when the disk
 // cannot be queried or reports no size, leaving both outputs unchanged.
 qint16 GetFreeDiskSpace(const QString& path, double& freeBytes, double& totalBytes);
+// The same for the disk of a folder held open.
+qint16 GetFreeDiskSpace(int folder, double& freeBytes, double& totalBytes);
 
 // The free space as FormatDiskSize text with the lower-case word, or "" on failure.
 QString GetDriveFreeSpaceText(const QString& path);

@@ -98,8 +98,8 @@ QString KeepFailedText(const QString& why) {
 } // namespace
 
 FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost& hostIn)
-    : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()),
-      freeSpace(GetFreeDiskSpace), setup(setupIn), state(stateIn), host(hostIn) {
+    : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()), setup(setupIn),
+      state(stateIn), host(hostIn) {
     // Mount points are read once: the walk asks for the root of every subfolder.
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         mountRoots.append(volume.rootPath());
@@ -186,13 +186,18 @@ bool FolderWalk::FreeSpaceKnown(const QString& targetFolder, qint64 size) const 
     return knownFreeFolder == targetFolder && knownFree - static_cast<double>(size) > Margin;
 }
 
-bool FolderWalk::QueryFreeSpace(const QString& targetFolder, qint64 size, double& available) {
+bool FolderWalk::QueryFreeSpace(const QString& targetFolder, const FolderHandle* opened,
+                                qint64 size, double& available) {
     if (FreeSpaceKnown(targetFolder, size)) {
         available = knownFree;
         return true;
     }
     double total = 0;
-    if (freeSpace(targetFolder, available, total) != 0) {
+    const qint16 result = freeSpace ? freeSpace(targetFolder, available, total)
+                          : opened != nullptr && opened->IsOpen()
+                              ? GetFreeDiskSpace(opened->Descriptor(), available, total)
+                              : GetFreeDiskSpace(targetFolder, available, total);
+    if (result != 0) {
         knownFreeFolder.clear();
         return false;
     }
@@ -846,6 +851,9 @@ private:
         using namespace std::chrono_literals;
         if (!block)
             return walk.copiers->WaitFor(job, 0ms);
+        // Small comparisons still waiting are taken on here, a core's worth of work.
+        while (!job.done && walk.copiers->RunWaitingBatch())
+            walk.host.Yield();
         while (!walk.copiers->WaitFor(job, 50ms)) {
             walk.host.Yield();
             if (walk.state.blnStop)
@@ -919,7 +927,8 @@ bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, cons
     if (bool stop = false;
         sourceHandle.IsOpen() && targetHandle.IsOpen() && file.source.size <= SmallCompareBytes &&
         pipeline.Gather(
-            sourceHandle, targetHandle, {file.bytes, path, {}}, file.source.size,
+            sourceHandle, targetHandle, {file.bytes, path, {file.source.size, target.size}, {}},
+            file.source.size,
             [this, &headerWritten](const CopyJob& job) {
                 // Cancel pressed during a line: the files after it are not
                 // reported, as on the serial engine.
@@ -935,6 +944,7 @@ bool FolderWalk::VerifyContents(Pipeline& pipeline, const ListedFile& file, cons
         return stop;
     auto job = std::make_shared<CopyJob>();
     job->compare = true;
+    job->listed = {file.source.size, target.size};
     if (sourceHandle.IsOpen() && targetHandle.IsOpen()) {
         job->sourceFolder = &sourceHandle;
         job->targetFolder = &targetHandle;
@@ -975,11 +985,12 @@ CompareOutcome FolderWalk::CompareNow(const ListedFile& file, const QString& fol
         host.Yield();
         return !state.blnStop;
     };
+    const ListedSizes sizes{file.source.size, file.target.size};
     return sourceHandle.IsOpen() && targetHandle.IsOpen()
                ? CompareFiles(sourceHandle.Descriptor(), file.bytes, targetHandle.Descriptor(),
-                              file.bytes, goOn)
+                              file.bytes, goOn, sizes)
                : CompareFiles(AT_FDCWD, EncodeName(folder + file.Name()), AT_FDCWD,
-                              EncodeName(targetFolder + file.Name()), goOn);
+                              EncodeName(targetFolder + file.Name()), goOn, sizes);
 }
 
 ModifiedVerdict::Contents FolderWalk::CompareContents(const ListedFile& file, const QString& folder,
@@ -1157,7 +1168,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 break;
             }
             double available = 0;
-            if (QueryFreeSpace(targetFolder, source.SpaceTaken(), available)) {
+            if (QueryFreeSpace(targetFolder, targetHandle.get(), source.SpaceTaken(), available)) {
                 freeBytes = available;
                 if (available == 0) {
                     LineBreakFix(headerWritten);

@@ -48,7 +48,8 @@ public:
     // Today and the local time-zone offset, read once for the operation; tests set them.
     qint32 todayDayNumber;
     qint32 zoneOffsetMinutes;
-    // Free space of the disk holding a path (0 on success); tests replace it.
+    // Free space of the disk holding a path (0 on success); tests replace it. Unset: the
+    // target's file system is asked, through its folder where that is open.
     std::function<qint16(const QString&, double&, double&)> freeSpace;
     // 1: everything on the walk's own thread. More: the next folders are listed on a thread
     // of their own, and copies run on this many copier threads; the report is the same.
@@ -89,7 +90,8 @@ private:
     bool ReportFileFailure(const QString& src, const QString& errorText, bool& headerWritten);
     void LineBreakFix(bool headerWritten);
     bool FreeSpaceKnown(const QString& targetFolder, qint64 size) const;
-    bool QueryFreeSpace(const QString& targetFolder, qint64 size, double& available);
+    bool QueryFreeSpace(const QString& targetFolder, const FolderHandle* opened, qint64 size,
+                        double& available);
     void SpendFreeSpace(const QString& targetFolder, qint64 size);
     // The disk of a path as labels name it, from the mount points read once.
     QString Drive(const QString& path) const;

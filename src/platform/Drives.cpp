@@ -62,4 +62,13 @@ bool QueryDiskSpace(const QString& path, double& available, double& total) {
     return true;
 }
 
+bool QueryDiskSpace(int folder, double& available, double& total) {
+    struct statvfs fs {};
+    if (::fstatvfs(folder, &fs) != 0)
+        return false;
+    available = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
+    total = static_cast<double>(fs.f_blocks) * static_cast<double>(fs.f_frsize);
+    return true;
+}
+
 } // namespace vnt

@@ -17,5 +17,7 @@ QString RootPrefix(const QString& path);
 // Bytes available to this user and total bytes of the file system holding path (or its
 // nearest existing parent). False when that file system cannot be queried.
 bool QueryDiskSpace(const QString& path, double& available, double& total);
+// The same for the file system of a folder held open: no path to look up.
+bool QueryDiskSpace(int folder, double& available, double& total);
 
 } // namespace vnt

@@ -43,6 +43,15 @@ struct Fd {
     int release() { return std::exchange(fd, -1); }
 };
 
+// Opens a file to read it without moving its access time where the system lets us (its
+// owner, or root): a backup reads every file and should leave no mark on the source.
+int OpenToRead(int folder, const QByteArray& name, int flags) {
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME | flags);
+    if (fd >= 0 || errno != EPERM)
+        return fd;
+    return ::openat(folder, name.constData(), O_RDONLY | O_CLOEXEC | flags);
+}
+
 // Copies a file's data into the same places of another: kernel copies where the two file
 // systems allow them, reads and writes where not.
 class DataCopy {
@@ -504,7 +513,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
-    Fd in(::openat(sourceDir, sourcePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK));
     if (in.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
@@ -764,16 +773,15 @@ FileError FileSystemFlush::Flush() const {
 
 CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int targetFolder,
                             const QByteArray& targetName,
-                            const std::function<bool()>& continueCompare) {
+                            const std::function<bool()>& continueCompare, ListedSizes listed) {
     CompareOutcome outcome;
-    Fd source(::openat(sourceFolder, sourceName.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd source(OpenToRead(sourceFolder, sourceName, O_NONBLOCK));
     if (source.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
     }
     // The copy is the target's own entry: a link there is no copy, whatever it leads to.
-    Fd target(::openat(targetFolder, targetName.constData(),
-                       O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    Fd target(OpenToRead(targetFolder, targetName, O_NONBLOCK | O_NOFOLLOW));
     if (target.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         outcome.inTarget = true;
@@ -786,9 +794,10 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
     // This thread's buffers, also where another thread fills one.
     std::vector<char>& one = firstBuffer;
     std::vector<char>& two = secondBuffer;
-    // Reads as much as there is, up to the buffer (a short read is not yet the end); a
-    // failure gives the negated error number.
-    const auto fill = [](int fd, std::vector<char>& buffer) -> qint64 {
+    // Reads as much as there is, up to the buffer (a short read is not yet the end, unless it
+    // reaches the size the file was listed with: had the file grown, the read would have
+    // given more); a failure gives the negated error number.
+    const auto fill = [](int fd, std::vector<char>& buffer, qint64 left) -> qint64 {
         qint64 got = 0;
         while (got < Chunk) {
             const ssize_t n = ::read(fd, buffer.data() + got, static_cast<size_t>(Chunk - got));
@@ -799,11 +808,15 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             if (n == 0)
                 break;
             got += n;
+            if (got == left)
+                break;
         }
         return got;
     };
-    struct stat st {};
-    const bool large = ::fstat(source.fd, &st) == 0 && st.st_size > Chunk;
+    qint64 size = listed.source;
+    if (struct stat st{}; size < 0 && ::fstat(source.fd, &st) == 0)
+        size = st.st_size;
+    const bool large = size > Chunk;
     // Read-ahead hints pay only where there is much to read: two calls more for every
     // small file would cost more than they save.
     if (large) {
@@ -822,13 +835,16 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         std::future<qint64> targetRead;
         try {
             if (large)
-                targetRead = std::async(std::launch::async,
-                                        [&fill, &two, fd = target.fd] { return fill(fd, two); });
+                targetRead = std::async(std::launch::async, [&fill, &two, fd = target.fd,
+                                                             left = listed.target - offset] {
+                    return fill(fd, two, left);
+                });
         } catch (const std::system_error&) {
             // No thread to be had: one file after the other.
         }
-        const qint64 a = fill(source.fd, one);
-        const qint64 b = targetRead.valid() ? targetRead.get() : fill(target.fd, two);
+        const qint64 a = fill(source.fd, one, listed.source - offset);
+        const qint64 b =
+            targetRead.valid() ? targetRead.get() : fill(target.fd, two, listed.target - offset);
         if (a < 0 || b < 0) {
             outcome.error = FileErrorFromErrno(static_cast<int>(a < 0 ? -a : -b));
             outcome.inTarget = a >= 0;

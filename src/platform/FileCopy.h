@@ -188,9 +188,16 @@ struct CompareOutcome {
     FileError error;       // a file could not be read
     bool inTarget = false; // the error is the target's
 };
+// The sizes the two files had when listed, where known: a read that reaches a file's own
+// size is then its end, with no read more to confirm it.
+struct ListedSizes {
+    qint64 source = -1;
+    qint64 target = -1;
+};
 CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int targetFolder,
                             const QByteArray& targetName,
-                            const std::function<bool()>& continueCompare = {});
+                            const std::function<bool()>& continueCompare = {},
+                            ListedSizes listed = {});
 
 // Writes everything cached for the file system holding the folder to its disk.
 FileError FlushFileSystem(const QString& folder);

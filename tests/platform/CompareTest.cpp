@@ -1,0 +1,80 @@
+#include "platform/Drives.h"
+#include "platform/FileCopy.h"
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vnt {
+namespace {
+using test::WriteFile;
+
+// The sizes a listing gave may be out of date by the time the files are read: they may
+// save a read, never decide what is compared.
+TEST(CompareFiles, ListedSizesNeverHideBytesPastThem) {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("a"), "0123456789");
+    WriteFile(dir.filePath("b"), "01234X6789");
+    WriteFile(dir.filePath("c"), "0123456789");
+    const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    const auto compare = [&](const char* other, ListedSizes listed) {
+        return CompareFiles(folder, "a", folder, other, {}, listed);
+    };
+    for (const ListedSizes listed : {ListedSizes{5, 5}, ListedSizes{10, 10}, ListedSizes{3, 12},
+                                     ListedSizes{20, 20}, ListedSizes{}}) {
+        const CompareOutcome differs = compare("b", listed);
+        EXPECT_FALSE(differs.same);
+        EXPECT_EQ(differs.differsAt, 5);
+        const CompareOutcome same = compare("c", listed);
+        EXPECT_TRUE(same.same);
+        EXPECT_EQ(same.bytes, 10);
+    }
+    // Grown by one byte since it was listed at ten.
+    WriteFile(dir.filePath("c"), "0123456789!");
+    const CompareOutcome grown = compare("c", {10, 10});
+    EXPECT_FALSE(grown.same);
+    EXPECT_EQ(grown.differsAt, 10);
+    ::close(folder);
+}
+
+// Reading every file of the source for a backup or a comparison leaves its access times
+// as they were (the owner may open without moving them).
+TEST(CompareFiles, ReadingLeavesAccessTimesAlone) {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("a"), "contents");
+    WriteFile(dir.filePath("b"), "contents");
+    // Older than the last write: any read would move it.
+    const timespec times[2] = {{946684800, 0}, {0, UTIME_OMIT}};
+    for (const char* name : {"a", "b"})
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir.filePath(name).toLocal8Bit().constData(), times, 0), 0);
+    const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    EXPECT_TRUE(CompareFiles(folder, "a", folder, "b").same);
+    ::close(folder);
+    EXPECT_TRUE(CopySingleFile(dir.filePath("a"), dir.filePath("copy"), {}).copied);
+    for (const char* name : {"a", "b"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.filePath(name).toLocal8Bit().constData(), &st), 0);
+        EXPECT_EQ(st.st_atim.tv_sec, 946684800) << name;
+    }
+}
+
+TEST(QueryDiskSpace, AnOpenFolderTellsWhatItsPathTells) {
+    QTemporaryDir dir;
+    const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    double byPath = 0, totalByPath = 0, byFolder = 0, totalByFolder = 0;
+    ASSERT_TRUE(QueryDiskSpace(dir.path(), byPath, totalByPath));
+    ASSERT_TRUE(QueryDiskSpace(folder, byFolder, totalByFolder));
+    EXPECT_EQ(totalByFolder, totalByPath);
+    EXPECT_NEAR(byFolder, byPath, 64.0 * 1024 * 1024) << "others may write meanwhile";
+    ::close(folder);
+    EXPECT_FALSE(QueryDiskSpace(folder, byFolder, totalByFolder));
+}
+
+} // namespace
+} // namespace vnt
