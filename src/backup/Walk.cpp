@@ -701,6 +701,11 @@ public:
 
     bool Idle() const { return steps.empty(); }
 
+    // How many of the folder's files are still to come, this one included: comparisons
+    // are gathered into smaller jobs towards the folder's end, so that no thread is left
+    // with a long last job while the others wait for the next folder.
+    void FilesLeft(size_t left) { filesLeft = left; }
+
     // Runs step now, or once the copies handed out before it are done. Past a stop nothing
     // runs, on any engine: neither the steps of the files after it nor their copies. (The
     // walk stops by itself only with nothing pending; a stop seen while steps wait is the
@@ -764,7 +769,9 @@ public:
         }
         gathered->batch.push_back(std::move(item));
         gathered->bytes += bytes;
-        if (gathered->batch.size() >= GatherFiles || gathered->bytes >= GatherBytes)
+        const size_t share = filesLeft / (static_cast<size_t>(walk.threads) + 1);
+        if (gathered->batch.size() >= std::clamp<size_t>(share, 1, GatherFiles) ||
+            gathered->bytes >= GatherBytes)
             stop = HandOutGathered();
         return true;
     }
@@ -865,6 +872,7 @@ private:
     FolderWalk& walk;
     std::deque<Step> steps;
     bool stopped = false;
+    size_t filesLeft = GatherFiles;
     std::shared_ptr<CopyJob> gathered;
     Report gatheredReport;
 };
@@ -1040,6 +1048,8 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
         };
     };
     for (const ListedFile& file : listing.files) {
+        pipeline.FilesLeft(
+            static_cast<size_t>(listing.files.data() + listing.files.size() - &file));
         if (file.skipped)
             continue;
         // Paths are built only when something reads them: most files are unchanged.

@@ -787,20 +787,21 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         outcome.inTarget = true;
         return outcome;
     }
-    // Two buffers a thread, whatever the file's size: memory stays flat.
+    // Two buffers a thread, whatever the file's size: memory stays flat. Left unfilled, so
+    // that a thread comparing small files touches only the pages it reads into.
     constexpr qint64 Chunk = 4 * 1024 * 1024;
-    thread_local std::vector<char> firstBuffer(Chunk);
-    thread_local std::vector<char> secondBuffer(Chunk);
+    thread_local const std::unique_ptr<char[]> firstBuffer(new char[Chunk]);
+    thread_local const std::unique_ptr<char[]> secondBuffer(new char[Chunk]);
     // This thread's buffers, also where another thread fills one.
-    std::vector<char>& one = firstBuffer;
-    std::vector<char>& two = secondBuffer;
+    char* const one = firstBuffer.get();
+    char* const two = secondBuffer.get();
     // Reads as much as there is, up to the buffer (a short read is not yet the end, unless it
     // reaches the size the file was listed with: had the file grown, the read would have
     // given more); a failure gives the negated error number.
-    const auto fill = [](int fd, std::vector<char>& buffer, qint64 left) -> qint64 {
+    const auto fill = [](int fd, char* buffer, qint64 left) -> qint64 {
         qint64 got = 0;
         while (got < Chunk) {
-            const ssize_t n = ::read(fd, buffer.data() + got, static_cast<size_t>(Chunk - got));
+            const ssize_t n = ::read(fd, buffer + got, static_cast<size_t>(Chunk - got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -835,7 +836,7 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         std::future<qint64> targetRead;
         try {
             if (large)
-                targetRead = std::async(std::launch::async, [&fill, &two, fd = target.fd,
+                targetRead = std::async(std::launch::async, [&fill, two, fd = target.fd,
                                                              left = listed.target - offset] {
                     return fill(fd, two, left);
                 });
@@ -851,9 +852,9 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             return outcome;
         }
         const qint64 common = std::min(a, b);
-        if (std::memcmp(one.data(), two.data(), static_cast<size_t>(common)) != 0) {
-            const auto mismatch = std::mismatch(one.data(), one.data() + common, two.data());
-            outcome.differsAt = offset + (mismatch.first - one.data());
+        if (std::memcmp(one, two, static_cast<size_t>(common)) != 0) {
+            const auto mismatch = std::mismatch(one, one + common, two);
+            outcome.differsAt = offset + (mismatch.first - one);
             outcome.bytes = offset + common;
             return outcome;
         }
