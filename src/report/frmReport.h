@@ -105,6 +105,7 @@ private:
     QElapsedTimer eventClock; // when Output last served pending events
     QElapsedTimer drawClock;  // when the window was last drawn during a run
     bool caretToEnd = false;  // the caret is to go to the end when events are next served
+    QRect grownBeside, grownTo; // the main window and this one when this one last grew
     void CaretToEndNow();
     void ServeEvents();
 };
