@@ -865,6 +865,16 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             return outcome;
         }
         if (a < Chunk) {
+            // An empty file reads like a pipe or a device with nothing to give: only a
+            // regular file is a copy, or the source it was made from.
+            struct stat sourceStat {};
+            struct stat targetStat {};
+            if (offset == 0 &&
+                (::fstat(source.fd, &sourceStat) != 0 || ::fstat(target.fd, &targetStat) != 0 ||
+                 !S_ISREG(sourceStat.st_mode) || !S_ISREG(targetStat.st_mode))) {
+                outcome.differsAt = 0;
+                return outcome;
+            }
             outcome.same = true;
             return outcome;
         }

@@ -33,6 +33,13 @@ TEST(CompareFiles, ListedSizesNeverHideBytesPastThem) {
         EXPECT_TRUE(same.same);
         EXPECT_EQ(same.bytes, 10);
     }
+    // A pipe has nothing to read, like an empty file, and is no copy of one.
+    WriteFile(dir.filePath("empty"), "");
+    ASSERT_EQ(::mkfifo(dir.filePath("pipe").toLocal8Bit().constData(), 0600), 0);
+    for (const ListedSizes listed : {ListedSizes{0, 0}, ListedSizes{}}) {
+        EXPECT_FALSE(CompareFiles(folder, "empty", folder, "pipe", {}, listed).same);
+        EXPECT_FALSE(CompareFiles(folder, "pipe", folder, "empty", {}, listed).same);
+    }
     // Grown by one byte since it was listed at ten.
     WriteFile(dir.filePath("c"), "0123456789!");
     const CompareOutcome grown = compare("c", {10, 10});
