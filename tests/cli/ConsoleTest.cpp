@@ -96,6 +96,7 @@ TEST_F(ConsoleTest, ExitStatusForErrorsAndRefusals) {
 }
 
 TEST_F(ConsoleTest, FoldersAloneTakeTheWholeTreeAndEveryIncludeIsWalked) {
+    ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
     WriteFile(source + "Letters/Old/c.txt", "c");
     const auto newFiles = [&](const QStringList& scope) {
         const CliRun run =

@@ -535,6 +535,19 @@ TEST_F(TrustTest, AClosedLostAndFoundAtADiskRootIsNamedOnceAndIsNoError) {
         {"backup-all", "--source", disk, "--target", backup, "--summary-only", "--json"}, asUser);
     EXPECT_EQ(json.status, 0) << json.out.toStdString();
     EXPECT_TRUE(json.out.contains("\"errors\": 0")) << json.out.toStdString();
+
+    // The desktop's choice of every subfolder of the disk, saved for a scheduled run.
+    vnt::Setup whole;
+    whole.sourceFolder = disk;
+    whole.targetFolder = backup;
+    whole.includedFolders = {"home", "lost+found"};
+    whole.includeSubfolders = 1;
+    const QString setupFile = dir.filePath("disk.vnt");
+    ASSERT_TRUE(WriteSetupFile(setupFile, whole));
+    ASSERT_EQ(chmod(EncodeName(setupFile).constData(), 0644), 0);
+    const CliRun scheduled = CliInChild({"check", "--setup", setupFile}, asUser);
+    EXPECT_EQ(scheduled.status, 0) << scheduled.err.toStdString();
+    EXPECT_EQ(scheduled.out.count(ProgramText(419)), 1) << scheduled.out.toStdString();
 }
 
 TEST_F(TrustTest, ALinkInTheTargetIsNeverTakenForACopy) {
