@@ -427,13 +427,15 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("verify"), state.intOperationVerifyBackup}};
     // Folders typed after the command, as cp takes them, are the likeliest slip.
     if (positional.size() > 1 && commands.contains(command)) {
-        const bool twoFolders = positional.size() == 3;
+        // As typed while they fit the two options, else as placeholders.
+        const QString sourceWord =
+            positional.size() <= 3 ? ShellWord(positional[1]) : QStringLiteral("DIR");
+        const QString targetWord =
+            positional.size() == 3 ? ShellWord(positional[2]) : QStringLiteral("DIR");
         console.Fail(QStringLiteral("the folders go after --source and --target, as in: "
                                     "vantoro-cli ") +
-                     command + QStringLiteral(" --source ") +
-                     (twoFolders ? ShellWord(positional[1]) : QStringLiteral("DIR")) +
-                     QStringLiteral(" --target ") +
-                     (twoFolders ? ShellWord(positional[2]) : QStringLiteral("DIR")));
+                     command + QStringLiteral(" --source ") + sourceWord +
+                     QStringLiteral(" --target ") + targetWord);
         return NothingDone;
     }
     if (positional.size() != 1 || !commands.contains(command)) {
