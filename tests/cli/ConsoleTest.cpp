@@ -123,7 +123,6 @@ TEST_F(ConsoleTest, FoldersAloneTakeTheWholeTreeAndEveryIncludeIsWalked) {
         {{"--include", "a.txt"}, source + "a.txt is not a folder"},
         {{"--include", "."}, "--include takes a subfolder name below the source: ."},
         {{"--top-only", "--all"}, "--top-only takes no subfolder"},
-        {{"--top-only", "--include", "Letters"}, "--top-only takes no subfolder"},
     };
     for (const auto& [arguments, says] : refused) {
         const CliRun run =
