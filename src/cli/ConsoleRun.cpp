@@ -23,6 +23,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vnt {
@@ -211,6 +212,27 @@ QStringList SubfoldersOf(const QString& folder, FileError& error) {
     return names;
 }
 
+// The walk enters an included subfolder only directly below the source, so a deeper path or
+// a name the source does not hold would be passed over in silence while the run still says
+// that all is backed up. Empty when the name will be walked (or when only the walk can tell:
+// a folder that cannot be looked into is the walk's to report).
+QString IncludedFolderProblem(const QString& sourceFolder, const QString& name) {
+    if (name.contains(u'/'))
+        return QStringLiteral("--include takes a subfolder directly in the source folder, not ") +
+               name + QStringLiteral(": include ") + name.section(u'/', 0, 0) +
+               QStringLiteral(" with --all-subfolders to take the folders below it");
+    struct stat st {};
+    if (::stat(EncodeName(sourceFolder + name).constData(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? QString()
+                                   : QStringLiteral("--include ") + name + QStringLiteral(": ") +
+                                         sourceFolder + name + QStringLiteral(" is not a folder");
+    if (errno == ENOENT || errno == ENOTDIR)
+        return QStringLiteral("--include ") + name +
+               QStringLiteral(": the source folder has no subfolder of that name (") +
+               sourceFolder + name + u')';
+    return {};
+}
+
 // What the driver asks of the window, answered as an unattended run would.
 class ConsoleMain : public MainHooks {
 public:
@@ -239,8 +261,12 @@ public:
         host.Message(title, text);
         // Only the question to create a missing target can be answered yes, and only when
         // asked for: a disk that is not mounted must not become a folder on another one.
-        const bool yes = title == u"Create folder" && createTarget;
+        const bool creating = title == u"Create folder";
+        const bool yes = creating && createTarget;
         host.Answer(yes);
+        if (creating && !yes)
+            host.Message({}, QStringLiteral("Add --create-target to create the target folder ") +
+                                 setup.targetFolder + u'.');
         return yes;
     }
     void Tell(const QString& text, const QString& title, MsgIcon) override {
@@ -275,8 +301,9 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  backup-all       Back up all files in setup\n"
         "  backup-modified  Back up new and modified files\n"
         "  verify           Compare the contents of every selected file with its copy\n\n"
-        "Without --all and without --include only the source folder's own files are taken, as "
-        "in the window; --all takes the whole source folder.\n\n"
+        "With --source and --target the whole source folder is taken, as with --all, unless "
+        "--include names subfolders or --top-only takes only the files directly in the source "
+        "folder. A setup file and --next-run keep their own selection.\n\n"
         "Exit status: 0 finished, 1 finished with copy errors (verify: or a copy that differs "
         "or is missing), 2 nothing done, 130 interrupted."));
     parser.addHelpOption();
@@ -296,12 +323,16 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                                     QStringLiteral("DIR"));
     const QCommandLineOption include(
         QStringLiteral("include"),
-        QStringLiteral("An included subfolder, relative to the source (repeatable)."),
+        QStringLiteral("An included subfolder, directly in the source folder (repeatable)."),
         QStringLiteral("NAME"));
     const QCommandLineOption all(
         QStringLiteral("all"),
-        QStringLiteral("Include every subfolder of the source with all their subfolders (not "
-                       "with --include)."));
+        QStringLiteral("Include every subfolder of the source with all their subfolders (the "
+                       "default with --source and --target; not with --include)."));
+    const QCommandLineOption topOnly(
+        QStringLiteral("top-only"),
+        QStringLiteral("Take only the files directly in the source folder, none of its "
+                       "subfolders (not with --all or --include)."));
     const QCommandLineOption allSubfolders(
         QStringLiteral("all-subfolders"),
         QStringLiteral("Include the subfolders of the included subfolders."));
@@ -354,10 +385,12 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("json"),
         QStringLiteral("Print one JSON object with the totals and the failures at the end "
                        "instead of the report."));
-    parser.addOptions({setupFile,    nextRun,       source,       target,  include,
-                       all,          allSubfolders, ext,          skip,    explain,
-                       keepReplaced, sinceLast,     repair,       since,   excludeSourceFiles,
-                       summaryOnly,  stopOnError,   createTarget, logFile, json});
+    parser.addOptions({setupFile,   nextRun,     source,       target,
+                       include,     all,         topOnly,      allSubfolders,
+                       ext,         skip,        explain,      keepReplaced,
+                       sinceLast,   repair,      since,        excludeSourceFiles,
+                       summaryOnly, stopOnError, createTarget, logFile,
+                       json});
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -392,6 +425,19 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},
         {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles},
         {QStringLiteral("verify"), state.intOperationVerifyBackup}};
+    // Folders typed after the command, as cp takes them, are the likeliest slip.
+    if (positional.size() > 1 && commands.contains(command)) {
+        // As typed while they fit the two options, else as placeholders.
+        const QString sourceWord =
+            positional.size() <= 3 ? ShellWord(positional[1]) : QStringLiteral("DIR");
+        const QString targetWord =
+            positional.size() == 3 ? ShellWord(positional[2]) : QStringLiteral("DIR");
+        console.Fail(QStringLiteral("the folders go after --source and --target, as in: "
+                                    "vantoro-cli ") +
+                     command + QStringLiteral(" --source ") + sourceWord +
+                     QStringLiteral(" --target ") + targetWord);
+        return NothingDone;
+    }
     if (positional.size() != 1 || !commands.contains(command)) {
         console.Fail(QStringLiteral("give one command: list, check, backup-all, backup-modified "
                                     "or verify (see --help)"));
@@ -428,10 +474,19 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                                     "--include: give one or the other"));
         return NothingDone;
     }
-    if (parser.isSet(all) && !parser.isSet(source)) {
-        console.Fail(QStringLiteral("--all goes with --source and --target; a setup file keeps "
-                                    "its own included folders"));
+    if (parser.isSet(topOnly) &&
+        (parser.isSet(all) || parser.isSet(include) || parser.isSet(allSubfolders))) {
+        console.Fail(QStringLiteral("--top-only takes no subfolder, so it does not go with "
+                                    "--all, --include or --all-subfolders"));
         return NothingDone;
+    }
+    for (const QCommandLineOption& scope : {all, topOnly}) {
+        if (parser.isSet(scope) && !parser.isSet(source)) {
+            console.Fail(QStringLiteral("--") + scope.names().constFirst() +
+                         QStringLiteral(" goes with --source and --target; a setup file keeps "
+                                        "its own included folders"));
+            return NothingDone;
+        }
     }
 
     Setup setup;
@@ -475,17 +530,28 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             QString cleaned = QDir::cleanPath(name);
             while (cleaned.endsWith(u'/'))
                 cleaned.chop(1);
-            if (cleaned.isEmpty() || cleaned.startsWith(u'/') ||
+            if (cleaned.isEmpty() || cleaned == u"." || cleaned.startsWith(u'/') ||
                 cleaned.startsWith(QStringLiteral(".."))) {
                 console.Fail(QStringLiteral("--include takes a subfolder name below the source: ") +
                              name);
                 return NothingDone;
             }
+            // A missing source is the operation's to report, as for every other run.
+            const QString problem = FolderExists(setup.sourceFolder)
+                                        ? IncludedFolderProblem(setup.sourceFolder, cleaned)
+                                        : QString();
+            if (!problem.isEmpty()) {
+                console.Fail(problem + QStringLiteral(". Nothing was done."));
+                return NothingDone;
+            }
             setup.includedFolders.append(cleaned);
         }
         setup.includeSubfolders = parser.isSet(allSubfolders) ? 1 : 0;
-        // The subfolders as they are now: one made since the last run is backed up too.
-        if (parser.isSet(all) && !setup.sourceFolder.isEmpty()) {
+        // The subfolders as they are now: one made since the last run is backed up too. A
+        // person at a console means the whole folder unless told otherwise.
+        const bool wholeTree =
+            parser.isSet(all) || (!parser.isSet(include) && !parser.isSet(topOnly));
+        if (wholeTree && !setup.sourceFolder.isEmpty()) {
             FileError error;
             setup.includedFolders = SubfoldersOf(setup.sourceFolder, error);
             setup.includeSubfolders = 1;

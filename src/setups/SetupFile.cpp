@@ -64,6 +64,12 @@ void KeepSubfoldersThatCanBeRead(SetupFileRead& read, const QStringList& names) 
     for (qsizetype i = 0; i < names.size(); ++i) {
         const SubfolderState& state = states[i];
         const QString path = WithTrailingBackslash(setup.sourceFolder + names[i]);
+        // A trash folder at a disk's root is never walked, only named; lost+found there is
+        // root's own, and that a user cannot read it is no reason to refuse the Setup.
+        if ((state.error == EACCES || state.error == EPERM) && IsRecycleBin(path)) {
+            setup.includedFolders.append(names[i]);
+            continue;
+        }
         if (state.error != 0) {
             read.droppedFolders.append(QStringLiteral("Included subfolder ") + path +
                                        DroppedReason(state.error));

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 namespace vnt::test {
@@ -79,9 +81,65 @@ TEST_F(ConsoleTest, ExitStatusForErrorsAndRefusals) {
     const CliRun refused = Cli({"backup-all", "--source", source, "--target", missing});
     EXPECT_EQ(refused.status, 2);
     EXPECT_FALSE(QFileInfo::exists(missing)) << "a missing target is not made up";
+    EXPECT_TRUE(
+        refused.err.contains("Add --create-target to create the target folder " + missing + ".\n"))
+        << refused.err.toStdString();
+    // Folders given as cp takes them: the message shows the command line that works.
+    const CliRun positional = Cli({"backup-modified", source, dir.path() + "/my backup"});
+    EXPECT_EQ(positional.status, 2);
+    EXPECT_EQ(positional.err, "vantoro-cli: the folders go after --source and --target, as in: "
+                              "vantoro-cli backup-modified --source " +
+                                  source + " --target '" + dir.path() + "/my backup'\n");
     EXPECT_EQ(
         Cli({"backup-all", "--source", source, "--target", missing, "--create-target"}).status, 0);
     EXPECT_TRUE(QFile::exists(missing + "a.txt"));
+}
+
+TEST_F(ConsoleTest, FoldersAloneTakeTheWholeTreeAndEveryIncludeIsWalked) {
+    ASSERT_TRUE(QDir().mkpath(source + "Letters/Old"));
+    WriteFile(source + "Letters/Old/c.txt", "c");
+    const auto newFiles = [&](const QStringList& scope) {
+        const CliRun run =
+            Cli(QStringList{"check", "--source", source, "--target", target, "--json"} + scope);
+        EXPECT_EQ(run.status, 0) << scope.join(' ').toStdString() << run.err.toStdString();
+        return QJsonDocument::fromJson(run.out.toUtf8())["counts"]["new"].toInt(-1);
+    };
+    EXPECT_EQ(newFiles({}), 3) << "no false \"all backed up\" while subfolders hold new files";
+    EXPECT_EQ(newFiles({"--top-only"}), 1);
+    EXPECT_EQ(newFiles({"--include", "Letters"}), 2);
+    EXPECT_EQ(newFiles({"--include", "Letters/", "--all-subfolders"}), 3);
+
+    // What the walk would pass over in silence is refused before anything is done.
+    const struct {
+        QStringList arguments;
+        QString says;
+    } refused[] = {
+        {{"--include", "Letters/Old"},
+         "--include takes a subfolder directly in the source folder, not Letters/Old: include "
+         "Letters with --all-subfolders"},
+        {{"--include", "Letters", "--include", "Music"},
+         "--include Music: the source folder has no subfolder of that name (" + source +
+             "Music). Nothing was done."},
+        {{"--include", "a.txt"}, source + "a.txt is not a folder"},
+        {{"--include", "."}, "--include takes a subfolder name below the source: ."},
+        {{"--top-only", "--all"}, "--top-only takes no subfolder"},
+    };
+    for (const auto& [arguments, says] : refused) {
+        const CliRun run =
+            Cli(QStringList{"backup-all", "--source", source, "--target", target} + arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(says)) << run.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(target).isEmpty()) << "nothing was done";
+
+    // A setup file keeps its own selection: no included folders, the source's own files.
+    vnt::Setup setup;
+    setup.sourceFolder = source;
+    setup.targetFolder = target;
+    ASSERT_TRUE(WriteSetupFile(dir.filePath("top.vnt"), setup));
+    const CliRun fromFile = Cli({"backup-all", "--setup", dir.filePath("top.vnt")});
+    EXPECT_TRUE(fromFile.out.contains("Number of files copied: 1\n")) << fromFile.out.toStdString();
+    EXPECT_EQ(Cli({"check", "--setup", dir.filePath("top.vnt"), "--top-only"}).status, 2);
 }
 
 TEST_F(ConsoleTest, SetupFromAFileAndTheVersion) {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -347,8 +348,9 @@ QString Tags(const QString& page, const QString& section) {
 TEST(ManualPage, ListsWhatTheProgramHas) {
     const CliRun help = Cli({"--help"});
     ASSERT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains("Without --all and without --include only the source folder's "
-                                  "own files are taken, as in the window"));
+    EXPECT_TRUE(help.out.contains("With --source and --target the whole source folder is taken, "
+                                  "as with --all, unless --include names subfolders or "
+                                  "--top-only takes only the files directly in the source folder"));
     QFile file(QStringLiteral(VANTORO_MAN_PAGE));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString page = QString::fromUtf8(file.readAll()).replace("\\-", "-");
@@ -375,6 +377,16 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
         << "in --help, missing from the manual page";
     EXPECT_EQ(QSet<QString>(inPage).subtract(inHelp), QSet<QString>())
         << "in the manual page, not in --help";
+    // The shell completes every option but Qt's own second spelling of the help.
+    QFile completion(QFileInfo(QStringLiteral(VANTORO_MAN_PAGE))
+                         .dir()
+                         .filePath("../dist/vantoro-cli.bash-completion"));
+    ASSERT_TRUE(completion.open(QIODevice::ReadOnly));
+    const QSet<QString> completed = Captures(QString::fromUtf8(completion.readAll()),
+                                             QRegularExpression(R"([\s'](--[a-z-]+))"));
+    for (const QString& name : inHelp)
+        EXPECT_TRUE(!name.startsWith("--") || name == "--help-all" || completed.contains(name))
+            << name.toStdString() << " is not completed";
 
     const QRegularExpression commandName(R"(^(?:\.B )?([a-z-]+)$)",
                                          QRegularExpression::MultilineOption);

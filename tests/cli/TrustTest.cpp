@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
@@ -494,6 +495,55 @@ TEST_F(TrustTest, WindowsRulesCostALinuxUserNoData) {
     EXPECT_FALSE(QFileInfo::exists(target + "fat/RECYCLED"));
     EXPECT_EQ(windows.out.count(ProgramText(419)), 1) << windows.out.toStdString();
     EXPECT_TRUE(windows.out.contains(fat + "RECYCLED/ " + ProgramText(419)));
+}
+
+TEST_F(TrustTest, AClosedLostAndFoundAtADiskRootIsNamedOnceAndIsNoError) {
+    // As mkfs leaves it at every ext4 root: root's own, closed to the user backing up.
+    const QString disk = dir.path() + "/disk/";
+    ScopedMount linuxDisk(disk, {"-t", "tmpfs", "-o", "size=8m,mode=0755", "tmpfs"});
+    if (!linuxDisk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << linuxDisk.why.toStdString();
+    ASSERT_TRUE(QDir().mkpath(disk + "lost+found") && QDir().mkpath(disk + "home/me"));
+    WriteFile(disk + "lost+found/#1234", "a piece of a file fsck found");
+    ASSERT_EQ(chmod(EncodeName(disk + "lost+found").constData(), 0700), 0);
+    WriteFile(disk + "home/me/notes.txt", "notes");
+    WriteFile(disk + "top.txt", "top");
+    const QString backup = dir.path() + "/user-backup/";
+    ASSERT_TRUE(QDir().mkpath(backup));
+    OpenForOthers(backup);
+    constexpr uid_t nobody = 65534;
+    ASSERT_EQ(chown(EncodeName(backup).constData(), nobody, nobody), 0);
+    const auto asUser = [] {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+            _exit(99);
+    };
+    for (const char* command : {"list", "check", "backup-modified", "verify"}) {
+        const CliRun run = CliInChild({command, "--source", disk, "--target", backup}, asUser);
+        EXPECT_EQ(run.status, 0) << command << "\n"
+                                 << run.out.toStdString() << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains("Permission denied")) << command << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains("? files")) << command << run.out.toStdString();
+        if (QByteArray(command) != "list") {
+            EXPECT_EQ(run.out.count(ProgramText(419)), 1) << command << run.out.toStdString();
+            EXPECT_TRUE(run.out.contains(disk + "lost+found/ " + ProgramText(419))) << command;
+        }
+    }
+    EXPECT_EQ(ReadAll(backup + "home/me/notes.txt"), "notes");
+    EXPECT_EQ(ReadAll(backup + "top.txt"), "top");
+    EXPECT_FALSE(QFileInfo::exists(backup + "lost+found"));
+
+    // The desktop's choice of every subfolder of the disk, saved for a scheduled run.
+    vnt::Setup whole;
+    whole.sourceFolder = disk;
+    whole.targetFolder = backup;
+    whole.includedFolders = {"home", "lost+found"};
+    whole.includeSubfolders = 1;
+    const QString setupFile = dir.filePath("disk.vnt");
+    ASSERT_TRUE(WriteSetupFile(setupFile, whole));
+    ASSERT_EQ(chmod(EncodeName(setupFile).constData(), 0644), 0);
+    const CliRun scheduled = CliInChild({"check", "--setup", setupFile}, asUser);
+    EXPECT_EQ(scheduled.status, 0) << scheduled.err.toStdString();
+    EXPECT_EQ(scheduled.out.count(ProgramText(419)), 1) << scheduled.out.toStdString();
 }
 
 TEST_F(TrustTest, ALinkInTheTargetIsNeverTakenForACopy) {
