@@ -14,15 +14,14 @@ double Dpi(const QWidget* widget) {
     return widget != nullptr ? widget->logicalDpiX() : 96.0;
 }
 
-// The window's frame on the screen; before the window has one, the usual frame around it.
+// The window's frame on the screen. Before the window has one, its position is where the
+// frame will stand, with the usual frame around its client size.
 QRect OuterGeometry(const QWidget* window) {
-    const QRect client = window->geometry();
     const QRect frame = window->frameGeometry();
-    if (frame != client || window->windowFlags().testFlag(Qt::FramelessWindowHint))
+    if (frame != window->geometry() || window->windowFlags().testFlag(Qt::FramelessWindowHint))
         return frame;
-    const int side = TwipsToPixels(WindowFrameWidth / 2, window);
-    const int top = TwipsToPixels(WindowFrameHeight, window) - side;
-    return client.adjusted(-side, -top, side, side);
+    return {window->pos(), window->size() + QSize(TwipsToPixels(WindowFrameWidth, window),
+                                                  TwipsToPixels(WindowFrameHeight, window))};
 }
 
 const QScreen* ScreenOf(const QWidget* window) {
