@@ -209,15 +209,26 @@ ModifiedVerdict JudgeFileModified(qint64 sourceSize, qint64 sourceSeconds, qint6
         sourceTime.year == targetTime.year && sourceTime.month == targetTime.month;
     RoundToMinute(sourceTime);
     RoundToMinute(targetTime);
-    const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));
     // A one-minute jitter and whole half-hour shifts of up to eight hours (time zones and
     // daylight saving between file systems) are absorbed, but only within one month.
-    if (!sameMonth)
+    const auto tolerable = [](qint32 minutes) {
+        return minutes < 2 || (minutes % 30 == 0 && minutes <= 480);
+    };
+    if (!sameMonth) {
+        // Within one month such a difference would be tolerated: the reason says why not.
+        const auto calendarMinute = [](const CalendarTime& t) {
+            return static_cast<qint64>(DayNumber(t.year, t.month, t.day)) * 1440 + t.hour * 60 +
+                   t.minute;
+        };
+        const qint64 apart = std::abs(calendarMinute(sourceTime) - calendarMinute(targetTime));
+        verdict.acrossMonthStart = apart <= 480 && tolerable(static_cast<qint32>(apart));
         return beyondTolerance();
+    }
+    const qint32 difference = std::abs(MinuteOfMonth(sourceTime) - MinuteOfMonth(targetTime));
     verdict.minutes = difference;
     if (difference < 2)
         verdict.reason = Reason::Jitter;
-    else if (difference % 30 == 0 && difference <= 480)
+    else if (tolerable(difference))
         verdict.reason = Reason::ZoneShift;
     else
         return beyondTolerance();
@@ -268,9 +279,17 @@ QString VerdictText(const ModifiedVerdict& verdict) {
             .arg(FormatCount(static_cast<double>(verdict.targetSize)),
                  FormatCount(static_cast<double>(verdict.sourceSize)));
     case Reason::SourceNewer:
-        return QStringLiteral("source newer by ") + Duration(verdict.minutes);
-    case Reason::TargetNewer:
-        return QStringLiteral("target newer by ") + Duration(verdict.minutes);
+    case Reason::TargetNewer: {
+        const QString newer = verdict.reason == Reason::SourceNewer
+                                  ? QStringLiteral("source newer by ")
+                                  : QStringLiteral("target newer by ");
+        if (!verdict.acrossMonthStart)
+            return newer + Duration(verdict.minutes);
+        const qint64 seconds = std::abs(verdict.seconds);
+        return newer +
+               (seconds < 60 ? QStringLiteral("%1 s").arg(seconds) : Duration(verdict.minutes)) +
+               QStringLiteral(" across the start of a month");
+    }
     case Reason::Jitter:
         return verdict.minutes == 0 ? QStringLiteral("times differ by %1 s, taken as jitter")
                                           .arg(std::abs(verdict.seconds))

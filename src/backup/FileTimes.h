@@ -83,6 +83,8 @@ struct ModifiedVerdict {
     qint64 targetSize = 0;
     qint64 seconds = 0; // source time minus target time
     qint32 minutes = 0; // the difference the tolerances looked at, in whole minutes
+    // Modified only because the times lie in two months: within one they would be tolerated.
+    bool acrossMonthStart = false;
     // A time difference that the tolerances passed over: where a real edit could hide.
     bool Tolerated() const { return reason == Reason::Jitter || reason == Reason::ZoneShift; }
     // Taken as unchanged although the times differ by 2 s or more: only the contents can

@@ -33,6 +33,7 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 const QString SixBlanks = QStringLiteral("      ");
+const QString FourBlanks = QStringLiteral("    "); // folder-level lines
 const QString ExplainIndent = QStringLiteral("          ");
 constexpr qint64 LargeSystemFileBytes = 10487560;
 // Files up to this size are compared several to a job.
@@ -540,7 +541,7 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
             files.clear();
             fileCount = 0;
             ++state.lngTotalNumCopyErrors;
-            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
+            host.Output(CRLF + FourBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
                             error.description,
                         true);
             host.FailureReported(folder, error.description);
@@ -555,7 +556,7 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
         } else {
             // The folder itself cannot be read: it and all it holds are left behind, so it
             // is named in the report, not only in the question.
-            host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
+            host.Output(CRLF + FourBlanks + ProgramText(79) + u' ' + folder + QStringLiteral("  ") +
                             error.description,
                         true);
             host.FailureReported(folder, error.description);
@@ -1247,8 +1248,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                     opened.error != 0
                         ? QStringLiteral("  ") + FileErrorFromErrno(opened.error).description
                         : QString();
-                host.Output(CRLF + QStringLiteral("    ") + ProgramText(165) +
-                                QStringLiteral(": ") + tf + why,
+                host.Output(CRLF + FourBlanks + ProgramText(165) + QStringLiteral(": ") + tf + why,
                             true);
                 QString message = ProgramText(166) + u' ' + tf;
                 QString blocking = tf;
@@ -1299,8 +1299,7 @@ FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& 
                 }
                 ++state.lngTotalNumCopyErrors;
                 if (!state.blnSuppressDetailedReports)
-                    host.Output(CRLF + QStringLiteral("    ") + ProgramText(169) + u' ' + tgt(),
-                                true);
+                    host.Output(CRLF + FourBlanks + ProgramText(169) + u' ' + tgt(), true);
                 host.FailureReported(src(), ProgramText(169) + u' ' + tgt() + QStringLiteral(". ") +
                                                 ProgramText(170));
                 host.blnPaused = true;

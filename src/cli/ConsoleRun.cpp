@@ -338,7 +338,8 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         QStringLiteral("Include the subfolders of the included subfolders."));
     const QCommandLineOption ext(
         QStringLiteral("ext"),
-        QStringLiteral("Back up only files with this extension (2 to 5 letters, * and ?)."),
+        QStringLiteral(
+            "Back up only files with this extension (2 to 5 letters or digits, * and ?)."),
         QStringLiteral("PATTERN"));
     const QCommandLineOption skip(
         QStringLiteral("skip"),

@@ -11,7 +11,9 @@ namespace {
 
 const QString AllowedCharacters =
     QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZŠŒŸÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝÞ"
-                   "abcdefghijklmnopqrstuvwxyzšœÿàáâãäåæçèéêëìíîïðñòóôõöøùúûüýþß*?");
+                   "abcdefghijklmnopqrstuvwxyzšœÿàáâãäåæçèéêëìíîïðñòóôõöøùúûüýþß*?"
+                   // Without digits mp3, mp4, m4a and 7z files could never be chosen.
+                   "0123456789");
 
 } // namespace
 

@@ -7,7 +7,7 @@
 
 namespace vnt {
 
-// The extension filter in normal form: allowed letters and wildcards only, lower case,
+// The extension filter in normal form: allowed letters, digits and wildcards only, lower case,
 // empty when only "*" is left.
 QString NormaliseExtensionFilter(const QString& text);
 // True when a normalised filter is shorter than 2 (also when emptied) or longer than 5.

@@ -475,6 +475,7 @@ bool frmMain::Form_Load() {
         const QRect available = screen->availableGeometry();
         move(available.x() + (available.width() - frameGeometry().width()) / 2,
              available.y() + TwipsToPixels(300, this));
+        KeepInsideAvailableArea(this); // at a high scale the window fills a small screen
     }
 
     cmdReportScreen->setEnabled(false);
@@ -820,6 +821,7 @@ void frmMain::cmdHelp_MouseUp() {
         viewer->move(main.x() + TwipsToPixels(100, this), main.y() + TwipsToPixels(380, this));
         viewer->resize(main.width() - TwipsToPixels(200, this),
                        main.height() - TwipsToPixels(480, this));
+        KeepInsideAvailableArea(viewer);
     }
     viewer->strFilename = programFolder + QStringLiteral("/vnt_help.txt");
     viewer->setWindowTitle(ProgramText(72));
@@ -917,6 +919,7 @@ void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {
     const QRect g = request.geometryTwips;
     MoveWindowTwips(&window, g.x(), g.y());
     ResizeWindowTwips(&window, std::max(g.width(), 6000), std::max(g.height(), 3000));
+    KeepInsideAvailableArea(&window);
     window.setWindowIcon(windowIcon());
     window.exec();
     request.blnFolderSelectionAccepted = window.blnFolderSelectionAccepted;

@@ -69,6 +69,7 @@ void frmConfirmOperation::Form_Activate() {
     const QPoint setupFile = main.txbSetupFile->mapTo(form, QPoint(0, 0));
     move(mainFrame.x() + setupFile.x() + TwipsToPixels(120, this),
          mainFrame.y() + help.y() + TwipsToPixels(180, this));
+    KeepInsideAvailableArea(this);
 }
 
 void frmConfirmOperation::cmdYes_Click() {

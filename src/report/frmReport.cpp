@@ -28,10 +28,9 @@ namespace vnt {
 
 namespace {
 
-// The rules measure a window with its frame; Qt sizes its client area. These are the
-// frame's share, in twips, across and down (title bar included).
-constexpr int FrameWidth = 120;
-constexpr int FrameHeight = 450;
+// The rules measure a window with its frame; Qt sizes its client area.
+constexpr int FrameWidth = WindowFrameWidth;
+constexpr int FrameHeight = WindowFrameHeight;
 
 const QString CountingNotice = QStringLiteral("Counting files ... ");
 
@@ -156,7 +155,10 @@ void frmReport::Form_Activate() {
             width = screenWidth - 100;
     }
     const QRect outer = OuterGeometryTwips();
-    SetOuterGeometryTwips(left, outer.y(), width, outer.height());
+    const QRect kept =
+        KeptInside({left, outer.y(), width, outer.height()}, AvailableAreaTwips(&main));
+    width = kept.width();
+    SetOuterGeometryTwips(kept.x(), kept.y(), width, kept.height());
     const QRect box = TwipsGeometry(txbText);
     SetTwipsGeometry(txbText, box.x(), box.y(), width - 2 * box.x() - 220, box.height());
 
@@ -194,7 +196,12 @@ void frmReport::Form_Activate() {
 void frmReport::ResizeForm(int intTop, int intHeight) {
     const int mainTop = PixelsToTwips(main.frameGeometry().y(), this);
     const QRect outer = OuterGeometryTwips();
-    SetOuterGeometryTwips(outer.x(), mainTop + intTop, outer.width(), intHeight);
+    // Placed beside the main window where that fits, else moved up and, on a small screen,
+    // made lower: the buttons at its foot stay within reach.
+    const QRect kept = KeptInside({outer.x(), mainTop + intTop, outer.width(), intHeight},
+                                  AvailableAreaTwips(&main));
+    intHeight = kept.height();
+    SetOuterGeometryTwips(kept.x(), kept.y(), kept.width(), intHeight);
     const QRect box = TwipsGeometry(txbText);
     SetTwipsGeometry(txbText, box.x(), box.y(), box.width(), intHeight - box.y() - 1400);
     const int labelTop = box.y() + (intHeight - box.y() - 1400) + 100;

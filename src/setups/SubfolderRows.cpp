@@ -46,7 +46,9 @@ SubfolderRow DescribeSubfolder(const QString& topFolder, const QString& name) {
             tree.limit = 200;
             CountFilesInTree(true, path, QStringLiteral("*.*"), tree, true, false, 0);
             row.size = tree.sizeTotal;
-            row.over = tree.limit == -2 || tree.errorNumber != 0 || tree.accessDenied;
+            // A folder that refuses access is passed over and the count goes on: only a
+            // count that stopped makes the size a lower bound.
+            row.over = tree.limit == -2 || tree.errorNumber != 0;
         } else {
             row.size = files.sizeTotal;
         }

@@ -158,6 +158,7 @@ void frmSelectSubfolders::BuildList() {
     SetTwipsGeometry(picSubfolders, list.x(), list.y(), list.width(), std::max(v, 1) * BoxHeight);
     const QRect outer = TwipsGeometry(this);
     ResizeWindowTwips(this, outer.width(), std::max(v, 1) * BoxHeight + 1400);
+    KeepInsideAvailableArea(this); // grown below the screen's foot, it moves up
     vsbScrollBar->setVisible(v < n);
     if (v < n) {
         QSignalBlocker block(vsbScrollBar);

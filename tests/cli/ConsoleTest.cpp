@@ -73,6 +73,13 @@ TEST_F(ConsoleTest, ExitStatusForErrorsAndRefusals) {
     const CliRun badExt = Cli({"list", "--source", source, "--target", target, "--ext", "abcdef"});
     EXPECT_EQ(badExt.status, 2);
     EXPECT_TRUE(badExt.err.contains("A file extension must consist of from 2 to 5 letters"));
+    WriteFile(source + "Letters/song.mp3", "la");
+    WriteFile(source + "Letters/song.mp4", "la la");
+    const CliRun music = Cli({"backup-all", "--source", source, "--target", dir.path() + "/mp3/",
+                              "--create-target", "--include", "Letters", "--ext", "MP3"});
+    EXPECT_EQ(music.status, 0) << music.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.path() + "/mp3/Letters/song.mp3")) << "digits are kept";
+    EXPECT_FALSE(QFile::exists(dir.path() + "/mp3/Letters/song.mp4"));
     EXPECT_EQ(Cli({"list", "--source", source, "--target", source + "Letters"}).status, 0)
         << "a target inside the source is accepted";
     EXPECT_EQ(Cli({"list", "--source", source + "Letters", "--target", source}).status, 2);

@@ -13,10 +13,12 @@ TEST(ExtensionFilter, Normalisation) {
         const char* normal;
         bool badLength;
     } cases[] = {
-        {"TXT", "txt", false}, {".Txt", "txt", false},  {"mp3", "mp", false},
+        {"TXT", "txt", false}, {".Txt", "txt", false},  {"mp3", "mp3", false},
         {"*", "", true},       {"jpeg", "jpeg", false}, {"abcdef", "abcdef", true},
         {"j?g", "j?g", false}, {"*.*", "", true},       {"t x t", "txt", false},
         {"ÄÖ", "äö", false},   {"a", "a", true},        {"**x", "**x", false},
+        {"M4A", "m4a", false}, {".7z", "7z", false},    {"7", "7", true},
+        {"mp", "mp", false},   {"x-1.2", "x12", false}, {"mp3 ", "mp3", false},
     };
     for (const auto& c : cases) {
         const QString normal = NormaliseExtensionFilter(QString::fromUtf8(c.typed));

@@ -159,6 +159,52 @@ TEST_F(ReportTest, ActivationPlacesTheWindowBesideTheMainWindow) {
     EXPECT_FALSE(report->chkSuppressDisplayOfReport->isVisible());
 }
 
+// Where the place beside the main window runs past the screen's foot or edge, the window
+// moves in; where it does not fit at all, it is made smaller and keeps its buttons.
+TEST_F(ReportTest, TheWindowStaysInsideTheScreen) {
+    const QRect area(0, 0, 1600, 1000);
+    EXPECT_EQ(KeptInside({100, 200, 800, 500}, area), QRect(100, 200, 800, 500));
+    EXPECT_EQ(KeptInside({100, 700, 800, 500}, area), QRect(100, 500, 800, 500));
+    EXPECT_EQ(KeptInside({1200, -30, 800, 500}, area), QRect(800, 0, 800, 500));
+    EXPECT_EQ(KeptInside({100, 700, 800, 1400}, area), QRect(100, 0, 800, 1000));
+    EXPECT_EQ(KeptInside({100, 700, 800, 1400}, {}), QRect(100, 700, 800, 1400))
+        << "no screen known";
+
+    const QRect available = AvailableAreaTwips(window.get());
+    ASSERT_FALSE(available.isEmpty());
+    const auto inside = [&](const char* when) {
+        const QRect outer = report->OuterGeometryTwips();
+        EXPECT_TRUE(available.adjusted(-15, -15, 15, 15).contains(outer))
+            << when << ": " << outer.y() << "+" << outer.height() << " in " << available.y() << "+"
+            << available.height();
+        // The button row stays in the window, below the text.
+        const QRect box = report->txbText->geometry();
+        const QRect close = report->cmdCancelClose->geometry();
+        EXPECT_GT(close.top(), box.bottom()) << when;
+        EXPECT_LE(close.bottom(), report->height()) << when;
+    };
+    // The main window low on the screen and right of its middle: the small report would
+    // hang below the foot and past the right edge.
+    window->setFixedSize(TwipsToPixels(available.width() - 6000, window.get()), window->height());
+    window->move(TwipsToPixels(5000, window.get()),
+                 TwipsToPixels(available.y() + available.height() - 3000, window.get()));
+    report->Form_Activate();
+    inside("small");
+    // Past 500 characters it grows to the main window's height.
+    report->SetText(QString(501, u'a'));
+    report->Output("more", true);
+    inside("grown");
+    EXPECT_NEAR(report->OuterGeometryTwips().height(),
+                PixelsToTwips(window->frameGeometry().height(), window.get()) - 1000, 30)
+        << "it fits, so it keeps the height it is given";
+    // A main window taller than the screen: the report is as high as the screen allows.
+    window->setFixedSize(window->width(), TwipsToPixels(available.height() + 3000, window.get()));
+    window->move(0, 0);
+    report->Output("more", true);
+    inside("higher than the screen");
+    EXPECT_NEAR(report->OuterGeometryTwips().height(), available.height(), 30);
+}
+
 TEST_F(ReportTest, ButtonStatesOfAnOperation) {
     window->intOperation = window->intOperationBackupModifiedFiles;
     report->SetReportButtons(false, true, ProgramText(44), false, QString());

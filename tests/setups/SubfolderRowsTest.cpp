@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace vnt::test {
 namespace {
@@ -37,6 +38,19 @@ TEST(SubfolderRows, Descriptions) {
     EXPECT_TRUE(RowCanNeverBeTicked(empty));
     EXPECT_FALSE(RowCanNeverBeTicked(photos));
     EXPECT_EQ(RowFolderName("My {odd} name {1 file and no subfolders, 1 bytes}"), "My {odd} name");
+
+    // A sub-subfolder that may not be read is passed over; the count does not stop there.
+    QDir().mkpath(top + "Music/Locked");
+    WriteFile(top + "Music/a.mp3", QByteArray(2048, 'm'));
+    WriteFile(top + "Music/Locked/b.mp3", "b");
+    chmod(QFile::encodeName(top + "Music/Locked").constData(), 0);
+    OpenForOthers(top + "Music");
+    const int status = RunWithoutPrivileges([&top] {
+        const SubfolderRow music = DescribeSubfolder(top, "Music");
+        return music.text == "Music {1 file and 1 subfolder, 2.00 Kb}" && !music.over ? 0 : 1;
+    });
+    chmod(QFile::encodeName(top + "Music/Locked").constData(), 0755);
+    EXPECT_EQ(status, 0);
 }
 
 TEST(SubfolderRows, CaptionsAreShortenedBeforeTheBraces) {
