@@ -6,9 +6,9 @@
 #include "platform/QtDialogs.h"
 #include "platform/SystemShell.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QIcon>
-#include <cstdio>
 
 int main(int argc, char* argv[]) {
     vnt::TakeClosedStandardDescriptors();

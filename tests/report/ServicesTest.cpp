@@ -233,19 +233,19 @@ TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
 TEST_F(ServicesTest, ShutdownNoticeShowsEveryLineAtAnyScale) {
     ASSERT_TRUE(Start());
     frmPopUp& popUp = window->PopUpWindow();
-    const QFont desktopFont = popUp.font();
+    const QFont desktopFont = popUp.lblMessage->font();
     for (const qreal scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
         QFont font = desktopFont;
         font.setPointSizeF(desktopFont.pointSizeF() * scale);
-        popUp.setFont(font);
+        popUp.lblMessage->setFont(font);
         bool measured = false;
         WhileModal([&] {
             const QLabel* label = popUp.lblMessage;
             const QRect room = label->contentsRect();
-            const QRect text = QFontMetrics(label->font())
-                                   .boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap,
-                                                 label->text());
+            const QRect text =
+                QFontMetrics(label->font())
+                    .boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, label->text());
             EXPECT_TRUE(room.contains(text)) << text.height() << " in " << room.height();
             EXPECT_TRUE(popUp.rect().contains(label->geometry()));
             EXPECT_GE(label->height(), 3 * QFontMetrics(label->font()).lineSpacing());
@@ -257,7 +257,7 @@ TEST_F(ServicesTest, ShutdownNoticeShowsEveryLineAtAnyScale) {
         window->RunUnattendedBackup({"shutdown"});
         EXPECT_TRUE(measured);
     }
-    popUp.setFont(desktopFont);
+    popUp.lblMessage->setFont(desktopFont);
 }
 
 // While the notice shows, the main window takes no input but its close box, which calls
