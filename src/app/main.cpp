@@ -1,3 +1,4 @@
+#include "mainwindow/CommandLine.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
@@ -5,12 +6,27 @@
 #include "platform/QtDialogs.h"
 #include "platform/SystemShell.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
     vnt::TakeClosedStandardDescriptors();
     vnt::IgnoreWriteSignals();
+    // Read before the window system is reached, so that help works without a display and
+    // never starts anything.
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments.append(QString::fromLocal8Bit(argv[i]));
+    const vnt::DesktopCommandLine request = vnt::ParseDesktopCommandLine(rawArguments);
+    if (request.action == vnt::DesktopCommandLine::Action::ShowHelp ||
+        request.action == vnt::DesktopCommandLine::Action::ShowVersion) {
+        const QString text = request.action == vnt::DesktopCommandLine::Action::ShowHelp
+                                 ? vnt::DesktopHelpText()
+                                 : vnt::DesktopVersionText();
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     QApplication app(argc, argv);
     // Compiled in as PNGs: the SVG would need Qt's SVG plugin, which a system may lack.
     QIcon icon;
@@ -36,9 +52,10 @@ int main(int argc, char* argv[]) {
     if (!window.Form_Load())
         return 1; // the program texts could not be loaded; the user has been told why
 
-    // Any command line starts the unattended backup, from within the event loop.
+    // The arguments that are left once Qt has taken its own (such as -platform) decide
+    // whether the unattended backup runs, from within the event loop.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    window.QueueUnattendedBackup(arguments.join(u' '));
+    window.QueueUnattendedBackup(arguments);
     return QApplication::exec();
 }

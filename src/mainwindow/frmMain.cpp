@@ -1,5 +1,6 @@
 #include "mainwindow/frmMain.h"
 
+#include "mainwindow/CommandLine.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
@@ -860,9 +861,12 @@ void frmMain::SaveSetupOnQuit() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // The close box ends the program at once, without the save on quit.
+    // The close box ends the program at once, without the save on quit. Whoever uses it
+    // while the shutdown notice shows is at the computer: the shutdown is called off.
     event->accept();
     EndRunningOperation();
+    if (popUp != nullptr && popUp->isVisible())
+        popUp->CloseWithOwner();
     EndProgram();
 }
 
@@ -883,11 +887,12 @@ frmPopUp& frmMain::PopUpWindow() {
     return *popUp;
 }
 
-void frmMain::RunUnattendedBackup(const QString& commandLine) {
-    if (commandLine.isEmpty() || blnProgramEnding)
+void frmMain::RunUnattendedBackup(const QStringList& arguments) {
+    const DesktopCommandLine request = ParseDesktopCommandLine(arguments);
+    if (request.action != DesktopCommandLine::Action::UnattendedBackup || blnProgramEnding)
         return;
     show();
-    const bool shutDown = commandLine.toLower().contains(QStringLiteral("shutdown"));
+    const bool shutDown = request.shutDown;
     // Nothing runs on a Setup that was only half read: no backup, no save on quit turned
     // on, and no shutdown, so that the user finds the message.
     if (RefusedHalfReadNextRunSetup(shutDown))
@@ -902,8 +907,8 @@ void frmMain::RunUnattendedBackup(const QString& commandLine) {
         ShutDownComputer(true, 60000, shell, dialogs, PopUpWindow(), this);
 }
 
-void frmMain::QueueUnattendedBackup(const QString& commandLine) {
-    QTimer::singleShot(0, this, [this, commandLine] { RunUnattendedBackup(commandLine); });
+void frmMain::QueueUnattendedBackup(const QStringList& arguments) {
+    QTimer::singleShot(0, this, [this, arguments] { RunUnattendedBackup(arguments); });
 }
 
 void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {

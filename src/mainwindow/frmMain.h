@@ -48,10 +48,11 @@ public:
     // Start-up up to the unattended run. False when the program texts could not be loaded:
     // the user has been told, and the program must end without showing a window.
     bool Form_Load();
-    // The unattended backup that any non-empty command line starts.
-    void RunUnattendedBackup(const QString& commandLine);
+    // The unattended backup that a command line other than a request for help starts;
+    // arguments come without the program's name.
+    void RunUnattendedBackup(const QStringList& arguments);
     // Runs it once the event loop runs, where closing the window and Quit can end it.
-    void QueueUnattendedBackup(const QString& commandLine);
+    void QueueUnattendedBackup(const QStringList& arguments);
 
     // Window-wide utilities.
     void UpdateIdleDisplay();

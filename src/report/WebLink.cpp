@@ -32,7 +32,9 @@ void ShutDownComputer(bool blnAllowCancel, int varInterval, SystemShell& shell, 
     if (!clicked)
         return;
     shell.abortShutdown();
-    dialogs.inform(mainWindow, QStringLiteral("Shutdown cancelled"));
+    // Closing the main window ends the program: nobody is left to answer a box.
+    if (!popUp.blnClosedWithOwner)
+        dialogs.inform(mainWindow, QStringLiteral("Shutdown cancelled"));
 }
 
 } // namespace vnt

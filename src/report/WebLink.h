@@ -15,7 +15,7 @@ void OpenWebPage(const QString& strAddress, SystemShell& shell, Dialogs& dialogs
 class frmPopUp;
 
 // Starts a timed shutdown. With allowCancel, a pop-up over mainWindow offers to cancel it
-// for interval milliseconds; a click aborts the shutdown.
+// for interval milliseconds; a click, or closing mainWindow, aborts the shutdown.
 void ShutDownComputer(bool blnAllowCancel, int varInterval, SystemShell& shell, Dialogs& dialogs,
                       frmPopUp& popUp, QWidget* mainWindow);
 

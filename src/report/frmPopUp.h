@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QEventLoop;
 class QKeyEvent;
 class QLabel;
 class QTimer;
@@ -18,12 +19,17 @@ public:
     // Returns true when the user closed it by a click, false when its time ran out.
     bool PopUp(const QString& strMessage, int intWidth, int intHeight, int intInterval, int intTop,
                int intLeft);
-    // The same with top and left as offsets from the window frmMe.
+    // The same with top and left as offsets from the window frmMe. While it shows, frmMe
+    // takes no input but its close box, which closes the pop-up through CloseWithOwner.
     bool PopUpInForm(QWidget* frmMe, const QString& strMessage, int intWidth, int intHeight,
                      int intInterval, int intTop, int intLeft);
 
     void Timer1_Timer();
     void lblMessage_MouseUp();
+    // The window the pop-up lies over is closing: the pop-up goes with it, and that counts
+    // as the user's answer.
+    void CloseWithOwner();
+    bool blnClosedWithOwner = false;
 
     QLabel* lblMessage = nullptr;
     QTimer* Timer1 = nullptr;
@@ -33,8 +39,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    bool ShowUntilClosed(int intInterval);
+    bool ShowUntilClosed(int intInterval, bool ownerStaysClosable);
+    void FitToMessage(bool keepBottom);
+    void Finish();
     bool closedByClick = false;
+    QEventLoop* ownLoop = nullptr; // while other windows' close boxes stay available
 };
 
 } // namespace vnt

@@ -318,7 +318,7 @@ TEST_F(DriverTest, AnUnattendedRunEndsWithTheWindow) {
         });
         watcher.start(0);
         const auto timeOut = TimeOutPopUpsAtOnce();
-        window->QueueUnattendedBackup("--shutdown");
+        window->QueueUnattendedBackup({"shutdown"});
         EXPECT_TRUE(window->operations.empty()) << "not before the event loop runs";
         QTimer guard; // only a fault waits for it
         guard.setSingleShot(true);
@@ -345,7 +345,7 @@ TEST_F(DriverTest, AnUnattendedRunFromTheEventLoopOffersItsFullMinute) {
         popUp.Timer1_Timer();
     });
     watcher.start(0);
-    window->QueueUnattendedBackup("shutdown");
+    window->QueueUnattendedBackup({"shutdown"});
     EXPECT_TRUE(window->operations.empty()) << "queued, not run at once";
     EXPECT_TRUE(QTest::qWaitFor([this] { return !shell.calls.isEmpty(); }));
     EXPECT_GT(interval, 59000) << "the pop-up was shown with its minute to run";
@@ -357,7 +357,7 @@ TEST_F(DriverTest, AnUnattendedRunFromTheEventLoopOffersItsFullMinute) {
 TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     // Nobody clicks: the pop-up's time runs out (at once here) and the shutdown goes ahead.
     const auto watcher = TimeOutPopUpsAtOnce();
-    window->RunUnattendedBackup("--SHUTDOWN");
+    window->RunUnattendedBackup({"SHUTDOWN"});
     EXPECT_EQ(window->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});

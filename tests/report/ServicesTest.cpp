@@ -7,11 +7,14 @@
 #include "report/ViewerText.h"
 #include "TestSupport.h"
 
+#include <QCloseEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -153,7 +156,7 @@ TEST_F(ServicesTest, UnattendedRunBacksUpAndOffersToCancelTheShutdown) {
         EXPECT_EQ(popUp.width(), TwipsToPixels(6000, &popUp));
         QTest::mouseClick(popUp.lblMessage, Qt::LeftButton);
     });
-    window->RunUnattendedBackup("--ShutDownAfterwards");
+    window->RunUnattendedBackup({"nightly", "ShutDown"});
     EXPECT_EQ(window->operations, std::vector<qint16>{5});
     EXPECT_EQ(window->scheduledDuringOperation, std::vector<bool>{true});
     EXPECT_FALSE(window->blnScheduledTask);
@@ -167,19 +170,117 @@ TEST_F(ServicesTest, UnattendedRunBacksUpAndOffersToCancelTheShutdown) {
 TEST_F(ServicesTest, ShutdownGoesAheadWhenNobodyClicks) {
     ASSERT_TRUE(Start());
     WhileModal([this] { window->PopUpWindow().Timer1_Timer(); });
-    window->RunUnattendedBackup("shutdown");
+    window->RunUnattendedBackup({"shutdown"});
     EXPECT_EQ(shell.calls, (QStringList{"shutdown Cancellation possible.\r\nSee comment below"}));
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
     ASSERT_TRUE(Start());
-    window->RunUnattendedBackup("");
+    window->RunUnattendedBackup({});
     EXPECT_TRUE(window->operations.empty()) << "no command line, no unattended run";
-    window->RunUnattendedBackup("nightly");
+    window->RunUnattendedBackup({"nightly"});
     EXPECT_EQ(window->operations, std::vector<qint16>{5});
     EXPECT_TRUE(shell.calls.isEmpty());
     EXPECT_TRUE(window->isVisible());
+
+    // The word counts only as a whole argument; should it count wrongly, the pop-up's
+    // time runs out at once and the shutdown shows in the calls.
+    const auto watcher = TimeOutPopUpsAtOnce();
+    for (const QStringList& line : {QStringList{"--no-shutdown"}, QStringList{"shutdowns"},
+                                    QStringList{"nightly", "no_shutdown"}}) {
+        window->operations.clear();
+        window->RunUnattendedBackup(line);
+        EXPECT_EQ(window->operations, std::vector<qint16>{5}) << line.join(' ').toStdString();
+    }
+    EXPECT_TRUE(shell.calls.isEmpty()) << shell.calls.join('|').toStdString();
+
+    // Asking for help or the version starts nothing, whatever else the line holds.
+    window->operations.clear();
+    for (const QStringList& line : {QStringList{"--help"}, QStringList{"-h"},
+                                    QStringList{"--version"}, QStringList{"shutdown", "--help"}})
+        window->RunUnattendedBackup(line);
+    EXPECT_TRUE(window->operations.empty());
+    EXPECT_TRUE(shell.calls.isEmpty());
+
+    // The program itself answers them without a display, and ends.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    for (const QStringList& line : {QStringList{"--help"}, QStringList{"nightly", "-h"},
+                                    QStringList{"--version", "shutdown"}}) {
+        SCOPED_TRACE(line.join(' ').toStdString());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VANTORO_DESKTOP), line);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+        const QString printed = QString::fromLocal8Bit(program.readAllStandardOutput());
+        if (line.contains("--version"))
+            EXPECT_TRUE(QRegularExpression("^vantoro \\d+\\.\\d+\\S*\n$").match(printed).hasMatch())
+                << printed.toStdString();
+        else
+            EXPECT_TRUE(printed.startsWith("Usage: vantoro\n") &&
+                        printed.contains("--no-shutdown, does not count"))
+                << printed.toStdString();
+    }
+}
+
+// The notice's lines all lie inside its label, and the label inside the pop-up, with the
+// desktop's font and with one twice as large (a 2x screen that Qt does not scale); the
+// pop-up grows upwards, so it stays within the main window.
+TEST_F(ServicesTest, ShutdownNoticeShowsEveryLineAtAnyScale) {
+    ASSERT_TRUE(Start());
+    frmPopUp& popUp = window->PopUpWindow();
+    const QFont desktopFont = popUp.lblMessage->font();
+    for (const qreal scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        QFont font = desktopFont;
+        font.setPointSizeF(desktopFont.pointSizeF() * scale);
+        popUp.lblMessage->setFont(font);
+        bool measured = false;
+        WhileModal([&] {
+            const QLabel* label = popUp.lblMessage;
+            const QRect room = label->contentsRect();
+            const QRect text =
+                QFontMetrics(label->font())
+                    .boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, label->text());
+            EXPECT_TRUE(room.contains(text)) << text.height() << " in " << room.height();
+            EXPECT_TRUE(popUp.rect().contains(label->geometry()));
+            EXPECT_GE(label->height(), 3 * QFontMetrics(label->font()).lineSpacing());
+            EXPECT_EQ(popUp.width(), TwipsToPixels(6000, &popUp));
+            EXPECT_LE(popUp.frameGeometry().bottom(), window->frameGeometry().bottom());
+            measured = true;
+            popUp.Timer1_Timer();
+        });
+        window->RunUnattendedBackup({"shutdown"});
+        EXPECT_TRUE(measured);
+    }
+    popUp.lblMessage->setFont(desktopFont);
+}
+
+// While the notice shows, the main window takes no input but its close box, which calls
+// the shutdown off and ends the program, with no box left to answer.
+TEST_F(ServicesTest, TheCloseBoxCancelsThePendingShutdown) {
+    ASSERT_TRUE(Start());
+    WhileModal([this] {
+        frmPopUp& popUp = window->PopUpWindow();
+        ASSERT_TRUE(popUp.isVisible());
+        // Qt would drop the window system's close request to a window a modal one blocks.
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
+        EXPECT_EQ(window->endCount, 0) << "Quit takes no click meanwhile";
+        EXPECT_TRUE(popUp.isVisible());
+        QCloseEvent close; // what the close box's request becomes once it reaches the window
+        QCoreApplication::sendEvent(window->windowHandle(), &close);
+    });
+    window->RunUnattendedBackup({"shutdown"});
+    EXPECT_EQ(shell.calls,
+              (QStringList{"shutdown Cancellation possible.\r\nSee comment below", "abort"}));
+    EXPECT_EQ(window->endCount, 1);
+    EXPECT_FALSE(window->PopUpWindow().isVisible());
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(ServicesTest, MakersLinkOpensItsPageAndExplainsAFailure) {

@@ -291,7 +291,7 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
 
     // Should the run go ahead all the same, its shutdown pop-up times out at once.
     const auto watcher = TimeOutPopUpsAtOnce();
-    window->RunUnattendedBackup("--shutdown");
+    window->RunUnattendedBackup({"shutdown"});
     EXPECT_TRUE(window->operations.empty()) << "no backup";
     EXPECT_TRUE(shell.calls.isEmpty()) << "no shutdown";
     EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 0)
@@ -308,7 +308,7 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     WriteFile(path, head + " 0 \r\n\r\n");
     ASSERT_TRUE(Start());
     dialogs.shown.clear();
-    window->RunUnattendedBackup("nightly");
+    window->RunUnattendedBackup({"nightly"});
     EXPECT_EQ(window->operations, std::vector<qint16>{5}) << "a whole file runs";
     EXPECT_TRUE(dialogs.messages().empty());
 }
@@ -355,7 +355,7 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
     dialogs.shown.clear();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.messages().empty()) << "start-up is silent";
-    window->RunUnattendedBackup("nightly");
+    window->RunUnattendedBackup({"nightly"});
     EXPECT_TRUE(window->operations.empty()) << "no backup without the subfolders";
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.contains(source + "Gone/ does not exist.\r\n"));
