@@ -237,7 +237,6 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
     // An operation starts or ends here, or waits for Continue: the first chance to serve
     // events comes at once, and the window is drawn whenever it needs to be.
     eventClock.invalidate();
-    setUpdatesEnabled(true);
     grownTo = {};
     if (blnCopyToClipboardVisible) {
         cmdCopyToClipboard->setText(QStringLiteral("Copy to clipboard"));
@@ -311,9 +310,9 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
     if (blnCRLF)
         MoveCaretToEnd();
     // Clicks on Pause, Cancel and the close box are handled here. Drawing the window for
-    // every line would cost more than the work itself, so pending events are served at
-    // most every 10 ms: a click still takes effect at once to a person.
-    if (!eventClock.isValid() || eventClock.elapsed() >= 10)
+    // every line would cost more than the work itself, so pending events are served (and
+    // the window drawn) at most every 40 ms: a click still takes effect at once to a person.
+    if (!eventClock.isValid() || eventClock.elapsed() >= ServeEveryMs)
         ServeEvents();
 }
 
@@ -404,18 +403,11 @@ void frmReport::CaretToEndNow() {
     txbText->ensureCursorVisible();
 }
 
-// Clicks are served every 10 ms; the window is drawn at most every 50 ms, which is all a
-// person reads, and drawing it more often costs the run more than its copies.
+// Serves what is pending: clicks, and the drawing of what changed since. (Holding the
+// drawing back with setUpdatesEnabled while events are served loses it on a real display.)
 void frmReport::ServeEvents() {
     CaretToEndNow();
-    const bool draw = !drawClock.isValid() || drawClock.elapsed() >= 50;
-    if (draw)
-        drawClock.start();
-    else
-        setUpdatesEnabled(false);
     QCoreApplication::processEvents();
-    if (!draw)
-        setUpdatesEnabled(true);
     eventClock.start();
 }
 
@@ -607,8 +599,8 @@ void frmReport::Inform(const QString& message, const QString& title, MsgIcon ico
 }
 
 void frmReport::Yield() {
-    // As in Output: pending events at most every 10 ms, which a click still finds at once.
-    if (!eventClock.isValid() || eventClock.elapsed() >= 10)
+    // As in Output: pending events at most every 40 ms, which a click still finds at once.
+    if (!eventClock.isValid() || eventClock.elapsed() >= ServeEveryMs)
         ServeEvents();
 }
 
