@@ -9,6 +9,7 @@
 #include "platform/SystemShell.h"
 #include "platform/Twips.h"
 
+#include <algorithm>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -66,7 +67,7 @@ frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, SystemShell& shell
     cmdPauseContinue = MakeButton(this, "cmdPauseContinue", QStringLiteral("Continue"));
     cmdCancelClose = MakeButton(this, "cmdCancelClose", QStringLiteral("Cancel operation"));
     cmdOpenReportFile =
-        MakeButton(this, "cmdOpenReportFile", QStringLiteral("Open the whole report"));
+        MakeButton(this, "cmdOpenReportFile", QStringLiteral("Open whole report"));
     chkSuppressDisplayOfReport = new QCheckBox(QStringLiteral("Suppress display of report"), this);
     chkSuppressDisplayOfReport->setObjectName(QStringLiteral("chkSuppressDisplayOfReport"));
 
@@ -280,12 +281,18 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
     }
 
     // The whole report opens from its file once the operation is over; the button stands
-    // left of the close button, clear of the copy button at its widest.
+    // left of the close button, clear of the copy button at its widest (3,165 twips, when
+    // it offers the selection) where the window is wide enough, else of the copy button as
+    // it is now.
     cmdOpenReportFile->setVisible(blnCopyToClipboardVisible && !blnPauseContinueVisible &&
                                   !reportFilePath.isEmpty());
     const QRect close = TwipsGeometry(cmdCancelClose);
+    const QRect copy = TwipsGeometry(cmdCopyToClipboard);
     const QRect open = TwipsGeometry(cmdOpenReportFile);
-    SetTwipsGeometry(cmdOpenReportFile, close.x() - 200 - open.width(), open.y(), open.width(),
+    const int room = close.x() - copy.x() - 400;
+    const int openWidth =
+        room - 3165 >= 2400 ? 2400 : std::clamp(room - copy.width(), 1000, 2400);
+    SetTwipsGeometry(cmdOpenReportFile, close.x() - 200 - openWidth, open.y(), openWidth,
                      open.height());
     SetReportButtons2();
     if (!cmdCopyToClipboard->isHidden())
