@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <QStringList>
+#include <vector>
 
 namespace vnt::test {
 
@@ -34,6 +35,16 @@ public:
     void RemoveFromEnd(qsizetype count) override { text.chop(count); }
     void SetText(const QString& newText) override { text = newText; }
     void MoveCaretToEnd() override {}
+    QStringList drawnTexts; // the text each time it was drawn at once
+    void DrawNow() override { drawnTexts.append(text); }
+    struct Progress {
+        QString name;
+        qint64 done, size;
+    };
+    std::vector<Progress> progress;
+    void CopyProgress(const QString& name, qint64 done, qint64 size) override {
+        progress.push_back({name, done, size});
+    }
     void SetSourceDirpath(const QString& t) override { sourceDirpath = t; }
     void SetTargetDirpath(const QString& t) override { targetDirpath = t; }
     void SetFileNowBeingCopied(const QString& label, const QString& name) override {

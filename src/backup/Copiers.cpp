@@ -41,6 +41,8 @@ void RunCopyJob(CopyJob& job, const std::function<bool()>& continueCopy) {
         job.outcome.cancelled = job.compared.cancelled;
         return;
     }
+    job.bytesCopied = 0; // a copy tried again starts afresh
+    const CopyProgressCounter progress(&job.bytesCopied);
     if (job.targetFolder == nullptr)
         job.outcome = CopySingleFile(job.sourcePath, job.targetPath, continueCopy,
                                      job.targetMayExist, job.keepReplacedAs, job.deferName);

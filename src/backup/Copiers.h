@@ -49,6 +49,7 @@ struct CopyJob {
     CopyOutcome outcome;
     CompareOutcome compared;
     std::atomic<bool> done{false};
+    std::atomic<qint64> bytesCopied{0}; // so far, while the copy runs on its thread
 };
 
 class CopierPool {

@@ -6,6 +6,7 @@
 #include "mainwindow/Language.h"
 #include "platform/FileCopy.h"
 #include "platform/FolderLock.h"
+#include "report/ReportFile.h"
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
 
@@ -75,6 +76,19 @@ public:
 private:
     QString text;
 };
+
+// The operation as report files are named after it.
+QString ReportFileOperation(qint16 operation, const OperationState& state) {
+    if (operation == state.intOperationListFolders)
+        return QStringLiteral("list");
+    if (operation == state.intOperationCheckBackupState)
+        return QStringLiteral("check");
+    if (operation == state.intOperationBackupAllFiles)
+        return QStringLiteral("backup-all");
+    if (operation == state.intOperationBackupModifiedFiles)
+        return QStringLiteral("backup-modified");
+    return QStringLiteral("verify");
+}
 
 } // namespace
 
@@ -189,6 +203,9 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     if (backup && !state.blnScheduledTask && !main.ConfirmOperation())
         return;
     ReportHost& report = main.PrepareReport();
+    QString reportFileProblem;
+    const QString reportFile = report.BeginReportFile(ReportFileOperation(operation, state),
+                                                      reportFileProblem);
 
     state.dblTotalFilesize = 0;
     state.lngTotalNumFolders = state.lngTotalNumFiles = 0;
@@ -257,6 +274,16 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     state.blnDisplayingSummary = true;
     if (state.blnStop)
         report.Output(ProgramText(49) + CRLF, false);
+    // Named before the totals: the window may hold only the end of a long report.
+    if (!reportFile.isEmpty()) {
+        report.Output(QString(), true);
+        report.Output(ReportFileLine(reportFile), true);
+    } else if (!reportFileProblem.isEmpty()) {
+        report.Output(QString(), true);
+        report.Output(QStringLiteral("The report could not be kept in a file: ") +
+                          reportFileProblem + u'.',
+                      true);
+    }
     if (list)
         ReportForListFolders(report, state);
     else if (operation == state.intOperationBackupAllFiles)
@@ -268,6 +295,10 @@ void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
     else
         ReportForCheckBackupState(report, state, main.ModifiedSinceText());
 
+    if (const QString problem = report.EndReportFile(); !problem.isEmpty())
+        report.Output(QStringLiteral("The report file ") + reportFile +
+                          QStringLiteral(" is not complete: ") + problem + u'.',
+                      true);
     report.MoveCaretToEnd();
     report.SetReportButtons(true, false, QString(), true, ProgramText(58));
     report.SetCaption(state.strWindowCaption);

@@ -50,7 +50,11 @@ void Lookahead::List(QString root) {
         }
         const QString folder = std::move(pending.back());
         pending.pop_back();
-        FolderListing listing = list(folder);
+        FolderListing listing = list(folder, [this, &folder](qsizetype files) {
+            std::lock_guard lock(mutex);
+            counting = folder;
+            countedFiles = files;
+        });
         const QStringList next = visits(listing);
         for (auto it = next.crbegin(); it != next.crend(); ++it)
             pending.push_back(*it);
@@ -88,13 +92,18 @@ void Lookahead::Complete() {
     changed.notify_all();
 }
 
-std::optional<FolderListing> Lookahead::Take(const QString& folder,
-                                             const std::function<void()>& whileWaiting) {
+std::optional<FolderListing>
+Lookahead::Take(const QString& folder, const std::function<void(qsizetype files)>& whileWaiting) {
     std::unique_lock lock(mutex);
     while (!changed.wait_for(lock, std::chrono::milliseconds(50),
                              [&] { return stopping || finished || !ready.empty(); })) {
+        qsizetype files = -1;
+        if (!listed.empty() && listed.front().folder == folder)
+            files = static_cast<qsizetype>(listed.front().files.size());
+        else if (listed.empty() && counting == folder)
+            files = countedFiles;
         lock.unlock();
-        whileWaiting();
+        whileWaiting(files);
         lock.lock();
     }
     if (!ready.empty() && ready.front().folder == folder) {

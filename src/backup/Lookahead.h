@@ -48,7 +48,10 @@ struct FolderListing {
 // uses, so the two orders agree.
 class Lookahead {
 public:
-    using Lister = std::function<FolderListing(const QString& folder)>;
+    // A lister calls counted with the folder's number of files as soon as it knows it,
+    // before it reads their facts.
+    using Counted = std::function<void(qsizetype files)>;
+    using Lister = std::function<FolderListing(const QString& folder, const Counted& counted)>;
     using Completer = std::function<void(FolderListing& listing)>;
     using Visits = std::function<QStringList(const FolderListing& listing)>;
     Lookahead(const QString& root, Lister list, Completer complete, Visits visits,
@@ -59,9 +62,10 @@ public:
 
     // The listing of folder when it is the next one listed; otherwise nothing, and the
     // threads stop (the caller lists for itself from then on). While it waits, whileWaiting
-    // runs every 50 ms, so that a slow disk does not freeze the window.
+    // runs every 50 ms, so that a slow disk does not freeze the window; it is given the
+    // folder's number of files once that is known, else -1.
     std::optional<FolderListing> Take(const QString& folder,
-                                      const std::function<void()>& whileWaiting);
+                                      const std::function<void(qsizetype files)>& whileWaiting);
     // 0 when both threads run; else why one could not be started (an errno value), and
     // none runs.
     int StartError() const { return startError; }
@@ -82,6 +86,8 @@ private:
     bool listingDone = false;         // nothing more will be listed
     bool finished = false;            // nothing more will be ready
     bool stopping = false;
+    QString counting;           // the folder being listed, once its files are counted
+    qsizetype countedFiles = 0; // and their number
     int startError = 0;
     std::thread lister;
     std::thread completer;

@@ -278,6 +278,25 @@ void FolderWalk::ShowCopyLabels(const QString& drive, const QString& folder, boo
         DisplayFreeSpace(host, drive);
 }
 
+void FolderWalk::ShowCopyProgress(const CopyJob& job) {
+    if (job.compare || !job.batch.empty() || job.done)
+        return;
+    const qint64 done = job.bytesCopied.load(std::memory_order_relaxed);
+    if (done <= 0 || done >= job.bytes ||
+        (progressClock.isValid() && progressClock.elapsed() < progressIntervalMs))
+        return;
+    progressClock.start();
+    progressJob = &job;
+    host.CopyProgress(LowerCase(DecodeName(job.targetName)), done, job.bytes);
+}
+
+void FolderWalk::EndCopyProgress(const CopyJob* job) {
+    if (job == nullptr || job != progressJob)
+        return;
+    progressJob = nullptr;
+    host.CopyProgress(QString(), 0, 0);
+}
+
 bool FolderWalk::AskToStopAfterError(const QString& message, bool everySixth) {
     if (everySixth && !(state.lngTotalNumCopyErrors > 0 && state.lngTotalNumCopyErrors % 6 == 0))
         return false;
@@ -356,7 +375,10 @@ void FolderWalk::WalkFolder(const QString& folder) {
     // Looking for one file stops at the first: nothing to gain from listing ahead.
     if (threads > 1 && op != state.intOperationCheckForFile)
         lookahead = std::make_unique<Lookahead>(
-            WithTrailingBackslash(folder), [this](const QString& f) { return ListFolder(f); },
+            WithTrailingBackslash(folder),
+            [this](const QString& f, const Lookahead::Counted& counted) {
+                return ListFolder(f, counted);
+            },
             [this](FolderListing& listing) { ReadTargetFacts(listing); },
             [this](const FolderListing& listing) { return FoldersToVisit(listing); });
     const bool backup =
@@ -397,7 +419,8 @@ void FolderWalk::WalkFolder(const QString& folder) {
     keepFolderMade.clear();
 }
 
-FolderListing FolderWalk::ListFolder(const QString& folder) const {
+FolderListing FolderWalk::ListFolder(const QString& folder,
+                                     const Lookahead::Counted& counted) const {
     FolderListing listing;
     listing.folder = folder;
     const auto visit = [&](const DirectoryEntry& entry) {
@@ -425,6 +448,8 @@ FolderListing FolderWalk::ListFolder(const QString& folder) const {
     } else {
         listing.error = ReadDirectory(folder, visit, false);
     }
+    if (counted && !listing.error)
+        counted(static_cast<qsizetype>(listing.files.size()));
 
     const qint16 op = state.intOperation;
     const QString& filter = setup.fileExtension;
@@ -516,10 +541,35 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     const bool backupModified = op == state.intOperationBackupModifiedFiles;
     const bool verify = op == state.intOperationVerifyBackup;
 
+    const bool skipFiles =
+        folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
+    // The please-wait notice of a folder of many files shows while its files are read, from
+    // the moment they are counted; it goes when the first pass is done.
+    qsizetype noticeLength = -1;
+    const auto showNotice = [&](qsizetype fileCount) {
+        if (noticeLength >= 0 || skipFiles || host.blnReportBufferFull ||
+            fileCount < state.intManyFilesThreshold || state.blnSuppressDetailedReports)
+            return;
+        noticeLength = host.ReportText().size();
+        host.AppendToText(ProgramText(60) + u' ');
+        host.MoveCaretToEnd();
+        host.DrawNow();
+    };
+    const auto removeNotice = [&] {
+        if (noticeLength >= 0) {
+            host.RemoveFromEnd(host.ReportText().size() - noticeLength);
+            host.MoveCaretToEnd();
+            noticeLength = -1;
+        }
+    };
+
     // One listing serves both passes, read ahead when a listing thread runs.
     std::optional<FolderListing> ahead;
     if (lookahead) {
-        ahead = lookahead->Take(folder, [this] { host.Yield(); });
+        ahead = lookahead->Take(folder, [&](qsizetype fileCount) {
+            showNotice(fileCount);
+            host.Yield();
+        });
         if (!ahead)
             lookahead.reset();
     }
@@ -527,9 +577,11 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     if (ahead) {
         listing = std::move(*ahead);
     } else {
-        listing = ListFolder(folder);
+        listing = ListFolder(folder, showNotice);
         ReadTargetFacts(listing);
     }
+    if (listing.error)
+        removeNotice();
     std::vector<ListedFile>& files = listing.files;
     qint32 fileCount = static_cast<qint32>(files.size());
     if (const FileError& error = listing.error) {
@@ -566,8 +618,6 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     }
 
     qint32 counts[3] = {0, 0, 0}; // new, modified, copied
-    const bool skipFiles =
-        folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
     // Without the folder's own line (its files excluded), later lines need no header.
     bool headerWritten = skipFiles;
     // Links to folders and trash folders that the walk would have entered are named with
@@ -593,19 +643,7 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     if (!skipFiles) {
         double freeBytes = -1.0;
         if (fileCount > 0) {
-            qsizetype noticeLength = -1;
-            if (!host.blnReportBufferFull && fileCount >= state.intManyFilesThreshold &&
-                !state.blnSuppressDetailedReports) {
-                noticeLength = host.ReportText().size();
-                host.AppendToText(ProgramText(60) + u' ');
-                host.MoveCaretToEnd();
-            }
-            const auto removeNotice = [&] {
-                if (noticeLength >= 0) {
-                    host.RemoveFromEnd(host.ReportText().size() - noticeLength);
-                    host.MoveCaretToEnd();
-                }
-            };
+            showNotice(fileCount);
             // The check and the backups find nothing to do here: the second pass filters.
             const bool firstPassWorks = op == state.intOperationCheckForFile || list;
             for (size_t i = 0; firstPassWorks && i < files.size(); ++i) {
@@ -728,11 +766,13 @@ public:
         if (HandOutGathered())
             return true;
         if (!walk.copiers) {
-            RunCopyJob(*job, [this] {
+            RunCopyJob(*job, [this, &job] {
                 // Pause and Cancel stay answerable while a large file is copied.
+                walk.ShowCopyProgress(*job);
                 walk.host.Yield();
                 return !walk.state.blnStop;
             });
+            walk.EndCopyProgress(job.get());
             return Run(after, job->outcome);
         }
         // Copied on a copier thread. A copy that replaces a file is named only when its turn
@@ -821,6 +861,7 @@ private:
                 break;
             const Step step = std::move(steps.front());
             steps.pop_front();
+            walk.EndCopyProgress(step.job.get());
             // Past a stop a finished copy is dropped unnamed: the serial engine never made it.
             stopped = stopped || walk.state.blnStop;
             if (stopped) {
@@ -863,6 +904,12 @@ private:
         while (!job.done && walk.copiers->RunWaitingBatch())
             walk.host.Yield();
         while (!walk.copiers->WaitFor(job, 50ms)) {
+            // The copy that holds the report back shows how far it has got.
+            for (const Step& step : steps)
+                if (step.job && !step.job->done) {
+                    walk.ShowCopyProgress(*step.job);
+                    break;
+                }
             walk.host.Yield();
             if (walk.state.blnStop)
                 walk.copiers->Cancel();

@@ -51,6 +51,8 @@ public:
     // Free space of the disk holding a path (0 on success); tests replace it. Unset: the
     // target's file system is asked, through its folder where that is open.
     std::function<qint16(const QString&, double&, double&)> freeSpace;
+    // The progress of a large file's copy is shown at most this often (milliseconds).
+    int progressIntervalMs = 250;
     // 1: everything on the walk's own thread. More: the next folders are listed on a thread
     // of their own, and copies run on this many copier threads; the report is the same.
     int threads = WalkThreads();
@@ -62,7 +64,7 @@ private:
     QStringList VisitFolder(const QString& folder);
     // Reads a folder and, for the passes that need them, its files' facts in both trees.
     // Touches nothing but the file system: it also runs ahead on the listing thread.
-    FolderListing ListFolder(const QString& folder) const;
+    FolderListing ListFolder(const QString& folder, const Lookahead::Counted& counted = {}) const;
     void ReadTargetFacts(FolderListing& listing) const;
     // The subfolders the walk enters after this folder, in order.
     QStringList FoldersToVisit(const FolderListing& listing) const;
@@ -100,6 +102,11 @@ private:
     QElapsedTimer fileLabelClock; // when the file label last changed
     QElapsedTimer copiedClock;    // when the copied and free-space labels last changed
     bool labelsBehind = false;
+    // How far the copy the walk waits for has got; its end takes the progress back.
+    void ShowCopyProgress(const CopyJob& job);
+    void EndCopyProgress(const CopyJob* job);
+    QElapsedTimer progressClock;
+    const CopyJob* progressJob = nullptr;
     bool FailureEndsVisit(const QString& description, int errorNumber, const QString& path);
 
     const Setup& setup;

@@ -113,6 +113,13 @@ void ConsoleHost::CopyHandedOut(const QString& folder, const QString& name) {
         current = folder + name;
 }
 
+void ConsoleHost::CopyProgress(const QString&, qint64 done, qint64 size) {
+    bytesInFile = size > 0 ? static_cast<double>(done) : 0;
+    // At its end the file's bytes join the total: the line is drawn again with them.
+    if (size > 0)
+        Progress(false);
+}
+
 void ConsoleHost::FailureReported(const QString& path, const QString& reason) {
     QString shownReason = reason;
     shownReason.replace(CRLF, QStringLiteral(" "));
@@ -156,18 +163,18 @@ void ConsoleHost::Yield() {
 }
 
 QString ConsoleHost::ProgressText(const OperationState& progress, qint64 elapsedMs,
-                                  const QString& at, int width) {
+                                  const QString& at, int width, double bytesInFile) {
     QString status;
     if (progress.blnBackupOperation) {
+        // A large file counts as it is copied, so a long copy is seen to move.
+        const double bytes = progress.dblTotalFilesize + bytesInFile;
         status = QStringLiteral("%1 files, %2 copied, %3")
                      .arg(FormatCount(progress.lngTotalNumFiles),
-                          FormatCount(progress.lngTotalNumFilesCopied),
-                          FormatScaledSize2(progress.dblTotalFilesize, 1));
+                          FormatCount(progress.lngTotalNumFilesCopied), FormatScaledSize2(bytes, 1));
         // The first second's rate says more about the start than about the run.
         if (elapsedMs >= 1000)
             status += QStringLiteral(" at ") +
-                      FormatScaledSize2(
-                          progress.dblTotalFilesize * 1000.0 / static_cast<double>(elapsedMs), 1) +
+                      FormatScaledSize2(bytes * 1000.0 / static_cast<double>(elapsedMs), 1) +
                       QStringLiteral("/s");
     } else {
         status = QStringLiteral("%1 folders, %2 files")
@@ -190,8 +197,8 @@ void ConsoleHost::Progress(bool force) {
     progressClock.restart();
     // One column short of the width: a line that fills it would wrap on some terminals,
     // and the next update could no longer take it back.
-    const QString status =
-        ProgressText(state, runClock.elapsed(), current, std::max(TerminalWidth(err) - 1, 20));
+    const QString status = ProgressText(state, runClock.elapsed(), current,
+                                        std::max(TerminalWidth(err) - 1, 20), bytesInFile);
     WriteBytes("\r\x1b[K" + status.toUtf8(), err);
     progressShown = true;
 }

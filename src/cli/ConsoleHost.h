@@ -48,10 +48,11 @@ public:
     const QList<Failure>& Failures() const { return failures; }
 
     // The progress line for the state of the operation after elapsedMs, at most width
-    // characters: files and bytes done and the rate while a backup copies, else folders
-    // and files; then the file or folder at hand, its start cut off when it is too long.
+    // characters: files and bytes done (with bytesInFile of the file being copied) and the
+    // rate while a backup copies, else folders and files; then the file or folder at hand,
+    // its start cut off when it is too long.
     static QString ProgressText(const OperationState& state, qint64 elapsedMs,
-                                const QString& current, int width);
+                                const QString& current, int width, double bytesInFile = 0);
 
     void Output(const QString& strText, bool blnCRLF) override;
     const QString& ReportText() const override { return view; }
@@ -68,6 +69,7 @@ public:
     void HideBytesCopied() override {}
     void ShowFreeSpace(const QString&) override {}
     void CopyHandedOut(const QString& folder, const QString& name) override;
+    void CopyProgress(const QString& name, qint64 done, qint64 size) override;
     void FailureReported(const QString& path, const QString& reason) override;
     void SetCaption(const QString&) override {}
     void SetReportButtons(bool, bool, const QString&, bool, const QString&) override {}
@@ -107,6 +109,7 @@ private:
     QString view;
     QString fileLabel;
     QString current; // the folder entered or the file handed out last
+    double bytesInFile = 0; // copied so far of a large file still being copied
     QElapsedTimer progressClock;
     QElapsedTimer runClock;
     QList<Failure> failures;

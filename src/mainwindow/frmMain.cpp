@@ -876,7 +876,7 @@ void frmMain::lblCorvaneWorks_Click() {
 
 frmReport& frmMain::ReportWindow() {
     if (reportForm == nullptr)
-        reportForm = new frmReport(*this, dialogs, this);
+        reportForm = new frmReport(*this, dialogs, shell, this);
     reportForm->EnsureLoaded();
     return *reportForm;
 }

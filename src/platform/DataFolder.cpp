@@ -23,4 +23,13 @@ QString DataFolder(const QString& programFolder) {
     return {};
 }
 
+QString ReportsFolder() {
+    // The base directory specification takes only an absolute path; anything else is
+    // ignored as if unset.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(state) + QStringLiteral("/vantoro/reports/");
+}
+
 } // namespace vnt

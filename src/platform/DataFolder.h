@@ -14,4 +14,8 @@ QStringList DataFolderCandidates(const QString& programFolder);
 // The first of those folders that holds vnt.dat; an empty string when none does.
 QString DataFolder(const QString& programFolder);
 
+// Where the reports of operations are kept, with a trailing slash: reports/ in the user's
+// state folder ($XDG_STATE_HOME, else ~/.local/state) under vantoro/. Not made here.
+QString ReportsFolder();
+
 } // namespace vnt

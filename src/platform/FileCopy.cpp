@@ -26,6 +26,9 @@ namespace {
 
 constexpr size_t ChunkBytes = 8 * 1024 * 1024;
 
+// Set by CopyProgressCounter for the copies made on this thread.
+thread_local std::atomic<qint64>* copyProgress = nullptr;
+
 QByteArray Native(const QString& path) {
     return EncodeName(path);
 }
@@ -115,6 +118,8 @@ private:
                 return end < 0;
             }
             at += n;
+            if (copyProgress != nullptr)
+                copyProgress->fetch_add(n, std::memory_order_relaxed);
             // A large file starts on its way to the disk while the rest is copied: the flush
             // at the end of the backup then has that much less to wait for.
             if (size >= static_cast<qint64>(ChunkBytes))
@@ -685,6 +690,7 @@ void UnnamedCopy::Name(CopyOutcome& outcome) {
                      0) != 0) {
             const int linkError = errno;
             const qsizetype slash = keepAs.name.lastIndexOf('/');
+            const CopyProgressCounter notCounted(nullptr); // the old copy is not the file's
             const bool copied =
                 (linkError == EXDEV || linkError == EPERM || linkError == EMLINK ||
                  linkError == ENOTSUP) &&
@@ -883,6 +889,14 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             return outcome;
         }
     }
+}
+
+CopyProgressCounter::CopyProgressCounter(std::atomic<qint64>* counter) : previous(copyProgress) {
+    copyProgress = counter;
+}
+
+CopyProgressCounter::~CopyProgressCounter() {
+    copyProgress = previous;
 }
 
 } // namespace vnt

@@ -3,6 +3,7 @@
 
 #include "platform/FileErrors.h"
 
+#include <atomic>
 #include <deque>
 #include <fcntl.h>
 #include <functional>
@@ -119,6 +120,21 @@ qint64 FileSizeOrError(const QString& path);
 // is not installed, and a target that is the source file itself is never replaced. On any
 // failure or cancellation the temporary file is removed and the old target stays as it was.
 struct UnnamedCopy;
+
+// While one lives, the copies made on its thread add the bytes of data they have written to
+// counter (null: to none), which another thread may read to show how far a large copy has
+// got.
+class CopyProgressCounter {
+public:
+    explicit CopyProgressCounter(std::atomic<qint64>* counter);
+    ~CopyProgressCounter();
+    CopyProgressCounter(const CopyProgressCounter&) = delete;
+    CopyProgressCounter& operator=(const CopyProgressCounter&) = delete;
+
+private:
+    std::atomic<qint64>* previous;
+};
+
 struct CopyOutcome {
     bool copied = false;
     bool cancelled = false;

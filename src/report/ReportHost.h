@@ -28,6 +28,15 @@ public:
     virtual void RemoveFromEnd(qsizetype count) = 0;
     virtual void SetText(const QString& text) = 0;
     virtual void MoveCaretToEnd() = 0;
+    // Draws what the text holds now: a notice is to be seen before a long wait.
+    virtual void DrawNow() {}
+
+    // The whole report of an operation, every line, is also kept as a file (the window
+    // empties its text when full): begun as the operation's report begins, ended after its
+    // summary. The file's path; empty when the host keeps none, or with why when it could
+    // not be made. The end gives the words of a failure to write it, or nothing.
+    virtual QString BeginReportFile(const QString& /*operation*/, QString& /*why*/) { return {}; }
+    virtual QString EndReportFile() { return {}; }
 
     // Status labels. A host without them (the console) says so, and the walk then spares
     // itself the work of filling them for every file.
@@ -41,6 +50,9 @@ public:
     virtual void ShowFreeSpace(const QString& text) = 0;
     // The file a copy is handed out for, called for every copy: a host notes it, no more.
     virtual void CopyHandedOut(const QString& /*folder*/, const QString& /*name*/) {}
+    // How far the copy of a large file has got, a few times a second while it lasts, so
+    // that a long copy is seen to move; size 0 once it has ended.
+    virtual void CopyProgress(const QString& /*name*/, qint64 /*done*/, qint64 /*size*/) {}
 
     // A file or folder left behind, with the reason, as the report line names it. The
     // window has the line; the console also keeps them for its JSON summary.

@@ -4,9 +4,12 @@
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/DataFolder.h"
 #include "platform/Names.h"
+#include "platform/SystemShell.h"
 #include "platform/Twips.h"
 
+#include <algorithm>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -40,8 +43,9 @@ int Px(int twips, const QWidget* widget) {
 
 } // namespace
 
-frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, QWidget* parent)
-    : QWidget(parent, Qt::Window), main(mainWindow), dialogs(dialogsIn) {
+frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, SystemShell& shellIn,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window), main(mainWindow), dialogs(dialogsIn), shell(shellIn) {
     setObjectName(QStringLiteral("frmReport"));
     lblSourceDirpath = MakeLabel(this, "lblSourceDirpath");
     lblTargetDirpath = MakeLabel(this, "lblTargetDirpath");
@@ -61,12 +65,15 @@ frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, QWidget* parent)
         MakeButton(this, "cmdCopyToClipboard", QStringLiteral("Copy selected text to clipboard"));
     cmdPauseContinue = MakeButton(this, "cmdPauseContinue", QStringLiteral("Continue"));
     cmdCancelClose = MakeButton(this, "cmdCancelClose", QStringLiteral("Cancel operation"));
+    cmdOpenReportFile =
+        MakeButton(this, "cmdOpenReportFile", QStringLiteral("Open whole report"));
     chkSuppressDisplayOfReport = new QCheckBox(QStringLiteral("Suppress display of report"), this);
     chkSuppressDisplayOfReport->setObjectName(QStringLiteral("chkSuppressDisplayOfReport"));
 
     connect(cmdPauseContinue, &QPushButton::clicked, this, &frmReport::cmdPauseContinue_Click);
     connect(cmdCancelClose, &QPushButton::clicked, this, &frmReport::cmdCancelClose_Click);
     connect(cmdCopyToClipboard, &QPushButton::clicked, this, &frmReport::cmdCopyToClipboard_Click);
+    connect(cmdOpenReportFile, &QPushButton::clicked, this, &frmReport::cmdOpenReportFile_Click);
     connect(chkSuppressDisplayOfReport, &QCheckBox::clicked, this,
             &frmReport::chkSuppressDisplayOfReport_Click);
 }
@@ -99,6 +106,9 @@ void frmReport::Form_Load() {
     cmdCancelClose->setText(QStringLiteral("Cancel operation"));
     for (QWidget* control : {cmdCopyToClipboard, cmdPauseContinue, cmdCancelClose})
         control->show();
+    // Offered once a finished report has its file; placed with the buttons.
+    SetTwipsGeometry(cmdOpenReportFile, 3675, 5985, 2400, 330);
+    cmdOpenReportFile->hide();
 
     lblFreeSpace->clear();
     lblBytesCopied->clear();
@@ -113,7 +123,10 @@ void frmReport::Form_Load() {
     blnPaused = false;
     blnReportBufferFull = false;
     strNumFilesInFolder.clear();
-    SetText(QString());
+    SetShown(QString());
+    // A report discarded with its window keeps its file while its operation still runs.
+    if (!keptReport.IsOpen())
+        reportFilePath.clear();
     QPalette palette = chkSuppressDisplayOfReport->palette();
     palette.setColor(QPalette::Window, this->palette().color(QPalette::Window));
     chkSuppressDisplayOfReport->setPalette(palette);
@@ -220,7 +233,8 @@ void frmReport::ResizeForm(int intTop, int intHeight) {
 void frmReport::SetReportButtons2() {
     const QRect bytes = TwipsGeometry(lblBytesCopied);
     const int top = bytes.y() + bytes.height() + 100;
-    for (QPushButton* button : {cmdCopyToClipboard, cmdPauseContinue, cmdCancelClose}) {
+    for (QPushButton* button :
+         {cmdCopyToClipboard, cmdPauseContinue, cmdCancelClose, cmdOpenReportFile}) {
         const QRect g = TwipsGeometry(button);
         SetTwipsGeometry(button, g.x(), top, g.width(), g.height());
     }
@@ -272,6 +286,20 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
         cmdCancelClose->hide();
     }
 
+    // The whole report opens from its file once the operation is over; the button stands
+    // left of the close button, clear of the copy button at its widest (3,165 twips, when
+    // it offers the selection) where the window is wide enough, else of the copy button as
+    // it is now.
+    cmdOpenReportFile->setVisible(blnCopyToClipboardVisible && !blnPauseContinueVisible &&
+                                  !reportFilePath.isEmpty());
+    const QRect close = TwipsGeometry(cmdCancelClose);
+    const QRect copy = TwipsGeometry(cmdCopyToClipboard);
+    const QRect open = TwipsGeometry(cmdOpenReportFile);
+    const int room = close.x() - copy.x() - 400;
+    const int openWidth =
+        room - 3165 >= 2400 ? 2400 : std::clamp(room - copy.width(), 1000, 2400);
+    SetTwipsGeometry(cmdOpenReportFile, close.x() - 200 - openWidth, open.y(), openWidth,
+                     open.height());
     SetReportButtons2();
     if (!cmdCopyToClipboard->isHidden())
         cmdCopyToClipboard->setEnabled(!text.isEmpty());
@@ -297,6 +325,9 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
         grownTo = geometry();
     }
 
+    const QString piece = blnCRLF ? strText + QStringLiteral("\r\n") : strText;
+    // The file keeps every piece, also the one a full text box drops.
+    keptReport.Append(piece);
     const qsizetype length = text.size();
     if (length > main.lngMaxSizeTextboxContents)
         blnReportBufferFull = true;
@@ -306,7 +337,7 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
     }
 
     // A whole line goes in as one piece: the text box then lays it out only when it needs to.
-    AppendToText(blnCRLF ? strText + QStringLiteral("\r\n") : strText);
+    AppendShown(piece);
     if (blnCRLF)
         MoveCaretToEnd();
     // Clicks on Pause, Cancel and the close box are handled here. Drawing the window for
@@ -318,14 +349,16 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
 
 void frmReport::FullBufferPause(qsizetype length) {
     if (main.blnDisplayingSummary) {
-        SetText(text.left(length - 3048) + QStringLiteral("  [snip]"));
+        SetShown(text.left(length - 3048) + QStringLiteral("  [snip]"));
         MoveCaretToEnd();
     }
-    const QString message = QStringLiteral("The textbox is full.\r\nAfter ") +
-                            QString::number(intPauseInSeconds) +
-                            QStringLiteral(" seconds the textbox will be emptied and the report "
-                                           "will continue.");
-    AppendToText(QStringLiteral("\r\n\r\n") + message);
+    QString message = QStringLiteral("The textbox is full.\r\nAfter ") +
+                      QString::number(intPauseInSeconds) +
+                      QStringLiteral(" seconds the textbox will be emptied and the report "
+                                     "will continue.");
+    if (keptReport.IsOpen())
+        message += QStringLiteral("\r\n") + ReportFileLine(reportFilePath) + u'.';
+    AppendShown(QStringLiteral("\r\n\r\n") + message);
     MoveCaretToEnd();
     cmdPauseContinue->hide();
     CaretToEndNow();
@@ -340,7 +373,7 @@ void frmReport::FullBufferPause(qsizetype length) {
         intPauseInSeconds = 5;
 
     cmdPauseContinue->show();
-    SetText(QString());
+    SetShown(QString());
     blnReportBufferFull = false;
     repaint();
     QCoreApplication::processEvents();
@@ -354,6 +387,25 @@ QString frmReport::ForDisplay(const QString& piece) {
 }
 
 void frmReport::AppendToText(const QString& piece) {
+    keptReport.Append(piece);
+    AppendShown(piece);
+}
+
+void frmReport::RemoveFromEnd(qsizetype count) {
+    keptReport.RemoveFromEnd(count);
+    RemoveShown(count);
+}
+
+void frmReport::SetText(const QString& newText) {
+    // Outside an operation the text is another report, which has no file.
+    if (keptReport.IsOpen())
+        keptReport.Restart(newText);
+    else
+        reportFilePath.clear();
+    SetShown(newText);
+}
+
+void frmReport::AppendShown(const QString& piece) {
     if (piece.isEmpty())
         return;
     text += piece;
@@ -368,7 +420,7 @@ void frmReport::AppendToText(const QString& piece) {
     cursor.endEditBlock();
 }
 
-void frmReport::RemoveFromEnd(qsizetype count) {
+void frmReport::RemoveShown(qsizetype count) {
     count = std::min(count, text.size());
     if (count <= 0)
         return;
@@ -381,7 +433,7 @@ void frmReport::RemoveFromEnd(qsizetype count) {
     cursor.removeSelectedText();
 }
 
-void frmReport::SetText(const QString& newText) {
+void frmReport::SetShown(const QString& newText) {
     text = newText;
     txbText->setPlainText(ForDisplay(newText));
 }
@@ -409,6 +461,45 @@ void frmReport::ServeEvents() {
     CaretToEndNow();
     QCoreApplication::processEvents();
     eventClock.start();
+}
+
+void frmReport::DrawNow() {
+    if (!isVisible())
+        return;
+    drawClock.invalidate();
+    ServeEvents();
+}
+
+QString frmReport::BeginReportFile(const QString& operation, QString& why) {
+    reportFilePath.clear();
+    if (keptReport.Begin(ReportsFolder(), operation, QDateTime::currentDateTime(), why))
+        reportFilePath = keptReport.Path();
+    return reportFilePath;
+}
+
+QString frmReport::EndReportFile() {
+    return keptReport.End();
+}
+
+void frmReport::cmdOpenReportFile_Click() {
+    if (shell.openDocument(reportFilePath) <= 32)
+        dialogs.inform(this, QStringLiteral("Cannot open the report file ") + reportFilePath + u'.',
+                       windowTitle(), MsgIcon::Warning);
+}
+
+void frmReport::CopyProgress(const QString& name, qint64 done, qint64 size) {
+    if (size <= 0) {
+        if (!progressName.isEmpty())
+            lblFileName->setText(ShownName(progressName));
+        progressName.clear();
+        return;
+    }
+    if (Label1->text().isEmpty())
+        Label1->setText(QStringLiteral("File now being copied: "));
+    progressName = name;
+    // Painted with the next events served, as the other labels are.
+    lblFileName->setText(ShownName(name) + QStringLiteral("  ") +
+                         QString::number(std::clamp<qint64>(done * 100 / size, 0, 99)) + u'%');
 }
 
 void frmReport::SetSourceDirpath(const QString& caption) {
@@ -584,7 +675,7 @@ void frmReport::Form_Unload() {
     blnPaused = false;
     main.blnStop = true;
     hide();
-    SetText(QString());
+    SetShown(QString());
     loaded = false;
 }
 

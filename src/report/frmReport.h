@@ -2,6 +2,7 @@
 // The report window: running labels, the report text and the pause, cancel and copy
 // buttons. It is the desktop's report host for the engine.
 
+#include "report/ReportFile.h"
 #include "report/ReportHost.h"
 
 #include <functional>
@@ -17,11 +18,12 @@ namespace vnt {
 
 class Dialogs;
 class frmMain;
+class SystemShell;
 
 class frmReport : public QWidget, public ReportHost {
     Q_OBJECT
 public:
-    frmReport(frmMain& main, Dialogs& dialogs, QWidget* parent = nullptr);
+    frmReport(frmMain& main, Dialogs& dialogs, SystemShell& shell, QWidget* parent = nullptr);
 
     // Loads the window afresh when it is not loaded (at first use and after its close box).
     void EnsureLoaded();
@@ -36,6 +38,7 @@ public:
     void cmdPauseContinue_Click();
     void cmdCancelClose_Click();
     void cmdCopyToClipboard_Click();
+    void cmdOpenReportFile_Click();
     void chkSuppressDisplayOfReport_Click();
     void txbText_MouseUp();
 
@@ -49,6 +52,12 @@ public:
     void RemoveFromEnd(qsizetype count) override;
     void SetText(const QString& newText) override;
     void MoveCaretToEnd() override;
+    void DrawNow() override;
+    QString BeginReportFile(const QString& operation, QString& why) override;
+    QString EndReportFile() override;
+    // The file the report shown is kept in; empty when none is.
+    const QString& ReportFilePath() const { return reportFilePath; }
+    void CopyProgress(const QString& name, qint64 done, qint64 size) override;
     void SetSourceDirpath(const QString& caption) override;
     void SetTargetDirpath(const QString& caption) override;
     void SetFileNowBeingCopied(const QString& label, const QString& fileName) override;
@@ -81,6 +90,7 @@ public:
     QPushButton* cmdCopyToClipboard = nullptr;
     QPushButton* cmdPauseContinue = nullptr;
     QPushButton* cmdCancelClose = nullptr;
+    QPushButton* cmdOpenReportFile = nullptr;
     QCheckBox* chkSuppressDisplayOfReport = nullptr;
 
 protected:
@@ -97,10 +107,18 @@ private:
     // The text box shows the report with plain line breaks.
     static QString ForDisplay(const QString& piece);
     QString SelectedText() const;
+    // The text box and its text alone; the public writers also keep the report file.
+    void AppendShown(const QString& piece);
+    void RemoveShown(qsizetype count);
+    void SetShown(const QString& newText);
 
     frmMain& main;
     Dialogs& dialogs;
+    SystemShell& shell; // opens the report's file
     QString text;
+    ReportFile keptReport;
+    QString reportFilePath;
+    QString progressName; // the file whose copy shows its progress
     bool loaded = false;
     QElapsedTimer eventClock; // when Output last served pending events
     // Often enough for a click to act at once and for 25 pictures a second, seldom enough

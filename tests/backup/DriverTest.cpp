@@ -5,6 +5,7 @@
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
 #include "report/Progress.h"
+#include "report/ReportFile.h"
 #include "TestSupport.h"
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -25,6 +27,21 @@
 
 namespace vnt::test {
 namespace {
+
+// Sees every event of the program before its receiver does.
+class EventSpy : public QObject {
+public:
+    explicit EventSpy(std::function<void(QObject*, QEvent*)> seenIn) : seen(std::move(seenIn)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        seen(watched, event);
+        return false;
+    }
+
+private:
+    std::function<void(QObject*, QEvent*)> seen;
+};
 
 class DriverTest : public MainWindowTest {
 protected:
@@ -259,7 +276,11 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     window->RefreshSourceFolderDisplay();
     frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
     window->cmdListSubFolders_MouseUp();
-    const QString unpaused = Report().ReportText();
+    // Each run keeps its report in a file of its own.
+    const auto withoutFileName = [](QString report) {
+        return report.remove(QRegularExpression("The whole report is kept in the file [^\r]*"));
+    };
+    const QString unpaused = withoutFileName(Report().ReportText());
 
     int pauses = 0;
     bool boxOffered = true;
@@ -282,7 +303,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     ASSERT_EQ(pauses, 1);
     EXPECT_FALSE(boxOffered) << "a list offers no box";
     EXPECT_TRUE(window->blnSuppressDetailedReports);
-    EXPECT_EQ(Report().ReportText(), unpaused);
+    EXPECT_EQ(withoutFileName(Report().ReportText()), unpaused);
 
     // A backup offers the box, showing the setting as it stands.
     pauses = 0;
@@ -429,6 +450,89 @@ TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {
     EXPECT_EQ(Messages().value(0),
               ProgramText(406) + "\r\n\r\n" + QString::fromLocal8Bit(std::strerror(EROFS)));
     EXPECT_EQ(window->confirmations, 0);
+}
+
+// A long report is kept whole in a file of its own, named in the report, whatever the full
+// text box empties; the folder keeps the newest reports only, and nothing of anybody else's.
+TEST_F(DriverTest, TheWholeReportIsKeptAsAFile) {
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QString folder = state.path() + "/vantoro/reports/";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (int day = 1; day <= 55; ++day)
+        WriteFile(folder + QStringLiteral("2020-01-%1_10-00-00_check.txt").arg(day, 2, 10, QChar('0')),
+                  "old");
+    WriteFile(folder + "2020-01-01_mine.txt", "not a report");
+    for (int i = 0; i < 40; ++i)
+        WriteFile(source + QStringLiteral("file %1.txt").arg(i), "1");
+    window->lngMaxSizeTextboxContents = 600; // a few full text boxes
+    std::vector<QString> duringSleep;
+    window->Sleeper = [&](int) { duringSleep.push_back(Report().ReportText()); };
+
+    window->cmdBackupModifiedFiles_MouseUp();
+    const QString path = Report().ReportFilePath();
+    ASSERT_TRUE(path.startsWith(folder)) << path.toStdString();
+    EXPECT_TRUE(QFileInfo(path).fileName().endsWith("_backup-modified.txt"));
+    ASSERT_GE(duringSleep.size(), 2u);
+    EXPECT_TRUE(duringSleep[0].endsWith("will continue.\r\n" + ReportFileLine(path) + "."));
+    const QString shown = Report().ReportText();
+    EXPECT_TRUE(shown.contains(ReportFileLine(path) + "\r\n"));
+    EXPECT_FALSE(shown.contains("file 0.txt")) << "emptied from the text box";
+
+    const QString kept = QString::fromUtf8(ReadAll(path));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(kept.contains(source + QStringLiteral("file %1.txt ").arg(i) + ProgramText(65) +
+                                  "\n"))
+            << i;
+    EXPECT_TRUE(kept.endsWith("Number of files copied: 41\nSum of sizes of files copied: 45 bytes\n"))
+        << kept.toStdString();
+    EXPECT_FALSE(kept.contains("The textbox is full.")) << "the window's notice is not the report";
+    EXPECT_FALSE(kept.contains('\r'));
+    EXPECT_EQ(QFile::permissions(path) & (QFile::ReadOther | QFile::ReadGroup), 0);
+
+    QStringList reports = QDir(folder).entryList(QDir::Files, QDir::Name);
+    EXPECT_TRUE(reports.removeOne("2020-01-01_mine.txt")) << "not a report file: never removed";
+    EXPECT_EQ(reports.size(), ReportFile::KeptReports);
+    EXPECT_EQ(reports.first(), "2020-01-07_10-00-00_check.txt") << "the oldest went";
+    EXPECT_EQ(reports.last(), QFileInfo(path).fileName());
+
+    // The finished report opens its file through the desktop.
+    ASSERT_TRUE(Report().cmdOpenReportFile->isVisibleTo(&Report()));
+    Report().cmdOpenReportFile->click();
+    EXPECT_EQ(shell.calls.value(0), "xdg-open " + path);
+
+    // A report that cannot be kept says why, and offers no file.
+    window->lngMaxSizeTextboxContents = 61440;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder + "2020-01-01_mine.txt"));
+    window->cmdBackupAllFiles_MouseUp();
+    EXPECT_TRUE(Report().ReportText().contains("The report could not be kept in a file: "));
+    EXPECT_EQ(Report().ReportFilePath(), "");
+    EXPECT_FALSE(Report().cmdOpenReportFile->isVisibleTo(&Report()));
+    qunsetenv("XDG_STATE_HOME");
+}
+
+// A folder of many files shows its please-wait notice in the window while it is read.
+TEST_F(DriverTest, TheCountingNoticeIsDrawn) {
+    for (int i = 0; i < window->intManyFilesThreshold; ++i)
+        WriteFile(source + QStringLiteral("Photos/p%1.jpg").arg(i), "p");
+    window->cboIncludedFolders->addItems({"Photos"});
+    window->intNumIncludedFolders = 1;
+    window->RefreshSourceFolderDisplay();
+    bool drawnWithNotice = false;
+    EventSpy spy([&](QObject* watched, QEvent* event) {
+        if (event->type() == QEvent::Paint && watched == Report().txbText->viewport() &&
+            Report().txbText->toPlainText().endsWith(ProgramText(60) + ' '))
+            drawnWithNotice = true;
+    });
+    window->cmdBackupModifiedFiles_MouseUp();
+    EXPECT_TRUE(drawnWithNotice);
+    EXPECT_FALSE(Report().ReportText().contains(ProgramText(60)));
+    // Taken back from the report's file too, which lies in the user's state folder.
+    const QString path = Report().ReportFilePath();
+    EXPECT_TRUE(path.startsWith(QDir::homePath() + "/.local/state/vantoro/reports/"));
+    const QByteArray kept = ReadAll(path);
+    EXPECT_TRUE(kept.contains(" files in ")) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(ProgramText(60).toUtf8()));
 }
 
 } // namespace

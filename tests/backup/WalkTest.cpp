@@ -103,9 +103,11 @@ protected:
         walk.todayDayNumber = DayNumber(2024, 5, 20);
         walk.zoneOffsetMinutes = 0;
         walk.threads = threads;
+        walk.progressIntervalMs = progressIntervalMs;
         walk.WalkFolder(source);
     }
     int threads = WalkThreads(); // the test command runs every test with 1 and with more
+    int progressIntervalMs = 250;
 };
 
 TEST_F(WalkTest, BackUpNewAndModifiedCopiesAndReports) {
@@ -850,6 +852,52 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
     }
     EXPECT_EQ(Snapshot(source), before) << "the source was changed";
     before.clear(); // its folder goes with this test
+}
+
+// A large file shows how far its copy has got, and a folder of many files shows the
+// please-wait notice while it is read, drawn before the notice goes again.
+TEST_F(WalkTest, LongWorkShowsThatItMoves) {
+    constexpr qint64 Size = 20 * 1024 * 1024;
+    QFile big(source + "Letters/Film.MKV");
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.write(QByteArray(Size, 'v')) == Size);
+    big.close();
+    threads = 1; // each chunk of the copy is seen on the walk's thread
+    progressIntervalMs = 0;
+    Run(state.intOperationBackupAllFiles);
+    ASSERT_EQ(QFileInfo(target + "Letters/Film.MKV").size(), Size);
+    ASSERT_GE(host.progress.size(), 2u);
+    qint64 last = 0;
+    for (size_t i = 0; i + 1 < host.progress.size(); ++i) {
+        EXPECT_EQ(host.progress[i].name, "film.mkv") << "named as the label names it";
+        EXPECT_EQ(host.progress[i].size, Size);
+        EXPECT_GT(host.progress[i].done, last);
+        EXPECT_LT(host.progress[i].done, Size) << "a finished copy is no longer in progress";
+        last = host.progress[i].done;
+    }
+    EXPECT_EQ(host.progress.back().size, 0) << "its end takes the progress back";
+
+    // A folder of 400 files: the notice is drawn, then leaves no trace.
+    QDir().mkpath(source + "Many");
+    for (int i = 0; i < state.intManyFilesThreshold; ++i)
+        WriteFile(source + QStringLiteral("Many/f%1.txt").arg(i), "x");
+    setup.includedFolders = {"Many"};
+    host.text.clear();
+    threads = WalkThreads();
+    Run(state.intOperationCheckBackupState);
+    ASSERT_EQ(host.drawnTexts.size(), 1);
+    EXPECT_TRUE(host.drawnTexts[0].endsWith(ProgramText(60) + ' '));
+    EXPECT_FALSE(host.text.contains(ProgramText(60)));
+    EXPECT_TRUE(host.text.contains(" 400 files in " + source + "Many/"));
+
+    // Not in a folder of fewer files, nor without the detailed report.
+    host.drawnTexts.clear();
+    QFile::remove(source + "Many/f0.txt");
+    Run(state.intOperationCheckBackupState);
+    state.blnSuppressDetailedReports = true;
+    WriteFile(source + "Many/f0.txt", "x");
+    Run(state.intOperationCheckBackupState);
+    EXPECT_TRUE(host.drawnTexts.isEmpty());
 }
 
 } // namespace

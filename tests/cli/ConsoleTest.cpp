@@ -261,6 +261,11 @@ TEST(ConsoleHost, ProgressLineFitsTheTerminal) {
     const QString narrow = ConsoleHost::ProgressText(state, 500, file, counts.size() + 20);
     EXPECT_EQ(narrow, counts + "  ...2024/letter.txt") << "no rate yet; the path's end kept";
     EXPECT_EQ(ConsoleHost::ProgressText(state, 500, file, 10), counts.left(10));
+    // The bytes of a large file still being copied count as they are copied.
+    EXPECT_EQ(ConsoleHost::ProgressText(state, 2000, QString(), 200, 3.0 * 1024 * 1024),
+              FormatCount(1234) + " files, " + FormatCount(56) + " copied, " +
+                  FormatScaledSize2(8.0 * 1024 * 1024, 1) + " at " +
+                  FormatScaledSize2(4.0 * 1024 * 1024, 1) + "/s");
 }
 
 TEST(ConsoleHost, ProgressAtMostTenTimesASecondAndNeverInTheReport) {
@@ -279,6 +284,9 @@ TEST(ConsoleHost, ProgressAtMostTenTimesASecondAndNeverInTheReport) {
         host.CopyHandedOut("/src/Letters/", "b.txt");
         while (clock.elapsed() < 350)
             host.Yield();
+        host.CopyProgress("b.txt", 3 * 1024 * 1024, 8 * 1024 * 1024);
+        while (clock.elapsed() < 470)
+            host.Yield();
         host.Output("    1 file  in /src/", true);
     }
     const qint64 elapsed = clock.elapsed();
@@ -287,6 +295,8 @@ TEST(ConsoleHost, ProgressAtMostTenTimesASecondAndNeverInTheReport) {
     EXPECT_GE(updates, 2);
     EXPECT_LE(updates, elapsed / 100 + 1) << progress.toStdString();
     EXPECT_TRUE(progress.contains("/src/Letters/b.txt"));
+    EXPECT_TRUE(progress.contains("copied, " + FormatScaledSize2(3.0 * 1024 * 1024, 1).toUtf8()))
+        << "the file being copied counts";
     EXPECT_TRUE(progress.endsWith("\r\x1b[K")) << "taken back at the end";
     EXPECT_EQ(ReadBack(out), "    1 file  in /src/\n");
     EXPECT_EQ(ReadBack(log), "    1 file  in /src/\n");

@@ -70,6 +70,17 @@ TEST_F(ReportTest, OutputAppendsLinesAndPieces) {
     EXPECT_EQ(report->txbText->toPlainText(), "first piece\n");
 }
 
+TEST_F(ReportTest, ALargeCopyShowsItsShareAfterItsName) {
+    report->SetFileNowBeingCopied(QString(), QString());
+    report->CopyProgress("film.mkv", 150, 400);
+    EXPECT_EQ(report->Label1->text(), "File now being copied: ");
+    EXPECT_EQ(report->lblFileName->text(), "film.mkv  37%");
+    report->CopyProgress("film.mkv", 399, 400);
+    EXPECT_EQ(report->lblFileName->text(), "film.mkv  99%") << "100% only once it is done";
+    report->CopyProgress(QString(), 0, 0);
+    EXPECT_EQ(report->lblFileName->text(), "film.mkv");
+}
+
 TEST_F(ReportTest, CapacityIsTestedBeforeThePieceIsAdded) {
     report->SetText(QString(61440, u'a'));
     report->Output("b", false);
