@@ -466,7 +466,6 @@ void frmReport::ServeEvents() {
 void frmReport::DrawNow() {
     if (!isVisible())
         return;
-    drawClock.invalidate();
     ServeEvents();
 }
 
