@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #ifndef VANTORO_DATA_FROM_BIN
 #define VANTORO_DATA_FROM_BIN "../share/vantoro"
@@ -21,6 +22,13 @@ QString DataFolder(const QString& programFolder) {
             return folder;
     }
     return {};
+}
+
+QString UserConfigFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/vantoro");
+    QDir().mkpath(folder);
+    return folder;
 }
 
 } // namespace vnt

@@ -1,5 +1,6 @@
 #pragma once
-// Where the program's data lies: the program texts (vnt.dat) and the help file.
+// Where the program's data lies: the program texts (vnt.dat) and the help file, and the
+// user's own folder of the program.
 
 #include <QString>
 #include <QStringList>
@@ -13,5 +14,10 @@ QStringList DataFolderCandidates(const QString& programFolder);
 
 // The first of those folders that holds vnt.dat; an empty string when none does.
 QString DataFolder(const QString& programFolder);
+
+// The user's folder of the program, $XDG_CONFIG_HOME/vantoro (~/.config/vantoro): the setup
+// files that the scheduled runs read, and the settings. Made when it is missing; a folder
+// that cannot be made is still named, and the writes into it say why they fail.
+QString UserConfigFolder();
 
 } // namespace vnt
