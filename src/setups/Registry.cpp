@@ -31,18 +31,23 @@ bool MoveOldSettings(const QString& newPath) {
     if (!QFileInfo(oldPath).isFile())
         return true;
     QSettings old(oldPath, QSettings::IniFormat);
-    QSettings moved(newPath, QSettings::IniFormat);
-    // An old file that cannot be read stays as it is; the new one serves meanwhile.
+    // An old file that cannot be read whole stays as it is; the new one serves meanwhile.
     if (old.status() != QSettings::NoError)
         return true;
-    if (moved.status() != QSettings::NoError)
+    // Asked before any value is set: QSettings keeps the values of a failed write in memory
+    // and would write them later over what the new file holds.
+    if (QFile probe(newPath); !probe.open(QIODevice::Append))
+        return false;
+    // A line of the new file that cannot be parsed is no reason to keep the old one.
+    QSettings moved(newPath, QSettings::IniFormat);
+    if (moved.status() == QSettings::AccessError)
         return false;
     for (const QString& key : old.allKeys()) {
         if (!moved.contains(key))
             moved.setValue(key, old.value(key));
     }
     moved.sync();
-    if (moved.status() != QSettings::NoError)
+    if (moved.status() == QSettings::AccessError)
         return false;
     QFile::remove(oldPath);
     QDir().rmdir(QFileInfo(oldPath).absolutePath()); // only when nothing else is in it

@@ -227,7 +227,7 @@ TEST(SettingsStore, OldSettingsMoveOverOnceAndNothingIsLost) {
     WriteFile(oldPath, "[Moved]\nStamp=old stamp\nOnly=kept\n");
 
     // A new place that cannot be written leaves the old file, and it serves meanwhile.
-    const QByteArray newBefore = ReadAll(newPath);
+    const QByteArray newBefore = QFile::exists(newPath) ? ReadAll(newPath) : QByteArray();
     QFile::remove(newPath);
     ASSERT_TRUE(QDir().mkdir(newPath));
     QString value;
@@ -236,8 +236,9 @@ TEST(SettingsStore, OldSettingsMoveOverOnceAndNothingIsLost) {
     EXPECT_TRUE(QFileInfo(oldPath).isFile());
     ASSERT_TRUE(QDir().rmdir(newPath));
 
-    // A new file already there keeps its own values; the rest are moved into it.
-    WriteFile(newPath, newBefore + "\n[Moved]\nStamp=new stamp\n");
+    // A new file already there keeps its own values, even with a line that cannot be parsed;
+    // the rest are moved into it.
+    WriteFile(newPath, "<not a setting>\n" + newBefore + "\n[Moved]\nStamp=new stamp\n");
     EXPECT_EQ(RestoreFromRegistry("Moved", "Stamp", value), "0 OK");
     EXPECT_EQ(value, "new stamp") << "the value written later stays";
     EXPECT_EQ(RestoreFromRegistry("Moved", "Only", value), "0 OK");
