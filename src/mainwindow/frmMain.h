@@ -287,8 +287,9 @@ private:
     // The pause value the Setup holds: the box's, or while detailed reports are suppressed
     // (and the box is held off) the value remembered for when suppressing ends.
     int PauseValueKept() const;
-    // Says that saving failed (text, then why, when the Setup itself is the reason).
+    // Says that saving failed: text, then why the last save failed.
     void TellSetupNotSaved(const QString& text);
+    QString strSetupSaveFailure; // why the last SaveSetupToFile failed, when it says
     void LoadSetupFileFlow();
     void SetupPanelEnding();
     void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #ifndef VANTORO_DATA_FROM_BIN
 #define VANTORO_DATA_FROM_BIN "../share/vantoro"
@@ -30,6 +31,13 @@ QString ReportsFolder() {
     if (!QDir::isAbsolutePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return QDir::cleanPath(state) + QStringLiteral("/vantoro/reports/");
+}
+
+QString UserConfigFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/vantoro");
+    QDir().mkpath(folder);
+    return folder;
 }
 
 } // namespace vnt

@@ -1,5 +1,6 @@
 #pragma once
-// Where the program's data lies: the program texts (vnt.dat) and the help file.
+// Where the program's data lies: the program texts (vnt.dat) and the help file, and the
+// user's own folder of the program.
 
 #include <QString>
 #include <QStringList>
@@ -17,5 +18,10 @@ QString DataFolder(const QString& programFolder);
 // Where the reports of operations are kept, with a trailing slash: reports/ in the user's
 // state folder ($XDG_STATE_HOME, else ~/.local/state) under vantoro/. Not made here.
 QString ReportsFolder();
+
+// The user's folder of the program, $XDG_CONFIG_HOME/vantoro (~/.config/vantoro): the setup
+// files that the scheduled runs read, and the settings. Made when it is missing; a folder
+// that cannot be made is still named, and the writes into it say why they fail.
+QString UserConfigFolder();
 
 } // namespace vnt

@@ -1,8 +1,12 @@
 #include "setups/Registry.h"
 
+#include "platform/DataFolder.h"
 #include "report/StrProc.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
 
@@ -12,10 +16,51 @@ namespace {
 
 const QString Success = QStringLiteral("The operation completed successfully.");
 
-// The store is an INI file in the user's configuration folder; key paths become groups.
-QSettings Store() {
+// Where earlier versions kept the settings: ~/.config/Vantoro/Vantoro.ini.
+QString OldSettingsPath() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vantoro"),
-                     QStringLiteral("Vantoro"));
+                     QStringLiteral("Vantoro"))
+        .fileName();
+}
+
+// Moves the old settings into the new file, key by key. A value the new file already holds
+// stays: it was written later. The old file goes only once the new one is written, so a
+// failure leaves every value where it was, to be moved at the next use; false then.
+bool MoveOldSettings(const QString& newPath) {
+    const QString oldPath = OldSettingsPath();
+    if (!QFileInfo(oldPath).isFile())
+        return true;
+    QSettings old(oldPath, QSettings::IniFormat);
+    // An old file that cannot be read whole stays as it is; the new one serves meanwhile.
+    if (old.status() != QSettings::NoError)
+        return true;
+    // Asked before any value is set: QSettings keeps the values of a failed write in memory
+    // and would write them later over what the new file holds.
+    if (QFile probe(newPath); !probe.open(QIODevice::Append))
+        return false;
+    // A line of the new file that cannot be parsed is no reason to keep the old one.
+    QSettings moved(newPath, QSettings::IniFormat);
+    if (moved.status() == QSettings::AccessError)
+        return false;
+    for (const QString& key : old.allKeys()) {
+        if (!moved.contains(key))
+            moved.setValue(key, old.value(key));
+    }
+    moved.sync();
+    if (moved.status() == QSettings::AccessError)
+        return false;
+    QFile::remove(oldPath);
+    QDir().rmdir(QFileInfo(oldPath).absolutePath()); // only when nothing else is in it
+    return true;
+}
+
+// The store is an INI file in the user's folder of the program, beside the setup files;
+// key paths become groups.
+QSettings Store() {
+    const QString path = UserConfigFolder() + QStringLiteral("/settings.ini");
+    if (!MoveOldSettings(path))
+        return QSettings(OldSettingsPath(), QSettings::IniFormat);
+    return QSettings(path, QSettings::IniFormat);
 }
 
 QString Group(const QString& key) { return QString(key).replace(u'\\', u'/'); }

@@ -3,6 +3,7 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Names.h"
 #include "platform/Twips.h"
@@ -43,14 +44,17 @@ Setup frmMain::SetupToSave() const {
 }
 
 void frmMain::TellSetupNotSaved(const QString& text) {
-    // A line break is the one failure the user can mend in the Setup itself: say which text.
-    const QString problem = SetupLineBreakProblem(SetupToSave());
-    dialogs.inform(this, problem.isEmpty() ? text : text + CRLF + CRLF + problem, ProgramText(31),
-                   MsgIcon::Warning);
+    // The reason lets the user mend it: a line break in the Setup, a missing folder, a
+    // full disk.
+    dialogs.inform(this,
+                   strSetupSaveFailure.isEmpty() ? text : text + CRLF + CRLF + strSetupSaveFailure,
+                   ProgramText(31), MsgIcon::Warning);
+    strSetupSaveFailure.clear();
 }
 
 bool frmMain::SaveSetupToFile(const QString& path, bool blnAnnounce) {
-    if (!WriteSetupFile(path, SetupToSave()))
+    strSetupSaveFailure.clear();
+    if (!WriteSetupFile(path, SetupToSave(), &strSetupSaveFailure))
         return false;
     if (blnAnnounce) {
         const QRect button = TwipsGeometry(cmdSetup);
@@ -335,8 +339,13 @@ void frmMain::SaveSetupFileFlow() {
     FileDialogRequest request;
     request.title = ProgramText(117);
     request.filter = ProgramText(118) + QStringLiteral(" (*.vnt)");
-    const QString path = dialogs.saveFileName(this, request);
+    // Where the scheduled runs look for setup files; a name typed without an extension
+    // becomes a setup file, whether or not the dialog adds it.
+    request.initialPath = UserConfigFolder();
+    request.defaultSuffix = QStringLiteral("vnt");
+    QString path = dialogs.saveFileName(this, request);
     if (!path.isEmpty()) {
+        path = WithSetupFileExtension(path);
         if (ExtensionOfPath(path, true) != u"vnt") {
             dialogs.inform(this, QStringLiteral("Setup files must have extension 'vnt'."),
                            cmdSaveSetupAsOperationFile->text());
@@ -360,6 +369,7 @@ void frmMain::LoadSetupFileFlow() {
     FileDialogRequest request;
     request.title = ProgramText(114);
     request.filter = ProgramText(118) + QStringLiteral(" (*.vnt)");
+    request.initialPath = UserConfigFolder();
     ForgetSetupFile();
     const QString path = dialogs.openFileName(this, request);
     // The release of a double click in the dialog must not reach a button beneath it.

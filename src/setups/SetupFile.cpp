@@ -129,16 +129,28 @@ QString SetupLineBreakProblem(const Setup& setup) {
     return item + QStringLiteral(" holds a line break, which a setup file cannot store.");
 }
 
-bool WriteSetupFile(const QString& path, const Setup& setup) {
-    if (!SetupLineBreakProblem(setup).isEmpty())
+bool WriteSetupFile(const QString& path, const Setup& setup, QString* why) {
+    const auto fail = [why](const QString& reason) {
+        if (why != nullptr)
+            *why = reason;
         return false;
+    };
+    const QString problem = SetupLineBreakProblem(setup);
+    if (!problem.isEmpty())
+        return fail(problem);
+    // QSaveFile's error texts are the system's own (strerror) words for the failed call.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return fail(file.errorString());
     const QByteArray bytes = SetupFileBytes(setup);
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString WithSetupFileExtension(const QString& path) {
+    const QStringView name = QStringView(path).mid(path.lastIndexOf(u'/') + 1);
+    return name.isEmpty() || name.contains(u'.') ? path : path + QStringLiteral(".vnt");
 }
 
 QString SetupReadFailureReason(int result) {

@@ -19,8 +19,13 @@ QString SetupLineBreakProblem(const Setup& setup);
 
 // Writes the file through a temporary file that replaces the old one only when complete.
 // A Setup with a line break in any of its texts is refused before anything is written:
-// its lines would shift and the file would read back as another Setup.
-bool WriteSetupFile(const QString& path, const Setup& setup);
+// its lines would shift and the file would read back as another Setup. On failure, why
+// receives the reason: that line break, or the system's words for what went wrong.
+bool WriteSetupFile(const QString& path, const Setup& setup, QString* why = nullptr);
+
+// The name chosen for a setup file, with ".vnt" added when its file name has no extension
+// at all; any other extension is left for the caller to refuse.
+QString WithSetupFileExtension(const QString& path);
 
 // Why a read result other than 0 is not a whole Setup, in a few words for a message.
 QString SetupReadFailureReason(int result);

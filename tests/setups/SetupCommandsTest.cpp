@@ -3,6 +3,8 @@
 #include "platform/Twips.h"
 #include "TestSupport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -16,6 +18,8 @@
 
 namespace vnt::test {
 namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
 
 class SetupTest : public MainWindowTest {
 protected:
@@ -98,6 +102,27 @@ TEST_F(SetupTest, SaveAndLoadThroughTheDialogs) {
     EXPECT_EQ(dialogs.messages().back().text, ProgramText(119) + " " + file + "?");
     EXPECT_EQ(popUps.size(), 1) << "not replaced";
 
+    // The dialogs open where the scheduled runs read setup files, made on first use; a name
+    // typed without an extension becomes a setup file.
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/vantoro";
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    dialogs.shown.clear();
+    dialogs.saveAnswers = {folder + "/nightly"};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.shown.front().file.initialPath, folder);
+    EXPECT_EQ(dialogs.shown.front().file.defaultSuffix, "vnt");
+    EXPECT_TRUE(QFile::exists(folder + "/nightly.vnt"));
+    EXPECT_EQ(window->txbSetupFile->text(), folder + "/nightly.vnt");
+
+    // A save that fails says why, in the system's words.
+    const QString lost = disk.path() + "/no such folder/x.vnt";
+    dialogs.saveAnswers = {lost};
+    window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.messages().back().text, ProgramText(121) + " " + lost + "." + CRLF + CRLF +
+                                                  QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_TRUE(window->txbSetupFile->text().isEmpty());
+
     window->cmdClearSetup_Click();
     EXPECT_EQ(window->txbDirectory[0]->text(), "");
     window->cmdLoadSetup_Click();
@@ -105,6 +130,7 @@ TEST_F(SetupTest, SaveAndLoadThroughTheDialogs) {
     EXPECT_EQ(window->cmdSaveSetupInBothWays->text(), "Not now");
     dialogs.openAnswers = {file};
     window->cmdSaveSetupAsOperationFile_Click();
+    EXPECT_EQ(dialogs.shown.back().file.initialPath, folder);
     EXPECT_TRUE(Same(Now(), saved));
     EXPECT_EQ(window->txbSetupFile->text(), file);
     EXPECT_TRUE(window->blnIgnoreMouseUp) << "the guard after the Open dialog";
@@ -196,7 +222,8 @@ TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
     window->strNextRunSetupPath = disk.path() + "/no/such/dir/vnt.usr";
     window->cmdSaveSetup_Click();
     window->cmdSaveSetupInBothWays_Click();
-    EXPECT_EQ(dialogs.messages().back().text, ProgramText(116));
+    EXPECT_EQ(dialogs.messages().back().text,
+              ProgramText(116) + CRLF + CRLF + QString::fromLocal8Bit(std::strerror(ENOENT)));
     EXPECT_NE(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile)
         << "no file dialog after a failure";
 }

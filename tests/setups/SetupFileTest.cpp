@@ -1,14 +1,19 @@
 #include "setups/SetupFile.h"
 
+#include "platform/DataFolder.h"
 #include "platform/Names.h"
 #include "setups/Registry.h"
 #include "TestSupport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <vector>
 
@@ -93,6 +98,25 @@ TEST_F(SetupFileTest, ALineBreakInAnyTextIsRefusedAndTheOldFileKept) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.vnt"})
         << "no new file and no temporary file";
     EXPECT_TRUE(SetupLineBreakProblem(good).isEmpty());
+}
+
+TEST_F(SetupFileTest, AFailedWriteSaysWhyAndANameWithoutExtensionGetsOne) {
+    vnt::Setup setup;
+    setup.sourceFolder = "/src/";
+    QString why;
+    EXPECT_FALSE(WriteSetupFile(dir.filePath("no such folder/a.vnt"), setup, &why));
+    EXPECT_EQ(why, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    WriteFile(dir.filePath("plain"), "x");
+    EXPECT_FALSE(WriteSetupFile(dir.filePath("plain/a.vnt"), setup, &why));
+    EXPECT_EQ(why, QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    setup.fileExtension = "tx\nt";
+    EXPECT_FALSE(WriteSetupFile(file, setup, &why));
+    EXPECT_EQ(why, SetupLineBreakProblem(setup));
+
+    EXPECT_EQ(WithSetupFileExtension("/home/me/nightly"), "/home/me/nightly.vnt");
+    EXPECT_EQ(WithSetupFileExtension("/home/me.d/nightly"), "/home/me.d/nightly.vnt");
+    for (const QString kept : {"/home/me/a.txt", "/home/me/a.VNT", "/home/me/a.", "/home/me/"})
+        EXPECT_EQ(WithSetupFileExtension(kept), kept) << "left to the extension check";
 }
 
 TEST_F(SetupFileTest, MalformedFiles) {
@@ -191,6 +215,39 @@ TEST(SettingsStore, StatusTextsAndTheStamp) {
     SaveToRegistry("Software\\Stamp", "Previous run", "123456789");
     EXPECT_EQ(StampPreviousRun("Software\\Stamp", "Previous run"), "")
         << "nine characters are not shown";
+}
+
+// Earlier versions kept the settings in ~/.config/Vantoro/; they move over once, beside the
+// setup files, without losing a value.
+TEST(SettingsStore, OldSettingsMoveOverOnceAndNothingIsLost) {
+    const QString oldPath =
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "Vantoro", "Vantoro").fileName();
+    const QString newPath = UserConfigFolder() + "/settings.ini";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(oldPath).path()));
+    WriteFile(oldPath, "[Moved]\nStamp=old stamp\nOnly=kept\n");
+
+    // A new place that cannot be written leaves the old file, and it serves meanwhile.
+    const QByteArray newBefore = QFile::exists(newPath) ? ReadAll(newPath) : QByteArray();
+    QFile::remove(newPath);
+    ASSERT_TRUE(QDir().mkdir(newPath));
+    QString value;
+    EXPECT_EQ(RestoreFromRegistry("Moved", "Stamp", value), "0 OK");
+    EXPECT_EQ(value, "old stamp");
+    EXPECT_TRUE(QFileInfo(oldPath).isFile());
+    ASSERT_TRUE(QDir().rmdir(newPath));
+
+    // A new file already there keeps its own values, even with a line that cannot be parsed;
+    // the rest are moved into it.
+    WriteFile(newPath, "<not a setting>\n" + newBefore + "\n[Moved]\nStamp=new stamp\n");
+    EXPECT_EQ(RestoreFromRegistry("Moved", "Stamp", value), "0 OK");
+    EXPECT_EQ(value, "new stamp") << "the value written later stays";
+    EXPECT_EQ(RestoreFromRegistry("Moved", "Only", value), "0 OK");
+    EXPECT_EQ(value, "kept");
+    EXPECT_TRUE(ReadAll(newPath).contains("Only=kept"));
+    EXPECT_FALSE(QFileInfo::exists(oldPath));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(oldPath).path())) << "the empty old folder goes";
+    EXPECT_TRUE(SaveToRegistry("Moved", "Only", "again").startsWith("0 Key already exists."));
+    EXPECT_FALSE(QFileInfo::exists(oldPath)) << "nothing is written to the old place";
 }
 
 TEST(SettingsStore, TheStampHasTheFullYearAndSeconds) {
