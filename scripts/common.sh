@@ -31,7 +31,7 @@ configure_and_build() {
     local werror=OFF
     # CI treats warnings as errors; a developer's build only shows them.
     [ -n "${CI:-}" ] && werror=ON
-    local options=(-DVANTORO_WERROR=$werror)
+    local options=("-DVANTORO_WERROR=$werror")
     local benchmarks_missing=false
     if [ "${VANTORO_BENCHMARKS:-}" = ON ]; then
         options+=(-DVANTORO_BENCHMARKS=ON)

@@ -175,10 +175,10 @@ fi
 if command -v lintian >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     if "$(dirname "$CMAKE")/cpack" --config "$BUILD/CPackConfig.cmake" -B "$WORK/package" -G DEB \
         >"$WORK/cpack.log" 2>&1; then
-        package=$(ls "$WORK"/package/vantoro_*.deb)
-        [ "$(dpkg-deb -f "$package" Version)" = "$version" ] ||
-            fail "the package's version is $(dpkg-deb -f "$package" Version), not $version"
-        lintian --fail-on error,warning "$package" >&2 || fail "lintian $package"
+        deb=$(ls "$WORK"/package/vantoro_*.deb)
+        [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] ||
+            fail "the package's version is $(dpkg-deb -f "$deb" Version), not $version"
+        lintian --fail-on error,warning "$deb" >&2 || fail "lintian $deb"
     else
         fail "cpack"
         cat "$WORK/cpack.log" >&2
