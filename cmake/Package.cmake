@@ -4,14 +4,15 @@ set(CPACK_PACKAGE_VENDOR "The Vantoro developers")
 set(CPACK_PACKAGE_CONTACT "The Vantoro developers <maintainers@vantoro.example.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://vantoro.example.org/)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "back up new and modified files into a target folder")
+# Lines of at most 79 characters: Debian's control file puts a blank in front of each.
 set(CPACK_PACKAGE_DESCRIPTION [=[
-Vantoro backs up one source folder into one target folder. It copies each new or
-modified file under the same relative path, never changes the source and never
-deletes anything in the target.
+Vantoro backs up one source folder into one target folder. It copies each
+new or modified file under the same relative path, never changes the source
+and never deletes anything in the target.
 
 The desktop program vantoro does it window by window; the console program
-vantoro-cli runs the same backups from scripts and from the systemd user timer
-vantoro-backup@.timer.]=])
+vantoro-cli runs the same backups from scripts and from the systemd user
+timer vantoro-backup@.timer.]=])
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

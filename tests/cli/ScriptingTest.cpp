@@ -450,7 +450,7 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
                 aboutCli += QString(line).replace('`', ' ') + '\n';
         }
     }
-    const QRegularExpression commandRun(R"(vantoro-cli ([a-z][a-z-]*)(?=  | --|$))",
+    const QRegularExpression commandRun(R"(vantoro-cli ([a-z][a-z-]*)(?=  | --))",
                                         QRegularExpression::MultilineOption);
     EXPECT_EQ(Captures(aboutCli, commandRun), Captures(helpCommands, commandName))
         << "every command shown, and no other";
