@@ -7,7 +7,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 install_missing_packages e2fsprogs python3 linux-perf
-configure_and_build --target vantoro-cli
+VANTORO_BENCHMARKS=ON configure_and_build --target vantoro-cli
 CLI="$BUILD_DIR/bin/vantoro-cli"
 WORK=$(mktemp -d /var/tmp/vantoro-flush.XXXXXX)
 cleanup() { umount "$WORK/mnt" 2>/dev/null || true; rm -rf "$WORK"; }

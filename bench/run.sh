@@ -5,7 +5,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 install_missing_packages rsync time python3
-configure_and_build --target vantoro-cli
+VANTORO_BENCHMARKS=ON configure_and_build --target vantoro-cli
 CLI="$BUILD_DIR/bin/vantoro-cli"
 BASE=$(mktemp -d /var/tmp/vantoro-bench.XXXXXX)
 FILES=${BENCH_FILES:-100000}

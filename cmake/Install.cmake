@@ -1,6 +1,9 @@
 # What `cmake --install` puts where, under the prefix (GNU layout): the executables, their
 # data, and what a desktop, the manual, bash and systemd look for.
 
+# Folders the install makes are readable by all, whatever the umask of the one who builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS vantoro vantoro-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${VANTORO_DATA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/vantoro)
 
@@ -20,9 +23,31 @@ foreach(png ${VANTORO_ICON_PNGS})
   install(FILES ${png} DESTINATION ${icons}/${size_folder}/apps)
 endforeach()
 
-# Every manual page the repository holds.
-file(GLOB VANTORO_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
+# Files that are compressed as Debian wants them: at the highest level, with no name or time
+# in the header, so that two builds of one version are the same bytes.
+function(vantoro_gzip target_name)
+  set(outputs)
+  foreach(file ${ARGN})
+    add_custom_command(OUTPUT ${file}.gz COMMAND gzip -9nkf ${file} DEPENDS ${file}
+                       COMMENT "Compressing ${file}")
+    list(APPEND outputs ${file}.gz)
+  endforeach()
+  add_custom_target(${target_name} ALL DEPENDS ${outputs})
+endfunction()
+
+# Every manual page the repository holds, with this version and its date put in; also
+# readable uncompressed in the build folder (man -l build/man/vantoro-cli.1).
+file(GLOB VANTORO_MAN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1.in)
+set(VANTORO_MAN_PAGES)
+foreach(source ${VANTORO_MAN_SOURCES})
+  get_filename_component(page ${source} NAME_WLE)
+  configure_file(${source} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+  list(APPEND VANTORO_MAN_PAGES ${CMAKE_BINARY_DIR}/man/${page})
+endforeach()
+vantoro_gzip(vantoro_man ${VANTORO_MAN_PAGES})
+list(TRANSFORM VANTORO_MAN_PAGES APPEND .gz)
 install(FILES ${VANTORO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 
 install(FILES ${CMAKE_SOURCE_DIR}/dist/vantoro-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantoro-cli)

@@ -25,13 +25,22 @@ install_missing_packages() {
         "${missing[@]}"
 }
 
+# VANTORO_BENCHMARKS=ON in the environment adds the benchmark programs to the build (the
+# bench scripts ask for them); without it a build folder keeps what it was configured with.
 configure_and_build() {
     local werror=OFF
     # CI treats warnings as errors; a developer's build only shows them.
     [ -n "${CI:-}" ] && werror=ON
-    if [ ! -f "$BUILD_DIR/build.ninja" ] ||
+    local options=("-DVANTORO_WERROR=$werror")
+    local benchmarks_missing=false
+    if [ "${VANTORO_BENCHMARKS:-}" = ON ]; then
+        options+=(-DVANTORO_BENCHMARKS=ON)
+        grep -q "^VANTORO_BENCHMARKS:BOOL=ON\$" "$BUILD_DIR/CMakeCache.txt" 2>/dev/null ||
+            benchmarks_missing=true
+    fi
+    if [ ! -f "$BUILD_DIR/build.ninja" ] || $benchmarks_missing ||
         ! grep -q "^VANTORO_WERROR:BOOL=$werror\$" "$BUILD_DIR/CMakeCache.txt" 2>/dev/null; then
-        cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DVANTORO_WERROR=$werror
+        cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja "${options[@]}"
     fi
     cmake --build "$BUILD_DIR" "$@"
 }

@@ -397,9 +397,13 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         console.Fail(parser.errorText());
         return NothingDone;
     }
-    // Qt's help-all adds the options of Qt's own that a program takes: none here.
+    // Qt's help-all adds the options of Qt's own that a program takes: none here, so it
+    // shows the same help and does not promise more.
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        const QString help = parser.helpText().replace(
+            QStringLiteral("Displays help including Qt specific options."),
+            QStringLiteral("The same help: this program takes no Qt options."));
+        std::fputs(help.toLocal8Bit().constData(), stdout);
         return Finished;
     }
     if (parser.isSet(QStringLiteral("version"))) {

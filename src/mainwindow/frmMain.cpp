@@ -487,9 +487,8 @@ bool frmMain::Form_Load() {
     fraCopyright->hide();
     show();
 
-    setWindowTitle(ProgramText(1) + u' ' +
-                   QStringLiteral("%1.%2").arg(VANTORO_VERSION_MAJOR).arg(VANTORO_VERSION_MINOR) +
-                   u'6');
+    // The same version as the console program's and the package's, not a caption of its own.
+    setWindowTitle(ProgramText(1) + u' ' + QStringLiteral(VANTORO_VERSION));
 
     const QString previousRun = StampPreviousRun(ProgramText(388), ProgramText(389));
     lblPreviousRun->setText(

@@ -1,5 +1,5 @@
 // The console program as scripts and scheduled runs use it: the whole source at once, a
-// log, a JSON summary, one run per target, and a manual page that lists what --help does.
+// log, a JSON summary, one run per target, and documents that show what the program does.
 #include "backup/Disks.h"
 #include "CliRun.h"
 #include "mainwindow/Language.h"
@@ -26,6 +26,22 @@ namespace {
 
 class ScriptingTest : public SmallTreeTest {
 protected:
+    // A document's example of a JSON summary: the lines from the first "{" after marker to
+    // the next "}", with its sample folders named as this test's.
+    QJsonObject Example(const QString& document, const QString& marker) const {
+        const QString text = QString::fromUtf8(ReadAll(document));
+        const qsizetype at = text.indexOf(marker);
+        const qsizetype begin = text.indexOf("\n{\n", at);
+        const qsizetype end = text.indexOf("\n}\n", begin);
+        if (at < 0 || begin < 0 || end < 0)
+            return {};
+        return QJsonDocument::fromJson(text.mid(begin + 1, end - begin + 1)
+                                           .replace("/home/me/Documents/", source)
+                                           .replace("/media/me/BACKUP/Documents/", target)
+                                           .toUtf8())
+            .object();
+    }
+
     static QJsonObject Json(const CliRun& run) {
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
@@ -112,11 +128,36 @@ TEST_F(ScriptingTest, TheLogGetsEachRunsReportAfterAHeaderLine) {
 
 TEST_F(ScriptingTest, JsonSummaryNamesEveryFailure) {
     ASSERT_TRUE(QDir().mkpath(target + "a.txt")); // a folder where the copy must go
-    const CliRun failed = Cli({"backup-modified", "--source", source, "--target", target,
-                               "--include", "Letters", "--json"});
+    const QStringList arguments = {"backup-modified", "--source",  source.chopped(1), "--target",
+                                   target.chopped(1), "--include", "Letters",         "--json"};
+    const CliRun failed = Cli(arguments);
     EXPECT_EQ(failed.status, 1) << failed.err.toStdString();
     EXPECT_FALSE(failed.err.contains('\x1b')) << "no progress line on a pipe";
     QJsonObject json = Json(failed);
+
+    // The README shows this run, and the manual page its object: every field, as printed
+    // but for the times.
+    const QString command =
+        "$ vantoro-cli " + arguments.join(' ')
+                               .replace(source.chopped(1), "~/Documents")
+                               .replace(target.chopped(1), "/media/me/BACKUP/Documents");
+    EXPECT_TRUE(QString::fromUtf8(ReadAll(VANTORO_README)).contains(command + '\n'))
+        << command.toStdString();
+    using Document = std::pair<QString, QString>; // the file and the marker of its example
+    for (const auto& [document, marker] :
+         {Document{VANTORO_README, command}, Document{VANTORO_MAN_PAGE, ".SH JSON OUTPUT"}}) {
+        QJsonObject example = Example(document, marker);
+        QJsonObject printed = json;
+        for (QJsonObject* summary : {&example, &printed}) {
+            for (const char* time : {"started", "finished"}) {
+                static const QRegularExpression withOffset(
+                    R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d([+-]\d\d:\d\d|Z)$)");
+                summary->insert(time, withOffset.match(summary->value(time).toString()).hasMatch());
+            }
+        }
+        EXPECT_EQ(example, printed) << document.toStdString() << '\n'
+                                    << QJsonDocument(example).toJson().toStdString();
+    }
     const QDateTime started = QDateTime::fromString(json.take("started").toString(), Qt::ISODate);
     const QDateTime finished = QDateTime::fromString(json.take("finished").toString(), Qt::ISODate);
     EXPECT_TRUE(started.isValid() && started <= finished);
@@ -406,6 +447,28 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
                        QRegularExpression(R"(^\.B (\w+)$)", QRegularExpression::MultilineOption)),
               QSet<QString>(fields.begin(), fields.end()));
     EXPECT_TRUE(Tags(page, "ENVIRONMENT").contains("VANTORO_LOCK_WAIT_MS"));
+
+    // --help-all says no more than the manual page: this program takes no options of Qt's.
+    EXPECT_EQ(Cli({"--help-all"}).out, help.out);
+    EXPECT_TRUE(help.out.contains("The same help: this program takes no Qt options."));
+    EXPECT_TRUE(page.contains("--help-all\nThe same help: this program takes no Qt options."));
+
+    // The user guide and the README name only commands and options the program has: the
+    // lines that run vantoro-cli, the guide's part about it and the README's option list.
+    const QString guide = QString::fromUtf8(ReadAll(VANTORO_DATA_DIR "/vnt_help.txt"));
+    QString aboutCli = guide.section("vantoro-cli\n-----------\n", 1).section("\n8. ", 0, 0);
+    for (const QString& document : {guide, QString::fromUtf8(ReadAll(VANTORO_README))}) {
+        for (const QString& line : document.split('\n')) {
+            if (line.contains("vantoro-cli ") || line.startsWith("- `--"))
+                aboutCli += QString(line).replace('`', ' ') + '\n';
+        }
+    }
+    const QRegularExpression commandRun(R"(vantoro-cli ([a-z][a-z-]*)(?=  | --))",
+                                        QRegularExpression::MultilineOption);
+    EXPECT_EQ(Captures(aboutCli, commandRun), Captures(helpCommands, commandName))
+        << "every command shown, and no other";
+    EXPECT_EQ(Captures(aboutCli, optionName).subtract(inHelp), QSet<QString>())
+        << "named in a document, unknown to --help";
 }
 
 } // namespace

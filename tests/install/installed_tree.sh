@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary root as a package would (prefix /usr) and checks the
 # result: every file in its place, the installed console program finding its data and
-# backing up, and the desktop, AppStream, systemd, manual and completion files valid.
+# backing up, the desktop, AppStream, systemd, manual and completion files valid, one
+# version everywhere, and the Debian package made from the build clean to lintian.
 # Usage: installed_tree.sh CMAKE BUILD_DIR
 set -euo pipefail
 
@@ -28,7 +29,8 @@ for file in bin/vantoro bin/vantoro-cli \
     share/applications/$APP.desktop share/metainfo/$APP.metainfo.xml \
     share/icons/hicolor/scalable/apps/vantoro.svg \
     share/icons/hicolor/48x48/apps/vantoro.png share/icons/hicolor/256x256/apps/vantoro.png \
-    share/man/man1/vantoro.1 share/man/man1/vantoro-cli.1 \
+    share/man/man1/vantoro.1.gz share/man/man1/vantoro-cli.1.gz \
+    share/doc/vantoro/copyright share/doc/vantoro/changelog.gz \
     share/bash-completion/completions/vantoro-cli \
     lib/systemd/user/vantoro-backup@.service lib/systemd/user/vantoro-backup@.timer; do
     [ -s "$USR/$file" ] || fail "missing or empty: /usr/$file"
@@ -59,6 +61,17 @@ done
 CLI=$USR/bin/vantoro-cli
 version=$("$CLI" --version) || fail "vantoro-cli --version failed"
 [[ $version == "vantoro-cli "[0-9]* ]] || fail "unexpected version line: $version"
+version=${version#vantoro-cli }
+# One version everywhere: the manual pages, the AppStream release and the changelog say the
+# one --version prints (the window's caption is tested with the window).
+for page in vantoro vantoro-cli; do
+    zgrep -q "^\.TH .* \"Vantoro $version\" " "$USR/share/man/man1/$page.1.gz" ||
+        fail "the manual page $page.1 does not give the version $version"
+done
+grep -q "<release version=\"$version\"" "$USR/share/metainfo/$APP.metainfo.xml" ||
+    fail "the AppStream metadata does not give the version $version"
+[[ $(zcat "$USR/share/doc/vantoro/changelog.gz" | head -1) == "vantoro ($version) "* ]] ||
+    fail "the changelog does not start with the version $version"
 
 mkdir -p "$WORK/source/Letters" "$WORK/target"
 printf 'first\n' >"$WORK/source/a.txt"
@@ -128,12 +141,14 @@ check_with() {
 PACKAGE=desktop-file-utils check_with desktop-file-validate "$USR/share/applications/$APP.desktop"
 PACKAGE=appstream check_with appstreamcli validate --no-net \
     "$USR/share/metainfo/$APP.metainfo.xml"
-for page in "$USR"/share/man/man1/*.1; do
+for page in "$USR"/share/man/man1/*.1.gz; do
     # groff writes nothing for a page without mistakes.
     if command -v groff >/dev/null; then
-        warnings=$(groff -man -ww -z "$page" 2>&1) || true
+        warnings=$(zcat "$page" | groff -man -ww -z 2>&1) || true
         [ -z "$warnings" ] || fail "$page: $warnings"
     fi
+    # The build put in every value it was given: no @NAME@ is left.
+    ! zgrep -q '@[A-Za-z_]*@' "$page" || fail "$page keeps a placeholder"
 done
 # systemd-analyze checks the units against the installed tree, when systemd is there.
 if command -v systemd-analyze >/dev/null; then
@@ -153,6 +168,23 @@ if command -v systemd-analyze >/dev/null; then
     fi
 else
     echo "SKIPPED: systemd-analyze is not installed"
+fi
+
+# The Debian package of this build: its version, and nothing lintian calls an error or a
+# warning (errors and warnings are printed).
+if command -v lintian >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
+    if "$(dirname "$CMAKE")/cpack" --config "$BUILD/CPackConfig.cmake" -B "$WORK/package" -G DEB \
+        >"$WORK/cpack.log" 2>&1; then
+        deb=$(ls "$WORK"/package/vantoro_*.deb)
+        [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] ||
+            fail "the package's version is $(dpkg-deb -f "$deb" Version), not $version"
+        lintian --fail-on error,warning "$deb" >&2 || fail "lintian $deb"
+    else
+        fail "cpack"
+        cat "$WORK/cpack.log" >&2
+    fi
+else
+    echo "SKIPPED: lintian or dpkg-shlibdeps is not installed (Debian packages lintian, dpkg-dev)"
 fi
 
 [ "$failures" -eq 0 ] || exit 1

@@ -25,7 +25,7 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(window->windowTitle(), "Vantoro 1.06");
+    EXPECT_EQ(window->windowTitle(), "Vantoro " VANTORO_VERSION) << "the version --version prints";
     EXPECT_TRUE(window->blnStartupCompleted);
     EXPECT_FALSE(window->blnScheduledTask);
     EXPECT_EQ(window->strProgramTextFile, "vnt.dat");
