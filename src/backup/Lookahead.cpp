@@ -95,7 +95,7 @@ void Lookahead::Complete() {
 std::optional<FolderListing>
 Lookahead::Take(const QString& folder, const std::function<void(qsizetype files)>& whileWaiting) {
     std::unique_lock lock(mutex);
-    while (!changed.wait_for(lock, std::chrono::milliseconds(50),
+    while (!changed.wait_for(lock, std::chrono::milliseconds(20),
                              [&] { return stopping || finished || !ready.empty(); })) {
         qsizetype files = -1;
         if (!listed.empty() && listed.front().folder == folder)

@@ -62,7 +62,7 @@ public:
 
     // The listing of folder when it is the next one listed; otherwise nothing, and the
     // threads stop (the caller lists for itself from then on). While it waits, whileWaiting
-    // runs every 50 ms, so that a slow disk does not freeze the window; it is given the
+    // runs every 20 ms, so that a slow disk does not freeze the window; it is given the
     // folder's number of files once that is known, else -1.
     std::optional<FolderListing> Take(const QString& folder,
                                       const std::function<void(qsizetype files)>& whileWaiting);

@@ -903,7 +903,7 @@ private:
         // Small comparisons still waiting are taken on here, a core's worth of work.
         while (!job.done && walk.copiers->RunWaitingBatch())
             walk.host.Yield();
-        while (!walk.copiers->WaitFor(job, 50ms)) {
+        while (!walk.copiers->WaitFor(job, 20ms)) {
             // The copy that holds the report back shows how far it has got.
             for (const Step& step : steps)
                 if (step.job && !step.job->done) {
