@@ -25,7 +25,7 @@ QString DataFolder(const QString& programFolder) {
 }
 
 QString ReportsFolder() {
-    // The base directory specification takes only an absolute path; anything else is
+    // XDG_STATE_HOME counts only as an absolute path; anything else is
     // ignored as if unset.
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (!QDir::isAbsolutePath(state))
