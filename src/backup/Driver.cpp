@@ -78,7 +78,7 @@ private:
 };
 
 // The operation as report files are named after it.
-QString ReportFileOperation(qint16 operation, const OperationState& state) {
+QString ReportFileOperation(Operation operation, const OperationState& state) {
     if (operation == state.intOperationListFolders)
         return QStringLiteral("list");
     if (operation == state.intOperationCheckBackupState)
@@ -92,7 +92,7 @@ QString ReportFileOperation(qint16 operation, const OperationState& state) {
 
 } // namespace
 
-void RunOperation(OperationState& state, MainHooks& main, qint16 operation) {
+void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     state.intOperation = operation;
     Setup setup = main.ReadSetup();
     state.blnStop = false;

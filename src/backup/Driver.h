@@ -17,7 +17,7 @@ public:
     virtual ~MainHooks() = default;
     // The Setup as the controls hold it, the extension filter in normal form.
     virtual Setup ReadSetup() = 0;
-    virtual QString OperationCaption(qint16 operation) = 0;
+    virtual QString OperationCaption(Operation operation) = 0;
     virtual QString ModifiedSinceText() = 0;
     virtual bool Ask(const QString& text, const QString& title, MsgResult defaultButton) = 0;
     virtual void Tell(const QString& text, const QString& title, MsgIcon icon) = 0;
@@ -36,6 +36,6 @@ public:
 };
 
 // Runs operation on the Setup the window holds.
-void RunOperation(OperationState& state, MainHooks& main, qint16 operation);
+void RunOperation(OperationState& state, MainHooks& main, Operation operation);
 
 } // namespace vnt

@@ -5,12 +5,6 @@
 namespace vnt {
 
 void OperationState::InitialiseOperationValues() {
-    intOperationCheckForFile = 1;
-    intOperationListFolders = 2;
-    intOperationCheckBackupState = 3;
-    intOperationBackupAllFiles = 4;
-    intOperationBackupModifiedFiles = 5;
-    intOperationVerifyBackup = 6;
     intManyFilesThreshold = 400;
     intMaxPathDisplayLength = 120;
     strExcludedFilepaths = QStringList{QString()};

@@ -27,16 +27,27 @@ struct Setup {
     int suppressDetailedReports = 0;
 };
 
-struct OperationState {
-    // Operation codes, set once at start-up.
-    qint16 intOperationCheckForFile = 0;
-    qint16 intOperationListFolders = 0;
-    qint16 intOperationCheckBackupState = 0;
-    qint16 intOperationBackupAllFiles = 0;
-    qint16 intOperationBackupModifiedFiles = 0;
-    qint16 intOperationVerifyBackup = 0; // the console's comparison of contents
+// The operation codes. A state nobody set holds None, which equals no operation.
+enum class Operation : qint16 {
+    None = 0,
+    CheckForFile = 1,
+    ListFolders = 2,
+    CheckBackupState = 3,
+    BackupAllFiles = 4,
+    BackupModifiedFiles = 5,
+    VerifyBackup = 6, // the console's comparison of contents
+};
 
-    qint16 intOperation = 0;
+struct OperationState {
+    // The codes under the names the operations are compared with.
+    static constexpr Operation intOperationCheckForFile = Operation::CheckForFile;
+    static constexpr Operation intOperationListFolders = Operation::ListFolders;
+    static constexpr Operation intOperationCheckBackupState = Operation::CheckBackupState;
+    static constexpr Operation intOperationBackupAllFiles = Operation::BackupAllFiles;
+    static constexpr Operation intOperationBackupModifiedFiles = Operation::BackupModifiedFiles;
+    static constexpr Operation intOperationVerifyBackup = Operation::VerifyBackup;
+
+    Operation intOperation = Operation::None;
     bool blnStop = false;
     bool blnListFolders = false;
     bool blnBackupOperation = false;
@@ -82,7 +93,7 @@ struct OperationState {
     qint16 intMaxPathDisplayLength = 0;
     bool blnPausedAfterFirstCopy = false;
 
-    // Sets the codes and fixed values that start-up gives every operation.
+    // Sets the fixed values that start-up gives every operation.
     void InitialiseOperationValues();
 };
 

@@ -364,7 +364,7 @@ void FolderWalk::WriteFileLine(const QString& line, bool& headerWritten) {
 }
 
 void FolderWalk::WalkFolder(const QString& folder) {
-    const qint16 op = state.intOperation;
+    const Operation op = state.intOperation;
     // Every folder is opened below these, one name at a time: no path length limit, and
     // no link swapped in on the way is followed. Opened before the listing threads start.
     sourceReader = std::make_unique<FolderOpener>(
@@ -451,7 +451,7 @@ FolderListing FolderWalk::ListFolder(const QString& folder,
     if (counted && !listing.error)
         counted(static_cast<qsizetype>(listing.files.size()));
 
-    const qint16 op = state.intOperation;
+    const Operation op = state.intOperation;
     const QString& filter = setup.fileExtension;
     if (state.intNumExcludedFilepaths > 0 || !filter.isEmpty()) {
         for (ListedFile& file : listing.files) {
@@ -523,7 +523,7 @@ QStringList FolderWalk::FoldersToVisit(const FolderListing& listing) const {
 }
 
 QStringList FolderWalk::VisitFolder(const QString& folderIn) {
-    const qint16 op = state.intOperation;
+    const Operation op = state.intOperation;
     if (state.blnStop || (op == state.intOperationCheckForFile && state.blnFileExists))
         return {};
     const QString folder = WithTrailingBackslash(folderIn);
@@ -1067,7 +1067,7 @@ ModifiedVerdict::Contents FolderWalk::CompareContents(const ListedFile& file, co
 FolderWalk::Visit FolderWalk::SecondPass(FolderListing& listing, const QString& targetFolder,
                                          qint32 counts[3], double& freeBytes, bool& headerWritten) {
     const QString& folder = listing.folder;
-    const qint16 op = state.intOperation;
+    const Operation op = state.intOperation;
     const bool check = op == state.intOperationCheckBackupState;
     const bool backupAll = op == state.intOperationBackupAllFiles;
     const QString drive = Drive(targetFolder);

@@ -242,7 +242,7 @@ public:
 
     Setup ReadSetup() override { return setup; }
     // The captions of the window's operation buttons.
-    QString OperationCaption(qint16 operation) override {
+    QString OperationCaption(Operation operation) override {
         if (operation == state.intOperationListFolders)
             return QStringLiteral("List included subfolders");
         if (operation == state.intOperationCheckBackupState)
@@ -424,7 +424,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     state.InitialiseOperationValues();
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    const QHash<QString, qint16> commands = {
+    const QHash<QString, Operation> commands = {
         {QStringLiteral("list"), state.intOperationListFolders},
         {QStringLiteral("check"), state.intOperationCheckBackupState},
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},

@@ -27,7 +27,7 @@ const QString CRLF = QStringLiteral("\r\n");
 
 } // namespace
 
-void frmMain::RunOperationCommand(qint16 operation) {
+void frmMain::RunOperationCommand(Operation operation) {
     const QScopedValueRollback<bool> running(blnOperationRunning, true);
     const QString source = txbDirectory[0]->text();
     const QString target = txbDirectory[1]->text();
@@ -83,7 +83,7 @@ Setup frmMain::ReadSetup() {
     return CurrentSetup();
 }
 
-QString frmMain::OperationCaption(qint16 operation) {
+QString frmMain::OperationCaption(Operation operation) {
     if (operation == intOperationListFolders)
         return cmdListSubFolders->text();
     if (operation == intOperationCheckBackupState)

@@ -123,7 +123,7 @@ public:
 
     // Operations: what the driver asks of this window.
     Setup ReadSetup() override;
-    QString OperationCaption(qint16 operation) override;
+    QString OperationCaption(Operation operation) override;
     QString ModifiedSinceText() override;
     bool Ask(const QString& text, const QString& title, MsgResult defaultButton) override;
     void Tell(const QString& text, const QString& title, MsgIcon icon) override;
@@ -262,7 +262,7 @@ protected:
     virtual bool ReportIsVisible() const;
     // Shows the subfolder selection window; it reads and writes request.
     virtual void ShowSubfolderSelection(SubfolderSelection& request);
-    virtual void RunOperationCommand(qint16 operation);
+    virtual void RunOperationCommand(Operation operation);
     virtual void ShowReportScreen();
 
     Dialogs& dialogs;

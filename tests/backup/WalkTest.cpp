@@ -92,7 +92,7 @@ protected:
         return {};
     }
 
-    void Run(qint16 operation, const QString& skip = QString()) {
+    void Run(Operation operation, const QString& skip = QString()) {
         before = Snapshot(source);
         state.intOperation = operation;
         state.blnListFolders = operation == state.intOperationListFolders;
@@ -756,7 +756,7 @@ TEST_F(WalkTest, EveryOperationReportsTheSameWhateverTheThreads) {
     };
     const auto walkWith = [&](int count) {
         Outcome outcome;
-        const auto run = [&](qint16 operation) {
+        const auto run = [&](Operation operation) {
             host.text.clear();
             state.lngTotalNumCopyErrors = state.lngTotalNumFilesCopied = 0;
             state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;

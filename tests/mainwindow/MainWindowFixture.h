@@ -41,8 +41,8 @@ protected:
         saves.emplace_back(path, blnAnnounce);
         return realSaves ? frmMain::SaveSetupToFile(path, blnAnnounce) : saveResult;
     }
-    void RunOperationCommand(qint16 operation) override {
-        operations.push_back(operation);
+    void RunOperationCommand(Operation operation) override {
+        operations.push_back(static_cast<qint16>(operation)); // the described codes
         scheduledDuringOperation.push_back(blnScheduledTask);
         if (runOperations)
             frmMain::RunOperationCommand(operation);

@@ -101,11 +101,11 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
     EXPECT_EQ(window->lblPreviousRun->text(), "") << "no previous run recorded";
 
     // Values for the rest of the program.
-    EXPECT_EQ(window->intOperationCheckForFile, 1);
-    EXPECT_EQ(window->intOperationListFolders, 2);
-    EXPECT_EQ(window->intOperationCheckBackupState, 3);
-    EXPECT_EQ(window->intOperationBackupAllFiles, 4);
-    EXPECT_EQ(window->intOperationBackupModifiedFiles, 5);
+    EXPECT_EQ(static_cast<int>(window->intOperationCheckForFile), 1);
+    EXPECT_EQ(static_cast<int>(window->intOperationListFolders), 2);
+    EXPECT_EQ(static_cast<int>(window->intOperationCheckBackupState), 3);
+    EXPECT_EQ(static_cast<int>(window->intOperationBackupAllFiles), 4);
+    EXPECT_EQ(static_cast<int>(window->intOperationBackupModifiedFiles), 5);
     EXPECT_EQ(window->intManyFilesThreshold, 400);
     EXPECT_EQ(window->intMaxPathDisplayLength, 120);
     EXPECT_EQ(window->intMaxLengthWithoutTip, 70);
