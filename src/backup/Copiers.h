@@ -29,9 +29,9 @@ struct CompareItem {
 };
 
 struct CopyJob {
-    // Open folders and names, or (handles null) whole paths.
-    const FolderHandle* sourceFolder = nullptr;
-    const FolderHandle* targetFolder = nullptr;
+    // Open folders (held open while the job may use them) and names, or (null) whole paths.
+    std::shared_ptr<const FolderHandle> sourceFolder;
+    std::shared_ptr<const FolderHandle> targetFolder;
     QByteArray sourceName;
     QByteArray targetName;
     QString sourcePath;

@@ -1,10 +1,8 @@
 #pragma once
-// A folder's listing as the walk uses it, and a thread that lists the next folders ahead
-// of the walk, in the order the walk will visit them.
+// Threads that list the next folders ahead of the walk, in the order the walk will visit
+// them.
 
-#include "platform/FileCopy.h"
-#include "platform/FileErrors.h"
-#include "platform/Names.h"
+#include "backup/Listing.h"
 
 #include <condition_variable>
 #include <deque>
@@ -19,28 +17,6 @@
 
 namespace vnt {
 
-struct ListedFile {
-    QByteArray bytes;     // the name as the file system has it; decoded where it is read
-    bool special = false; // not a regular file: reported, never opened
-    bool skipped = false; // a skip fragment or the extension filter leaves it out
-    // Read with the listing for the passes that compare the two trees.
-    FileFacts source;
-    FileFacts target;
-    QString Name() const { return DecodeName(bytes); }
-};
-
-struct FolderListing {
-    QString folder; // with its trailing slash
-    FileError error;
-    std::vector<ListedFile> files;
-    QStringList subfolders;
-    QStringList folderLinks; // not followed (no loops), but named in the report
-    bool factsRead = false;
-    // Held open while the folder is visited: its files are looked up by name.
-    std::unique_ptr<FolderHandle> sourceHandle;
-    std::unique_ptr<FolderHandle> targetHandle;
-};
-
 // Lists folders ahead of the walk, depth first from the root, at most maxAhead listings
 // ahead (memory stays bounded however large the tree), on two threads: one lists a folder
 // and reads its files' facts, the next completes the listing (the target's facts) while
@@ -50,7 +26,7 @@ class Lookahead {
 public:
     // A lister calls counted with the folder's number of files as soon as it knows it,
     // before it reads their facts.
-    using Counted = std::function<void(qsizetype files)>;
+    using Counted = FolderLister::Counted;
     using Lister = std::function<FolderListing(const QString& folder, const Counted& counted)>;
     using Completer = std::function<void(FolderListing& listing)>;
     using Visits = std::function<QStringList(const FolderListing& listing)>;

@@ -1,0 +1,195 @@
+#include "backup/WalkReport.h"
+
+#include "mainwindow/Language.h"
+#include "platform/FileErrors.h"
+#include "platform/Names.h"
+#include "report/Progress.h"
+#include "report/ReportHost.h"
+#include "report/StrProc.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <QDateTime>
+#include <unistd.h>
+
+namespace vnt {
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+const QString SixBlanks = QStringLiteral("      ");
+const QString FourBlanks = QStringLiteral("    "); // folder-level lines
+} // namespace
+
+QString GetCopyErrorText(const QString& source) {
+    // What opening the file for reading says: permission denied, in use or locked, other.
+    const int fd = ::open(EncodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return ProgramText(172);
+    }
+    if (errno == EACCES || errno == EPERM)
+        return ProgramText(347);
+    if (errno == EBUSY || errno == ETXTBSY || errno == EAGAIN)
+        return ProgramText(346);
+    return ProgramText(172);
+}
+
+WalkReport::WalkReport(OperationState& stateIn, ReportHost& hostIn)
+    : state(stateIn), host(hostIn) {}
+
+QString WalkReport::BadNameExplanation(const QString& description, const QString& path) {
+    return description + CRLF + CRLF +
+           QStringLiteral("Possibly the filepath contains an invalid character:") + CRLF + path +
+           CRLF + QStringLiteral("You may wish to rename or to delete this file.");
+}
+
+QString WalkReport::KeepFailedText(const QString& why) {
+    return QStringLiteral("The previous copy could not be kept, so it was not replaced (") + why +
+           u')';
+}
+
+QString WalkReport::CopyFailureText(const CopyOutcome& outcome, const QString& path) {
+    if (outcome.sameFile)
+        return ProgramText(414);
+    if (outcome.changed)
+        return ProgramText(413);
+    if (const FileFacts now = ReadFileFacts(path); !now.exists) {
+        // Gone since the folder was listed: the source's own reason, as for a file found
+        // missing before its copy, not a failure to write the target.
+        const FileError gone = now.Error();
+        return gone.number == ErrorNumber::BadFileName ? BadNameExplanation(gone.description, path)
+                                                       : gone.description;
+    }
+    if (outcome.keepFailed)
+        return KeepFailedText(outcome.error.description);
+    return GetCopyErrorText(path) + QStringLiteral(" (") + outcome.error.description + u')';
+}
+
+void WalkReport::EndLine() {
+    if (folderLineOut && !host.blnReportBufferFull && !host.ReportText().endsWith(CRLF))
+        host.AppendToText(CRLF);
+}
+
+void WalkReport::FileLine(const QString& line) {
+    if (state.blnSuppressDetailedReports)
+        return;
+    if (folderLineOut) {
+        EndLine();
+    } else {
+        host.Output(CRLF + host.strNumFilesInFolder, true);
+        folderLineOut = true;
+    }
+    host.Output(line, true);
+}
+
+bool WalkReport::FileFailure(const QString& path, const QString& reason) {
+    if (!folderLineOut && !state.blnSuppressDetailedReports) {
+        host.Output(CRLF + host.strNumFilesInFolder, true);
+        folderLineOut = true;
+    }
+    host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + path + QStringLiteral("  ") + reason,
+                true);
+    host.FailureReported(path, reason);
+    ++state.lngTotalNumCopyErrors;
+    // Once the user chose to stop, copies still finishing are reported, not asked about.
+    if (!state.blnStop &&
+        AskToStop(ProgramText(80) + CRLF + path + CRLF + reason, true)) {
+        state.blnStop = true;
+        return true;
+    }
+    host.Output(QString(), true);
+    return false;
+}
+
+void WalkReport::LeftBehind(const QString& line, const QString& path, const QString& reason) {
+    host.Output(line, true);
+    host.FailureReported(path, reason);
+    ++state.lngTotalNumCopyErrors;
+}
+
+void WalkReport::FolderLine(const QString& text) {
+    host.Output(CRLF + FourBlanks + text, true);
+}
+
+bool WalkReport::AskToStop(const QString& what, bool everySixth) {
+    if (everySixth && !(state.lngTotalNumCopyErrors > 0 && state.lngTotalNumCopyErrors % 6 == 0))
+        return false;
+    host.Beep();
+    return AskPaused(what + CRLF + CRLF + ProgramText(63) +
+                         QString::number(state.lngTotalNumCopyErrors) + u'.' + CRLF +
+                         ProgramText(64),
+                     ProgramText(83));
+}
+
+bool WalkReport::AskPaused(const QString& message, const QString& title) {
+    host.blnPaused = true;
+    const bool yes = host.AskYesNo(message, title, MsgResult::No, MsgIcon::Question);
+    host.blnPaused = false;
+    return yes;
+}
+
+bool WalkReport::LabelsDue(QElapsedTimer& clock) {
+    if (clock.isValid() && clock.elapsed() < 50)
+        return false;
+    clock.start();
+    return true;
+}
+
+void WalkReport::ShowFileLabel(const QString& name) {
+    if (!host.ShowsLabels() || !LabelsDue(fileLabelClock))
+        return;
+    const QString label = host.FileNowBeingCopiedLabel();
+    host.SetFileNowBeingCopied(label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
+                               LowerCase(name));
+}
+
+void WalkReport::ClearFileLabel() {
+    if (host.ShowsLabels() && LabelsDue(fileLabelClock))
+        host.SetFileNowBeingCopied(host.FileNowBeingCopiedLabel(), QString());
+}
+
+void WalkReport::ShowCopied(const QString& drive, std::optional<double> freeSpace, bool final) {
+    // Label texts only for a host that shows labels (not the console).
+    if (!host.ShowsLabels())
+        return;
+    labelsBehind = true;
+    if (!final && !LabelsDue(copiedClock))
+        return;
+    labelsBehind = false;
+    host.ShowBytesCopied(BytesCopiedText(state.dblTotalFilesize, state.lngTotalNumFilesCopied));
+    // The figure spent by every copy handed out, asked of the disk again only where the
+    // free-space rule needed it.
+    if (freeSpace)
+        host.ShowFreeSpace(FreeSpaceLabelText(drive, *freeSpace));
+    else
+        DisplayFreeSpace(host, drive);
+}
+
+bool WalkReport::StopRequested() const {
+    return state.blnStop;
+}
+
+void WalkReport::Yield() {
+    host.Yield();
+}
+
+void WalkReport::ShowCopyProgress(const CopyJob& job) {
+    if (job.compare || !job.batch.empty() || job.done)
+        return;
+    const qint64 done = job.bytesCopied.load(std::memory_order_relaxed);
+    if (done <= 0 || done >= job.bytes ||
+        (progressClock.isValid() && progressClock.elapsed() < progressIntervalMs))
+        return;
+    progressClock.start();
+    progressJob = &job;
+    host.CopyProgress(LowerCase(DecodeName(job.targetName)), done, job.bytes);
+}
+
+void WalkReport::EndCopyProgress(const CopyJob* job) {
+    if (job == nullptr || job != progressJob)
+        return;
+    progressJob = nullptr;
+    host.CopyProgress(QString(), 0, 0);
+}
+
+} // namespace vnt
