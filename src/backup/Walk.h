@@ -66,6 +66,9 @@ private:
 
     // Visits one folder; returns the subfolders to visit after it, in order.
     QStringList VisitFolder(const QString& folder);
+    FolderListing TakeListing(const QString& folder,
+                              const std::function<void(qsizetype)>& counted);
+    bool FirstPass(const FolderListing& listing);
     // A folder that cannot be read: named and counted. True when the walk goes on in it.
     bool FolderUnreadable(const QString& folder, const FileError& error, bool list);
     void ReportFolderLinks(const FolderListing& listing);
@@ -77,6 +80,7 @@ private:
     Step FileGone(FolderVisit& visit, const ListedFile& file);
     bool Decide(FolderVisit& visit, const ListedFile& file, const DecisionRules& rules);
     void RefuseSystemFile(FolderVisit& visit, const QString& path, int rule);
+    // A copy and what follows it (BackupPass.cpp).
     Step BackUpFile(FolderVisit& visit, const ListedFile& file);
     Step HasRoom(FolderVisit& visit, const ListedFile& file, bool& copy);
     Step ReadyTargetFolder(FolderVisit& visit, const ListedFile& file, bool& copy);

@@ -128,6 +128,33 @@ bool WalkReport::AskPaused(const QString& message, const QString& title) {
     return yes;
 }
 
+void WalkReport::ShowFolders(const QString& source, const QString& target) {
+    bool shortened = false;
+    host.SetSourceDirpath(QStringLiteral("Source folder: ") +
+                          ShortenedPath(source, state.intMaxPathDisplayLength, shortened));
+    host.SetTargetDirpath(QStringLiteral("Target folder:  ") +
+                          ShortenedPath(target, state.intMaxPathDisplayLength, shortened));
+    host.SetFileNowBeingCopied(QString(), QString());
+}
+
+void WalkReport::ShowWaitNotice(qsizetype files) {
+    if (noticeAt >= 0 || host.blnReportBufferFull || files < state.intManyFilesThreshold ||
+        state.blnSuppressDetailedReports)
+        return;
+    noticeAt = host.ReportText().size();
+    host.AppendToText(ProgramText(60) + u' ');
+    host.MoveCaretToEnd();
+    host.DrawNow();
+}
+
+void WalkReport::RemoveWaitNotice() {
+    if (noticeAt < 0)
+        return;
+    host.RemoveFromEnd(host.ReportText().size() - noticeAt);
+    host.MoveCaretToEnd();
+    noticeAt = -1;
+}
+
 bool WalkReport::LabelsDue(QElapsedTimer& clock) {
     if (clock.isValid() && clock.elapsed() < 50)
         return false;

@@ -48,6 +48,13 @@ public:
     static QString KeepFailedText(const QString& why);
     static QString CopyFailureText(const CopyOutcome& outcome, const QString& path);
 
+    // The folders a visit is in, on their labels.
+    void ShowFolders(const QString& source, const QString& target);
+    // A notice under a folder's line while its many files are read (from the moment they
+    // are counted, when they are many); it goes when they have been read.
+    void ShowWaitNotice(qsizetype files);
+    void RemoveWaitNotice();
+
     // The labels: the file being copied, the bytes copied and the free space, changed at
     // most every 50 ms (a person reads a label a few times a second) and exact at a
     // folder's end. freeSpace: the figure the free-space rule keeps for the folder's disk.
@@ -70,6 +77,7 @@ private:
     OperationState& state;
     ReportHost& host;
     bool folderLineOut = false;
+    qsizetype noticeAt = -1; // where the wait notice begins in the text; -1: none shown
     QElapsedTimer fileLabelClock; // when the file label last changed
     QElapsedTimer copiedClock;    // when the copied and free-space labels last changed
     bool labelsBehind = false;

@@ -1,0 +1,250 @@
+// The walk's copies: room on the target's disk, the target folder made and opened, a
+// read-only copy made writable, the copy handed to the copier threads and its outcome
+// counted and worded in file order.
+
+#include "backup/Walk.h"
+
+#include "mainwindow/FolderProc.h"
+#include "mainwindow/Language.h"
+#include "report/ReportHost.h"
+#include "report/StrProc.h"
+
+#include <cerrno>
+#include <chrono>
+#include <QDateTime>
+#include <thread>
+
+namespace vnt {
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+const QString SixBlanks = QStringLiteral("      ");
+} // namespace
+
+FolderWalk::Step FolderWalk::BackUpFile(FolderVisit& visit, const ListedFile& file) {
+    bool copy = true;
+    Step step = Step::GoesOn;
+    if (!file.target.exists || file.target.directory)
+        step = HasRoom(visit, file, copy);
+    if (step == Step::GoesOn && copy)
+        step = ReadyTargetFolder(visit, file, copy);
+    if (step == Step::GoesOn && copy)
+        step = HandOutCopy(visit, file);
+    return step;
+}
+
+// A new copy needs room. Near the limit the file system is asked again, once the copies in
+// flight have taken their space: the decisions at the border are exact.
+FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file, bool& copy) {
+    const qint64 space = file.source.SpaceTaken();
+    if (!visit.pipeline.Idle() && !target.FreeSpaceKnown(visit.targetFolder, space) &&
+        visit.pipeline.Drain())
+        return Step::Ends;
+    double available = 0;
+    if (!target.QueryFreeSpace(visit.targetFolder, visit.listing.targetHandle.get(), space,
+                               available))
+        return Step::GoesOn;
+    visit.freeBytes = available;
+    const QString path = visit.folder + file.Name();
+    if (available == 0) {
+        report.EndLine();
+        const QString full = QStringLiteral("The target drive is full.");
+        report.LeftBehind(SixBlanks + full, path, full);
+        host.Repaint();
+        host.Inform(QStringLiteral("The target drive is full, so this backup operation") + CRLF +
+                        QStringLiteral("must be terminated."),
+                    state.strWindowCaption, MsgIcon::Warning);
+        state.blnStop = true;
+        return Step::Stops;
+    }
+    if (available > static_cast<double>(space))
+        return Step::GoesOn;
+    copy = false;
+    report.EndLine();
+    const QString noRoom = QStringLiteral("Insufficient space on the target drive for this file.");
+    report.LeftBehind(SixBlanks + noRoom, path, noRoom);
+    host.Repaint();
+    if (report.AskToStop(ProgramText(62) + CRLF + path + QStringLiteral(" (") +
+                             FormatCount(static_cast<double>(file.source.size)) + u' ' +
+                             ProgramText(152) + QStringLiteral(")."),
+                         false)) {
+        state.blnStop = true;
+        return Step::Ends;
+    }
+    return Step::GoesOn;
+}
+
+FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedFile& file,
+                                               bool& copy) {
+    const QString& tf = visit.targetFolder; // every file of the folder goes there
+    const QString path = visit.folder + file.Name();
+    copy = false;
+    TargetSide::Folder folder = target.Enter(tf, visit.listing.files);
+    using State = TargetSide::Folder::State;
+    if (folder.state == State::Refused) {
+        // Asked about once; every file that needed it is named and counted. Nothing is in
+        // flight for a folder not yet known: its first copy is this one.
+        return visit.pipeline.Then([this, path, reason = folder.reason] {
+            return report.FileFailure(path, reason);
+        })
+                   ? Step::Ends
+                   : Step::GoesOn;
+    }
+    if (folder.state == State::Unmade) {
+        // Named even in a summary-only report: files are left behind.
+        report.FolderLine(ProgramText(165) + QStringLiteral(": ") + tf +
+                          (folder.error != 0 ? QStringLiteral("  ") +
+                                                   FileErrorFromErrno(folder.error).description
+                                             : QString()));
+        QString message = ProgramText(166) + u' ' + tf;
+        QString blocking = tf;
+        while (blocking.endsWith(u'/'))
+            blocking.chop(1);
+        if (FileExistsAt(blocking))
+            message += CRLF + ProgramText(386) + u' ' + FileNameOfPath(blocking, true) + u' ' +
+                       ProgramText(387) + u' ' + FolderOfPath(blocking) + u'.';
+        const bool stop = report.AskPaused(message + CRLF + CRLF + ProgramText(64),
+                                           ProgramText(167));
+        target.Refuse(tf, ProgramText(415));
+        if (stop) {
+            state.blnStop = true;
+            ++state.lngTotalNumCopyErrors;
+            host.FailureReported(path, ProgramText(415));
+            return Step::Ends;
+        }
+        return report.FileFailure(path, ProgramText(415)) ? Step::Ends : Step::GoesOn;
+    }
+    // The folder opened when it was listed (perhaps ahead, seconds ago) may have been
+    // swapped since: the copies go into the one just checked.
+    if (folder.handle)
+        visit.listing.targetHandle = std::move(folder.handle);
+    const bool targetExists = file.target.exists && !file.target.directory;
+    if (!targetExists || !TargetSide::StaysReadOnly(*visit.listing.targetHandle, file.bytes)) {
+        copy = true;
+        return Step::GoesOn;
+    }
+    // A question: the lines before it come first.
+    if (visit.pipeline.Drain())
+        return Step::Ends;
+    const QString copyPath = tf + file.Name();
+    ++state.lngTotalNumCopyErrors;
+    if (!state.blnSuppressDetailedReports)
+        report.FolderLine(ProgramText(169) + u' ' + copyPath);
+    host.FailureReported(path, ProgramText(169) + u' ' + copyPath + QStringLiteral(". ") +
+                                   ProgramText(170));
+    if (report.AskPaused(ProgramText(169) + CRLF + copyPath + CRLF + ProgramText(170) + CRLF +
+                             CRLF + ProgramText(64),
+                         ProgramText(171))) {
+        state.blnStop = true;
+        return Step::Ends;
+    }
+    return Step::GoesOn;
+}
+
+FolderWalk::Step FolderWalk::HandOutCopy(FolderVisit& visit, const ListedFile& file) {
+    const QString name = file.Name();
+    host.CopyHandedOut(visit.folder, name);
+    report.ShowFileLabel(name);
+    auto job = std::make_shared<CopyJob>();
+    // Always into the target folder held open; the source by path only when its folder
+    // could not be held open.
+    if (visit.listing.sourceHandle->IsOpen())
+        job->sourceFolder = visit.listing.sourceHandle;
+    else
+        job->sourcePath = visit.folder + name;
+    job->targetFolder = visit.listing.targetHandle;
+    job->sourceName = job->targetName = file.bytes;
+    job->targetMayExist = file.target.exists || file.target.link;
+    job->bytes = file.source.size;
+    if (QString why; state.blnKeepReplaced && file.target.exists && !file.target.directory &&
+                     !target.KeepReplacedAs(visit.folder.mid(setup.sourceFolder.size()),
+                                            file.bytes, *job, why))
+        return visit.pipeline.Then([this, path = visit.folder + name, why] {
+            return report.FileFailure(path, WalkReport::KeepFailedText(why));
+        })
+                   ? Step::Ends
+                   : Step::Next;
+    // Reserved when handed out, so the next decision counts this copy's space.
+    target.SpendFreeSpace(visit.targetFolder, file.source.SpaceTaken());
+    CopyPipeline::After after = [this, &visit, size = file.source.size,
+                                 bytes = file.bytes](const CopyOutcome& outcome) {
+        return CopyDone(visit, bytes, size, outcome);
+    };
+    // A file rewritten in place during its copy is tried again once the rest of its folder
+    // is done: a program saving it is done by then, mostly.
+    const auto afterOrRetry = [job, after, &visit](const CopyOutcome& outcome) {
+        if (!outcome.changed || visit.retrying)
+            return after(outcome);
+        visit.retries.emplace_back(job, after);
+        return false;
+    };
+    return visit.pipeline.HandOut(job, afterOrRetry) ? Step::Ends : Step::GoesOn;
+}
+
+// Counts and words a copy's outcome, in file order. True when the user chose to stop.
+bool FolderWalk::CopyDone(FolderVisit& visit, const QByteArray& name, qint64 size,
+                          const CopyOutcome& outcome) {
+    const QString path = visit.folder + DecodeName(name);
+    if (outcome.kept)
+        ++state.lngTotalNumKeptCopies;
+    if (!outcome.copied) {
+        if (outcome.cancelled)
+            return false;
+        // The disk filled up behind the known figure: it is asked again next time, so that
+        // a full disk stops the backup instead of failing file by file.
+        if (outcome.systemError == ENOSPC)
+            target.ForgetFreeSpace();
+        return report.FileFailure(path, WalkReport::CopyFailureText(outcome, path));
+    }
+    if (outcome.grewSince >= 0)
+        report.FileLine(SixBlanks + path + QStringLiteral(" copied as it was at ") +
+                        QDateTime::fromSecsSinceEpoch(outcome.grewSince)
+                            .toString(QStringLiteral("HH:mm:ss")) +
+                        QStringLiteral("; it was still being written"));
+    if (state.intOperation == Operation::VerifyBackup) {
+        ++state.lngTotalNumFilesRepaired;
+        state.strVerifyProblems.removeAll(path);
+        report.FileLine(SixBlanks + path + QStringLiteral(" (repaired)"));
+    }
+    if (outcome.accessListDropped && !accessListsDroppedSaid) {
+        accessListsDroppedSaid = true;
+        report.EndLine();
+        host.Output(SixBlanks + QStringLiteral("Access lists (ACLs) could not be kept on the "
+                                               "target's file system; the copies grant no more "
+                                               "than their sources."),
+                    true);
+    }
+    if (visit.pipeline.Idle())
+        report.ClearFileLabel();
+    ++visit.counts[2];
+    ++state.lngTotalNumFilesCopied;
+    state.dblTotalFilesize += static_cast<double>(size);
+    report.ShowCopied(visit.drive, target.KnownFreeSpace(visit.targetFolder), false);
+    return false;
+}
+
+// Copies of files rewritten in place while they were copied, tried again a few times once
+// the rest of the folder is done. False when the walk ends.
+bool FolderWalk::RetryChangedCopies(FolderVisit& visit, bool ends) {
+    visit.retrying = true;
+    for (auto& [job, after] : visit.retries) {
+        for (int attempt = 1; attempt <= 3 && !ends && !state.blnStop; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
+            job->outcome = CopyOutcome{};
+            job->deferName = false;
+            RunCopyJob(*job, [this] {
+                host.Yield();
+                return !state.blnStop;
+            });
+            if (!job->outcome.changed)
+                break;
+        }
+        if (ends || state.blnStop)
+            break;
+        if (after(job->outcome))
+            ends = true;
+    }
+    return !ends;
+}
+
+} // namespace vnt
