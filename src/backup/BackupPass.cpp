@@ -22,20 +22,19 @@ const QString SixBlanks = QStringLiteral("      ");
 } // namespace
 
 FolderWalk::Step FolderWalk::BackUpFile(FolderVisit& visit, const ListedFile& file) {
-    bool copy = true;
     Step step = Step::GoesOn;
     if (!file.target.exists || file.target.directory)
-        step = HasRoom(visit, file, copy);
-    if (step == Step::GoesOn && copy)
-        step = ReadyTargetFolder(visit, file, copy);
-    if (step == Step::GoesOn && copy)
+        step = HasRoom(visit, file);
+    if (step == Step::GoesOn)
+        step = ReadyTargetFolder(visit, file);
+    if (step == Step::GoesOn)
         step = HandOutCopy(visit, file);
-    return step;
+    return step == Step::LeftOut ? Step::GoesOn : step;
 }
 
 // A new copy needs room. Near the limit the file system is asked again, once the copies in
 // flight have taken their space: the decisions at the border are exact.
-FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file, bool& copy) {
+FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file) {
     const qint64 space = file.source.SpaceTaken();
     if (!visit.pipeline.Idle() && !target.FreeSpaceKnown(visit.targetFolder, space) &&
         visit.pipeline.Drain())
@@ -59,7 +58,6 @@ FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file,
     }
     if (available > static_cast<double>(space))
         return Step::GoesOn;
-    copy = false;
     report.EndLine();
     const QString noRoom = QStringLiteral("Insufficient space on the target drive for this file.");
     report.LeftBehind(SixBlanks + noRoom, path, noRoom);
@@ -71,14 +69,12 @@ FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file,
         state.blnStop = true;
         return Step::Ends;
     }
-    return Step::GoesOn;
+    return Step::LeftOut;
 }
 
-FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedFile& file,
-                                               bool& copy) {
+FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedFile& file) {
     const QString& tf = visit.targetFolder; // every file of the folder goes there
     const QString path = visit.folder + file.Name();
-    copy = false;
     TargetSide::Folder folder = target.Enter(tf, visit.listing.files);
     using State = TargetSide::Folder::State;
     if (folder.state == State::Refused) {
@@ -88,7 +84,7 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
             return report.FileFailure(path, reason);
         })
                    ? Step::Ends
-                   : Step::GoesOn;
+                   : Step::LeftOut;
     }
     if (folder.state == State::Unmade) {
         // Named even in a summary-only report: files are left behind.
@@ -112,17 +108,15 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
             host.FailureReported(path, ProgramText(415));
             return Step::Ends;
         }
-        return report.FileFailure(path, ProgramText(415)) ? Step::Ends : Step::GoesOn;
+        return report.FileFailure(path, ProgramText(415)) ? Step::Ends : Step::LeftOut;
     }
     // The folder opened when it was listed (perhaps ahead, seconds ago) may have been
     // swapped since: the copies go into the one just checked.
     if (folder.handle)
         visit.listing.targetHandle = std::move(folder.handle);
     const bool targetExists = file.target.exists && !file.target.directory;
-    if (!targetExists || !TargetSide::StaysReadOnly(*visit.listing.targetHandle, file.bytes)) {
-        copy = true;
+    if (!targetExists || !TargetSide::StaysReadOnly(*visit.listing.targetHandle, file.bytes))
         return Step::GoesOn;
-    }
     // A question: the lines before it come first.
     if (visit.pipeline.Drain())
         return Step::Ends;
@@ -138,7 +132,7 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
         state.blnStop = true;
         return Step::Ends;
     }
-    return Step::GoesOn;
+    return Step::LeftOut;
 }
 
 FolderWalk::Step FolderWalk::HandOutCopy(FolderVisit& visit, const ListedFile& file) {

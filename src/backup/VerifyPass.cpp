@@ -17,8 +17,7 @@ const QString SixBlanks = QStringLiteral("      ");
 constexpr qint64 SmallCompareBytes = 256 * 1024;
 } // namespace
 
-FolderWalk::Step FolderWalk::VerifyFile(FolderVisit& visit, const ListedFile& file, bool& copy) {
-    copy = false;
+FolderWalk::Step FolderWalk::VerifyFile(FolderVisit& visit, const ListedFile& file) {
     if (!IsWithinModifiedSinceWindow(file.source.mtimeSeconds, setup.modifiedSinceDays,
                                      todayDayNumber, zoneOffsetMinutes))
         return Step::GoesOn;
@@ -26,15 +25,11 @@ FolderWalk::Step FolderWalk::VerifyFile(FolderVisit& visit, const ListedFile& fi
     if (!state.blnRepair)
         return VerifyContents(visit, file) ? Step::Ends : Step::GoesOn;
     const Repair repair = RepairNeeded(visit, file);
-    if (repair == Repair::Stop)
-        return Step::Ends;
-    copy = repair == Repair::Copy;
-    if (copy) {
-        const int rule = SystemFileRule(file, setup.fileExtension);
-        RefuseSystemFile(visit, visit.folder + file.Name(), rule);
-        copy = rule == 0;
-    }
-    return Step::GoesOn;
+    if (repair != Repair::Copy)
+        return repair == Repair::Stop ? Step::Ends : Step::GoesOn;
+    const int rule = SystemFileRule(file, setup.fileExtension);
+    RefuseSystemFile(visit, visit.folder + file.Name(), rule);
+    return rule == 0 ? Step::Copies : Step::GoesOn;
 }
 
 // --since-last passes over a copy when neither it nor its source changed since the last

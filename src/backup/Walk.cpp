@@ -294,7 +294,6 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
         if (file.skipped)
             continue;
         Step step = Step::GoesOn;
-        bool copy = false;
         if (file.special) {
             // Under its own folder's line, which may still be held back.
             visit.pipeline.Then(
@@ -303,11 +302,11 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
         } else if (!file.source.exists) {
             step = FileGone(visit, file);
         } else if (verify) {
-            step = VerifyFile(visit, file, copy);
+            step = VerifyFile(visit, file);
         } else {
-            copy = Decide(visit, file, rules);
+            step = Decide(visit, file, rules) ? Step::Copies : Step::GoesOn;
         }
-        if (step == Step::GoesOn && copy)
+        if (step == Step::Copies)
             step = BackUpFile(visit, file);
         if (step == Step::Ends)
             ends = true;

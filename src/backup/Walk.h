@@ -59,9 +59,11 @@ private:
         bool retrying = false;
         CopyPipeline pipeline; // last: drained before what its steps use goes
     };
-    // What one file's turn leads to: the next file without a pause (Next), the next after
-    // the window is served (GoesOn), the folder's end (Stops), or the walk's (Ends).
-    enum class Step { Next, GoesOn, Stops, Ends };
+    // What one of a file's stages leads to: its next stage (GoesOn; after the last, the next
+    // file once the window is served), its copy (Copies), the next file with it left out
+    // (LeftOut) or without serving the window (Next), the folder's end (Stops), or the
+    // walk's (Ends).
+    enum class Step { GoesOn, Copies, LeftOut, Next, Stops, Ends };
     enum class Repair { None, Copy, Stop };
 
     // Visits one folder; returns the subfolders to visit after it, in order.
@@ -82,15 +84,15 @@ private:
     void RefuseSystemFile(FolderVisit& visit, const QString& path, int rule);
     // A copy and what follows it (BackupPass.cpp).
     Step BackUpFile(FolderVisit& visit, const ListedFile& file);
-    Step HasRoom(FolderVisit& visit, const ListedFile& file, bool& copy);
-    Step ReadyTargetFolder(FolderVisit& visit, const ListedFile& file, bool& copy);
+    Step HasRoom(FolderVisit& visit, const ListedFile& file);
+    Step ReadyTargetFolder(FolderVisit& visit, const ListedFile& file);
     Step HandOutCopy(FolderVisit& visit, const ListedFile& file);
     bool CopyDone(FolderVisit& visit, const QByteArray& name, qint64 size,
                   const CopyOutcome& outcome);
     bool RetryChangedCopies(FolderVisit& visit, bool ends);
 
     // The comparison of contents (VerifyPass.cpp).
-    Step VerifyFile(FolderVisit& visit, const ListedFile& file, bool& copy);
+    Step VerifyFile(FolderVisit& visit, const ListedFile& file);
     bool SinceLastSkips(const ListedFile& file, const QString& path) const;
     bool ReportComparison(const CompareOutcome& compared, const QString& path);
     bool ReportNotInTarget(CopyPipeline& pipeline, const QString& path);
