@@ -75,6 +75,14 @@ FolderWalk::Step FolderWalk::HasRoom(FolderVisit& visit, const ListedFile& file)
 FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedFile& file) {
     const QString& tf = visit.targetFolder; // every file of the folder goes there
     const QString path = visit.folder + file.Name();
+    // A folder made is a change to the target: not before the lines of the files before it,
+    // since one of them may be where a stop falls.
+    if (!target.Known(tf) && !visit.pipeline.Idle()) {
+        if (visit.pipeline.Drain())
+            return Step::Ends;
+        if (state.blnStop)
+            return Step::Stops;
+    }
     TargetSide::Folder folder = target.Enter(tf, visit.listing.files);
     using State = TargetSide::Folder::State;
     if (folder.state == State::Refused) {
@@ -218,9 +226,10 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const QByteArray& name, qint64 siz
 }
 
 // Copies of files rewritten in place while they were copied, tried again a few times once
-// the rest of the folder is done. False when the walk ends.
-bool FolderWalk::RetryChangedCopies(FolderVisit& visit, bool ends) {
+// the rest of the folder is done. False when the user chose to stop.
+bool FolderWalk::RetryChangedCopies(FolderVisit& visit) {
     visit.retrying = true;
+    bool ends = false;
     for (auto& [job, after] : visit.retries) {
         for (int attempt = 1; attempt <= 3 && !ends && !state.blnStop; ++attempt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));

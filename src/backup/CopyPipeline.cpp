@@ -12,13 +12,26 @@ CopyPipeline::CopyPipeline(CopierPool* copiersIn, int threadsIn, CopyWaiter& wai
     : copiers(copiersIn), threads(threadsIn), waiter(waiterIn) {}
 
 bool CopyPipeline::Then(std::function<bool()> step) {
-    if (Stopping())
+    return Add(std::move(step), false);
+}
+
+bool CopyPipeline::Finally(std::function<bool()> step) {
+    return Add(std::move(step), true);
+}
+
+bool CopyPipeline::Add(std::function<bool()> step, bool always) {
+    // Steps handed out before this one may bring the stop.
+    const auto admitted = [&] { return !answered && (always || !Stopping()); };
+    if (!admitted())
         return false;
     if (HandOutGathered())
         return true;
+    if (!admitted())
+        return false;
     if (steps.empty())
         return Run([&step](const CopyOutcome&) { return step(); }, {});
-    steps.push_back({nullptr, [step = std::move(step)](const CopyOutcome&) { return step(); }});
+    steps.push_back(
+        {nullptr, [step = std::move(step)](const CopyOutcome&) { return step(); }, always});
     return false;
 }
 
@@ -27,6 +40,8 @@ bool CopyPipeline::HandOut(const std::shared_ptr<CopyJob>& job, After after) {
         return false;
     if (HandOutGathered())
         return true;
+    if (Stopping())
+        return false;
     if (copiers == nullptr) {
         RunCopyJob(*job, [this, &job] {
             // Pause and Cancel stay answerable while a large file is copied.
@@ -113,10 +128,12 @@ bool CopyPipeline::RunSteps(size_t keep) {
         // Past a stop a finished copy is dropped unnamed: the serial engine never made it.
         stopped = Stopping();
         if (stopped) {
-            copiers->Cancel();
+            if (copiers != nullptr)
+                copiers->Cancel();
             if (step.job)
                 TakeBackNewCopy(*step.job);
-            continue;
+            if (!step.always || answered)
+                continue;
         }
         if (step.job)
             NameCopy(step.job->outcome);
@@ -139,6 +156,7 @@ void CopyPipeline::TakeBackNewCopy(const CopyJob& job) {
 // stop point: every step after it is dropped.
 bool CopyPipeline::Run(const After& step, const CopyOutcome& outcome) {
     const bool stop = step(outcome);
+    answered = answered || stop;
     stopped = stopped || stop || waiter.StopRequested();
     return stop;
 }

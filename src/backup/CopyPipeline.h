@@ -45,6 +45,9 @@ public:
     // walk stops by itself only with nothing pending; a stop seen while steps wait is the
     // user's, and the first step not yet run is where it falls.)
     bool Then(std::function<bool()> step);
+    // The same for a step that also runs past a stop the user made (Cancel, or a rule that
+    // ends the run), though not past a step's own answer to stop.
+    bool Finally(std::function<bool()> step);
     bool HandOut(const std::shared_ptr<CopyJob>& job, After after);
     // Waits for every copy handed out and runs every step left.
     bool Drain();
@@ -65,7 +68,9 @@ private:
     struct Step {
         std::shared_ptr<CopyJob> job;
         After after;
+        bool always = false;
     };
+    bool Add(std::function<bool()> step, bool always);
     bool HandOutGathered();
     bool RunSteps(size_t keep);
     static void TakeBackNewCopy(const CopyJob& job);
@@ -78,6 +83,7 @@ private:
     CopyWaiter& waiter;
     std::deque<Step> steps;
     bool stopped = false;
+    bool answered = false; // a step answered to stop
     size_t filesLeft = GatherFiles;
     std::shared_ptr<CopyJob> gathered;
     Report gatheredReport;

@@ -38,6 +38,7 @@ public:
     // Makes (once per folder) and opens the target folder, relative path with a final slash,
     // removing leftovers of a killed copy except those named like the source's own files.
     Folder Enter(const QString& targetFolder, const std::vector<ListedFile>& sourceFiles);
+    bool Known(const QString& targetFolder) const { return targetFolder == knownFolder; }
     // Every later file for this folder is refused for this reason.
     void Refuse(const QString& targetFolder, const QString& reason);
 

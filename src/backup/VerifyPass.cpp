@@ -63,8 +63,8 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
     return false;
 }
 
-bool FolderWalk::ReportNotInTarget(CopyPipeline& pipeline, const QString& path) {
-    return pipeline.Then([this, line = SixBlanks + path + QStringLiteral(" (Not in target)")] {
+bool FolderWalk::ReportNotInTarget(FolderVisit& visit, const QString& path) {
+    return visit.pipeline.Then([this, line = SixBlanks + path + QStringLiteral(" (Not in target)")] {
         ++state.lngTotalNumFilesNotInTarget;
         report.FileLine(line);
         return false;
@@ -78,7 +78,7 @@ bool FolderWalk::VerifyContents(FolderVisit& visit, const ListedFile& file) {
     const FileFacts& copyFacts = file.target;
     const QString path = visit.folder + file.Name();
     if (!copyFacts.exists || copyFacts.directory)
-        return ReportNotInTarget(visit.pipeline, path);
+        return ReportNotInTarget(visit, path);
     if (SinceLastSkips(file, path))
         return false;
     const std::shared_ptr<const FolderHandle>& sourceHandle = visit.listing.sourceHandle;
@@ -122,7 +122,7 @@ bool FolderWalk::VerifyContents(FolderVisit& visit, const ListedFile& file) {
 FolderWalk::Repair FolderWalk::RepairNeeded(FolderVisit& visit, const ListedFile& file) {
     const QString path = visit.folder + file.Name();
     if (!file.target.exists || file.target.directory)
-        return ReportNotInTarget(visit.pipeline, path) ? Repair::Stop : Repair::Copy;
+        return ReportNotInTarget(visit, path) ? Repair::Stop : Repair::Copy;
     if (SinceLastSkips(file, path))
         return Repair::None;
     const CompareOutcome compared = CompareNow(visit, file);

@@ -21,11 +21,11 @@ const QString SixBlanks = QStringLiteral("      ");
 const QString ExplainIndent = QStringLiteral("          ");
 } // namespace
 
-FolderWalk::FolderVisit::FolderVisit(FolderListing& listingIn, const FolderLister& lister,
-                                     CopierPool* copiers, int threads, CopyWaiter& waiter)
-    : listing(listingIn), folder(listingIn.folder),
-      targetFolder(lister.TargetFolderOf(listingIn.folder)), drive(lister.Drive(targetFolder)),
-      pipeline(copiers, threads, waiter) {}
+FolderWalk::FolderVisit::FolderVisit(FolderListing listingIn, const FolderLister& lister,
+                                     CopyPipeline& pipelineIn)
+    : listing(std::move(listingIn)), folder(listing.folder),
+      targetFolder(lister.TargetFolderOf(folder)), drive(lister.Drive(targetFolder)),
+      pipeline(pipelineIn) {}
 
 FolderWalk::FolderWalk(const Setup& setupIn, OperationState& stateIn, ReportHost& hostIn)
     : todayDayNumber(TodayDayNumber()), zoneOffsetMinutes(LocalTimeZoneOffset()),
@@ -58,6 +58,7 @@ void FolderWalk::WalkFolder(const QString& folder) {
         copiers.reset();
         host.Notice(SerialEngineText(error));
     }
+    pipeline = std::make_unique<CopyPipeline>(copiers.get(), threads, report);
     // Depth first, subfolders in listing order; a stack of its own, not the call stack,
     // so that a tree of any depth is walked.
     std::vector<QString> pending{folder};
@@ -65,12 +66,15 @@ void FolderWalk::WalkFolder(const QString& folder) {
     while (!pending.empty() && !state.blnStop && !found()) {
         const QString next = std::move(pending.back());
         pending.pop_back();
-        const QStringList visits = VisitFolder(next);
-        for (auto it = visits.crbegin(); it != visits.crend(); ++it)
+        const QStringList subfolders = VisitFolder(next);
+        for (auto it = subfolders.crbegin(); it != subfolders.crend(); ++it)
             pending.push_back(*it);
         if (next != folder)
             host.Yield();
     }
+    pipeline->Drain();
+    pipeline.reset();
+    visits.clear();
     if (copiers)
         copiers->QuitAnswering([this] { host.Yield(); });
     copiers.reset();
@@ -83,89 +87,122 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     const Operation op = state.intOperation;
     if (state.blnStop || (op == Operation::CheckForFile && state.blnFileExists))
         return {};
+    while (!visits.empty() && visits.front()->ended)
+        visits.pop_front();
     const QString folder = WithTrailingBackslash(folderIn);
-    const QString targetFolder = lister.TargetFolderOf(folder);
-    report.ShowFolders(folder, targetFolder);
-    linksReportedFor.clear();
-
+    report.ShowFolders(folder, lister.TargetFolderOf(folder));
     const bool list = op == Operation::ListFolders;
-    const bool check = op == Operation::CheckBackupState;
-    const bool backupAll = op == Operation::BackupAllFiles;
-    const bool backupModified = op == Operation::BackupModifiedFiles;
-    const bool verify = op == Operation::VerifyBackup;
-
     const bool skipFiles =
         folder == setup.sourceFolder && IsChecked(setup.excludeFilesInSourceFolder);
     // The please-wait notice of a folder of many files shows while its files are read, from
-    // the moment they are counted; it goes when the first pass is done.
+    // the moment they are counted; it goes when the first pass is done. The lines of the
+    // folders before come first.
     const auto showNotice = [&](qsizetype fileCount) {
-        if (!skipFiles)
-            report.ShowWaitNotice(fileCount);
+        if (skipFiles || fileCount < state.intManyFilesThreshold)
+            return;
+        pipeline->Drain();
+        report.ShowWaitNotice(fileCount);
     };
-    FolderListing listing = TakeListing(folder, showNotice);
+    visits.push_back(std::make_unique<FolderVisit>(TakeListing(folder, showNotice), lister,
+                                                   *pipeline));
+    FolderVisit& visit = *visits.back();
+    FolderListing& listing = visit.listing;
     if (listing.error) {
         report.RemoveWaitNotice();
-        if (!FolderUnreadable(folder, listing.error, list))
+        // Said at once: the lines of the folders before come first.
+        if (pipeline->Drain() || state.blnStop || !FolderUnreadable(folder, listing.error, list))
             return {};
         listing.files.clear();
     }
-    const std::vector<ListedFile>& files = listing.files;
-    const qint32 fileCount = listing.error && list ? -1 : static_cast<qint32>(files.size());
-
-    // Without the folder's own line (its files excluded), later lines need no header.
-    report.BeginFolder(skipFiles);
-    if (!skipFiles) {
-        if (fileCount > 0) {
-            showNotice(fileCount);
-            if ((op == Operation::CheckForFile || list) && FirstPass(listing))
-                return {};
-            report.RemoveWaitNotice();
-        }
-
-        if (!state.blnSuppressDetailedReports) {
-            const bool immediate = !(check || backupModified || verify);
-            DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist,
-                                    folder, fileCount, fileCount != 0 ? state.blnListFolders : true,
-                                    list, immediate);
-            report.BeginFolder(immediate);
-        }
-        if (fileCount > 0 || list)
-            ++state.lngTotalNumFolders;
-        host.Yield();
-
-        if (fileCount > 0)
-            state.lngTotalNumFiles += fileCount;
-        if (fileCount > 0 && (check || backupAll || backupModified || verify)) {
-            if (host.ShowsLabels())
-                DisplayFreeSpace(host, lister.Drive(targetFolder));
-            FolderVisit visit(listing, lister, copiers.get(), threads, report);
-            if (!VisitFiles(visit))
-                return {};
-            ReportFolderLinks(listing);
-            if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports && !verify) {
-                const qint32* counts = visit.counts;
-                if (check)
-                    DisplayNewAndModifiedFiles(host, fileCount, counts[0], counts[1]);
-                else
-                    DisplayFilesCopied(host, backupAll, fileCount, counts[0], counts[1],
-                                       counts[2]);
-            }
-            if (visit.freeBytes == 0)
-                host.Output(QString(), true);
-            if (backupAll || backupModified)
-                PauseAfterFirstCopy(visit.counts[2]);
-        }
+    const qint32 fileCount =
+        listing.error && list ? -1 : static_cast<qint32>(listing.files.size());
+    if (!skipFiles && fileCount > 0) {
+        showNotice(fileCount);
+        if ((op == Operation::CheckForFile || list) && FirstPass(listing))
+            return {};
+        report.RemoveWaitNotice();
     }
-
+    // The folder's lines follow those of the folders before, whose copies may still run.
+    if (pipeline->Then([this, &visit, fileCount, skipFiles] {
+            BeginFolder(visit, fileCount, skipFiles);
+            return false;
+        }))
+        return {};
+    host.Yield();
+    const bool compares = op == Operation::CheckBackupState || op == Operation::BackupAllFiles ||
+                          op == Operation::BackupModifiedFiles || op == Operation::VerifyBackup;
+    visit.filesVisited = !skipFiles && fileCount > 0 && compares;
+    if (visit.filesVisited) {
+        if (host.ShowsLabels())
+            DisplayFreeSpace(host, visit.drive);
+        if (!VisitFiles(visit))
+            return {};
+    }
+    // Its result follows its files' lines; also after a Cancel, as a summary of what was done.
+    pipeline->Finally([this, &visit] { return EndFolder(visit); });
     if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
         return {}; // an included subfolder contributes only its own files
-
-    ReportFolderLinks(listing);
-
     host.Yield();
     if (state.blnStop)
         return {};
     return lister.FoldersToVisit(listing);
+}
+
+// The folder's own line (which the check, verify and backups of modified files hold back
+// until a file line needs it), and its count.
+void FolderWalk::BeginFolder(FolderVisit& visit, qint32 fileCount, bool skipFiles) {
+    visit.begun = true;
+    // Without the folder's own line (its files excluded), later lines need no header.
+    report.BeginFolder(skipFiles);
+    if (skipFiles)
+        return;
+    const Operation op = state.intOperation;
+    const bool list = op == Operation::ListFolders;
+    if (!state.blnSuppressDetailedReports) {
+        const bool immediate = !(op == Operation::CheckBackupState ||
+                                 op == Operation::BackupModifiedFiles ||
+                                 op == Operation::VerifyBackup);
+        DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist,
+                                visit.folder, fileCount,
+                                fileCount != 0 ? state.blnListFolders : true, list, immediate);
+        report.BeginFolder(immediate);
+    }
+    if (fileCount > 0 || list)
+        ++state.lngTotalNumFolders;
+    if (fileCount > 0)
+        state.lngTotalNumFiles += fileCount;
+}
+
+// Once every file of the folder is done: copies tried again, the folder's links and result,
+// and the pause after the first copies. True when the user chose to stop.
+bool FolderWalk::EndFolder(FolderVisit& visit) {
+    visit.ended = true;
+    if (!visit.begun) // a stop fell before the folder: nothing of it is said
+        return false;
+    const Operation op = state.intOperation;
+    if (visit.filesVisited) {
+        if (report.LabelsBehind())
+            report.ShowCopied(visit.drive, target.KnownFreeSpace(visit.targetFolder), true);
+        if (!RetryChangedCopies(visit))
+            return true;
+        ReportFolderLinks(visit);
+        const qint32 fileCount = static_cast<qint32>(visit.listing.files.size());
+        const qint32* counts = visit.counts;
+        if (!host.blnReportBufferFull && !state.blnSuppressDetailedReports &&
+            op != Operation::VerifyBackup) {
+            if (op == Operation::CheckBackupState)
+                DisplayNewAndModifiedFiles(host, fileCount, counts[0], counts[1]);
+            else
+                DisplayFilesCopied(host, op == Operation::BackupAllFiles, fileCount, counts[0],
+                                   counts[1], counts[2]);
+        }
+        if (visit.freeBytes == 0)
+            host.Output(QString(), true);
+        if (op == Operation::BackupAllFiles || op == Operation::BackupModifiedFiles)
+            PauseAfterFirstCopy(counts[2]);
+    }
+    ReportFolderLinks(visit);
+    return false;
 }
 
 // One listing serves both passes, read ahead when a listing thread runs.
@@ -230,15 +267,16 @@ bool FolderWalk::FolderUnreadable(const QString& folder, const FileError& error,
 
 // Links to folders and trash folders that the walk would have entered are named with the
 // folder's files, before its result line; once a folder.
-void FolderWalk::ReportFolderLinks(const FolderListing& listing) {
+void FolderWalk::ReportFolderLinks(FolderVisit& visit) {
+    const FolderListing& listing = visit.listing;
     const Operation op = state.intOperation;
     if (state.blnSuppressDetailedReports ||
         !(op == Operation::CheckBackupState || op == Operation::BackupAllFiles ||
           op == Operation::BackupModifiedFiles || op == Operation::VerifyBackup) ||
         (listing.folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders)) ||
-        listing.folder == linksReportedFor)
+        visit.linksReported)
         return;
-    linksReportedFor = listing.folder;
+    visit.linksReported = true;
     for (const QString& name : listing.folderLinks) {
         const QString path = listing.folder + name + u'/';
         if (lister.IsIncludedSubfolder(path) && !lister.IsExcludedFilepath(path))
@@ -290,7 +328,7 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
     bool ends = false;
     const std::vector<ListedFile>& files = visit.listing.files;
     for (const ListedFile& file : files) {
-        visit.pipeline.FilesLeft(static_cast<size_t>(files.data() + files.size() - &file));
+        pipeline->FilesLeft(static_cast<size_t>(files.data() + files.size() - &file));
         if (file.skipped)
             continue;
         Step step = Step::GoesOn;
@@ -318,11 +356,7 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
         if (state.blnStop)
             break;
     }
-    if (visit.pipeline.Drain())
-        ends = true;
-    if (report.LabelsBehind())
-        report.ShowCopied(visit.drive, target.KnownFreeSpace(visit.targetFolder), true);
-    return RetryChangedCopies(visit, ends);
+    return !ends;
 }
 
 // Gone (or unreadable) since the folder was listed: the file is named and counted, and the

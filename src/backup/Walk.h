@@ -11,6 +11,7 @@
 #include "backup/TargetSide.h"
 #include "backup/WalkReport.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <QString>
@@ -46,9 +47,8 @@ public:
 private:
     // One folder's visit: what its files' steps read and count while copies run.
     struct FolderVisit {
-        FolderVisit(FolderListing& listing, const FolderLister& lister, CopierPool* copiers,
-                    int threads, CopyWaiter& waiter);
-        FolderListing& listing;
+        FolderVisit(FolderListing listing, const FolderLister& lister, CopyPipeline& pipeline);
+        FolderListing listing;
         const QString& folder;
         const QString targetFolder;
         const QString drive;
@@ -57,7 +57,11 @@ private:
         // Copies of files rewritten in place while they were copied, tried again at the end.
         std::vector<std::pair<std::shared_ptr<CopyJob>, CopyPipeline::After>> retries;
         bool retrying = false;
-        CopyPipeline pipeline; // last: drained before what its steps use goes
+        CopyPipeline& pipeline; // the walk's: a folder's copies run on into the next folder's
+        bool filesVisited = false;
+        bool begun = false; // its own line is out (or would be): its result follows
+        bool ended = false;
+        bool linksReported = false;
     };
     // What one of a file's stages leads to: its next stage (GoesOn; after the last, the next
     // file once the window is served), its copy (Copies), the next file with it left out
@@ -73,7 +77,9 @@ private:
     bool FirstPass(const FolderListing& listing);
     // A folder that cannot be read: named and counted. True when the walk goes on in it.
     bool FolderUnreadable(const QString& folder, const FileError& error, bool list);
-    void ReportFolderLinks(const FolderListing& listing);
+    void BeginFolder(FolderVisit& visit, qint32 fileCount, bool skipFiles);
+    bool EndFolder(FolderVisit& visit);
+    void ReportFolderLinks(FolderVisit& visit);
     void PauseAfterFirstCopy(qint32 copied);
 
     // The files of a folder, one after the other, each through its stages; false when the
@@ -89,13 +95,13 @@ private:
     Step HandOutCopy(FolderVisit& visit, const ListedFile& file);
     bool CopyDone(FolderVisit& visit, const QByteArray& name, qint64 size,
                   const CopyOutcome& outcome);
-    bool RetryChangedCopies(FolderVisit& visit, bool ends);
+    bool RetryChangedCopies(FolderVisit& visit);
 
     // The comparison of contents (VerifyPass.cpp).
     Step VerifyFile(FolderVisit& visit, const ListedFile& file);
     bool SinceLastSkips(const ListedFile& file, const QString& path) const;
     bool ReportComparison(const CompareOutcome& compared, const QString& path);
-    bool ReportNotInTarget(CopyPipeline& pipeline, const QString& path);
+    bool ReportNotInTarget(FolderVisit& visit, const QString& path);
     Repair RepairNeeded(FolderVisit& visit, const ListedFile& file);
     bool VerifyContents(FolderVisit& visit, const ListedFile& file);
     CompareOutcome CompareNow(const FolderVisit& visit, const ListedFile& file);
@@ -109,9 +115,11 @@ private:
     TargetSide target;
     WalkReport report;
     bool accessListsDroppedSaid = false; // once a run
-    QString linksReportedFor;            // the folder whose links are named already
     std::unique_ptr<Lookahead> lookahead;
     std::unique_ptr<CopierPool> copiers;
+    std::unique_ptr<CopyPipeline> pipeline;
+    // The folders whose files' steps may still wait in the pipeline, oldest first.
+    std::deque<std::unique_ptr<FolderVisit>> visits;
 };
 
 } // namespace vnt
