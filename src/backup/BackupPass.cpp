@@ -3,7 +3,6 @@
 // counted and worded in file order.
 
 #include "backup/Walk.h"
-
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "report/ReportHost.h"
@@ -97,9 +96,9 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
     if (folder.state == State::Unmade) {
         // Named even in a summary-only report: files are left behind.
         report.FolderLine(ProgramText(165) + QStringLiteral(": ") + tf +
-                          (folder.error != 0 ? QStringLiteral("  ") +
-                                                   FileErrorFromErrno(folder.error).description
-                                             : QString()));
+                          (folder.error != 0
+                               ? QStringLiteral("  ") + FileErrorFromErrno(folder.error).description
+                               : QString()));
         QString message = ProgramText(166) + u' ' + tf;
         QString blocking = tf;
         while (blocking.endsWith(u'/'))
@@ -107,8 +106,8 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
         if (FileExistsAt(blocking))
             message += CRLF + ProgramText(386) + u' ' + FileNameOfPath(blocking, true) + u' ' +
                        ProgramText(387) + u' ' + FolderOfPath(blocking) + u'.';
-        const bool stop = report.AskPaused(message + CRLF + CRLF + ProgramText(64),
-                                           ProgramText(167));
+        const bool stop =
+            report.AskPaused(message + CRLF + CRLF + ProgramText(64), ProgramText(167));
         target.Refuse(tf, ProgramText(415));
         if (stop) {
             state.blnStop = true;
@@ -158,9 +157,9 @@ FolderWalk::Step FolderWalk::HandOutCopy(FolderVisit& visit, const ListedFile& f
     job->sourceName = job->targetName = file.bytes;
     job->targetMayExist = file.target.exists || file.target.link;
     job->bytes = file.source.size;
-    if (QString why; state.blnKeepReplaced && file.target.exists && !file.target.directory &&
-                     !target.KeepReplacedAs(visit.folder.mid(setup.sourceFolder.size()),
-                                            file.bytes, *job, why))
+    if (QString why;
+        state.blnKeepReplaced && file.target.exists && !file.target.directory &&
+        !target.KeepReplacedAs(visit.folder.mid(setup.sourceFolder.size()), file.bytes, *job, why))
         return visit.pipeline.Then([this, path = visit.folder + name, why] {
             return report.FileFailure(path, WalkReport::KeepFailedText(why));
         })
@@ -199,10 +198,10 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const QByteArray& name, qint64 siz
         return report.FileFailure(path, WalkReport::CopyFailureText(outcome, path));
     }
     if (outcome.grewSince >= 0)
-        report.FileLine(SixBlanks + path + QStringLiteral(" copied as it was at ") +
-                        QDateTime::fromSecsSinceEpoch(outcome.grewSince)
-                            .toString(QStringLiteral("HH:mm:ss")) +
-                        QStringLiteral("; it was still being written"));
+        report.FileLine(
+            SixBlanks + path + QStringLiteral(" copied as it was at ") +
+            QDateTime::fromSecsSinceEpoch(outcome.grewSince).toString(QStringLiteral("HH:mm:ss")) +
+            QStringLiteral("; it was still being written"));
     if (state.intOperation == Operation::VerifyBackup) {
         ++state.lngTotalNumFilesRepaired;
         state.strVerifyProblems.removeAll(path);

@@ -69,8 +69,7 @@ FolderLister::~FolderLister() = default;
 void FolderLister::OpenRoots() {
     sourceReader = std::make_unique<FolderOpener>(
         std::make_unique<FolderHandle>(setup.sourceFolder), false, realSource, QString());
-    if (OpenedFolder root = OpenTargetRoot(setup.targetFolder, realSource, realTarget);
-        root.handle)
+    if (OpenedFolder root = OpenTargetRoot(setup.targetFolder, realSource, realTarget); root.handle)
         targetReader =
             std::make_unique<FolderOpener>(std::move(root.handle), false, realSource, realTarget);
 }

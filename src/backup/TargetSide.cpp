@@ -25,7 +25,8 @@ OpenedFolder TargetSide::OpenFolder(const QString& relative) {
     if (!writer) {
         if (!FolderExists(setup.targetFolder))
             CreateFolderPath(setup.targetFolder);
-        OpenedFolder root = OpenTargetRoot(setup.targetFolder, lister.realSource, lister.realTarget);
+        OpenedFolder root =
+            OpenTargetRoot(setup.targetFolder, lister.realSource, lister.realTarget);
         if (!root.handle)
             return root;
         writer = std::make_unique<FolderOpener>(std::move(root.handle), true, lister.realSource,
@@ -102,8 +103,8 @@ std::optional<double> TargetSide::KnownFreeSpace(const QString& targetFolder) co
     return std::max(knownFree, 0.0);
 }
 
-bool TargetSide::KeepReplacedAs(const QString& relativeFolder, const QByteArray& name,
-                                CopyJob& job, QString& why) {
+bool TargetSide::KeepReplacedAs(const QString& relativeFolder, const QByteArray& name, CopyJob& job,
+                                QString& why) {
     if (keepRoot.isEmpty()) {
         const QString base = QStringLiteral(".vantoro-replaced/") + keepStamp;
         keepRoot = base + u'/';

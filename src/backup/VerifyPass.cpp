@@ -3,7 +3,6 @@
 // again as a backup would copy it.
 
 #include "backup/Walk.h"
-
 #include "report/ReportHost.h"
 #include "report/StrProc.h"
 
@@ -49,10 +48,9 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
     state.dblTotalBytesCompared += static_cast<double>(compared.bytes);
     if (compared.error) {
         state.strVerifyProblems.append(path);
-        return report.FileFailure(path,
-                                  (compared.inTarget ? QStringLiteral("(in the target) ")
-                                                     : QString()) +
-                                      compared.error.description);
+        return report.FileFailure(
+            path, (compared.inTarget ? QStringLiteral("(in the target) ") : QString()) +
+                      compared.error.description);
     }
     if (compared.differsAt >= 0) {
         ++state.lngTotalNumFilesDiffering;
@@ -64,11 +62,12 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
 }
 
 bool FolderWalk::ReportNotInTarget(FolderVisit& visit, const QString& path) {
-    return visit.pipeline.Then([this, line = SixBlanks + path + QStringLiteral(" (Not in target)")] {
-        ++state.lngTotalNumFilesNotInTarget;
-        report.FileLine(line);
-        return false;
-    });
+    return visit.pipeline.Then(
+        [this, line = SixBlanks + path + QStringLiteral(" (Not in target)")] {
+            ++state.lngTotalNumFilesNotInTarget;
+            report.FileLine(line);
+            return false;
+        });
 }
 
 // A file missing from the target is named; a copy is compared byte for byte with its source

@@ -103,8 +103,8 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
         pipeline->Drain();
         report.ShowWaitNotice(fileCount);
     };
-    visits.push_back(std::make_unique<FolderVisit>(TakeListing(folder, showNotice), lister,
-                                                   *pipeline));
+    visits.push_back(
+        std::make_unique<FolderVisit>(TakeListing(folder, showNotice), lister, *pipeline));
     FolderVisit& visit = *visits.back();
     FolderListing& listing = visit.listing;
     if (listing.error) {
@@ -114,8 +114,7 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
             return {};
         listing.files.clear();
     }
-    const qint32 fileCount =
-        listing.error && list ? -1 : static_cast<qint32>(listing.files.size());
+    const qint32 fileCount = listing.error && list ? -1 : static_cast<qint32>(listing.files.size());
     if (!skipFiles && fileCount > 0) {
         showNotice(fileCount);
         if ((op == Operation::CheckForFile || list) && FirstPass(listing))
@@ -159,9 +158,9 @@ void FolderWalk::BeginFolder(FolderVisit& visit, qint32 fileCount, bool skipFile
     const Operation op = state.intOperation;
     const bool list = op == Operation::ListFolders;
     if (!state.blnSuppressDetailedReports) {
-        const bool immediate = !(op == Operation::CheckBackupState ||
-                                 op == Operation::BackupModifiedFiles ||
-                                 op == Operation::VerifyBackup);
+        const bool immediate =
+            !(op == Operation::CheckBackupState || op == Operation::BackupModifiedFiles ||
+              op == Operation::VerifyBackup);
         DisplayNumFilesInFolder(host, true, setup.sourceFolder, state.blnSubfoldersExist,
                                 visit.folder, fileCount,
                                 fileCount != 0 ? state.blnListFolders : true, list, immediate);
@@ -367,16 +366,16 @@ FolderWalk::Step FolderWalk::FileGone(FolderVisit& visit, const ListedFile& file
     const QString errorText = error.number == ErrorNumber::BadFileName
                                   ? WalkReport::BadNameExplanation(error.description, path)
                                   : error.description;
-    return visit.pipeline.Then([this, path, errorText] {
-        return report.FileFailure(path, errorText);
-    })
+    return visit.pipeline.Then(
+               [this, path, errorText] { return report.FileFailure(path, errorText); })
                ? Step::Ends
                : Step::GoesOn;
 }
 
 // New, modified or unchanged, said in the report in file order; true when it is copied.
 bool FolderWalk::Decide(FolderVisit& visit, const ListedFile& file, const DecisionRules& rules) {
-    const FileDecision decision = DecideFile(file, rules, [&] { return CompareContents(visit, file); });
+    const FileDecision decision =
+        DecideFile(file, rules, [&] { return CompareContents(visit, file); });
     const QString path = visit.folder + file.Name();
     using Kind = FileDecision::Kind;
     // A new or modified file is counted with its line: after a stop, neither.
@@ -392,7 +391,8 @@ bool FolderWalk::Decide(FolderVisit& visit, const ListedFile& file, const Decisi
     }
     if (decision.explained) {
         if (decision.explainUnchanged)
-            visit.pipeline.Then(Line(report, SixBlanks + path + QStringLiteral(" counted unchanged")));
+            visit.pipeline.Then(
+                Line(report, SixBlanks + path + QStringLiteral(" counted unchanged")));
         visit.pipeline.Then(Line(report, ExplainIndent + decision.explanation));
     }
     RefuseSystemFile(visit, path, decision.refusedBy);

@@ -72,8 +72,7 @@ private:
 
     // Visits one folder; returns the subfolders to visit after it, in order.
     QStringList VisitFolder(const QString& folder);
-    FolderListing TakeListing(const QString& folder,
-                              const std::function<void(qsizetype)>& counted);
+    FolderListing TakeListing(const QString& folder, const std::function<void(qsizetype)>& counted);
     bool FirstPass(const FolderListing& listing);
     // A folder that cannot be read: named and counted. True when the walk goes on in it.
     bool FolderUnreadable(const QString& folder, const FileError& error, bool list);

@@ -92,8 +92,7 @@ bool WalkReport::FileFailure(const QString& path, const QString& reason) {
     host.FailureReported(path, reason);
     ++state.lngTotalNumCopyErrors;
     // Once the user chose to stop, copies still finishing are reported, not asked about.
-    if (!state.blnStop &&
-        AskToStop(ProgramText(80) + CRLF + path + CRLF + reason, true)) {
+    if (!state.blnStop && AskToStop(ProgramText(80) + CRLF + path + CRLF + reason, true)) {
         state.blnStop = true;
         return true;
     }

@@ -77,7 +77,7 @@ private:
     OperationState& state;
     ReportHost& host;
     bool folderLineOut = false;
-    qsizetype noticeAt = -1; // where the wait notice begins in the text; -1: none shown
+    qsizetype noticeAt = -1;      // where the wait notice begins in the text; -1: none shown
     QElapsedTimer fileLabelClock; // when the file label last changed
     QElapsedTimer copiedClock;    // when the copied and free-space labels last changed
     bool labelsBehind = false;
