@@ -1,3 +1,7 @@
+// The walk's conductor: folders depth first, each listed (ahead, on the listing threads),
+// its own line, its files one by one through their stages, and its result once its copies
+// are done, while the next folders' files already go on.
+
 #include "backup/Walk.h"
 
 #include "mainwindow/FolderProc.h"

@@ -1,5 +1,6 @@
 #include "backup/FileTimes.h"
 
+#include "backup/Decision.h"
 #include "setups/DateProc.h"
 #include "TestSupport.h"
 
@@ -226,6 +227,79 @@ TEST(ModifiedVerdict, SaysWhyAtEveryBorder) {
     const ModifiedVerdict sizes = JudgeFileModified(1240, noon, 1234, noon);
     EXPECT_TRUE(sizes.modified);
     EXPECT_EQ(VerdictText(sizes), "size 1,234 -> 1,240 bytes");
+}
+
+} // namespace
+} // namespace vnt
+
+namespace vnt {
+namespace {
+
+// The decision for one listed file, with no file system: what is counted, copied, left out
+// and explained, and when the contents are looked at.
+TEST(DecideFile, NewModifiedUnchangedAndLeftOut) {
+    const qint64 noon =
+        QDateTime(QDate(2024, 5, 10), QTime(12, 0), QTimeZone::utc()).toSecsSinceEpoch();
+    const auto listed = [&](const QByteArray& name, qint64 size, qint64 copySize, qint64 copyTime) {
+        ListedFile file;
+        file.bytes = name;
+        file.source = {true, true, false, size, -1, noon, 0, 0644, 0, false};
+        if (copySize >= 0)
+            file.target = {true, true, false, copySize, -1, copyTime, 0, 0644, 0, false};
+        return file;
+    };
+    DecisionRules rules;
+    rules.explain = true;
+    rules.todayDayNumber = DayNumber(2024, 5, 20);
+    int looks = 0;
+    ModifiedVerdict::Contents found = ModifiedVerdict::Contents::Same;
+    const auto decide = [&](const ListedFile& file) {
+        return DecideFile(file, rules, [&] {
+            ++looks;
+            return found;
+        });
+    };
+    using Kind = FileDecision::Kind;
+
+    FileDecision d = decide(listed("new.txt", 10, -1, 0));
+    EXPECT_EQ(d.kind, Kind::New);
+    EXPECT_TRUE(d.copy && d.explained && !d.explainUnchanged);
+    EXPECT_EQ(d.explanation, "no copy in the target");
+
+    d = decide(listed("same.txt", 10, 10, noon));
+    EXPECT_EQ(d.kind, Kind::Unchanged);
+    EXPECT_FALSE(d.copy || d.explained);
+    EXPECT_EQ(looks, 0) << "equal times need no look at the contents";
+
+    // An hour apart at the same size: only the contents tell a clock shift from an edit.
+    d = decide(listed("shifted.txt", 10, 10, noon - 3600));
+    EXPECT_EQ(looks, 1);
+    EXPECT_EQ(d.kind, Kind::Unchanged);
+    EXPECT_TRUE(!d.copy && d.explained && d.explainUnchanged);
+    found = ModifiedVerdict::Contents::Differ;
+    d = decide(listed("shifted.txt", 10, 10, noon - 3600));
+    EXPECT_EQ(d.kind, Kind::Modified);
+    EXPECT_TRUE(d.copy && !d.explainUnchanged);
+
+    // Windows' large system files are left out by name, and only when they would be copied.
+    const ListedFile pagefile = listed("pagefile.sys", 20'000'000, -1, 0);
+    EXPECT_EQ(decide(pagefile).refusedBy, 390);
+    EXPECT_FALSE(decide(pagefile).copy);
+    EXPECT_EQ(decide(listed("swap.swp", 20'000'000, -1, 0)).refusedBy, 164);
+    EXPECT_EQ(decide(listed("notes.sys.txt", 20'000'000, -1, 0)).refusedBy, 0);
+    rules.extensionFilter = "txt";
+    EXPECT_EQ(decide(pagefile).refusedBy, 0) << "a filter that takes no .sys file";
+    rules.extensionFilter.clear();
+    rules.copies = false; // the check counts, copies nothing, refuses nothing
+    d = decide(pagefile);
+    EXPECT_TRUE(d.kind == Kind::New && !d.copy && d.refusedBy == 0);
+
+    rules.copies = true;
+    rules.backupAll = true;
+    d = decide(listed("same.txt", 10, 10, noon));
+    EXPECT_TRUE(d.copy && d.kind == Kind::Unchanged && !d.explained) << "all files, none named";
+    rules.modifiedSinceDays = 2; // written ten days before today
+    EXPECT_FALSE(decide(listed("old.txt", 10, -1, 0)).copy);
 }
 
 } // namespace
