@@ -15,6 +15,7 @@
 #include <chrono>
 #include <optional>
 #include <QDateTime>
+#include <QScopeGuard>
 #include <thread>
 
 namespace vnt {
@@ -111,6 +112,10 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
         std::make_unique<FolderVisit>(TakeListing(folder, showNotice), lister, *pipeline));
     FolderVisit& visit = *visits.back();
     FolderListing& listing = visit.listing;
+    // A visit ended early has no result to wait for: its listing (and the folders it holds
+    // open) goes with the next visit.
+    bool resultQueued = false;
+    const auto endedEarly = qScopeGuard([&] { visit.ended = visit.ended || !resultQueued; });
     if (listing.error) {
         report.RemoveWaitNotice();
         // Said at once: the lines of the folders before come first.
@@ -143,6 +148,7 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     }
     // Its result follows its files' lines; also after a Cancel, as a summary of what was done.
     pipeline->Finally([this, &visit] { return EndFolder(visit); });
+    resultQueued = true;
     if (folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders))
         return {}; // an included subfolder contributes only its own files
     host.Yield();
