@@ -1,8 +1,10 @@
 #pragma once
-// The main window: its controls hold the Setup, its public fields the operation state.
+// The main window: its controls hold the Setup; it owns the operation state and the
+// report window, which reaches it through ReportOwner.
 
 #include "backup/Driver.h"
 #include "backup/OperationState.h"
+#include "report/Owners.h"
 
 #include <array>
 #include <functional>
@@ -39,7 +41,7 @@ struct SubfolderSelection {
     QRect geometryTwips; // left, top, width and height on the screen
 };
 
-class frmMain : public QMainWindow, public OperationState, public MainHooks {
+class frmMain : public QMainWindow, public MainHooks, public ReportOwner, public ConfirmOwner {
     Q_OBJECT
 public:
     frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder, QWidget* parent = nullptr);
@@ -58,17 +60,8 @@ public:
     void UpdateIdleDisplay();
     void ResetSetup();
     void FocusNextStep();
-    static bool FocusIfAvailable(QWidget* control);
-    static void SetControlsFont(QWidget* window, const QString& fontName, bool includeTextBoxes,
-                                bool includeCommandButtons);
-    static void SetControlsBackColor(QWidget* window, const QColor& colour);
-    static void SetControlsEnabled(QWidget* window, bool enabled, bool frames, bool textBoxes,
-                                   bool labels, bool checkBoxes);
     void UpdateSetupFileTip();
 
-    // Check box values as the Setup holds them: 0, 1 or 2 (greyed).
-    static int CheckValue(const QCheckBox* box);
-    static void SetCheckValue(QCheckBox* box, int value);
     // The Setup that the controls hold now.
     Setup CurrentSetup() const;
     // Days of the selected modified-since entry; negative for no restriction.
@@ -121,6 +114,10 @@ public:
     void AskAboutMissingTarget(const QString& errorText);
     bool UpdateTargetEmptyLabel();
 
+    // The operation that runs or ran last.
+    OperationState& State() { return state; }
+    const OperationState& State() const override { return state; }
+
     // Operations: what the driver asks of this window.
     Setup ReadSetup() override;
     QString OperationCaption(Operation operation) override;
@@ -148,7 +145,7 @@ public:
     bool RefusedHalfReadNextRunSetup(bool shutdownAsked);
     void KeepCopyOfSetup();
     void CloseSetupPanels();
-    void ForgetSetupFile();
+    void ForgetSetupFile() override;
     void OpenSetupMenu();
     void cmdLoadSetup_Click();
     void cmdSaveSetup_Click();
@@ -252,6 +249,29 @@ public:
     std::function<void(int)> Sleeper;
     std::function<void()> Beeper;
 
+    // What the report window asks of this window.
+    QRect OwnerFrame() const override;
+    QRect OwnerScreen() const override;
+    QRect OwnerAvailableAreaTwips() const override;
+    void ShowOwnerNormal() override;
+    int SmallReportTopTwips() const override;
+    int MaxSizeForSmallReportWindow() const override { return intMaxSizeForSmallReportWindow; }
+    qint32 MaxSizeTextboxContents() const override { return lngMaxSizeTextboxContents; }
+    int SuppressDetailedReportsBox() const override;
+    bool OperationRunning() const override { return blnOperationRunning; }
+    void RequestStop() override { state.blnStop = true; }
+    void ChooseSuppressDetailedReports(bool suppress) override {
+        state.blnSuppressDetailedReports = suppress;
+    }
+    void ReportClosed() override;
+    void Sleep(int milliseconds) override { Sleeper(milliseconds); }
+    void Beep() override { Beeper(); }
+
+    // What the confirmation asks of this window.
+    QString SourceFolder() const override;
+    bool SourceHasSubfolders() const override { return state.blnSubfoldersExist; }
+    QPoint ConfirmationAnchor() const override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -299,6 +319,7 @@ private:
     QFont savedNoticeFont;
     QPalette savedNoticePalette;
 
+    OperationState state;
     QString programFolder;
     QHash<QObject*, std::function<void()>> mouseUpHandlers;
     QList<QObject*> focusOnHover;

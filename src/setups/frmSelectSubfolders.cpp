@@ -2,7 +2,6 @@
 
 #include "backup/Counting.h"
 #include "mainwindow/FolderProc.h"
-#include "mainwindow/frmMain.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Directory.h"
@@ -11,8 +10,8 @@
 #include "report/StrProc.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 

@@ -115,7 +115,7 @@ TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     EXPECT_EQ(Report().cmdCancelClose->text(), ProgramText(58));
     EXPECT_TRUE(Report().cmdPauseContinue->isHidden());
     EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window is unlocked again";
-    EXPECT_TRUE(window->blnDisplayingSummary);
+    EXPECT_TRUE(window->State().blnDisplayingSummary);
     // Labels drawn a few times a second still end on the exact figures, and the report ends
     // in view once events are served.
     EXPECT_EQ(Report().lblBytesCopied->text(), BytesCopiedText(9, 5));
@@ -159,10 +159,10 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
     EXPECT_EQ(warning->palette().color(QPalette::WindowText), colour);
     window->txbFileExtension->clear();
 
-    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);
+    SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_TRUE(Messages().back().contains("nothing to do"));
-    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 0);
+    SetCheckValue(window->chkExcludeFilesInSourceFolder, 0);
 
     QDir(target).removeRecursively();
     dialogs.messageAnswers = {MsgResult::Yes};
@@ -173,7 +173,7 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
 
 TEST_F(DriverTest, ListAndFileList) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
     window->cmdListSubFolders_MouseUp();
     const QString report = Report().ReportText();
@@ -193,9 +193,9 @@ TEST_F(DriverTest, ListAndFileList) {
 
 TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
-    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [this] {
         if (Report().blnPaused)
@@ -203,7 +203,7 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     });
     watcher.start(1);
     window->cmdBackupAllFiles_MouseUp();
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     const QString report = Report().ReportText();
     EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
     EXPECT_TRUE(report.contains("Number of files copied: 1\r\n"));
@@ -218,9 +218,9 @@ protected:
 
     void BackUpPausing(const std::function<void()>& whilePaused) {
         window->cboIncludedFolders->addItems({"Letters", "Photos"});
-        window->intNumIncludedFolders = 2;
+        window->State().intNumIncludedFolders = 2;
         window->RefreshSourceFolderDisplay();
-        frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+        SetCheckValue(window->chkPauseAfterFirstCopy, 1);
         bool done = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -272,9 +272,9 @@ TEST_F(PausedBackupTest, TheReportCannotBeReShownDuringAPause) {
 // Pause and Continue leave the summary-only setting alone unless the user changed it.
 TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     window->cmdListSubFolders_MouseUp();
     // Each run keeps its report in a file of its own.
     const auto withoutFileName = [](QString report) {
@@ -293,7 +293,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
         ++pauses;
         QTimer::singleShot(0, [&] {
             boxOffered = !Report().chkSuppressDisplayOfReport->isHidden();
-            boxValue = frmMain::CheckValue(Report().chkSuppressDisplayOfReport);
+            boxValue = CheckValue(Report().chkSuppressDisplayOfReport);
             Report().cmdPauseContinue->click();
         });
         Report().cmdPauseContinue->click();
@@ -302,7 +302,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     window->cmdListSubFolders_MouseUp();
     ASSERT_EQ(pauses, 1);
     EXPECT_FALSE(boxOffered) << "a list offers no box";
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
     EXPECT_EQ(withoutFileName(Report().ReportText()), unpaused);
 
     // A backup offers the box, showing the setting as it stands.
@@ -311,7 +311,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     ASSERT_EQ(pauses, 1);
     EXPECT_TRUE(boxOffered);
     EXPECT_EQ(boxValue, 1);
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
 }
 
 // Closing the window or Quit during an unattended run ends the program, as in any other
@@ -382,7 +382,7 @@ TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     EXPECT_EQ(window->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
-    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+    EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
 }
 
 TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {
@@ -513,10 +513,10 @@ TEST_F(DriverTest, TheWholeReportIsKeptAsAFile) {
 
 // A folder of many files shows its please-wait notice in the window while it is read.
 TEST_F(DriverTest, TheCountingNoticeIsDrawn) {
-    for (int i = 0; i < window->intManyFilesThreshold; ++i)
+    for (int i = 0; i < window->State().intManyFilesThreshold; ++i)
         WriteFile(source + QStringLiteral("Photos/p%1.jpg").arg(i), "p");
     window->cboIncludedFolders->addItems({"Photos"});
-    window->intNumIncludedFolders = 1;
+    window->State().intNumIncludedFolders = 1;
     window->RefreshSourceFolderDisplay();
     bool drawnWithNotice = false;
     EventSpy spy([&](QObject* watched, QEvent* event) {

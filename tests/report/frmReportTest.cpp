@@ -51,7 +51,7 @@ TEST_F(ReportTest, LoadsWithItsDesignLayout) {
     EXPECT_EQ(report->Label1->text(), "File now being copied: ");
     EXPECT_EQ(report->txbText->font().family(), "Courier New");
     EXPECT_EQ(report->cmdCancelClose->font().family(), "Arial");
-    EXPECT_EQ(frmMain::CheckValue(report->chkSuppressDisplayOfReport), 0);
+    EXPECT_EQ(CheckValue(report->chkSuppressDisplayOfReport), 0);
     EXPECT_EQ(report->chkSuppressDisplayOfReport->text(), "Suppress display of report");
     EXPECT_EQ(TwipsGeometry(report->txbText), QRect(210, 1200, 8100, 4305));
 }
@@ -113,7 +113,7 @@ TEST_F(ReportTest, FullBufferPausesShortenUntilTheNextOperation) {
 }
 
 TEST_F(ReportTest, OverflowDuringTheSummaryIsSnipped) {
-    window->blnDisplayingSummary = true;
+    window->State().blnDisplayingSummary = true;
     QString full;
     for (int i = 0; full.size() <= 61440; ++i)
         full += QStringLiteral("line %1\r\n").arg(i, 6, 10, QLatin1Char('0'));
@@ -132,12 +132,12 @@ TEST_F(ReportTest, TheWindowGrowsPast500CharactersUnlessReportsAreSuppressed) {
     report->Form_Activate();
     const int small = HeightTwips();
     EXPECT_NEAR(small, 4500, 30);
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     report->SetText(QString(501, u'a'));
     report->Output("more", true);
     EXPECT_EQ(HeightTwips(), small) << "suppressed: never enlarged";
 
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 0);
+    SetCheckValue(window->chkSuppressDetailedReports, 0);
     report->Output("more", true);
     const int mainHeight = PixelsToTwips(window->frameGeometry().height(), window.get());
     EXPECT_NEAR(HeightTwips(), mainHeight - 1000, 30);
@@ -217,7 +217,7 @@ TEST_F(ReportTest, TheWindowStaysInsideTheScreen) {
 }
 
 TEST_F(ReportTest, ButtonStatesOfAnOperation) {
-    window->intOperation = window->intOperationBackupModifiedFiles;
+    window->State().intOperation = window->State().intOperationBackupModifiedFiles;
     report->SetReportButtons(false, true, ProgramText(44), false, QString());
     EXPECT_TRUE(report->cmdCopyToClipboard->isHidden());
     EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
@@ -237,7 +237,7 @@ TEST_F(ReportTest, ButtonStatesOfAnOperation) {
 }
 
 TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
-    window->intOperation = window->intOperationBackupAllFiles;
+    window->State().intOperation = window->State().intOperationBackupAllFiles;
     report->SetReportButtons(false, true, "Pause", false, QString());
     report->Output("    3 files in /src/", true);
     report->AppendToText("Counting files ... ");
@@ -248,7 +248,7 @@ TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
         EXPECT_EQ(report->cmdCancelClose->text(), "Cancel operation");
         EXPECT_FALSE(report->cmdCopyToClipboard->isHidden());
         EXPECT_FALSE(report->chkSuppressDisplayOfReport->isHidden()) << "a backup offers it";
-        frmMain::SetCheckValue(report->chkSuppressDisplayOfReport, 1);
+        SetCheckValue(report->chkSuppressDisplayOfReport, 1);
         QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
     });
     QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
@@ -257,11 +257,11 @@ TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
     EXPECT_EQ(report->ReportText(), "    3 files in /src/\r\n") << "the notice is gone";
     EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
     EXPECT_TRUE(report->cmdCancelClose->isHidden());
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
 }
 
 TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     report->SetReportButtons(false, true, "Pause", false, QString());
     Later([&] {
         EXPECT_TRUE(report->cmdCopyToClipboard->isHidden()) << "suppressed reports: no copy";
@@ -269,7 +269,7 @@ TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
     });
     report->Pause();
     EXPECT_FALSE(report->blnPaused);
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     EXPECT_EQ(report->cmdCancelClose->text(), "Close");
     EXPECT_TRUE(report->cmdPauseContinue->isHidden());
 
@@ -282,7 +282,7 @@ TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
 // Return presses the focused button; Escape closes the report once it is finished, and
 // neither hides nor stops a running one.
 TEST_F(ReportTest, KeysPressButtonsAndEscapeClosesAFinishedReport) {
-    window->intOperation = window->intOperationBackupAllFiles;
+    window->State().intOperation = window->State().intOperationBackupAllFiles;
     window->blnOperationRunning = true;
     report->ShowReport();
     report->Output("line", true);
@@ -292,7 +292,7 @@ TEST_F(ReportTest, KeysPressButtonsAndEscapeClosesAFinishedReport) {
         ASSERT_TRUE(report->blnPaused);
         QTest::keyClick(report->txbText, Qt::Key_Escape);
         QTest::keyClick(report, Qt::Key_Escape);
-        escapedWhilePaused = report->blnPaused && report->isVisible() && !window->blnStop;
+        escapedWhilePaused = report->blnPaused && report->isVisible() && !window->State().blnStop;
         report->cmdPauseContinue->setFocus();
         QTest::keyClick(report->cmdPauseContinue, Qt::Key_Enter);
     });
@@ -320,7 +320,7 @@ TEST_F(ReportTest, TheCloseBoxDiscardsTheReportAndStops) {
     Later([&] { QTest::mouseClick(report->cmdCancelClose, Qt::LeftButton); });
     report->SetReportButtons(false, true, "Pause", false, QString());
     report->close();
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     EXPECT_FALSE(report->isVisible());
     EXPECT_FALSE(report->IsLoaded());
     window->Clock_Timer();
@@ -361,7 +361,7 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
     QTemporaryDir source;
     window->txbDirectory[0]->setText(source.path() + "/");
     WriteFile(source.filePath("only.txt"), "x");
-    window->blnSubfoldersExist = false;
+    window->State().blnSubfoldersExist = false;
     window->txbSetupFile->setText("/home/me/a.vnt");
     window->txbSetupFile->show();
 
