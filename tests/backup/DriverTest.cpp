@@ -2,6 +2,7 @@
 #include "../mainwindow/MainWindowFixture.h"
 #include "mainwindow/Language.h"
 #include "platform/FolderLock.h"
+#include "RecordingHost.h"
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
 #include "report/Progress.h"
@@ -169,6 +170,59 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_EQ(Messages().back(), ProgramText(43) + "\r\n\r\n" + ProgramText(403));
     EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the target was created and filled";
+}
+
+// A run without a window: every question would be answered yes, but a missing target is
+// made only where the hook for it agrees, whatever words the question has.
+class UnattendedMain : public MainHooks {
+public:
+    Setup setup;
+    RecordingHost host;
+    bool createTarget = false;
+    QStringList asked;
+    Setup ReadSetup() override { return setup; }
+    QString OperationCaption(Operation) override { return "Back up all files in setup"; }
+    QString ModifiedSinceText() override { return {}; }
+    bool Ask(const QString& text, const QString&, MsgResult) override {
+        asked.append(text);
+        return true;
+    }
+    bool AskCreateTarget(const QString& text, const QString& title) override {
+        asked.append("create: " + title + "|" + text);
+        return createTarget;
+    }
+    void Tell(const QString&, const QString&, MsgIcon) override {}
+    void ClearSource() override {}
+    void ShowCheckingNotice(bool) override {}
+    bool ConfirmOperation() override { return true; }
+    ReportHost& PrepareReport() override { return host; }
+    void SetExcludedFilepathsText(const QString&) override {}
+    void LockForOperation() override {}
+    void UnlockAfterOperation() override {}
+    void RefreshDisplays() override {}
+};
+
+TEST_F(DriverTest, AMissingTargetIsCreatedOnlyThroughItsOwnHook) {
+    UnattendedMain hooks;
+    hooks.setup.sourceFolder = source;
+    hooks.setup.targetFolder = disk.path() + "/new/";
+    OperationState state;
+    RunOperation(state, hooks, Operation::BackupAllFiles);
+    const QString question =
+        "create: Create folder|" + ProgramText(43) + "\r\n\r\n" + ProgramText(403);
+    EXPECT_EQ(hooks.asked, QStringList{question});
+    EXPECT_FALSE(QFileInfo::exists(hooks.setup.targetFolder));
+    EXPECT_TRUE(hooks.host.events.isEmpty()) << "no report began";
+
+    hooks.asked.clear();
+    hooks.createTarget = true;
+    RunOperation(state, hooks, Operation::BackupAllFiles);
+    EXPECT_EQ(hooks.asked, QStringList{question});
+    EXPECT_TRUE(QFile::exists(hooks.setup.targetFolder + "notes.txt"));
+    EXPECT_EQ(hooks.host.events.first(), "started");
+    EXPECT_EQ(hooks.host.events.filter("finished").size(), 1);
+    EXPECT_EQ(hooks.host.events.indexOf("finished"), hooks.host.events.lastIndexOf("show") - 1)
+        << "finished before the report is shown again";
 }
 
 TEST_F(DriverTest, ListAndFileList) {

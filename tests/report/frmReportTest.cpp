@@ -4,6 +4,7 @@
 #include "mainwindow/Language.h"
 #include "platform/Twips.h"
 #include "report/frmConfirmOperation.h"
+#include "report/Owners.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
@@ -390,6 +391,120 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
 
     Later([this] { window->findChild<frmConfirmOperation*>()->close(); });
     EXPECT_FALSE(window->frmMain::ConfirmOperation()) << "the close box counts as No";
+}
+
+// Shown again after it finished: Close and the copy button, from the report's start, and
+// as tall as the main window once it is long, unless reports are suppressed.
+TEST_F(ReportTest, TheReportScreenShowsTheFinishedReportFromItsStart) {
+    report->Form_Activate();
+    const int small = HeightTwips();
+    report->SetText(QString(900, u'a') + "\r\nend");
+    report->OperationStarted();
+    report->hide();
+    window->cmdReportScreen_MouseUp();
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->cmdCancelClose->text(), ProgramText(58));
+    EXPECT_FALSE(report->cmdCancelClose->isHidden());
+    EXPECT_TRUE(report->cmdPauseContinue->isHidden());
+    EXPECT_EQ(report->cmdCopyToClipboard->text(), ProgramText(112));
+    EXPECT_FALSE(report->cmdCopyToClipboard->isHidden());
+    EXPECT_EQ(report->txbText->textCursor().position(), 0);
+    EXPECT_EQ(HeightTwips(), small) << "1,000 characters or fewer: it keeps its size";
+
+    report->AppendToText(QString(200, u'b'));
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
+    window->cmdReportScreen_MouseUp();
+    EXPECT_EQ(HeightTwips(), small) << "suppressed: never enlarged";
+    SetCheckValue(window->chkSuppressDetailedReports, 0);
+    window->cmdReportScreen_MouseUp();
+    const int mainHeight = PixelsToTwips(window->frameGeometry().height(), window.get());
+    EXPECT_NEAR(HeightTwips(), mainHeight - 1000, 30);
+}
+
+// The report window knows its owner only by ReportOwner: what its buttons and its full
+// text box do reaches a stand-in owner.
+class StandInOwner : public ReportOwner {
+public:
+    OperationState state;
+    QStringList calls;
+    QRect OwnerFrame() const override { return {0, 0, 800, 600}; }
+    QRect OwnerScreen() const override { return {}; }
+    QRect OwnerAvailableAreaTwips() const override { return {}; }
+    void ShowOwnerNormal() override {}
+    int SmallReportTopTwips() const override { return 1000; }
+    int MaxSizeForSmallReportWindow() const override { return 500; }
+    qint32 MaxSizeTextboxContents() const override { return 100; }
+    int SuppressDetailedReportsBox() const override { return 0; }
+    const OperationState& State() const override { return state; }
+    bool OperationRunning() const override { return false; }
+    void RequestStop() override { calls.append("stop"); }
+    void ChooseSuppressDetailedReports(bool suppress) override {
+        calls.append(suppress ? "suppress" : "detailed");
+    }
+    void ReportClosed() override { calls.append("closed"); }
+    void Sleep(int milliseconds) override { calls.append(QString("sleep %1").arg(milliseconds)); }
+    void Beep() override { calls.append("beep"); }
+};
+
+TEST_F(ReportTest, AnOwnerOfItsOwnSeesWhatTheButtonsDo) {
+    StandInOwner owner;
+    frmReport own(owner, dialogs, shell);
+    own.EnsureLoaded();
+    owner.state.intOperation = Operation::BackupModifiedFiles;
+    own.OperationStarted();
+    EXPECT_EQ(own.cmdPauseContinue->text(), "Pause");
+    EXPECT_TRUE(own.cmdCancelClose->isHidden());
+    EXPECT_TRUE(own.cmdCopyToClipboard->isHidden());
+    Later([&] {
+        SetCheckValue(own.chkSuppressDisplayOfReport, 1);
+        own.cmdPauseContinue->click();
+    });
+    own.Pause();
+    own.Output(QString(101, u'x'), true);
+    own.Output("dropped", true);
+    own.Beep();
+    Later([&] { own.cmdCancelClose->click(); });
+    own.Pause();
+    own.OperationFinished();
+    EXPECT_EQ(own.cmdCancelClose->text(), ProgramText(58));
+    EXPECT_EQ(own.cmdCopyToClipboard->text(), "Copy to clipboard");
+    own.cmdCancelClose->click();
+    own.show();
+    own.close();
+    EXPECT_EQ(owner.calls,
+              QStringList({"suppress", "sleep 15000", "beep", "stop", "closed", "stop"}));
+    EXPECT_FALSE(window->State().blnStop) << "the main window was never reached";
+}
+
+// The confirmation, too, knows only its owner's doors.
+TEST_F(ReportTest, TheConfirmationStandsBelowItsOwnersAnchor) {
+    QTemporaryDir source;
+    WriteFile(source.filePath("only.txt"), "x");
+    struct : ConfirmOwner {
+        QString folder;
+        bool subfolders = false;
+        int forgotten = 0;
+        QString SourceFolder() const override { return folder; }
+        bool SourceHasSubfolders() const override { return subfolders; }
+        QPoint ConfirmationAnchor() const override { return {200, 150}; }
+        void ForgetSetupFile() override { ++forgotten; }
+    } owner;
+    owner.folder = source.path() + "/";
+    frmConfirmOperation dialog(owner, nullptr);
+    dialog.show();
+    EXPECT_EQ(dialog.lblPerformOperation->text(), ProgramText(134));
+    EXPECT_EQ(dialog.pos(),
+              QPoint(200 + TwipsToPixels(120, &dialog), 150 + TwipsToPixels(180, &dialog)));
+    owner.subfolders = true;
+    dialog.Form_Activate();
+    EXPECT_EQ(dialog.lblPerformOperation->text(), ProgramText(135)) << "files in subfolders";
+    dialog.cmdYes->click();
+    EXPECT_TRUE(dialog.blnPerformOperation);
+    EXPECT_EQ(owner.forgotten, 0);
+    dialog.show();
+    dialog.cmdNo->click();
+    EXPECT_FALSE(dialog.blnPerformOperation);
+    EXPECT_EQ(owner.forgotten, 1) << "No forgets the setup file";
 }
 
 } // namespace
