@@ -720,14 +720,7 @@ void frmMain::cmdHelp_MouseUp() {
                        main.height() - TwipsToPixels(480, this));
         KeepInsideAvailableArea(viewer);
     }
-    viewer->strFilename = programFolder + QStringLiteral("/vnt_help.txt");
-    viewer->setWindowTitle(ProgramText(72));
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
-    // Some platforms (and tests) never activate a window: read the file all the same.
-    if (!viewer->isActiveWindow())
-        viewer->Form_Activate();
+    viewer->ShowFile(programFolder + QStringLiteral("/vnt_help.txt"), ProgramText(72));
 }
 
 void frmMain::cmdQuit_MouseUp() {
@@ -812,21 +805,14 @@ void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {
         selectionWindow = new frmSelectSubfolders(dialogs, txbDirectory[1]->text(), this);
     frmSelectSubfolders& window = *selectionWindow;
     window.SetTargetFolder(txbDirectory[1]->text());
-    window.blnFolderSelectionAccepted = request.blnFolderSelectionAccepted;
-    window.strCaption = request.strCaption;
-    window.strTopFolder = request.strTopFolder;
-    window.intMaxNumCheckboxes = request.intMaxNumCheckboxes;
-    window.strFoldersPassedToSelectFoldersForm = request.strFoldersPassedToSelectFoldersForm;
+    window.TakeRequest(request);
     const QRect g = request.geometryTwips;
     MoveWindowTwips(&window, g.x(), g.y());
     ResizeWindowTwips(&window, std::max(g.width(), 6000), std::max(g.height(), 3000));
     KeepInsideAvailableArea(&window);
     window.setWindowIcon(windowIcon());
     window.exec();
-    request.blnFolderSelectionAccepted = window.blnFolderSelectionAccepted;
-    request.strFoldersReturnedFromSelectFoldersForm =
-        window.strFoldersReturnedFromSelectFoldersForm;
-    request.blnSomeSubfolderHasSubfolders = window.blnSomeSubfolderHasSubfolders;
+    window.GiveAnswer(request);
 }
 bool frmMain::ReportHasText() const {
     return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();

@@ -5,6 +5,7 @@
 #include "backup/Driver.h"
 #include "backup/OperationState.h"
 #include "report/Owners.h"
+#include "setups/SubfolderRows.h"
 
 #include <array>
 #include <functional>
@@ -28,18 +29,6 @@ class frmPopUp;
 class frmReport;
 class frmSelectSubfolders;
 class frmView;
-
-// What the subfolder selection window is given and gives back.
-struct SubfolderSelection {
-    bool blnFolderSelectionAccepted = false;
-    QString strCaption;
-    QString strTopFolder;
-    int intMaxNumCheckboxes = 0;
-    QString strFoldersPassedToSelectFoldersForm;
-    QString strFoldersReturnedFromSelectFoldersForm;
-    bool blnSomeSubfolderHasSubfolders = false;
-    QRect geometryTwips; // left, top, width and height on the screen
-};
 
 class frmMain : public QMainWindow, public MainHooks, public ReportOwner, public ConfirmOwner {
     Q_OBJECT
@@ -135,9 +124,9 @@ public:
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 
-    // Setup files and the setup commands (virtual so that tests can stand in for the store).
-    virtual QString StampPreviousRun(const QString& key, const QString& valueName);
-    virtual void LoadSetupFromLastRun();
+    // Setup files and the setup commands (saving virtual so that tests can stand in for it).
+    QString StampPreviousRun(const QString& key, const QString& valueName);
+    void LoadSetupFromLastRun();
     virtual bool SaveSetupToFile(const QString& path, bool blnAnnounce);
     int LoadOperationFile(const QString& path);
     // True, after telling the user, when the next-run setup was not read whole at start-up:
@@ -277,13 +266,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     // What the window asks of the report and selection windows and of an operation;
-    // tests stand in for them.
+    // tests stand in for the virtual ones.
     virtual bool ReportHasText() const;
-    virtual bool ReportIsVisible() const;
+    bool ReportIsVisible() const;
     // Shows the subfolder selection window; it reads and writes request.
     virtual void ShowSubfolderSelection(SubfolderSelection& request);
     virtual void RunOperationCommand(Operation operation);
-    virtual void ShowReportScreen();
+    void ShowReportScreen();
 
     Dialogs& dialogs;
     SystemShell& shell;

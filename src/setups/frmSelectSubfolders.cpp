@@ -295,4 +295,18 @@ void frmSelectSubfolders::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
+void frmSelectSubfolders::TakeRequest(const SubfolderSelection& request) {
+    blnFolderSelectionAccepted = request.blnFolderSelectionAccepted;
+    strCaption = request.strCaption;
+    strTopFolder = request.strTopFolder;
+    intMaxNumCheckboxes = request.intMaxNumCheckboxes;
+    strFoldersPassedToSelectFoldersForm = request.strFoldersPassedToSelectFoldersForm;
+}
+
+void frmSelectSubfolders::GiveAnswer(SubfolderSelection& request) const {
+    request.blnFolderSelectionAccepted = blnFolderSelectionAccepted;
+    request.strFoldersReturnedFromSelectFoldersForm = strFoldersReturnedFromSelectFoldersForm;
+    request.blnSomeSubfolderHasSubfolders = blnSomeSubfolderHasSubfolders;
+}
+
 } // namespace vnt
