@@ -11,13 +11,13 @@
 
 namespace vnt::test {
 
-class RecordingHost : public ReportHost {
+class RecordingHost : public NullReportHost {
 public:
     QString text;
     QString caption, sourceDirpath, targetDirpath, fileLabel, fileName, bytesCopied, freeSpace;
     bool bytesCopiedVisible = false;
     bool visible = false;
-    QStringList events;            // buttons, pauses, yields, sleeps, beeps, in order
+    QStringList events;            // starts and ends, pauses, sleeps, beeps, in order
     QStringList questions;         // "title|text" of every box shown
     std::deque<bool> answers;      // yes/no answers; the default button when empty
     std::function<void()> onYield; // what happens elsewhere while the walk lets events run
@@ -34,7 +34,6 @@ public:
     void AppendToText(const QString& piece) override { text += piece; }
     void RemoveFromEnd(qsizetype count) override { text.chop(count); }
     void SetText(const QString& newText) override { text = newText; }
-    void MoveCaretToEnd() override {}
     QStringList drawnTexts; // the text each time it was drawn at once
     void DrawNow() override { drawnTexts.append(text); }
     struct Progress {
@@ -59,22 +58,14 @@ public:
     void HideBytesCopied() override { bytesCopiedVisible = false; }
     void ShowFreeSpace(const QString& t) override { freeSpace = t; }
     void SetCaption(const QString& t) override { caption = t; }
-    void SetReportButtons(bool copy, bool pause, const QString& pauseCaption, bool cancel,
-                          const QString& cancelCaption) override {
-        events.append(QStringLiteral("buttons %1 %2 %3 %4 %5")
-                          .arg(copy)
-                          .arg(pause)
-                          .arg(pauseCaption)
-                          .arg(cancel)
-                          .arg(cancelCaption));
-    }
+    void OperationStarted() override { events.append(QStringLiteral("started")); }
+    void OperationFinished() override { events.append(QStringLiteral("finished")); }
     void ShowReport() override {
         visible = true;
         events.append(QStringLiteral("show"));
     }
     bool IsReportVisible() const override { return visible; }
     void Pause() override { events.append(QStringLiteral("pause")); }
-    void Repaint() override {}
     bool AskYesNo(const QString& question, const QString& title, MsgResult defaultButton,
                   MsgIcon) override {
         questions.append(title + u'|' + question);

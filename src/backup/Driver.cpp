@@ -37,7 +37,7 @@ const QString CRLF = QStringLiteral("\r\n");
 
 // The quick check for a file writes nothing anywhere: it only answers yes or no, and
 // keeps the first folder it could not read.
-class SilentHost : public ReportHost {
+class SilentHost : public NullReportHost {
 public:
     void FailureReported(const QString& path, const QString& reason) override {
         if (failedPath.isEmpty()) {
@@ -47,34 +47,6 @@ public:
     }
     QString failedPath;
     QString failedReason;
-
-    void Output(const QString&, bool) override {}
-    const QString& ReportText() const override { return text; }
-    void AppendToText(const QString&) override {}
-    void RemoveFromEnd(qsizetype) override {}
-    void SetText(const QString&) override {}
-    void MoveCaretToEnd() override {}
-    void SetSourceDirpath(const QString&) override {}
-    void SetTargetDirpath(const QString&) override {}
-    void SetFileNowBeingCopied(const QString&, const QString&) override {}
-    QString FileNowBeingCopiedLabel() const override { return {}; }
-    void ShowBytesCopied(const QString&) override {}
-    void HideBytesCopied() override {}
-    void ShowFreeSpace(const QString&) override {}
-    void SetCaption(const QString&) override {}
-    void SetReportButtons(bool, bool, const QString&, bool, const QString&) override {}
-    void ShowReport() override {}
-    bool IsReportVisible() const override { return false; }
-    void Pause() override {}
-    void Repaint() override {}
-    bool AskYesNo(const QString&, const QString&, MsgResult, MsgIcon) override { return false; }
-    void Inform(const QString&, const QString&, MsgIcon) override {}
-    void Yield() override {}
-    void Sleep(int) override {}
-    void Beep() override {}
-
-private:
-    QString text;
 };
 
 // The operation as report files are named after it.
@@ -119,8 +91,8 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
         return;
     if (!list) {
         if (!setup.targetFolder.isEmpty() && !FolderExists(setup.targetFolder) &&
-            main.Ask(ProgramText(43) + CRLF + CRLF + ProgramText(403),
-                     QStringLiteral("Create folder"), MsgResult::Yes) &&
+            main.AskCreateTarget(ProgramText(43) + CRLF + CRLF + ProgramText(403),
+                                 QStringLiteral("Create folder")) &&
             !CreateFolderPath(setup.targetFolder))
             main.Tell(QStringLiteral("Cannot create the target folder."),
                       QStringLiteral("Create folder"), MsgIcon::Warning);
@@ -234,7 +206,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     if (!setup.fileExtension.isEmpty())
         caption += QStringLiteral(" with file extension '") + setup.fileExtension + u'\'';
     report.SetCaption(caption);
-    report.SetReportButtons(false, true, ProgramText(44), false, QString());
+    report.OperationStarted();
 
     const QString legendName = u'{' + ProgramText(45) + u'}';
     if (setup.sourceFolder.size() > legendName.size() + 5 && !state.blnSuppressDetailedReports)
@@ -300,7 +272,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
                           QStringLiteral(" is not complete: ") + problem + u'.',
                       true);
     report.MoveCaretToEnd();
-    report.SetReportButtons(true, false, QString(), true, ProgramText(58));
+    report.OperationFinished();
     report.SetCaption(state.strWindowCaption);
     main.RefreshDisplays();
     if (report.IsReportVisible())

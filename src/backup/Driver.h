@@ -21,6 +21,11 @@ public:
     virtual QString ModifiedSinceText() = 0;
     virtual bool Ask(const QString& text, const QString& title, MsgResult defaultButton) = 0;
     virtual void Tell(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // Whether a missing target is to be created: a person is asked (Yes the default); an
+    // unattended run answers from how it was started, whatever the question's words.
+    virtual bool AskCreateTarget(const QString& text, const QString& title) {
+        return Ask(text, title, MsgResult::Yes);
+    }
     // Empties the source and refreshes its display.
     virtual void ClearSource() = 0;
     // The notice shown while a filtered check for files may take long.

@@ -16,7 +16,7 @@ namespace vnt {
 // Writes bytes and flushes them; 0, or the errno value of the failure.
 int WriteBytes(const QByteArray& bytes, FILE* file);
 
-class ConsoleHost : public ReportHost {
+class ConsoleHost : public NullReportHost {
 public:
     // out may be null: the report then goes only to the log (a JSON summary takes its place).
     ConsoleHost(OperationState& state, bool stopOnError, FILE* out = stdout, FILE* err = stderr);
@@ -59,30 +59,19 @@ public:
     void AppendToText(const QString& text) override;
     void RemoveFromEnd(qsizetype count) override;
     void SetText(const QString& text) override;
-    void MoveCaretToEnd() override {}
     bool ShowsLabels() const override { return false; }
     void SetSourceDirpath(const QString& text) override;
-    void SetTargetDirpath(const QString&) override {}
     void SetFileNowBeingCopied(const QString& label, const QString&) override { fileLabel = label; }
     QString FileNowBeingCopiedLabel() const override { return fileLabel; }
     void ShowBytesCopied(const QString& text) override;
-    void HideBytesCopied() override {}
-    void ShowFreeSpace(const QString&) override {}
     void CopyHandedOut(const QString& folder, const QString& name) override;
     void CopyProgress(const QString& name, qint64 done, qint64 size) override;
     void FailureReported(const QString& path, const QString& reason) override;
-    void SetCaption(const QString&) override {}
-    void SetReportButtons(bool, bool, const QString&, bool, const QString&) override {}
     void ShowReport() override { shown = true; }
-    bool IsReportVisible() const override { return false; }
-    void Pause() override {}
-    void Repaint() override {}
     bool AskYesNo(const QString& question, const QString& title, MsgResult, MsgIcon) override;
     void Inform(const QString& message, const QString& title, MsgIcon) override;
     void Notice(const QString& text) override;
     void Yield() override;
-    void Sleep(int) override {}
-    void Beep() override {}
 
     bool shown = false; // the operation got as far as its report
 

@@ -259,15 +259,18 @@ public:
     }
     bool Ask(const QString& text, const QString& title, MsgResult) override {
         host.Message(title, text);
-        // Only the question to create a missing target can be answered yes, and only when
-        // asked for: a disk that is not mounted must not become a folder on another one.
-        const bool creating = title == u"Create folder";
-        const bool yes = creating && createTarget;
-        host.Answer(yes);
-        if (creating && !yes)
+        host.Answer(false);
+        return false;
+    }
+    // The one question that can be answered yes, and only when asked for: a disk that is
+    // not mounted must not become a folder on another one.
+    bool AskCreateTarget(const QString& text, const QString& title) override {
+        host.Message(title, text);
+        host.Answer(createTarget);
+        if (!createTarget)
             host.Message({}, QStringLiteral("Add --create-target to create the target folder ") +
                                  setup.targetFolder + u'.');
-        return yes;
+        return createTarget;
     }
     void Tell(const QString& text, const QString& title, MsgIcon) override {
         host.Message(title, text);

@@ -6,10 +6,10 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
 #include "platform/Twips.h"
-#include "report/frmReport.h"
 #include "report/StrProc.h"
 
 #include <QCheckBox>
@@ -96,7 +96,7 @@ void frmMain::SpecifyFolder(int index) {
                 dialogs.inform(this, ProgramText(405), title, MsgIcon::Warning);
         } else {
             cboIncludedFolders->clear();
-            intNumIncludedFolders = 0;
+            state.intNumIncludedFolders = 0;
             SetCheckValue(chkExcludeFilesInSourceFolder, 0);
             RefreshSourceFolderDisplay();
         }
@@ -231,7 +231,7 @@ void frmMain::SelectSubfolders() {
     request.geometryTwips = QRect(left, top, main.x() + main.width() - left - 150,
                                   main.y() + main.height() - top - 200);
     QStringList passed;
-    for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
+    for (int i = 0; i < state.intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
         passed.append(cboIncludedFolders->itemText(i));
     request.strFoldersPassedToSelectFoldersForm = JoinFolderList(passed);
 
@@ -239,7 +239,7 @@ void frmMain::SelectSubfolders() {
     ShowSubfolderSelection(request);
     if (request.blnFolderSelectionAccepted) {
         const QStringList names = SplitFolderList(request.strFoldersReturnedFromSelectFoldersForm);
-        intNumIncludedFolders = static_cast<qint32>(names.size());
+        state.intNumIncludedFolders = static_cast<qint32>(names.size());
         cboIncludedFolders->clear();
         cboIncludedFolders->addItems(names);
     }
@@ -252,7 +252,7 @@ void frmMain::cmdRemoveSubfolder_Click() {
     if (selected < 0)
         return;
     cboIncludedFolders->removeItem(selected);
-    --intNumIncludedFolders;
+    --state.intNumIncludedFolders;
     if (cboIncludedFolders->count() == 0) {
         cboIncludedFolders->setCurrentIndex(-1);
         cboIncludedFolders->hide();
@@ -350,7 +350,7 @@ void frmMain::RefreshSourceFolderDisplay() {
     if (subfolders.count < 1) {
         chkIncludeSubfolders->hide();
         lblNumSubfolders->setText(SubfolderCountCaption(subfolders.count, subfolders.errorNumber,
-                                                        intNumIncludedFolders, noneSelected));
+                                                        state.intNumIncludedFolders, noneSelected));
         if (subfolders.errorNumber == ErrorNumber::PermissionDenied ||
             subfolders.errorNumber == ErrorNumber::PathNotFound)
             cmdListSubFolders->setEnabled(false);
@@ -364,12 +364,12 @@ void frmMain::RefreshSourceFolderDisplay() {
 
     cmdListSubFolders->setEnabled(true);
     lblNumSubfolders->setText(
-        SubfolderCountCaption(subfolders.count, 0, intNumIncludedFolders, noneSelected));
+        SubfolderCountCaption(subfolders.count, 0, state.intNumIncludedFolders, noneSelected));
     if (noneSelected)
         cmdListSubFolders->setText(ProgramText(21));
     cmdSelectSubfolders->setEnabled(true);
-    intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
-    cboIncludedFolders->setVisible(intNumIncludedFolders > 0);
+    state.intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
+    cboIncludedFolders->setVisible(state.intNumIncludedFolders > 0);
     cmdRemoveSubfolder->setVisible(!cboIncludedFolders->isHidden());
 
     QStringList included;

@@ -4,6 +4,7 @@
 #include "backup/Driver.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "report/frmConfirmOperation.h"
@@ -15,9 +16,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
 
 namespace vnt {
 
@@ -31,7 +32,7 @@ void frmMain::RunOperationCommand(Operation operation) {
     const QScopedValueRollback<bool> running(blnOperationRunning, true);
     const QString source = txbDirectory[0]->text();
     const QString target = txbDirectory[1]->text();
-    if (operation == intOperationListFolders) {
+    if (operation == OperationState::intOperationListFolders) {
         if (source.isEmpty()) {
             dialogs.inform(this,
                            QStringLiteral("The source disk or folder must first be specified."),
@@ -39,7 +40,7 @@ void frmMain::RunOperationCommand(Operation operation) {
             return;
         }
         if (cmdListSubFolders->text() != ProgramText(21)) {
-            RunOperation(*this, *this, operation);
+            RunOperation(state, *this, operation);
             return;
         }
         const FileCount files = CountFiles(source, QStringLiteral("*.*"));
@@ -59,12 +60,12 @@ void frmMain::RunOperationCommand(Operation operation) {
                        title);
         return;
     }
-    if (operation == intOperationCheckBackupState && !lblTargetFolderIsEmpty->isHidden() &&
-        lblTargetFolderIsEmpty->text() == ProgramText(157)) {
+    if (operation == OperationState::intOperationCheckBackupState &&
+        !lblTargetFolderIsEmpty->isHidden() && lblTargetFolderIsEmpty->text() == ProgramText(157)) {
         dialogs.inform(this, ProgramText(32), title);
         return;
     }
-    if (operation == intOperationBackupAllFiles) {
+    if (operation == OperationState::intOperationBackupAllFiles) {
         const qint32 files = CountFiles(target, QStringLiteral("*.*")).count;
         const qint32 folders = CountSubfolders(target).count;
         if ((files >= 1 || folders >= 1) &&
@@ -75,7 +76,7 @@ void frmMain::RunOperationCommand(Operation operation) {
                               QStringLiteral("Confirmation"), MsgResult::Yes))
             return;
     }
-    RunOperation(*this, *this, operation);
+    RunOperation(state, *this, operation);
 }
 
 Setup frmMain::ReadSetup() {
@@ -84,11 +85,11 @@ Setup frmMain::ReadSetup() {
 }
 
 QString frmMain::OperationCaption(Operation operation) {
-    if (operation == intOperationListFolders)
+    if (operation == OperationState::intOperationListFolders)
         return cmdListSubFolders->text();
-    if (operation == intOperationCheckBackupState)
+    if (operation == OperationState::intOperationCheckBackupState)
         return cmdCheckBackupState->text();
-    if (operation == intOperationBackupAllFiles)
+    if (operation == OperationState::intOperationBackupAllFiles)
         return cmdBackupAllFiles->text();
     return cmdBackupModifiedFiles->text();
 }
@@ -136,7 +137,7 @@ void frmMain::ShowCheckingNotice(bool on) {
 }
 
 bool frmMain::ConfirmOperation() {
-    frmConfirmOperation dialog(*this);
+    frmConfirmOperation dialog(*this, this);
     dialog.exec();
     update();
     return dialog.blnPerformOperation;
@@ -144,8 +145,7 @@ bool frmMain::ConfirmOperation() {
 
 ReportHost& frmMain::PrepareReport() {
     frmReport& report = ReportWindow();
-    report.SetText(QString());
-    SetCheckValue(report.chkSuppressDisplayOfReport, 0);
+    report.ClearForOperation();
     return report;
 }
 
@@ -181,10 +181,7 @@ void frmMain::ShowSourceFileList(qint32 count) {
         count == 1 ? ProgramText(382)
                    : QString(ProgramText(383)).replace(QStringLiteral("999"), FormatCount(count)));
     report.SetFileNowBeingCopied(QString(), QString());
-    report.Form_Activate();
-    report.intPauseInSeconds = 15;
-    report.ShowReport();
-    report.SetReportButtons(false, false, ProgramText(44), false, QString());
+    report.FileListStarted();
 
     QStringList names;
     double total = 0;
@@ -192,10 +189,7 @@ void frmMain::ShowSourceFileList(qint32 count) {
         ListFilesInFolder(source, names, count, total, QStringLiteral("*.*"), true, true);
     if (listed > 0)
         SortTexts(names, 0, listed - 1, true, 1);
-    report.cmdPauseContinue->setText(QStringLiteral("Pause"));
-    report.cmdPauseContinue->show();
-    report.cmdCancelClose->setText(QStringLiteral("Cancel operation"));
-    report.update();
+    report.FileListPausable();
 
     if (listed < 0) {
         // The folder changed since it was counted, or cannot be read now.
@@ -206,31 +200,65 @@ void frmMain::ShowSourceFileList(qint32 count) {
             report.Output(names[i], true);
             if ((i + 1) % 100 == 0)
                 report.MoveCaretToEnd();
-            if (report.cmdCancelClose->text() == u"Close")
+            if (report.FileListCancelled())
                 break;
         }
         report.AppendToText(CRLF + ProgramText(384) + u' ' + FormatByteSize(total));
         if (IsChecked(CheckValue(chkExcludeFilesInSourceFolder)))
             report.AppendToText(CRLF + CRLF + ProgramText(385));
     }
-    report.SetReportButtons(true, false, QString(), true, ProgramText(58));
+    report.OperationFinished();
     cmdReportScreen->setEnabled(true);
 }
 
 void frmMain::ShowReportScreen() {
-    frmReport& report = ReportWindow();
-    report.cmdCancelClose->setText(ProgramText(58));
-    report.cmdCancelClose->show();
-    report.cmdPauseContinue->hide();
-    report.cmdCopyToClipboard->setText(ProgramText(112));
-    report.cmdCopyToClipboard->show();
-    if (report.ReportText().size() > 1000 && CheckValue(chkSuppressDetailedReports) == 0) {
-        report.ResizeForm(850, PixelsToTwips(frameGeometry().height(), this) - 1000);
-        report.SetReportButtons2();
-    }
-    report.ShowReport();
-    report.txbText->moveCursor(QTextCursor::Start);
-    report.txbText->setFocus();
+    ReportWindow().ShowAgain();
+}
+
+QRect frmMain::OwnerFrame() const {
+    return frameGeometry();
+}
+
+QRect frmMain::OwnerScreen() const {
+    const QScreen* shownOn = screen();
+    return shownOn != nullptr ? shownOn->geometry() : QRect();
+}
+
+QRect frmMain::OwnerAvailableAreaTwips() const {
+    return AvailableAreaTwips(this);
+}
+
+void frmMain::ShowOwnerNormal() {
+    if (isMinimized())
+        showNormal();
+}
+
+int frmMain::SmallReportTopTwips() const {
+    const auto topOf = [this](const QWidget* control) {
+        return PixelsToTwips(control->mapTo(centralWidget(), QPoint(0, 0)).y(), this);
+    };
+    if (cmdListSubFolders->text() == ProgramText(21) || state.blnListFolders)
+        return topOf(cmdListSubFolders) + 440;
+    return topOf(txbDirectory[1]) + 720;
+}
+
+int frmMain::SuppressDetailedReportsBox() const {
+    return CheckValue(chkSuppressDetailedReports);
+}
+
+void frmMain::ReportClosed() {
+    cmdReportScreen->setEnabled(true);
+}
+
+QString frmMain::SourceFolder() const {
+    return txbDirectory[0]->text();
+}
+
+QPoint frmMain::ConfirmationAnchor() const {
+    const QRect frame = frameGeometry();
+    const QPoint help = cmdHelp->mapTo(centralWidget(), QPoint(0, 0));
+    const QPoint setupFile = txbSetupFile->mapTo(centralWidget(), QPoint(0, 0));
+    return {frame.x() + setupFile.x(), frame.y() + help.y()};
 }
 
 } // namespace vnt

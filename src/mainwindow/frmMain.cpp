@@ -60,22 +60,6 @@ constexpr int PanelButtonStep = 495;
 
 const QColor BackColour(224, 247, 228);
 
-// The controls of a window, not those of the windows it owns (the report window is a
-// child of the main window to Qt).
-QList<QWidget*> OwnControls(QWidget* window) {
-    QList<QWidget*> controls;
-    for (QWidget* widget : window->findChildren<QWidget*>()) {
-        if (widget->window() == window)
-            controls.append(widget);
-    }
-    return controls;
-}
-
-// Frames are plain QFrames; labels are frames to Qt but not here.
-bool IsFrame(const QWidget* widget) {
-    return widget->metaObject()->className() == QByteArrayLiteral("QFrame");
-}
-
 bool MovesToAnotherControl(const QFocusEvent& event) {
     switch (event.reason()) {
     case Qt::MouseFocusReason:
@@ -507,7 +491,7 @@ bool frmMain::Form_Load() {
     UpdateTargetEmptyLabel();
 
     blnStartupCompleted = true;
-    blnScheduledTask = false;
+    state.blnScheduledTask = false;
     return true;
 }
 
@@ -526,7 +510,7 @@ void frmMain::InitialiseMainWindow() {
     intMaxLengthWithoutTip = 70;
     intMaxSizeForSmallReportWindow = 500;
     lngMaxSizeTextboxContents = 61440;
-    InitialiseOperationValues();
+    state.InitialiseOperationValues();
 
     lblIntro->setText(ProgramText(352));
     lblIntro->hide();
@@ -596,7 +580,7 @@ void frmMain::ResetSetup() {
 
     cboIncludedFolders->clear();
     cboIncludedFolders->setCurrentIndex(-1);
-    intNumIncludedFolders = 0;
+    state.intNumIncludedFolders = 0;
 
     cboModifiedSince->setCurrentIndex(0);
 
@@ -620,96 +604,9 @@ void frmMain::FocusNextStep() {
         cmdBackupModifiedFiles->setFocus();
 }
 
-bool frmMain::FocusIfAvailable(QWidget* control) {
-    if (control == nullptr || !control->isVisible() || !control->isEnabled())
-        return false;
-    control->setFocus();
-    return true;
-}
-
-void frmMain::SetControlsFont(QWidget* window, const QString& fontName, bool includeTextBoxes,
-                              bool includeCommandButtons) {
-    const auto setFamily = [&fontName](QWidget* widget) {
-        QFont font = widget->font();
-        font.setFamily(fontName);
-        widget->setFont(font);
-    };
-    for (QWidget* widget : OwnControls(window)) {
-        if (IsFrame(widget) || qobject_cast<QPushButton*>(widget) ||
-            qobject_cast<QCheckBox*>(widget) || qobject_cast<QLabel*>(widget) ||
-            qobject_cast<QRadioButton*>(widget) || qobject_cast<QComboBox*>(widget))
-            setFamily(widget);
-    }
-    if (includeTextBoxes) {
-        for (QWidget* widget : OwnControls(window)) {
-            if (qobject_cast<QLineEdit*>(widget))
-                setFamily(widget);
-        }
-    }
-    if (includeCommandButtons) {
-        for (QWidget* widget : OwnControls(window)) {
-            if (qobject_cast<QPushButton*>(widget))
-                setFamily(widget);
-        }
-    }
-}
-
-void frmMain::SetControlsBackColor(QWidget* window, const QColor& colour) {
-    const auto paint = [&colour](QWidget* widget, bool fill) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, colour);
-        widget->setPalette(palette);
-        widget->setAutoFillBackground(fill);
-    };
-    // The window's surface and its frames are filled (a panel must hide what lies under
-    // it); check boxes and labels draw no background of their own and show the colour.
-    paint(window, true);
-    if (auto* main = qobject_cast<QMainWindow*>(window); main && main->centralWidget())
-        paint(main->centralWidget(), true);
-    for (QWidget* widget : OwnControls(window)) {
-        if (IsFrame(widget))
-            paint(widget, true);
-        else if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QLabel*>(widget) ||
-                 qobject_cast<QRadioButton*>(widget))
-            paint(widget, false);
-    }
-}
-
-void frmMain::SetControlsEnabled(QWidget* window, bool enabled, bool frames, bool textBoxes,
-                                 bool labels, bool checkBoxes) {
-    for (QWidget* widget : OwnControls(window)) {
-        if (qobject_cast<QPushButton*>(widget) || qobject_cast<QCheckBox*>(widget) ||
-            qobject_cast<QRadioButton*>(widget) || qobject_cast<QComboBox*>(widget))
-            widget->setEnabled(enabled);
-        if ((frames && IsFrame(widget)) || (textBoxes && qobject_cast<QLineEdit*>(widget)) ||
-            (labels && qobject_cast<QLabel*>(widget)) ||
-            (checkBoxes && qobject_cast<QCheckBox*>(widget)))
-            widget->setEnabled(enabled);
-    }
-    window->update();
-}
-
 void frmMain::UpdateSetupFileTip() {
     const QString text = txbSetupFile->text();
     txbSetupFile->setToolTip(text.size() >= 61 ? text : QString());
-}
-
-int frmMain::CheckValue(const QCheckBox* box) {
-    switch (box->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
-}
-
-void frmMain::SetCheckValue(QCheckBox* box, int value) {
-    box->setCheckState(value == 1   ? Qt::Checked
-                       : value == 2 ? Qt::PartiallyChecked
-                                    : Qt::Unchecked);
 }
 
 int frmMain::ModifiedSinceDays() const {
@@ -722,7 +619,7 @@ Setup frmMain::CurrentSetup() const {
     // The boxes keep what the user sees; the engine gets one spelling of each folder.
     setup.sourceFolder = NormaliseFolder(txbDirectory[0]->text());
     setup.targetFolder = NormaliseFolder(txbDirectory[1]->text());
-    for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
+    for (int i = 0; i < state.intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
         setup.includedFolders.append(cboIncludedFolders->itemText(i));
     setup.includeSubfolders = CheckValue(chkIncludeSubfolders);
     setup.fileExtension = txbFileExtension->text();
@@ -781,22 +678,22 @@ void frmMain::cmdSelectSubfolders_MouseUp() {
 
 void frmMain::cmdListSubFolders_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(intOperationListFolders);
+        RunOperationCommand(OperationState::intOperationListFolders);
 }
 
 void frmMain::cmdCheckBackupState_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(intOperationCheckBackupState);
+        RunOperationCommand(OperationState::intOperationCheckBackupState);
 }
 
 void frmMain::cmdBackupAllFiles_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(intOperationBackupAllFiles);
+        RunOperationCommand(OperationState::intOperationBackupAllFiles);
 }
 
 void frmMain::cmdBackupModifiedFiles_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(intOperationBackupModifiedFiles);
+        RunOperationCommand(OperationState::intOperationBackupModifiedFiles);
 }
 
 void frmMain::cmdReportScreen_MouseUp() {
@@ -823,14 +720,7 @@ void frmMain::cmdHelp_MouseUp() {
                        main.height() - TwipsToPixels(480, this));
         KeepInsideAvailableArea(viewer);
     }
-    viewer->strFilename = programFolder + QStringLiteral("/vnt_help.txt");
-    viewer->setWindowTitle(ProgramText(72));
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
-    // Some platforms (and tests) never activate a window: read the file all the same.
-    if (!viewer->isActiveWindow())
-        viewer->Form_Activate();
+    viewer->ShowFile(programFolder + QStringLiteral("/vnt_help.txt"), ProgramText(72));
 }
 
 void frmMain::cmdQuit_MouseUp() {
@@ -846,9 +736,9 @@ void frmMain::EndRunningOperation() {
     // next test (a pause ends at once) and writes its summary, and nothing that would have
     // followed the operation, such as the shutdown, starts.
     blnProgramEnding = true;
-    blnStop = true;
+    state.blnStop = true;
     if (reportForm != nullptr)
-        reportForm->blnPaused = false;
+        reportForm->EndPause();
 }
 
 void frmMain::SaveSetupOnQuit() {
@@ -896,10 +786,10 @@ void frmMain::RunUnattendedBackup(const QStringList& arguments) {
     // on, and no shutdown, so that the user finds the message.
     if (RefusedHalfReadNextRunSetup(shutDown))
         return;
-    blnScheduledTask = true;
+    state.blnScheduledTask = true;
     SetCheckValue(chkSaveSetupOnQuit, 1);
     cmdBackupModifiedFiles_MouseUp();
-    blnScheduledTask = false;
+    state.blnScheduledTask = false;
     // A user who ended the program during the backup is there and wants no shutdown; its
     // pop-up would not even show while the program ends.
     if (shutDown && !blnProgramEnding)
@@ -915,21 +805,14 @@ void frmMain::ShowSubfolderSelection(SubfolderSelection& request) {
         selectionWindow = new frmSelectSubfolders(dialogs, txbDirectory[1]->text(), this);
     frmSelectSubfolders& window = *selectionWindow;
     window.SetTargetFolder(txbDirectory[1]->text());
-    window.blnFolderSelectionAccepted = request.blnFolderSelectionAccepted;
-    window.strCaption = request.strCaption;
-    window.strTopFolder = request.strTopFolder;
-    window.intMaxNumCheckboxes = request.intMaxNumCheckboxes;
-    window.strFoldersPassedToSelectFoldersForm = request.strFoldersPassedToSelectFoldersForm;
+    window.TakeRequest(request);
     const QRect g = request.geometryTwips;
     MoveWindowTwips(&window, g.x(), g.y());
     ResizeWindowTwips(&window, std::max(g.width(), 6000), std::max(g.height(), 3000));
     KeepInsideAvailableArea(&window);
     window.setWindowIcon(windowIcon());
     window.exec();
-    request.blnFolderSelectionAccepted = window.blnFolderSelectionAccepted;
-    request.strFoldersReturnedFromSelectFoldersForm =
-        window.strFoldersReturnedFromSelectFoldersForm;
-    request.blnSomeSubfolderHasSubfolders = window.blnSomeSubfolderHasSubfolders;
+    window.GiveAnswer(request);
 }
 bool frmMain::ReportHasText() const {
     return reportForm != nullptr && reportForm->IsLoaded() && !reportForm->ReportText().isEmpty();

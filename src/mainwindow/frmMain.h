@@ -1,8 +1,11 @@
 #pragma once
-// The main window: its controls hold the Setup, its public fields the operation state.
+// The main window: its controls hold the Setup; it owns the operation state and the
+// report window, which reaches it through ReportOwner.
 
 #include "backup/Driver.h"
 #include "backup/OperationState.h"
+#include "report/Owners.h"
+#include "setups/SubfolderRows.h"
 
 #include <array>
 #include <functional>
@@ -27,19 +30,7 @@ class frmReport;
 class frmSelectSubfolders;
 class frmView;
 
-// What the subfolder selection window is given and gives back.
-struct SubfolderSelection {
-    bool blnFolderSelectionAccepted = false;
-    QString strCaption;
-    QString strTopFolder;
-    int intMaxNumCheckboxes = 0;
-    QString strFoldersPassedToSelectFoldersForm;
-    QString strFoldersReturnedFromSelectFoldersForm;
-    bool blnSomeSubfolderHasSubfolders = false;
-    QRect geometryTwips; // left, top, width and height on the screen
-};
-
-class frmMain : public QMainWindow, public OperationState, public MainHooks {
+class frmMain : public QMainWindow, public MainHooks, public ReportOwner, public ConfirmOwner {
     Q_OBJECT
 public:
     frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder, QWidget* parent = nullptr);
@@ -58,17 +49,8 @@ public:
     void UpdateIdleDisplay();
     void ResetSetup();
     void FocusNextStep();
-    static bool FocusIfAvailable(QWidget* control);
-    static void SetControlsFont(QWidget* window, const QString& fontName, bool includeTextBoxes,
-                                bool includeCommandButtons);
-    static void SetControlsBackColor(QWidget* window, const QColor& colour);
-    static void SetControlsEnabled(QWidget* window, bool enabled, bool frames, bool textBoxes,
-                                   bool labels, bool checkBoxes);
     void UpdateSetupFileTip();
 
-    // Check box values as the Setup holds them: 0, 1 or 2 (greyed).
-    static int CheckValue(const QCheckBox* box);
-    static void SetCheckValue(QCheckBox* box, int value);
     // The Setup that the controls hold now.
     Setup CurrentSetup() const;
     // Days of the selected modified-since entry; negative for no restriction.
@@ -121,6 +103,10 @@ public:
     void AskAboutMissingTarget(const QString& errorText);
     bool UpdateTargetEmptyLabel();
 
+    // The operation that runs or ran last.
+    OperationState& State() { return state; }
+    const OperationState& State() const override { return state; }
+
     // Operations: what the driver asks of this window.
     Setup ReadSetup() override;
     QString OperationCaption(Operation operation) override;
@@ -138,9 +124,9 @@ public:
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 
-    // Setup files and the setup commands (virtual so that tests can stand in for the store).
-    virtual QString StampPreviousRun(const QString& key, const QString& valueName);
-    virtual void LoadSetupFromLastRun();
+    // Setup files and the setup commands (saving virtual so that tests can stand in for it).
+    QString StampPreviousRun(const QString& key, const QString& valueName);
+    void LoadSetupFromLastRun();
     virtual bool SaveSetupToFile(const QString& path, bool blnAnnounce);
     int LoadOperationFile(const QString& path);
     // True, after telling the user, when the next-run setup was not read whole at start-up:
@@ -148,7 +134,7 @@ public:
     bool RefusedHalfReadNextRunSetup(bool shutdownAsked);
     void KeepCopyOfSetup();
     void CloseSetupPanels();
-    void ForgetSetupFile();
+    void ForgetSetupFile() override;
     void OpenSetupMenu();
     void cmdLoadSetup_Click();
     void cmdSaveSetup_Click();
@@ -252,18 +238,41 @@ public:
     std::function<void(int)> Sleeper;
     std::function<void()> Beeper;
 
+    // What the report window asks of this window.
+    QRect OwnerFrame() const override;
+    QRect OwnerScreen() const override;
+    QRect OwnerAvailableAreaTwips() const override;
+    void ShowOwnerNormal() override;
+    int SmallReportTopTwips() const override;
+    int MaxSizeForSmallReportWindow() const override { return intMaxSizeForSmallReportWindow; }
+    qint32 MaxSizeTextboxContents() const override { return lngMaxSizeTextboxContents; }
+    int SuppressDetailedReportsBox() const override;
+    bool OperationRunning() const override { return blnOperationRunning; }
+    void RequestStop() override { state.blnStop = true; }
+    void ChooseSuppressDetailedReports(bool suppress) override {
+        state.blnSuppressDetailedReports = suppress;
+    }
+    void ReportClosed() override;
+    void Sleep(int milliseconds) override { Sleeper(milliseconds); }
+    void Beep() override { Beeper(); }
+
+    // What the confirmation asks of this window.
+    QString SourceFolder() const override;
+    bool SourceHasSubfolders() const override { return state.blnSubfoldersExist; }
+    QPoint ConfirmationAnchor() const override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
     // What the window asks of the report and selection windows and of an operation;
-    // tests stand in for them.
+    // tests stand in for the virtual ones.
     virtual bool ReportHasText() const;
-    virtual bool ReportIsVisible() const;
+    bool ReportIsVisible() const;
     // Shows the subfolder selection window; it reads and writes request.
     virtual void ShowSubfolderSelection(SubfolderSelection& request);
     virtual void RunOperationCommand(Operation operation);
-    virtual void ShowReportScreen();
+    void ShowReportScreen();
 
     Dialogs& dialogs;
     SystemShell& shell;
@@ -299,6 +308,7 @@ private:
     QFont savedNoticeFont;
     QPalette savedNoticePalette;
 
+    OperationState state;
     QString programFolder;
     QHash<QObject*, std::function<void()>> mouseUpHandlers;
     QList<QObject*> focusOnHover;

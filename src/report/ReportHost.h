@@ -62,12 +62,11 @@ public:
     // of the report, the console says it on standard error.
     virtual void Notice(const QString& text) { Output(text, true); }
 
-    // The window: caption, buttons, showing it, and the pause a user would click.
+    // The window: caption, showing it, and the pause a user would click. The operation's
+    // start and end are told, not drawn: the window knows which buttons each one offers.
     virtual void SetCaption(const QString& caption) = 0;
-    virtual void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
-                                  const QString& strPauseContinueCaption,
-                                  bool blnCancelCloseVisible,
-                                  const QString& strCancelCloseCaption) = 0;
+    virtual void OperationStarted() = 0;  // Pause offered, nothing else
+    virtual void OperationFinished() = 0; // the report may be copied and closed
     virtual void ShowReport() = 0;
     virtual bool IsReportVisible() const = 0;
     virtual void Pause() = 0;
@@ -80,6 +79,40 @@ public:
     virtual void Yield() = 0;
     virtual void Sleep(int milliseconds) = 0;
     virtual void Beep() = 0;
+};
+
+// A host that keeps nothing, shows nothing and answers no: the engine's quiet runs, and the
+// base of hosts that only need a few of the members.
+class NullReportHost : public ReportHost {
+public:
+    void Output(const QString&, bool) override {}
+    const QString& ReportText() const override {
+        static const QString none;
+        return none;
+    }
+    void AppendToText(const QString&) override {}
+    void RemoveFromEnd(qsizetype) override {}
+    void SetText(const QString&) override {}
+    void MoveCaretToEnd() override {}
+    void SetSourceDirpath(const QString&) override {}
+    void SetTargetDirpath(const QString&) override {}
+    void SetFileNowBeingCopied(const QString&, const QString&) override {}
+    QString FileNowBeingCopiedLabel() const override { return {}; }
+    void ShowBytesCopied(const QString&) override {}
+    void HideBytesCopied() override {}
+    void ShowFreeSpace(const QString&) override {}
+    void SetCaption(const QString&) override {}
+    void OperationStarted() override {}
+    void OperationFinished() override {}
+    void ShowReport() override {}
+    bool IsReportVisible() const override { return false; }
+    void Pause() override {}
+    void Repaint() override {}
+    bool AskYesNo(const QString&, const QString&, MsgResult, MsgIcon) override { return false; }
+    void Inform(const QString&, const QString&, MsgIcon) override {}
+    void Yield() override {}
+    void Sleep(int) override {}
+    void Beep() override {}
 };
 
 } // namespace vnt

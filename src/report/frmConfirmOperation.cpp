@@ -1,18 +1,18 @@
 #include "report/frmConfirmOperation.h"
 
 #include "backup/Counting.h"
-#include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/Twips.h"
+#include "report/Owners.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 namespace vnt {
 
-frmConfirmOperation::frmConfirmOperation(frmMain& mainWindow)
-    : QDialog(&mainWindow), main(mainWindow) {
+frmConfirmOperation::frmConfirmOperation(ConfirmOwner& ownerIn, QWidget* parent)
+    : QDialog(parent), owner(ownerIn) {
     setObjectName(QStringLiteral("frmConfirmOperation"));
     setWindowTitle(QStringLiteral("Confirm operation"));
     setModal(true);
@@ -31,7 +31,7 @@ frmConfirmOperation::frmConfirmOperation(frmMain& mainWindow)
     SetTwipsGeometry(cmdYes, 2220, 855, 750, 330);
     SetTwipsGeometry(cmdNo, 3060, 855, 750, 330);
     ResizeWindowTwips(this, 6500, 1440);
-    frmMain::SetControlsFont(this, QStringLiteral("Arial"), false, true);
+    SetControlsFont(this, QStringLiteral("Arial"), false, true);
     connect(cmdYes, &QPushButton::clicked, this, &frmConfirmOperation::cmdYes_Click);
     connect(cmdNo, &QPushButton::clicked, this, &frmConfirmOperation::cmdNo_Click);
 }
@@ -48,8 +48,8 @@ void frmConfirmOperation::Form_Activate() {
     lblDescr->setText(
         QStringLiteral("Please check the settings above carefully before proceeding."));
 
-    const FileCount files = CountFiles(main.txbDirectory[0]->text(), QStringLiteral("*.*"));
-    const bool several = main.blnSubfoldersExist || files.count != 1;
+    const FileCount files = CountFiles(owner.SourceFolder(), QStringLiteral("*.*"));
+    const bool several = owner.SourceHasSubfolders() || files.count != 1;
     lblPerformOperation->setText(ProgramText(several ? 135 : 134));
     // The question may be longer than the design's label: give it the room up to Yes.
     const QRect question = TwipsGeometry(lblPerformOperation);
@@ -63,12 +63,8 @@ void frmConfirmOperation::Form_Activate() {
     cmdYes->setFocus();
 
     // Below the main window's setup rows, so the settings above stay in view.
-    const QRect mainFrame = main.frameGeometry();
-    const QWidget* form = main.centralWidget();
-    const QPoint help = main.cmdHelp->mapTo(form, QPoint(0, 0));
-    const QPoint setupFile = main.txbSetupFile->mapTo(form, QPoint(0, 0));
-    move(mainFrame.x() + setupFile.x() + TwipsToPixels(120, this),
-         mainFrame.y() + help.y() + TwipsToPixels(180, this));
+    const QPoint anchor = owner.ConfirmationAnchor();
+    move(anchor.x() + TwipsToPixels(120, this), anchor.y() + TwipsToPixels(180, this));
     KeepInsideAvailableArea(this);
 }
 
@@ -79,9 +75,7 @@ void frmConfirmOperation::cmdYes_Click() {
 
 void frmConfirmOperation::cmdNo_Click() {
     blnPerformOperation = false;
-    // A declined backup forgets the setup file it came from.
-    main.txbSetupFile->clear();
-    main.txbSetupFile->hide();
+    owner.ForgetSetupFile();
     hide();
 }
 

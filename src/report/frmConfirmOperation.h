@@ -8,12 +8,12 @@ class QPushButton;
 
 namespace vnt {
 
-class frmMain;
+class ConfirmOwner;
 
 class frmConfirmOperation : public QDialog {
     Q_OBJECT
 public:
-    explicit frmConfirmOperation(frmMain& main);
+    frmConfirmOperation(ConfirmOwner& owner, QWidget* parent);
 
     bool blnPerformOperation = false;
     QLabel* lblDescr = nullptr;
@@ -30,7 +30,7 @@ protected:
     void reject() override; // the close box and Escape count as No
 
 private:
-    frmMain& main;
+    ConfirmOwner& owner;
 };
 
 } // namespace vnt

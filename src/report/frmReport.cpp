@@ -1,13 +1,13 @@
 #include "report/frmReport.h"
 
-#include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
-#include "platform/Dialogs.h"
 #include "platform/DataFolder.h"
+#include "platform/Dialogs.h"
 #include "platform/Names.h"
 #include "platform/SystemShell.h"
 #include "platform/Twips.h"
+#include "report/Owners.h"
 
 #include <algorithm>
 #include <QCheckBox>
@@ -43,9 +43,9 @@ int Px(int twips, const QWidget* widget) {
 
 } // namespace
 
-frmReport::frmReport(frmMain& mainWindow, Dialogs& dialogsIn, SystemShell& shellIn,
+frmReport::frmReport(ReportOwner& ownerIn, Dialogs& dialogsIn, SystemShell& shellIn,
                      QWidget* parent)
-    : QWidget(parent, Qt::Window), main(mainWindow), dialogs(dialogsIn), shell(shellIn) {
+    : QWidget(parent, Qt::Window), owner(ownerIn), dialogs(dialogsIn), shell(shellIn) {
     setObjectName(QStringLiteral("frmReport"));
     lblSourceDirpath = MakeLabel(this, "lblSourceDirpath");
     lblTargetDirpath = MakeLabel(this, "lblTargetDirpath");
@@ -112,7 +112,7 @@ void frmReport::Form_Load() {
 
     lblFreeSpace->clear();
     lblBytesCopied->clear();
-    frmMain::SetControlsFont(this, QStringLiteral("Arial"), false, true);
+    SetControlsFont(this, QStringLiteral("Arial"), false, true);
     QFont reportFont(QStringLiteral("Courier New"));
     reportFont.setStyleHint(QFont::Monospace);
     // Fixed-pitch text needs no kerning or ligatures: simple shaping draws it the same, and
@@ -130,7 +130,7 @@ void frmReport::Form_Load() {
     QPalette palette = chkSuppressDisplayOfReport->palette();
     palette.setColor(QPalette::Window, this->palette().color(QPalette::Window));
     chkSuppressDisplayOfReport->setPalette(palette);
-    frmMain::SetCheckValue(chkSuppressDisplayOfReport, 0);
+    SetCheckValue(chkSuppressDisplayOfReport, 0);
     loaded = true;
 }
 
@@ -155,36 +155,28 @@ void frmReport::SetOuterGeometryTwips(int left, int top, int width, int height) 
 void frmReport::Form_Activate() {
     if (isMinimized())
         showNormal();
-    const QRect mainFrame = main.frameGeometry();
+    const QRect mainFrame = owner.OwnerFrame();
     const int mainLeft = PixelsToTwips(mainFrame.x(), this);
     const int mainWidth = PixelsToTwips(mainFrame.width(), this);
     int left = mainLeft - 2000;
     if (left <= 0)
         left = 100;
     int width = mainWidth + 4000;
-    if (const QScreen* screen = main.screen()) {
-        const int screenWidth = PixelsToTwips(screen->geometry().width(), this);
+    if (const QRect screen = owner.OwnerScreen(); !screen.isNull()) {
+        const int screenWidth = PixelsToTwips(screen.width(), this);
         if (width > screenWidth)
             width = screenWidth - 100;
     }
     const QRect outer = OuterGeometryTwips();
     const QRect kept =
-        KeptInside({left, outer.y(), width, outer.height()}, AvailableAreaTwips(&main));
+        KeptInside({left, outer.y(), width, outer.height()}, owner.OwnerAvailableAreaTwips());
     width = kept.width();
     SetOuterGeometryTwips(kept.x(), kept.y(), width, kept.height());
     const QRect box = TwipsGeometry(txbText);
     SetTwipsGeometry(txbText, box.x(), box.y(), width - 2 * box.x() - 220, box.height());
 
-    if (text.size() <= main.intMaxSizeForSmallReportWindow) {
-        const QWidget* form = main.centralWidget();
-        const auto topOf = [form, this](const QWidget* control) {
-            return PixelsToTwips(control->mapTo(form, QPoint(0, 0)).y(), this);
-        };
-        if (main.cmdListSubFolders->text() == ProgramText(21) || main.blnListFolders)
-            ResizeForm(topOf(main.cmdListSubFolders) + 440, 4500);
-        else
-            ResizeForm(topOf(main.txbDirectory[1]) + 720, 4500);
-    }
+    if (text.size() <= owner.MaxSizeForSmallReportWindow())
+        ResizeForm(owner.SmallReportTopTwips(), 4500);
     const QRect newBox = TwipsGeometry(txbText);
     const QRect cancel = TwipsGeometry(cmdCancelClose);
     SetTwipsGeometry(cmdCancelClose, newBox.x() + newBox.width() - cancel.width(), cancel.y(),
@@ -195,7 +187,7 @@ void frmReport::Form_Activate() {
     SetTwipsGeometry(lblFreeSpace, newBox.x() + newBox.width() - free.width(), free.y(),
                      free.width(), free.height());
     SetReportButtons2();
-    frmMain::FocusIfAvailable(cmdPauseContinue);
+    FocusIfAvailable(cmdPauseContinue);
     chkSuppressDisplayOfReport->hide();
     const QRect source = TwipsGeometry(lblSourceDirpath);
     SetTwipsGeometry(lblSourceDirpath, source.x(), source.y(), width - 240, source.height());
@@ -207,12 +199,12 @@ void frmReport::Form_Activate() {
 }
 
 void frmReport::ResizeForm(int intTop, int intHeight) {
-    const int mainTop = PixelsToTwips(main.frameGeometry().y(), this);
+    const int mainTop = PixelsToTwips(owner.OwnerFrame().y(), this);
     const QRect outer = OuterGeometryTwips();
     // Placed beside the main window where that fits, else moved up and, on a small screen,
     // made lower: the buttons at its foot stay within reach.
     const QRect kept = KeptInside({outer.x(), mainTop + intTop, outer.width(), intHeight},
-                                  AvailableAreaTwips(&main));
+                                  owner.OwnerAvailableAreaTwips());
     intHeight = kept.height();
     SetOuterGeometryTwips(kept.x(), kept.y(), kept.width(), intHeight);
     const QRect box = TwipsGeometry(txbText);
@@ -307,21 +299,73 @@ void frmReport::SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseCo
         update();
 }
 
+void frmReport::OperationStarted() {
+    SetReportButtons(false, true, ProgramText(44), false, QString());
+}
+
+void frmReport::OperationFinished() {
+    SetReportButtons(true, false, QString(), true, ProgramText(58));
+}
+
+void frmReport::ClearForOperation() {
+    SetText(QString());
+    SetCheckValue(chkSuppressDisplayOfReport, 0);
+}
+
+void frmReport::FileListStarted() {
+    Form_Activate();
+    intPauseInSeconds = 15;
+    ShowReport();
+    SetReportButtons(false, false, ProgramText(44), false, QString());
+}
+
+void frmReport::FileListPausable() {
+    cmdPauseContinue->setText(QStringLiteral("Pause"));
+    cmdPauseContinue->show();
+    // Shown only once the list is paused.
+    cmdCancelClose->setText(QStringLiteral("Cancel operation"));
+    update();
+}
+
+bool frmReport::FileListCancelled() const {
+    return cmdCancelClose->text() == u"Close";
+}
+
+void frmReport::ShowAgain() {
+    cmdCancelClose->setText(ProgramText(58));
+    cmdCancelClose->show();
+    cmdPauseContinue->hide();
+    cmdCopyToClipboard->setText(ProgramText(112));
+    cmdCopyToClipboard->show();
+    if (text.size() > 1000 && owner.SuppressDetailedReportsBox() == 0)
+        GrowBesideOwner();
+    ShowReport();
+    txbText->moveCursor(QTextCursor::Start);
+    txbText->setFocus();
+}
+
+void frmReport::GrowBesideOwner() {
+    const int mainHeight = PixelsToTwips(owner.OwnerFrame().height(), this);
+    ResizeForm(850, static_cast<qint16>(mainHeight - 1000));
+    SetReportButtons2();
+}
+
+void frmReport::EndPause() {
+    blnPaused = false;
+}
+
 void frmReport::Output(const QString& strText, bool blnCRLF) {
     EnsureLoaded();
     if (isMinimized())
         showNormal();
-    if (main.isMinimized())
-        main.showNormal();
+    owner.ShowOwnerNormal();
 
-    const int suppress = frmMain::CheckValue(main.chkSuppressDetailedReports);
     // Grown once, and again only when the main window has moved or either has been resized.
-    if (text.size() > main.intMaxSizeForSmallReportWindow && suppress == 0 &&
-        (grownBeside != main.frameGeometry() || grownTo != geometry())) {
-        const int mainHeight = PixelsToTwips(main.frameGeometry().height(), this);
-        ResizeForm(850, static_cast<qint16>(mainHeight - 1000));
-        SetReportButtons2();
-        grownBeside = main.frameGeometry();
+    if (text.size() > owner.MaxSizeForSmallReportWindow() &&
+        owner.SuppressDetailedReportsBox() == 0 &&
+        (grownBeside != owner.OwnerFrame() || grownTo != geometry())) {
+        GrowBesideOwner();
+        grownBeside = owner.OwnerFrame();
         grownTo = geometry();
     }
 
@@ -329,7 +373,7 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
     // The file keeps every piece, also the one a full text box drops.
     keptReport.Append(piece);
     const qsizetype length = text.size();
-    if (length > main.lngMaxSizeTextboxContents)
+    if (length > owner.MaxSizeTextboxContents())
         blnReportBufferFull = true;
     if (blnReportBufferFull) {
         FullBufferPause(length);
@@ -348,7 +392,7 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
 }
 
 void frmReport::FullBufferPause(qsizetype length) {
-    if (main.blnDisplayingSummary) {
+    if (owner.State().blnDisplayingSummary) {
         SetShown(text.left(length - 3048) + QStringLiteral("  [snip]"));
         MoveCaretToEnd();
     }
@@ -366,7 +410,7 @@ void frmReport::FullBufferPause(qsizetype length) {
     QCoreApplication::processEvents();
 
     // Blocks every input on purpose: the user can read the report before it goes.
-    main.Sleeper(intPauseInSeconds * 1000);
+    owner.Sleep(intPauseInSeconds * 1000);
     if (intPauseInSeconds == 15)
         intPauseInSeconds = 10;
     else if (intPauseInSeconds == 10)
@@ -550,17 +594,18 @@ void frmReport::Repaint() {
 }
 
 bool frmReport::OffersSuppressBox() const {
-    return main.intOperation == main.intOperationBackupAllFiles ||
-           main.intOperation == main.intOperationBackupModifiedFiles;
+    const Operation operation = owner.State().intOperation;
+    return operation == OperationState::intOperationBackupAllFiles ||
+           operation == OperationState::intOperationBackupModifiedFiles;
 }
 
 void frmReport::cmdPauseContinue_Click() {
     if (cmdPauseContinue->text() == u"Pause") {
         // The box shows the setting it changes, so Continue with the box untouched changes
         // nothing.
-        frmMain::SetCheckValue(chkSuppressDisplayOfReport, main.blnSuppressDetailedReports ? 1 : 0);
-        SetReportButtons(frmMain::CheckValue(main.chkSuppressDetailedReports) != 1, true,
-                         QStringLiteral("Continue"), true, QStringLiteral("Cancel operation"));
+        SetCheckValue(chkSuppressDisplayOfReport, owner.State().blnSuppressDetailedReports ? 1 : 0);
+        SetReportButtons(owner.SuppressDetailedReportsBox() != 1, true, QStringLiteral("Continue"),
+                         true, QStringLiteral("Cancel operation"));
         // The walk's please-wait notice goes: nothing is being counted while paused.
         if (text.endsWith(CountingNotice)) {
             RemoveFromEnd(CountingNotice.size());
@@ -576,7 +621,7 @@ void frmReport::cmdPauseContinue_Click() {
     SetReportButtons(false, true, QStringLiteral("Pause"), false, QString());
     // Only where the box was offered is its value the user's choice.
     if (OffersSuppressBox())
-        main.blnSuppressDetailedReports = frmMain::CheckValue(chkSuppressDisplayOfReport) == 1;
+        owner.ChooseSuppressDetailedReports(CheckValue(chkSuppressDisplayOfReport) == 1);
 }
 
 void frmReport::Pause() {
@@ -587,12 +632,12 @@ void frmReport::Pause() {
 void frmReport::cmdCancelClose_Click() {
     blnPaused = false;
     if (cmdCancelClose->text() == u"Cancel operation") {
-        main.blnStop = true;
+        owner.RequestStop();
         cmdCancelClose->setText(QStringLiteral("Close"));
         cmdPauseContinue->hide();
     } else {
         hide();
-        main.cmdReportScreen->setEnabled(true);
+        owner.ReportClosed();
     }
     chkSuppressDisplayOfReport->hide();
 }
@@ -642,7 +687,7 @@ bool frmReport::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void frmReport::chkSuppressDisplayOfReport_Click() {
-    frmMain::FocusIfAvailable(cmdPauseContinue);
+    FocusIfAvailable(cmdPauseContinue);
 }
 
 void frmReport::keyPressEvent(QKeyEvent* e) {
@@ -656,7 +701,7 @@ void frmReport::keyPressEvent(QKeyEvent* e) {
     }
     // Escape does what Close does, once the operation has ended; a running operation is
     // neither hidden nor stopped by it.
-    if (e->key() == Qt::Key_Escape && !main.blnOperationRunning && cmdCancelClose->isVisible()) {
+    if (e->key() == Qt::Key_Escape && !owner.OperationRunning() && cmdCancelClose->isVisible()) {
         cmdCancelClose->click();
         return;
     }
@@ -672,7 +717,7 @@ void frmReport::Form_Unload() {
     // Closing the window discards it with its text and stops a running operation; the
     // next use loads it afresh.
     blnPaused = false;
-    main.blnStop = true;
+    owner.RequestStop();
     hide();
     SetShown(QString());
     loaded = false;
@@ -695,11 +740,11 @@ void frmReport::Yield() {
 }
 
 void frmReport::Sleep(int milliseconds) {
-    main.Sleeper(milliseconds);
+    owner.Sleep(milliseconds);
 }
 
 void frmReport::Beep() {
-    main.Beeper();
+    owner.Beep();
 }
 
 } // namespace vnt

@@ -17,13 +17,13 @@ class QPushButton;
 namespace vnt {
 
 class Dialogs;
-class frmMain;
+class ReportOwner;
 class SystemShell;
 
 class frmReport : public QWidget, public ReportHost {
     Q_OBJECT
 public:
-    frmReport(frmMain& main, Dialogs& dialogs, SystemShell& shell, QWidget* parent = nullptr);
+    frmReport(ReportOwner& owner, Dialogs& dialogs, SystemShell& shell, QWidget* parent = nullptr);
 
     // Loads the window afresh when it is not loaded (at first use and after its close box).
     void EnsureLoaded();
@@ -33,7 +33,22 @@ public:
     void Form_Activate();
     void Form_Unload();
     void ResizeForm(int intTop, int intHeight);
+    void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
+                          const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
+                          const QString& strCancelCloseCaption);
     void SetReportButtons2();
+
+    // A new operation's report: no text, and the pause's box clear.
+    void ClearForOperation();
+    // The list of the source folder's files: placed and shown without buttons while the
+    // names are read, then Pause is offered; Cancel, once paused, ends the list.
+    void FileListStarted();
+    void FileListPausable();
+    bool FileListCancelled() const;
+    // The last report shown again, finished, from its start.
+    void ShowAgain();
+    // The program ends: a pause holds nothing any more.
+    void EndPause();
 
     void cmdPauseContinue_Click();
     void cmdCancelClose_Click();
@@ -66,9 +81,8 @@ public:
     void HideBytesCopied() override;
     void ShowFreeSpace(const QString& caption) override;
     void SetCaption(const QString& caption) override;
-    void SetReportButtons(bool blnCopyToClipboardVisible, bool blnPauseContinueVisible,
-                          const QString& strPauseContinueCaption, bool blnCancelCloseVisible,
-                          const QString& strCancelCloseCaption) override;
+    void OperationStarted() override;
+    void OperationFinished() override;
     void ShowReport() override;
     bool IsReportVisible() const override { return isVisible(); }
     void Pause() override;
@@ -102,6 +116,8 @@ protected:
 private:
     void SetOuterGeometryTwips(int left, int top, int width, int height);
     void FullBufferPause(qsizetype length);
+    // Tall beside the owner, for a long report.
+    void GrowBesideOwner();
     // Whether a pause offers the box that switches the detailed report: in backups only.
     bool OffersSuppressBox() const;
     // The text box shows the report with plain line breaks.
@@ -112,7 +128,7 @@ private:
     void RemoveShown(qsizetype count);
     void SetShown(const QString& newText);
 
-    frmMain& main;
+    ReportOwner& owner;
     Dialogs& dialogs;
     SystemShell& shell; // opens the report's file
     QString text;

@@ -48,6 +48,17 @@ void frmView::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
+void frmView::ShowFile(const QString& path, const QString& caption) {
+    strFilename = path;
+    setWindowTitle(caption);
+    show();
+    raise();
+    activateWindow();
+    // Some platforms (and tests) never activate a window: read the file all the same.
+    if (!isActiveWindow())
+        Form_Activate();
+}
+
 void frmView::Form_Activate() {
     textIsCurrent = true;
     cmdClose->setText(QStringLiteral("Close"));

@@ -23,6 +23,9 @@ public:
     // What the text box was given at the last read (line ends as the file has them).
     QString DisplayedText() const { return displayedText; }
 
+    // Shows the file under the caption, in front.
+    void ShowFile(const QString& path, const QString& caption);
+
     void Form_Activate();
     void Form_Resize();
     void cmdClose_Click();

@@ -3,6 +3,7 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
+#include "platform/Controls.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/Names.h"
@@ -103,7 +104,7 @@ int frmMain::LoadOperationFile(const QString& path) {
     SetCheckAsUser(chkPauseAfterFirstCopy, setup.pauseAfterFirstCopy);
     txbExcludedFilepaths->setText(setup.excludedFilepaths);
     cboIncludedFolders->addItems(setup.includedFolders);
-    intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
+    state.intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
     // A subfolder left out in silence would be left out of every backup after this one.
     strDroppedSubfolders = read.droppedFolders;
@@ -119,7 +120,7 @@ int frmMain::LoadOperationFile(const QString& path) {
                                QStringLiteral(" does not exist."),
                            QStringLiteral("Error"), MsgIcon::Warning);
         txbDirectory[0]->clear();
-        intNumIncludedFolders = 0;
+        state.intNumIncludedFolders = 0;
         cboIncludedFolders->clear();
     }
     const QString target = txbDirectory[1]->text();
@@ -172,7 +173,7 @@ void frmMain::KeepCopyOfSetup() {
     keptSetup.sourceFolder = txbDirectory[0]->text();
     keptSetup.targetFolder = txbDirectory[1]->text();
     keptSetup.includedFolders.clear();
-    for (int i = 0; i < intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
+    for (int i = 0; i < state.intNumIncludedFolders && i < cboIncludedFolders->count(); ++i)
         keptSetup.includedFolders.append(cboIncludedFolders->itemText(i));
     keptSetup.suppressDetailedReports = CheckValue(chkSuppressDetailedReports);
     keptSetup.saveSetupOnQuit = CheckValue(chkSaveSetupOnQuit);
@@ -262,7 +263,7 @@ void frmMain::cmdRestoreSetup_Click() {
     txbFileExtension->setText(kept.fileExtension);
     txbDirectory[0]->setText(kept.sourceFolder);
     txbDirectory[1]->setText(kept.targetFolder);
-    intNumIncludedFolders = static_cast<qint32>(kept.includedFolders.size());
+    state.intNumIncludedFolders = static_cast<qint32>(kept.includedFolders.size());
     cboIncludedFolders->clear();
     cboIncludedFolders->addItems(kept.includedFolders);
     SetCheckAsUser(chkSuppressDetailedReports, kept.suppressDetailedReports);

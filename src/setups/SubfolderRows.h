@@ -2,11 +2,24 @@
 // The rows of the subfolder selection window: one line per direct subfolder of the
 // source, "Name {12 files and no subfolders, 45.20 Kb}".
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
 namespace vnt {
+
+// What the subfolder selection window is given and gives back.
+struct SubfolderSelection {
+    bool blnFolderSelectionAccepted = false;
+    QString strCaption;
+    QString strTopFolder;
+    int intMaxNumCheckboxes = 0;
+    QString strFoldersPassedToSelectFoldersForm;
+    QString strFoldersReturnedFromSelectFoldersForm;
+    bool blnSomeSubfolderHasSubfolders = false;
+    QRect geometryTwips; // left, top, width and height on the screen
+};
 
 struct SubfolderRow {
     QString text;

@@ -2,7 +2,6 @@
 
 #include "backup/Counting.h"
 #include "mainwindow/FolderProc.h"
-#include "mainwindow/frmMain.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Directory.h"
@@ -11,8 +10,8 @@
 #include "report/StrProc.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -294,6 +293,20 @@ void frmSelectSubfolders::closeEvent(QCloseEvent* event) {
     stopReading = true;
     RemoveBoxes();
     QDialog::closeEvent(event);
+}
+
+void frmSelectSubfolders::TakeRequest(const SubfolderSelection& request) {
+    blnFolderSelectionAccepted = request.blnFolderSelectionAccepted;
+    strCaption = request.strCaption;
+    strTopFolder = request.strTopFolder;
+    intMaxNumCheckboxes = request.intMaxNumCheckboxes;
+    strFoldersPassedToSelectFoldersForm = request.strFoldersPassedToSelectFoldersForm;
+}
+
+void frmSelectSubfolders::GiveAnswer(SubfolderSelection& request) const {
+    request.blnFolderSelectionAccepted = blnFolderSelectionAccepted;
+    request.strFoldersReturnedFromSelectFoldersForm = strFoldersReturnedFromSelectFoldersForm;
+    request.blnSomeSubfolderHasSubfolders = blnSomeSubfolderHasSubfolders;
 }
 
 } // namespace vnt

@@ -49,6 +49,10 @@ public:
     void cmdAccept_Click();
     void cmdCancel_Click();
 
+    // The request's values, given before showing; the answer, written back after.
+    void TakeRequest(const SubfolderSelection& request);
+    void GiveAnswer(SubfolderSelection& request) const;
+
     bool IsBusy() const { return busy; }
     void SetTargetFolder(const QString& folder) { targetFolder = folder; }
     const std::vector<SubfolderRow>& Rows() const { return rows; }

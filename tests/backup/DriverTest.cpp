@@ -2,6 +2,7 @@
 #include "../mainwindow/MainWindowFixture.h"
 #include "mainwindow/Language.h"
 #include "platform/FolderLock.h"
+#include "RecordingHost.h"
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
 #include "report/Progress.h"
@@ -115,7 +116,7 @@ TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     EXPECT_EQ(Report().cmdCancelClose->text(), ProgramText(58));
     EXPECT_TRUE(Report().cmdPauseContinue->isHidden());
     EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window is unlocked again";
-    EXPECT_TRUE(window->blnDisplayingSummary);
+    EXPECT_TRUE(window->State().blnDisplayingSummary);
     // Labels drawn a few times a second still end on the exact figures, and the report ends
     // in view once events are served.
     EXPECT_EQ(Report().lblBytesCopied->text(), BytesCopiedText(9, 5));
@@ -159,10 +160,10 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
     EXPECT_EQ(warning->palette().color(QPalette::WindowText), colour);
     window->txbFileExtension->clear();
 
-    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);
+    SetCheckValue(window->chkExcludeFilesInSourceFolder, 1);
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_TRUE(Messages().back().contains("nothing to do"));
-    frmMain::SetCheckValue(window->chkExcludeFilesInSourceFolder, 0);
+    SetCheckValue(window->chkExcludeFilesInSourceFolder, 0);
 
     QDir(target).removeRecursively();
     dialogs.messageAnswers = {MsgResult::Yes};
@@ -171,9 +172,62 @@ TEST_F(DriverTest, ChecksBeforeAnOperation) {
     EXPECT_TRUE(QFile::exists(target + "notes.txt")) << "the target was created and filled";
 }
 
+// A run without a window: every question would be answered yes, but a missing target is
+// made only where the hook for it agrees, whatever words the question has.
+class UnattendedMain : public MainHooks {
+public:
+    Setup setup;
+    RecordingHost host;
+    bool createTarget = false;
+    QStringList asked;
+    Setup ReadSetup() override { return setup; }
+    QString OperationCaption(Operation) override { return "Back up all files in setup"; }
+    QString ModifiedSinceText() override { return {}; }
+    bool Ask(const QString& text, const QString&, MsgResult) override {
+        asked.append(text);
+        return true;
+    }
+    bool AskCreateTarget(const QString& text, const QString& title) override {
+        asked.append("create: " + title + "|" + text);
+        return createTarget;
+    }
+    void Tell(const QString&, const QString&, MsgIcon) override {}
+    void ClearSource() override {}
+    void ShowCheckingNotice(bool) override {}
+    bool ConfirmOperation() override { return true; }
+    ReportHost& PrepareReport() override { return host; }
+    void SetExcludedFilepathsText(const QString&) override {}
+    void LockForOperation() override {}
+    void UnlockAfterOperation() override {}
+    void RefreshDisplays() override {}
+};
+
+TEST_F(DriverTest, AMissingTargetIsCreatedOnlyThroughItsOwnHook) {
+    UnattendedMain hooks;
+    hooks.setup.sourceFolder = source;
+    hooks.setup.targetFolder = disk.path() + "/new/";
+    OperationState state;
+    RunOperation(state, hooks, Operation::BackupAllFiles);
+    const QString question =
+        "create: Create folder|" + ProgramText(43) + "\r\n\r\n" + ProgramText(403);
+    EXPECT_EQ(hooks.asked, QStringList{question});
+    EXPECT_FALSE(QFileInfo::exists(hooks.setup.targetFolder));
+    EXPECT_TRUE(hooks.host.events.isEmpty()) << "no report began";
+
+    hooks.asked.clear();
+    hooks.createTarget = true;
+    RunOperation(state, hooks, Operation::BackupAllFiles);
+    EXPECT_EQ(hooks.asked, QStringList{question});
+    EXPECT_TRUE(QFile::exists(hooks.setup.targetFolder + "notes.txt"));
+    EXPECT_EQ(hooks.host.events.first(), "started");
+    EXPECT_EQ(hooks.host.events.filter("finished").size(), 1);
+    EXPECT_EQ(hooks.host.events.indexOf("finished"), hooks.host.events.lastIndexOf("show") - 1)
+        << "finished before the report is shown again";
+}
+
 TEST_F(DriverTest, ListAndFileList) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
     window->cmdListSubFolders_MouseUp();
     const QString report = Report().ReportText();
@@ -193,9 +247,9 @@ TEST_F(DriverTest, ListAndFileList) {
 
 TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
-    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [this] {
         if (Report().blnPaused)
@@ -203,7 +257,7 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     });
     watcher.start(1);
     window->cmdBackupAllFiles_MouseUp();
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     const QString report = Report().ReportText();
     EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
     EXPECT_TRUE(report.contains("Number of files copied: 1\r\n"));
@@ -218,9 +272,9 @@ protected:
 
     void BackUpPausing(const std::function<void()>& whilePaused) {
         window->cboIncludedFolders->addItems({"Letters", "Photos"});
-        window->intNumIncludedFolders = 2;
+        window->State().intNumIncludedFolders = 2;
         window->RefreshSourceFolderDisplay();
-        frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+        SetCheckValue(window->chkPauseAfterFirstCopy, 1);
         bool done = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -272,9 +326,9 @@ TEST_F(PausedBackupTest, TheReportCannotBeReShownDuringAPause) {
 // Pause and Continue leave the summary-only setting alone unless the user changed it.
 TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     window->cboIncludedFolders->addItems({"Letters", "Photos"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->RefreshSourceFolderDisplay();
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     window->cmdListSubFolders_MouseUp();
     // Each run keeps its report in a file of its own.
     const auto withoutFileName = [](QString report) {
@@ -293,7 +347,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
         ++pauses;
         QTimer::singleShot(0, [&] {
             boxOffered = !Report().chkSuppressDisplayOfReport->isHidden();
-            boxValue = frmMain::CheckValue(Report().chkSuppressDisplayOfReport);
+            boxValue = CheckValue(Report().chkSuppressDisplayOfReport);
             Report().cmdPauseContinue->click();
         });
         Report().cmdPauseContinue->click();
@@ -302,7 +356,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     window->cmdListSubFolders_MouseUp();
     ASSERT_EQ(pauses, 1);
     EXPECT_FALSE(boxOffered) << "a list offers no box";
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
     EXPECT_EQ(withoutFileName(Report().ReportText()), unpaused);
 
     // A backup offers the box, showing the setting as it stands.
@@ -311,7 +365,7 @@ TEST_F(DriverTest, PauseAndContinueKeepASummaryOnlyReport) {
     ASSERT_EQ(pauses, 1);
     EXPECT_TRUE(boxOffered);
     EXPECT_EQ(boxValue, 1);
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
 }
 
 // Closing the window or Quit during an unattended run ends the program, as in any other
@@ -382,7 +436,7 @@ TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     EXPECT_EQ(window->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
-    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+    EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
 }
 
 TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {
@@ -513,10 +567,10 @@ TEST_F(DriverTest, TheWholeReportIsKeptAsAFile) {
 
 // A folder of many files shows its please-wait notice in the window while it is read.
 TEST_F(DriverTest, TheCountingNoticeIsDrawn) {
-    for (int i = 0; i < window->intManyFilesThreshold; ++i)
+    for (int i = 0; i < window->State().intManyFilesThreshold; ++i)
         WriteFile(source + QStringLiteral("Photos/p%1.jpg").arg(i), "p");
     window->cboIncludedFolders->addItems({"Photos"});
-    window->intNumIncludedFolders = 1;
+    window->State().intNumIncludedFolders = 1;
     window->RefreshSourceFolderDisplay();
     bool drawnWithNotice = false;
     EventSpy spy([&](QObject* watched, QEvent* event) {

@@ -77,7 +77,7 @@ TEST_F(FirstDayTest, FromTheFirstBackupToQuit) {
     window->cmdSelectSubfolders_MouseUp();
     picker.stop();
     ASSERT_TRUE(accepted);
-    ASSERT_EQ(window->intNumIncludedFolders, 2);
+    ASSERT_EQ(window->State().intNumIncludedFolders, 2);
     EXPECT_EQ(window->cboIncludedFolders->itemText(0), "Letters");
     EXPECT_EQ(window->cboIncludedFolders->itemText(1), "Photos");
     window->chkIncludeSubfolders->click();
@@ -140,15 +140,15 @@ TEST_F(FirstDayTest, FromTheFirstBackupToQuit) {
     ASSERT_TRUE(QFile::exists(file));
     window->cmdClearSetup_Click();
     EXPECT_EQ(window->txbDirectory[0]->text(), "");
-    EXPECT_EQ(window->intNumIncludedFolders, 0);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 0);
     window->cmdLoadSetup_Click();
     dialogs.openAnswers = {file};
     window->cmdSaveSetupAsOperationFile_Click();
     window->Clock2_Timer(); // the guard after the Open dialog ends
     EXPECT_EQ(window->txbDirectory[0]->text(), source);
     EXPECT_EQ(window->txbDirectory[1]->text(), target);
-    EXPECT_EQ(window->intNumIncludedFolders, 2);
-    EXPECT_EQ(frmMain::CheckValue(window->chkIncludeSubfolders), 1);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 2);
+    EXPECT_EQ(CheckValue(window->chkIncludeSubfolders), 1);
 
     // Quit with the setup kept for the next run.
     window->chkSaveSetupOnQuit->click();

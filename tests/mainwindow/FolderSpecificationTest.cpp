@@ -229,7 +229,7 @@ TEST_F(FolderTest, IncludedSubfolders) {
     EXPECT_EQ(seen.strCaption,
               "Select subfolders of the source folder to be INCLUDED in the backup");
     EXPECT_EQ(seen.strFoldersPassedToSelectFoldersForm, "");
-    EXPECT_EQ(window->intNumIncludedFolders, 2);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 2);
     EXPECT_EQ(window->lblNumSubfolders->text(), "There are 2 subfolders, 2 selected");
     EXPECT_EQ(window->chkIncludeSubfolders->text(), "Include all subfolders of these 2 subfolders");
     EXPECT_TRUE(window->chkIncludeSubfolders->isVisible());
@@ -238,13 +238,13 @@ TEST_F(FolderTest, IncludedSubfolders) {
     window->selectionWindow = [&seen](SubfolderSelection& request) { seen = request; };
     window->cmdSelectSubfolders_MouseUp();
     EXPECT_EQ(seen.strFoldersPassedToSelectFoldersForm, "Letters\r\nPhotos");
-    EXPECT_EQ(window->intNumIncludedFolders, 2) << "a cancelled selection keeps the list";
+    EXPECT_EQ(window->State().intNumIncludedFolders, 2) << "a cancelled selection keeps the list";
 
     window->cboIncludedFolders->setCurrentIndex(0);
     window->cmdRemoveSubfolder_Click();
     EXPECT_EQ(window->chkIncludeSubfolders->isVisible(), false) << "Photos has no subfolders";
     window->cmdRemoveSubfolder_Click();
-    EXPECT_EQ(window->intNumIncludedFolders, 0);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 0);
     EXPECT_FALSE(window->cboIncludedFolders->isVisible());
     EXPECT_FALSE(window->cmdRemoveSubfolder->isVisible());
 }
@@ -255,7 +255,7 @@ TEST_F(FolderTest, SourceSummaryCases) {
     Pick(0, onlyFolders);
     EXPECT_EQ(window->lblNumSubfolders->text(), "There is one subfolder");
     EXPECT_FALSE(window->chkExcludeFilesInSourceFolder->isEnabled());
-    EXPECT_EQ(frmMain::CheckValue(window->chkExcludeFilesInSourceFolder), 0);
+    EXPECT_EQ(CheckValue(window->chkExcludeFilesInSourceFolder), 0);
 
     window->cmdClearFolder_Click(0);
     Pick(0, data + "Photos");
@@ -349,12 +349,12 @@ TEST_F(FolderTest, ExtensionFilterAndTheReportOptions) {
     window->txbExcludedFilepaths_LostFocus();
     EXPECT_EQ(window->txbExcludedFilepaths->toolTip(), QString(71, u'c'));
 
-    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     QTest::mouseClick(window->chkSuppressDetailedReports, Qt::LeftButton);
-    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 0);
+    EXPECT_EQ(CheckValue(window->chkPauseAfterFirstCopy), 0);
     EXPECT_FALSE(window->chkPauseAfterFirstCopy->isEnabled());
     QTest::mouseClick(window->chkSuppressDetailedReports, Qt::LeftButton);
-    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 1);
+    EXPECT_EQ(CheckValue(window->chkPauseAfterFirstCopy), 1);
     EXPECT_TRUE(window->chkPauseAfterFirstCopy->isEnabled());
     EXPECT_EQ(window->keptSetup.pauseAfterFirstCopy, 1) << "the kept setup shares the value";
 }

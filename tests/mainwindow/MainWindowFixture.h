@@ -3,6 +3,7 @@
 // its own that holds the real program texts.
 
 #include "mainwindow/frmMain.h"
+#include "platform/Controls.h"
 #include "RecordingShell.h"
 #include "report/frmPopUp.h"
 #include "ScriptedDialogs.h"
@@ -43,7 +44,7 @@ protected:
     }
     void RunOperationCommand(Operation operation) override {
         operations.push_back(static_cast<qint16>(operation)); // the described codes
-        scheduledDuringOperation.push_back(blnScheduledTask);
+        scheduledDuringOperation.push_back(State().blnScheduledTask);
         if (runOperations)
             frmMain::RunOperationCommand(operation);
     }

@@ -27,7 +27,7 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(window->windowTitle(), "Vantoro " VANTORO_VERSION) << "the version --version prints";
     EXPECT_TRUE(window->blnStartupCompleted);
-    EXPECT_FALSE(window->blnScheduledTask);
+    EXPECT_FALSE(window->State().blnScheduledTask);
     EXPECT_EQ(window->strProgramTextFile, "vnt.dat");
 
     const std::pair<const char*, const char*> buttons[] = {
@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
         const auto* box = Find<QCheckBox>(window.get(), name);
         ASSERT_NE(box, nullptr) << name;
         EXPECT_EQ(box->text(), caption) << name;
-        EXPECT_EQ(frmMain::CheckValue(box), 0) << name;
+        EXPECT_EQ(CheckValue(box), 0) << name;
     }
     for (const char* name : {"txbDirectory(0)", "txbDirectory(1)", "txbFileExtension",
                              "txbExcludedFilepaths", "txbSetupFile"})
@@ -101,17 +101,17 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
     EXPECT_EQ(window->lblPreviousRun->text(), "") << "no previous run recorded";
 
     // Values for the rest of the program.
-    EXPECT_EQ(static_cast<int>(window->intOperationCheckForFile), 1);
-    EXPECT_EQ(static_cast<int>(window->intOperationListFolders), 2);
-    EXPECT_EQ(static_cast<int>(window->intOperationCheckBackupState), 3);
-    EXPECT_EQ(static_cast<int>(window->intOperationBackupAllFiles), 4);
-    EXPECT_EQ(static_cast<int>(window->intOperationBackupModifiedFiles), 5);
-    EXPECT_EQ(window->intManyFilesThreshold, 400);
-    EXPECT_EQ(window->intMaxPathDisplayLength, 120);
+    EXPECT_EQ(static_cast<int>(window->State().intOperationCheckForFile), 1);
+    EXPECT_EQ(static_cast<int>(window->State().intOperationListFolders), 2);
+    EXPECT_EQ(static_cast<int>(window->State().intOperationCheckBackupState), 3);
+    EXPECT_EQ(static_cast<int>(window->State().intOperationBackupAllFiles), 4);
+    EXPECT_EQ(static_cast<int>(window->State().intOperationBackupModifiedFiles), 5);
+    EXPECT_EQ(window->State().intManyFilesThreshold, 400);
+    EXPECT_EQ(window->State().intMaxPathDisplayLength, 120);
     EXPECT_EQ(window->intMaxLengthWithoutTip, 70);
     EXPECT_EQ(window->intMaxSizeForSmallReportWindow, 500);
     EXPECT_EQ(window->lngMaxSizeTextboxContents, 61440);
-    EXPECT_EQ(window->strExcludedFilepaths, QStringList{QString()});
+    EXPECT_EQ(window->State().strExcludedFilepaths, QStringList{QString()});
     EXPECT_EQ(window->strRecycleBinNames,
               (QStringList{"", "RECYCLED", "RECYCLER", "$RECYCLE.BIN"}));
     EXPECT_TRUE(window->strNextRunSetupPath.endsWith("/Vantoro/vnt.usr"));
@@ -120,7 +120,7 @@ TEST_F(MainWindowTest, StartsWithEveryControlAndTheClearedSetup) {
     const vnt::Setup setup = window->CurrentSetup();
     EXPECT_TRUE(setup.sourceFolder.isEmpty() && setup.targetFolder.isEmpty());
     EXPECT_TRUE(setup.includedFolders.isEmpty());
-    EXPECT_EQ(window->intNumIncludedFolders, 0);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 0);
     EXPECT_EQ(window->cboIncludedFolders->currentIndex(), -1);
     EXPECT_EQ(setup.modifiedSinceIndex, 0);
     EXPECT_EQ(setup.modifiedSinceDays, -1);
@@ -171,8 +171,8 @@ TEST_F(MainWindowTest, AMissingOrBrokenTextFileEndsStartUpWithItsMessage) {
 
 TEST_F(MainWindowTest, GreyedCheckBoxIsNotChecked) {
     ASSERT_TRUE(Start());
-    frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 2);
-    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 2);
+    SetCheckValue(window->chkSaveSetupOnQuit, 2);
+    EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 2);
     EXPECT_EQ(window->CurrentSetup().saveSetupOnQuit, 2);
     EXPECT_FALSE(IsChecked(window->CurrentSetup().saveSetupOnQuit));
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
@@ -187,12 +187,12 @@ TEST_F(MainWindowTest, ResetSetupEmptiesEveryControl) {
     window->txbFileExtension->setText("txt");
     window->txbExcludedFilepaths->setText("cache");
     window->cboIncludedFolders->addItems({"A", "B"});
-    window->intNumIncludedFolders = 2;
+    window->State().intNumIncludedFolders = 2;
     window->cboModifiedSince->setCurrentIndex(3);
     for (QCheckBox* box :
          {window->chkExcludeFilesInSourceFolder, window->chkSuppressDetailedReports,
           window->chkPauseAfterFirstCopy, window->chkSaveSetupOnQuit, window->chkIncludeSubfolders})
-        frmMain::SetCheckValue(box, 1);
+        SetCheckValue(box, 1);
     window->chkPauseAfterFirstCopy->setEnabled(false);
     window->chkIncludeSubfolders->show();
     window->fraSaveSetup->show();
@@ -205,7 +205,7 @@ TEST_F(MainWindowTest, ResetSetupEmptiesEveryControl) {
     EXPECT_EQ(setup.fileExtension, "");
     EXPECT_EQ(setup.excludedFilepaths, "");
     EXPECT_EQ(window->cboIncludedFolders->count(), 0);
-    EXPECT_EQ(window->intNumIncludedFolders, 0);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 0);
     EXPECT_EQ(setup.modifiedSinceIndex, 0);
     EXPECT_EQ(setup.excludeFilesInSourceFolder + setup.suppressDetailedReports +
                   setup.pauseAfterFirstCopy + setup.saveSetupOnQuit + setup.includeSubfolders,
@@ -324,7 +324,7 @@ TEST_F(MainWindowTest, SetupFileTooltipFrom61Characters) {
 TEST_F(MainWindowTest, QuitSavesForTheNextRunAndTheCloseBoxDoesNot) {
     ASSERT_TRUE(Start());
     window->blnNextRunSetupCurrent = false; // the guard after start-up has run out
-    frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 1);
+    SetCheckValue(window->chkSaveSetupOnQuit, 1);
     window->txbSetupFile->setText("/home/me/a.vnt");
     window->txbSetupFile->show();
     window->close();
@@ -351,7 +351,7 @@ TEST_F(MainWindowTest, QuitSavesForTheNextRunAndTheCloseBoxDoesNot) {
 
 TEST_F(MainWindowTest, TheNextRunGuardKeepsQuitFromSavingForElevenTicks) {
     ASSERT_TRUE(Start());
-    frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 1);
+    SetCheckValue(window->chkSaveSetupOnQuit, 1);
     window->blnNextRunSetupCurrent = true;
     window->intNextRunSetupTicks = 0;
     for (int tick = 0; tick < 10; ++tick)
@@ -386,22 +386,22 @@ TEST_F(MainWindowTest, FocusFollowsTheMouseAndTheNextStep) {
     EXPECT_TRUE(window->cmdCreateSubFolder->hasFocus());
 
     window->cmdListSubFolders->setEnabled(false);
-    EXPECT_FALSE(frmMain::FocusIfAvailable(window->cmdListSubFolders)) << "disabled";
-    EXPECT_FALSE(frmMain::FocusIfAvailable(window->fraSetup)) << "hidden";
-    EXPECT_TRUE(frmMain::FocusIfAvailable(window->cmdSetup));
+    EXPECT_FALSE(FocusIfAvailable(window->cmdListSubFolders)) << "disabled";
+    EXPECT_FALSE(FocusIfAvailable(window->fraSetup)) << "hidden";
+    EXPECT_TRUE(FocusIfAvailable(window->cmdSetup));
     EXPECT_TRUE(window->cmdSetup->hasFocus());
 }
 
 TEST_F(MainWindowTest, LockingTheWindowForAnOperation) {
     ASSERT_TRUE(Start());
-    frmMain::SetControlsEnabled(window.get(), false, false, true, false, false);
+    SetControlsEnabled(window.get(), false, false, true, false, false);
     EXPECT_FALSE(window->cmdSpecifyDirectory[0]->isEnabled());
     EXPECT_FALSE(window->chkPauseAfterFirstCopy->isEnabled());
     EXPECT_FALSE(window->cboModifiedSince->isEnabled());
     EXPECT_FALSE(window->txbExcludedFilepaths->isEnabled());
     EXPECT_TRUE(window->lblSkipFilepaths->isEnabled());
     EXPECT_TRUE(window->fraMenu->isEnabled());
-    frmMain::SetControlsEnabled(window.get(), true, true, true, true, true);
+    SetControlsEnabled(window.get(), true, true, true, true, true);
     EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled());
     EXPECT_TRUE(window->txbExcludedFilepaths->isEnabled());
 }

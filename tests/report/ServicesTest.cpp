@@ -159,8 +159,8 @@ TEST_F(ServicesTest, UnattendedRunBacksUpAndOffersToCancelTheShutdown) {
     window->RunUnattendedBackup({"nightly", "ShutDown"});
     EXPECT_EQ(window->operations, std::vector<qint16>{5});
     EXPECT_EQ(window->scheduledDuringOperation, std::vector<bool>{true});
-    EXPECT_FALSE(window->blnScheduledTask);
-    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 1);
+    EXPECT_FALSE(window->State().blnScheduledTask);
+    EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
     EXPECT_EQ(shell.calls,
               (QStringList{"shutdown Cancellation possible.\r\nSee comment below", "abort"}));
     ASSERT_EQ(dialogs.messages().size(), 1u);

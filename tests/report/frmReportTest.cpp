@@ -4,6 +4,7 @@
 #include "mainwindow/Language.h"
 #include "platform/Twips.h"
 #include "report/frmConfirmOperation.h"
+#include "report/Owners.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
@@ -51,7 +52,7 @@ TEST_F(ReportTest, LoadsWithItsDesignLayout) {
     EXPECT_EQ(report->Label1->text(), "File now being copied: ");
     EXPECT_EQ(report->txbText->font().family(), "Courier New");
     EXPECT_EQ(report->cmdCancelClose->font().family(), "Arial");
-    EXPECT_EQ(frmMain::CheckValue(report->chkSuppressDisplayOfReport), 0);
+    EXPECT_EQ(CheckValue(report->chkSuppressDisplayOfReport), 0);
     EXPECT_EQ(report->chkSuppressDisplayOfReport->text(), "Suppress display of report");
     EXPECT_EQ(TwipsGeometry(report->txbText), QRect(210, 1200, 8100, 4305));
 }
@@ -113,7 +114,7 @@ TEST_F(ReportTest, FullBufferPausesShortenUntilTheNextOperation) {
 }
 
 TEST_F(ReportTest, OverflowDuringTheSummaryIsSnipped) {
-    window->blnDisplayingSummary = true;
+    window->State().blnDisplayingSummary = true;
     QString full;
     for (int i = 0; full.size() <= 61440; ++i)
         full += QStringLiteral("line %1\r\n").arg(i, 6, 10, QLatin1Char('0'));
@@ -132,12 +133,12 @@ TEST_F(ReportTest, TheWindowGrowsPast500CharactersUnlessReportsAreSuppressed) {
     report->Form_Activate();
     const int small = HeightTwips();
     EXPECT_NEAR(small, 4500, 30);
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     report->SetText(QString(501, u'a'));
     report->Output("more", true);
     EXPECT_EQ(HeightTwips(), small) << "suppressed: never enlarged";
 
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 0);
+    SetCheckValue(window->chkSuppressDetailedReports, 0);
     report->Output("more", true);
     const int mainHeight = PixelsToTwips(window->frameGeometry().height(), window.get());
     EXPECT_NEAR(HeightTwips(), mainHeight - 1000, 30);
@@ -217,7 +218,7 @@ TEST_F(ReportTest, TheWindowStaysInsideTheScreen) {
 }
 
 TEST_F(ReportTest, ButtonStatesOfAnOperation) {
-    window->intOperation = window->intOperationBackupModifiedFiles;
+    window->State().intOperation = window->State().intOperationBackupModifiedFiles;
     report->SetReportButtons(false, true, ProgramText(44), false, QString());
     EXPECT_TRUE(report->cmdCopyToClipboard->isHidden());
     EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
@@ -237,7 +238,7 @@ TEST_F(ReportTest, ButtonStatesOfAnOperation) {
 }
 
 TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
-    window->intOperation = window->intOperationBackupAllFiles;
+    window->State().intOperation = window->State().intOperationBackupAllFiles;
     report->SetReportButtons(false, true, "Pause", false, QString());
     report->Output("    3 files in /src/", true);
     report->AppendToText("Counting files ... ");
@@ -248,7 +249,7 @@ TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
         EXPECT_EQ(report->cmdCancelClose->text(), "Cancel operation");
         EXPECT_FALSE(report->cmdCopyToClipboard->isHidden());
         EXPECT_FALSE(report->chkSuppressDisplayOfReport->isHidden()) << "a backup offers it";
-        frmMain::SetCheckValue(report->chkSuppressDisplayOfReport, 1);
+        SetCheckValue(report->chkSuppressDisplayOfReport, 1);
         QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
     });
     QTest::mouseClick(report->cmdPauseContinue, Qt::LeftButton);
@@ -257,11 +258,11 @@ TEST_F(ReportTest, PauseWaitsRemovesTheNoticeAndContinueTakesTheChoice) {
     EXPECT_EQ(report->ReportText(), "    3 files in /src/\r\n") << "the notice is gone";
     EXPECT_EQ(report->cmdPauseContinue->text(), "Pause");
     EXPECT_TRUE(report->cmdCancelClose->isHidden());
-    EXPECT_TRUE(window->blnSuppressDetailedReports);
+    EXPECT_TRUE(window->State().blnSuppressDetailedReports);
 }
 
 TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
-    frmMain::SetCheckValue(window->chkSuppressDetailedReports, 1);
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
     report->SetReportButtons(false, true, "Pause", false, QString());
     Later([&] {
         EXPECT_TRUE(report->cmdCopyToClipboard->isHidden()) << "suppressed reports: no copy";
@@ -269,7 +270,7 @@ TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
     });
     report->Pause();
     EXPECT_FALSE(report->blnPaused);
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     EXPECT_EQ(report->cmdCancelClose->text(), "Close");
     EXPECT_TRUE(report->cmdPauseContinue->isHidden());
 
@@ -282,7 +283,7 @@ TEST_F(ReportTest, CancelDuringAPauseStopsTheOperation) {
 // Return presses the focused button; Escape closes the report once it is finished, and
 // neither hides nor stops a running one.
 TEST_F(ReportTest, KeysPressButtonsAndEscapeClosesAFinishedReport) {
-    window->intOperation = window->intOperationBackupAllFiles;
+    window->State().intOperation = window->State().intOperationBackupAllFiles;
     window->blnOperationRunning = true;
     report->ShowReport();
     report->Output("line", true);
@@ -292,7 +293,7 @@ TEST_F(ReportTest, KeysPressButtonsAndEscapeClosesAFinishedReport) {
         ASSERT_TRUE(report->blnPaused);
         QTest::keyClick(report->txbText, Qt::Key_Escape);
         QTest::keyClick(report, Qt::Key_Escape);
-        escapedWhilePaused = report->blnPaused && report->isVisible() && !window->blnStop;
+        escapedWhilePaused = report->blnPaused && report->isVisible() && !window->State().blnStop;
         report->cmdPauseContinue->setFocus();
         QTest::keyClick(report->cmdPauseContinue, Qt::Key_Enter);
     });
@@ -320,7 +321,7 @@ TEST_F(ReportTest, TheCloseBoxDiscardsTheReportAndStops) {
     Later([&] { QTest::mouseClick(report->cmdCancelClose, Qt::LeftButton); });
     report->SetReportButtons(false, true, "Pause", false, QString());
     report->close();
-    EXPECT_TRUE(window->blnStop);
+    EXPECT_TRUE(window->State().blnStop);
     EXPECT_FALSE(report->isVisible());
     EXPECT_FALSE(report->IsLoaded());
     window->Clock_Timer();
@@ -361,7 +362,7 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
     QTemporaryDir source;
     window->txbDirectory[0]->setText(source.path() + "/");
     WriteFile(source.filePath("only.txt"), "x");
-    window->blnSubfoldersExist = false;
+    window->State().blnSubfoldersExist = false;
     window->txbSetupFile->setText("/home/me/a.vnt");
     window->txbSetupFile->show();
 
@@ -390,6 +391,120 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
 
     Later([this] { window->findChild<frmConfirmOperation*>()->close(); });
     EXPECT_FALSE(window->frmMain::ConfirmOperation()) << "the close box counts as No";
+}
+
+// Shown again after it finished: Close and the copy button, from the report's start, and
+// as tall as the main window once it is long, unless reports are suppressed.
+TEST_F(ReportTest, TheReportScreenShowsTheFinishedReportFromItsStart) {
+    report->Form_Activate();
+    const int small = HeightTwips();
+    report->SetText(QString(900, u'a') + "\r\nend");
+    report->OperationStarted();
+    report->hide();
+    window->cmdReportScreen_MouseUp();
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->cmdCancelClose->text(), ProgramText(58));
+    EXPECT_FALSE(report->cmdCancelClose->isHidden());
+    EXPECT_TRUE(report->cmdPauseContinue->isHidden());
+    EXPECT_EQ(report->cmdCopyToClipboard->text(), ProgramText(112));
+    EXPECT_FALSE(report->cmdCopyToClipboard->isHidden());
+    EXPECT_EQ(report->txbText->textCursor().position(), 0);
+    EXPECT_EQ(HeightTwips(), small) << "1,000 characters or fewer: it keeps its size";
+
+    report->AppendToText(QString(200, u'b'));
+    SetCheckValue(window->chkSuppressDetailedReports, 1);
+    window->cmdReportScreen_MouseUp();
+    EXPECT_EQ(HeightTwips(), small) << "suppressed: never enlarged";
+    SetCheckValue(window->chkSuppressDetailedReports, 0);
+    window->cmdReportScreen_MouseUp();
+    const int mainHeight = PixelsToTwips(window->frameGeometry().height(), window.get());
+    EXPECT_NEAR(HeightTwips(), mainHeight - 1000, 30);
+}
+
+// The report window knows its owner only by ReportOwner: what its buttons and its full
+// text box do reaches a stand-in owner.
+class StandInOwner : public ReportOwner {
+public:
+    OperationState state;
+    QStringList calls;
+    QRect OwnerFrame() const override { return {0, 0, 800, 600}; }
+    QRect OwnerScreen() const override { return {}; }
+    QRect OwnerAvailableAreaTwips() const override { return {}; }
+    void ShowOwnerNormal() override {}
+    int SmallReportTopTwips() const override { return 1000; }
+    int MaxSizeForSmallReportWindow() const override { return 500; }
+    qint32 MaxSizeTextboxContents() const override { return 100; }
+    int SuppressDetailedReportsBox() const override { return 0; }
+    const OperationState& State() const override { return state; }
+    bool OperationRunning() const override { return false; }
+    void RequestStop() override { calls.append("stop"); }
+    void ChooseSuppressDetailedReports(bool suppress) override {
+        calls.append(suppress ? "suppress" : "detailed");
+    }
+    void ReportClosed() override { calls.append("closed"); }
+    void Sleep(int milliseconds) override { calls.append(QString("sleep %1").arg(milliseconds)); }
+    void Beep() override { calls.append("beep"); }
+};
+
+TEST_F(ReportTest, AnOwnerOfItsOwnSeesWhatTheButtonsDo) {
+    StandInOwner owner;
+    frmReport own(owner, dialogs, shell);
+    own.EnsureLoaded();
+    owner.state.intOperation = Operation::BackupModifiedFiles;
+    own.OperationStarted();
+    EXPECT_EQ(own.cmdPauseContinue->text(), "Pause");
+    EXPECT_TRUE(own.cmdCancelClose->isHidden());
+    EXPECT_TRUE(own.cmdCopyToClipboard->isHidden());
+    Later([&] {
+        SetCheckValue(own.chkSuppressDisplayOfReport, 1);
+        own.cmdPauseContinue->click();
+    });
+    own.Pause();
+    own.Output(QString(101, u'x'), true);
+    own.Output("dropped", true);
+    own.Beep();
+    Later([&] { own.cmdCancelClose->click(); });
+    own.Pause();
+    own.OperationFinished();
+    EXPECT_EQ(own.cmdCancelClose->text(), ProgramText(58));
+    EXPECT_EQ(own.cmdCopyToClipboard->text(), "Copy to clipboard");
+    own.cmdCancelClose->click();
+    own.show();
+    own.close();
+    EXPECT_EQ(owner.calls,
+              QStringList({"suppress", "sleep 15000", "beep", "stop", "closed", "stop"}));
+    EXPECT_FALSE(window->State().blnStop) << "the main window was never reached";
+}
+
+// The confirmation, too, knows only its owner's doors.
+TEST_F(ReportTest, TheConfirmationStandsBelowItsOwnersAnchor) {
+    QTemporaryDir source;
+    WriteFile(source.filePath("only.txt"), "x");
+    struct : ConfirmOwner {
+        QString folder;
+        bool subfolders = false;
+        int forgotten = 0;
+        QString SourceFolder() const override { return folder; }
+        bool SourceHasSubfolders() const override { return subfolders; }
+        QPoint ConfirmationAnchor() const override { return {200, 150}; }
+        void ForgetSetupFile() override { ++forgotten; }
+    } owner;
+    owner.folder = source.path() + "/";
+    frmConfirmOperation dialog(owner, nullptr);
+    dialog.show();
+    EXPECT_EQ(dialog.lblPerformOperation->text(), ProgramText(134));
+    EXPECT_EQ(dialog.pos(),
+              QPoint(200 + TwipsToPixels(120, &dialog), 150 + TwipsToPixels(180, &dialog)));
+    owner.subfolders = true;
+    dialog.Form_Activate();
+    EXPECT_EQ(dialog.lblPerformOperation->text(), ProgramText(135)) << "files in subfolders";
+    dialog.cmdYes->click();
+    EXPECT_TRUE(dialog.blnPerformOperation);
+    EXPECT_EQ(owner.forgotten, 0);
+    dialog.show();
+    dialog.cmdNo->click();
+    EXPECT_FALSE(dialog.blnPerformOperation);
+    EXPECT_EQ(owner.forgotten, 1) << "No forgets the setup file";
 }
 
 } // namespace

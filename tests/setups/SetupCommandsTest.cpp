@@ -43,9 +43,9 @@ protected:
         window->cmdSpecifyDirectory_MouseUp(0);
         window->cmdSpecifyDirectory_MouseUp(1);
         window->cboIncludedFolders->addItems({"Photos", "Letters"});
-        window->intNumIncludedFolders = 2;
-        frmMain::SetCheckValue(window->chkIncludeSubfolders, 1);
-        frmMain::SetCheckValue(window->chkSaveSetupOnQuit, 1);
+        window->State().intNumIncludedFolders = 2;
+        SetCheckValue(window->chkIncludeSubfolders, 1);
+        SetCheckValue(window->chkSaveSetupOnQuit, 1);
         window->cboModifiedSince->setCurrentIndex(2);
         window->txbExcludedFilepaths->setText("cache, tmp");
         window->txbFileExtension->setText("jpg");
@@ -179,16 +179,16 @@ TEST_F(SetupTest, TheNextRunSetupComesBackAtTheNextStart) {
     window->realSaves = true;
 
     // Quit within the guard writes nothing.
-    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
     ASSERT_TRUE(Start());
-    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 0);
+    EXPECT_EQ(CheckValue(window->chkPauseAfterFirstCopy), 0);
     EXPECT_FALSE(window->lblPreviousRun->text().isEmpty()) << "the previous start's stamp";
 }
 
 TEST_F(SetupTest, ClearThenRestoreGivesBackTheSetup) {
     FillSetup();
-    frmMain::SetCheckValue(window->chkPauseAfterFirstCopy, 1);
+    SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     const vnt::Setup before = Now();
     window->cmdClearSetup_Click();
     EXPECT_TRUE(Same(Now(), vnt::Setup{})) << "cleared";
@@ -276,7 +276,7 @@ TEST_F(SetupTest, ThePauseOptionIsNeverOnWhileReportsAreSuppressed) {
     FillSetup();
     const auto click = [](QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton); };
     const auto pauseIsOffAndLocked = [this] {
-        return frmMain::CheckValue(window->chkPauseAfterFirstCopy) == 0 &&
+        return CheckValue(window->chkPauseAfterFirstCopy) == 0 &&
                !window->chkPauseAfterFirstCopy->isEnabled() &&
                window->CurrentSetup().pauseAfterFirstCopy == 0;
     };
@@ -288,11 +288,11 @@ TEST_F(SetupTest, ThePauseOptionIsNeverOnWhileReportsAreSuppressed) {
     ASSERT_EQ(window->CurrentSetup().pauseAfterFirstCopy, 1);
     for (int restore = 1; restore <= 2; ++restore) {
         window->cmdRestoreSetup_Click();
-        EXPECT_EQ(frmMain::CheckValue(window->chkSuppressDetailedReports), 1);
+        EXPECT_EQ(CheckValue(window->chkSuppressDetailedReports), 1);
         EXPECT_TRUE(pauseIsOffAndLocked()) << "after restore " << restore;
     }
     click(window->chkSuppressDetailedReports);
-    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 0) << "as the kept setup had it";
+    EXPECT_EQ(CheckValue(window->chkPauseAfterFirstCopy), 0) << "as the kept setup had it";
     EXPECT_TRUE(window->chkPauseAfterFirstCopy->isEnabled());
 
     // A setup file may hold both on; the pause comes back when suppressing ends.
@@ -300,10 +300,10 @@ TEST_F(SetupTest, ThePauseOptionIsNeverOnWhileReportsAreSuppressed) {
     WriteFile(file, QFile::encodeName(source) + "\r\n" + QFile::encodeName(target) +
                         "\r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 1 \r\n\r\n 0 \r\n\r\n");
     EXPECT_EQ(window->LoadOperationFile(file), 0);
-    EXPECT_EQ(frmMain::CheckValue(window->chkSuppressDetailedReports), 1);
+    EXPECT_EQ(CheckValue(window->chkSuppressDetailedReports), 1);
     EXPECT_TRUE(pauseIsOffAndLocked());
     click(window->chkSuppressDetailedReports);
-    EXPECT_EQ(frmMain::CheckValue(window->chkPauseAfterFirstCopy), 1);
+    EXPECT_EQ(CheckValue(window->chkPauseAfterFirstCopy), 1);
 }
 
 TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
@@ -321,7 +321,7 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     window->RunUnattendedBackup({"shutdown"});
     EXPECT_TRUE(window->operations.empty()) << "no backup";
     EXPECT_TRUE(shell.calls.isEmpty()) << "no shutdown";
-    EXPECT_EQ(frmMain::CheckValue(window->chkSaveSetupOnQuit), 0)
+    EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 0)
         << "a later Quit must not write the half Setup over the file";
     ASSERT_EQ(dialogs.messages().size(), 1u);
     const MessageRequest told = dialogs.messages()[0];
@@ -410,7 +410,7 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
                        noise.mid(1) + "\r\n\r\n");
     loadsInAMoment(folders + "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 400000 \r\n" +
                    QByteArray("Photos\r\n").repeated(400'000) + "\r\n");
-    EXPECT_EQ(window->intNumIncludedFolders, 400'000);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 400'000);
 }
 
 TEST_F(SetupTest, NoPeriodInAFileIsTheFirstEntry) {
@@ -434,12 +434,12 @@ TEST_F(SetupTest, ManyIncludedSubfoldersKeepTheirCount) {
         request.strFoldersReturnedFromSelectFoldersForm = names.join("\r\n");
     };
     window->cmdSelectSubfolders_MouseUp();
-    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 40000);
     EXPECT_EQ(window->CurrentSetup().includedFolders, names) << "what the walk is given";
 
     window->cmdClearSetup_Click();
     window->cmdRestoreSetup_Click();
-    EXPECT_EQ(window->intNumIncludedFolders, 40000);
+    EXPECT_EQ(window->State().intNumIncludedFolders, 40000);
     EXPECT_EQ(window->CurrentSetup().includedFolders, names);
 }
 
