@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
     const auto windowRun = [&](bool all) {
         if (window.LoadOperationFile(setupFile) != 0)
             std::exit(1);
-        window.blnScheduledTask = true; // no confirmation dialog to answer
+        window.State().blnScheduledTask = true; // no confirmation dialog to answer
         QElapsedTimer timer;
         timer.start();
         sinceEvent.start();
@@ -95,7 +95,7 @@ int main(int argc, char* argv[]) {
         else
             window.cmdBackupModifiedFiles_MouseUp();
         watching = false;
-        window.blnScheduledTask = false;
+        window.State().blnScheduledTask = false;
         return static_cast<double>(timer.nsecsElapsed()) / 1e9;
     };
     const auto consoleRun = [&](bool all) {
