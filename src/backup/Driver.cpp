@@ -64,31 +64,21 @@ QString ReportFileOperation(Operation operation, const OperationState& state) {
 
 } // namespace
 
-void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
-    state.intOperation = operation;
-    Setup setup = main.ReadSetup();
-    state.blnStop = false;
+namespace {
 
-    const bool list = operation == state.intOperationListFolders;
-    const bool backupModified = operation == state.intOperationBackupModifiedFiles;
-    const bool backup = operation == state.intOperationBackupAllFiles || backupModified;
-    state.strWindowCaption = main.OperationCaption(operation);
-    if (backupModified)
-        state.strWindowCaption += QStringLiteral(" (") + main.ModifiedSinceText() + u')';
-    state.blnListFolders = list;
-    state.blnBackupOperation = backup;
-    // Held to the end of the summary; a list reads only the source and takes none.
-    FolderLock targetLock;
-
+// The folders exist (a missing target is made where that is asked for), the target may take
+// the source's copies, and no other run is using it; the lock is held until the summary.
+bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bool list,
+                  FolderLock& targetLock) {
     // The folders must exist; a missing target may be created.
     if (!setup.sourceFolder.isEmpty() && !FolderExists(setup.sourceFolder)) {
         if (main.Ask(ProgramText(36) + CRLF + CRLF + ProgramText(81), state.strWindowCaption,
                      MsgResult::No))
             main.ClearSource();
-        return;
+        return false;
     }
     if (!FolderExists(setup.sourceFolder))
-        return;
+        return false;
     if (!list) {
         if (!setup.targetFolder.isEmpty() && !FolderExists(setup.targetFolder) &&
             main.AskCreateTarget(ProgramText(43) + CRLF + CRLF + ProgramText(403),
@@ -97,7 +87,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
             main.Tell(QStringLiteral("Cannot create the target folder."),
                       QStringLiteral("Create folder"), MsgIcon::Warning);
         if (!FolderExists(setup.targetFolder))
-            return;
+            return false;
         // Whatever brought the folders here (a setup file, an old next-run setup), a target
         // that is the source, or holds it, under another name would overwrite the source.
         const TargetRule rule = CheckTargetRule(setup.targetFolder, setup.sourceFolder);
@@ -106,7 +96,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
                           ? ProgramText(27)
                           : setup.targetFolder + CRLF + CRLF + ProgramText(28),
                       state.strWindowCaption, MsgIcon::Warning);
-            return;
+            return false;
         }
         // Taken once the target exists (created just above when it was missing and that
         // was asked for): before that, no run can write in it. Only another run's lock
@@ -118,21 +108,27 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
                           QStringLiteral(", so nothing was done. Please try again when that run "
                                          "has finished."),
                       state.strWindowCaption, MsgIcon::Warning);
-            return;
+            return false;
         }
     }
 
+    return true;
+}
+
+// The source holds something, and the Setup selects at least one file of it.
+bool SelectsWork(OperationState& state, MainHooks& main, const Setup& setup,
+                 Operation operation) {
     state.blnSubfoldersExist = CountSubfolders(setup.sourceFolder).count > 0;
     if (IsChecked(setup.excludeFilesInSourceFolder) && setup.includedFolders.isEmpty()) {
         main.Tell(QStringLiteral("The setup excludes the files in the source folder and includes "
                                  "no subfolder, so there is nothing to do."),
                   state.strWindowCaption, MsgIcon::Warning);
-        return;
+        return false;
     }
     if (CountFiles(setup.sourceFolder, QStringLiteral("*.*")).count == 0 &&
         !state.blnSubfoldersExist) {
         main.Tell(ProgramText(37), ProgramText(38), MsgIcon::Warning);
-        return;
+        return false;
     }
 
     // Does the Setup select any file at all?
@@ -156,29 +152,19 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
         main.Tell(ProgramText(79) + u' ' + silent.failedPath + QStringLiteral(": ") +
                       silent.failedReason + QStringLiteral(". Nothing was done."),
                   state.strWindowCaption, MsgIcon::Warning);
-        return;
+        return false;
     }
     if (!state.blnFileExists) {
         main.Tell(ProgramText(40), ProgramText(38), MsgIcon::Warning);
-        return;
+        return false;
     }
 
-    if (backup) {
-        QString errorText;
-        int errorNumber = 0;
-        if (WriteTestFails(setup.targetFolder, errorText, &errorNumber)) {
-            main.Tell(WriteTestFailureText(errorNumber, errorText, ProgramText(406)),
-                      state.strWindowCaption, MsgIcon::Warning);
-            return;
-        }
-    }
-    if (backup && !state.blnScheduledTask && !main.ConfirmOperation())
-        return;
-    ReportHost& report = main.PrepareReport();
-    QString reportFileProblem;
-    const QString reportFile = report.BeginReportFile(ReportFileOperation(operation, state),
-                                                      reportFileProblem);
+    return true;
+}
 
+// The counts and texts of a new operation, and the report window prepared for it.
+void StartReport(OperationState& state, MainHooks& main, Setup& setup, ReportHost& report,
+                 Operation operation, bool list) {
     state.dblTotalFilesize = 0;
     state.lngTotalNumFolders = state.lngTotalNumFiles = 0;
     state.lngTotalNumNewFiles = state.lngTotalNumModifiedFiles = 0;
@@ -215,21 +201,12 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     report.ShowReport();
     if (list)
         report.SetText(QStringLiteral("Now counting files and folders ...") + CRLF);
+}
 
-    state.blnStop = false;
-    main.LockForOperation();
-    state.blnPausedAfterFirstCopy = false;
-    // Opened before the first copy, so that the flush at the end reports every write error.
-    const bool writes = backup || (operation == state.intOperationVerifyBackup && state.blnRepair);
-    const std::optional<FileSystemFlush> flush =
-        writes ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
-    {
-        FolderWalk walk(setup, state, report);
-        walk.WalkFolder(setup.sourceFolder);
-    }
-    // Done means on the disk: people unplug a backup disk as soon as the report says so.
-    if (writes && state.lngTotalNumFilesCopied > 0) {
-        if (const FileError flushed = FlushAnswering(*flush, report)) {
+// Done means on the disk: people unplug a backup disk as soon as the report says so.
+void FlushCopies(OperationState& state, const Setup& setup, ReportHost& report,
+                 const FileSystemFlush& flush) {
+        if (const FileError flushed = FlushAnswering(flush, report)) {
             ++state.lngTotalNumCopyErrors;
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,
@@ -237,13 +214,15 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
             report.FailureReported(setup.targetFolder,
                                    ProgramText(416) + u' ' + flushed.description);
         }
-    }
-    report.SetSourceDirpath(QString());
-    report.SetTargetDirpath(QString());
-    report.SetFileNowBeingCopied(QString(), QString());
-    main.UnlockAfterOperation();
+}
 
+// The totals, and where the whole report is kept.
+void WriteSummary(OperationState& state, MainHooks& main, ReportHost& report,
+                  Operation operation, const QString& reportFile,
+                  const QString& reportFileProblem) {
     state.blnDisplayingSummary = true;
+    const bool list = operation == Operation::ListFolders;
+    const bool backupModified = operation == Operation::BackupModifiedFiles;
     if (state.blnStop)
         report.Output(ProgramText(49) + CRLF, false);
     // Named before the totals: the window may hold only the end of a long report.
@@ -271,6 +250,65 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
         report.Output(QStringLiteral("The report file ") + reportFile +
                           QStringLiteral(" is not complete: ") + problem + u'.',
                       true);
+}
+
+} // namespace
+
+void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
+    state.intOperation = operation;
+    Setup setup = main.ReadSetup();
+    state.blnStop = false;
+
+    const bool list = operation == state.intOperationListFolders;
+    const bool backupModified = operation == state.intOperationBackupModifiedFiles;
+    const bool backup = operation == state.intOperationBackupAllFiles || backupModified;
+    state.strWindowCaption = main.OperationCaption(operation);
+    if (backupModified)
+        state.strWindowCaption += QStringLiteral(" (") + main.ModifiedSinceText() + u')';
+    state.blnListFolders = list;
+    state.blnBackupOperation = backup;
+    // Held to the end of the summary; a list reads only the source and takes none.
+    FolderLock targetLock;
+
+    if (!FoldersReady(state, main, setup, list, targetLock) ||
+        !SelectsWork(state, main, setup, operation))
+        return;
+    if (backup) {
+        QString errorText;
+        int errorNumber = 0;
+        if (WriteTestFails(setup.targetFolder, errorText, &errorNumber)) {
+            main.Tell(WriteTestFailureText(errorNumber, errorText, ProgramText(406)),
+                      state.strWindowCaption, MsgIcon::Warning);
+            return;
+        }
+    }
+    if (backup && !state.blnScheduledTask && !main.ConfirmOperation())
+        return;
+    ReportHost& report = main.PrepareReport();
+    QString reportFileProblem;
+    const QString reportFile = report.BeginReportFile(ReportFileOperation(operation, state),
+                                                      reportFileProblem);
+
+    StartReport(state, main, setup, report, operation, list);
+    state.blnStop = false;
+    main.LockForOperation();
+    state.blnPausedAfterFirstCopy = false;
+    // Opened before the first copy, so that the flush at the end reports every write error.
+    const bool writes = backup || (operation == state.intOperationVerifyBackup && state.blnRepair);
+    const std::optional<FileSystemFlush> flush =
+        writes ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
+    {
+        FolderWalk walk(setup, state, report);
+        walk.WalkFolder(setup.sourceFolder);
+    }
+    if (writes && state.lngTotalNumFilesCopied > 0)
+        FlushCopies(state, setup, report, *flush);
+    report.SetSourceDirpath(QString());
+    report.SetTargetDirpath(QString());
+    report.SetFileNowBeingCopied(QString(), QString());
+    main.UnlockAfterOperation();
+
+    WriteSummary(state, main, report, operation, reportFile, reportFileProblem);
     report.MoveCaretToEnd();
     report.OperationFinished();
     report.SetCaption(state.strWindowCaption);
