@@ -107,6 +107,7 @@ private:
     std::optional<QString> destinationKnown;
     std::shared_ptr<FolderHandle> destinationHandle;
     int destinationError = 0;
+    bool destinationMade = false;
     QString runsKnown;
     std::map<size_t, std::shared_ptr<FolderHandle>> runFolders;
     QString keepKnown;
@@ -241,6 +242,8 @@ std::shared_ptr<FolderHandle> Restorer::DestinationFolder(const QString& folder,
     if (destinationKnown != folder || (make && !destinationHandle && destinationError == ENOENT)) {
         // A folder missing is made only for a file to be written into it.
         OpenedFolder opened = (make ? maker : looker).Open(folder);
+        // Made by this restore: it holds only what the restore puts there.
+        destinationMade = make && opened.handle;
         destinationKnown = folder;
         destinationHandle = std::move(opened.handle);
         destinationError = opened.error;
@@ -284,7 +287,7 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
                       TimeText(runsAfter[static_cast<size_t>(chosen)].started);
         }
     }
-    const FileFacts copy = source->Facts(name, false);
+    const FileFacts copy = source == from ? current : source->Facts(name, false);
     if (copy.link || (copy.exists && !copy.regular)) {
         LeftBehind(shown, QStringLiteral("Its copy in the backup is a link or no file, and a "
                                          "link in the backup is never followed."));
@@ -301,7 +304,9 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
                               : FileErrorFromErrno(error).description);
         return;
     }
-    const FileFacts there = into ? into->Facts(name, false) : FileFacts{};
+    FileFacts there;
+    if (into && !destinationMade)
+        there = into->Facts(name, false);
     const bool replace = there.exists || there.link;
     KeepAs keepAs;
     if (there.link) {
