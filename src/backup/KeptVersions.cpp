@@ -26,7 +26,8 @@ std::optional<KeptRun> ParseKeptRun(const QString& folderName) {
 }
 
 KeptRuns::KeptRuns(const FolderHandle& targetRoot) {
-    const int root = targetRoot.IsOpen() ? ::fcntl(targetRoot.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
+    const int root =
+        targetRoot.IsOpen() ? ::fcntl(targetRoot.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
     if (root < 0)
         return;
     // No link is followed at all: a backup makes none, so any there was planted.
@@ -73,8 +74,8 @@ VersionsOfFile ListVersions(const QString& targetFolder, const QString& relative
             found.versions.push_back(std::move(version));
         }
     };
-    FolderOpener current(
-        FolderHandle::Adopt(::fcntl(root.Descriptor(), F_DUPFD_CLOEXEC, 0)), false, {}, {});
+    FolderOpener current(FolderHandle::Adopt(::fcntl(root.Descriptor(), F_DUPFD_CLOEXEC, 0)), false,
+                         {}, {});
     FileVersion now;
     now.current = true;
     add(current.Open(folder).handle, targetFolder + relativePath, now);

@@ -50,8 +50,7 @@ public:
           maker(Duplicate(destinationRoot), true, QString(), QString()), kept(targetRoot),
           matched(request.paths.size(), false),
           beforeRestore(QString::fromLatin1(BeforeRestoreFolder) + u'/' +
-                        QDateTime::currentDateTime().toString(
-                            QStringLiteral("yyyy-MM-dd_HHmmss")) +
+                        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
                         u'/') {
         state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
         state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
@@ -157,9 +156,8 @@ bool Restorer::FileSelected(const QString& folder, const QString& path,
     const QString sourcePath = setup.sourceFolder + path;
     return !lister.IsExcludedFilepath(sourcePath) &&
            MatchesExtensionFilter(sourcePath, setup.fileExtension, false) &&
-           (!facts.exists || IsWithinModifiedSinceWindow(facts.mtimeSeconds,
-                                                         setup.modifiedSinceDays, today,
-                                                         zoneOffset));
+           (!facts.exists || IsWithinModifiedSinceWindow(
+                                 facts.mtimeSeconds, setup.modifiedSinceDays, today, zoneOffset));
 }
 
 void Restorer::Visit(const QString& folder) {
@@ -380,8 +378,8 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
     QString keptAside;
     if (outcome.kept) {
         ++totals.keptAside;
-        keptAside = QStringLiteral("; the file it replaced is kept as ") + destination + beforeRestore +
-               path;
+        keptAside = QStringLiteral("; the file it replaced is kept as ") + destination +
+                    beforeRestore + path;
     }
     Line(shown + QStringLiteral(" (restored") + version + keptAside + u')');
 }
@@ -505,12 +503,11 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
         }
     }
 
-    host.Output(QStringLiteral("Restoring from ") + target + QStringLiteral(" into ") +
-                    destination +
-                    (request.asOf ? QStringLiteral(" as the backup held it on ") +
-                                        TimeText(*request.asOf)
-                                  : QString()),
-                true);
+    host.Output(
+        QStringLiteral("Restoring from ") + target + QStringLiteral(" into ") + destination +
+            (request.asOf ? QStringLiteral(" as the backup held it on ") + TimeText(*request.asOf)
+                          : QString()),
+        true);
     host.Output(QString(), true);
     host.ShowReport();
     const FileSystemFlush flush(destination);

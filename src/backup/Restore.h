@@ -32,10 +32,10 @@ public:
 inline constexpr char BeforeRestoreFolder[] = ".vantoro-before-restore";
 
 struct RestoreRequest {
-    Setup setup;               // source and target folders, the selection and its filters
-    bool wholeBackup = false;  // every folder the backup holds, not only the included ones
-    QStringList paths;         // relative to the source, checked by RelativeRestorePath
-    QString destination;       // with a final slash; the source folder when empty
+    Setup setup;              // source and target folders, the selection and its filters
+    bool wholeBackup = false; // every folder the backup holds, not only the included ones
+    QStringList paths;        // relative to the source, checked by RelativeRestorePath
+    QString destination;      // with a final slash; the source folder when empty
     std::optional<QDateTime> asOf;
     bool overwrite = false;
     const RestoreHistory* history = nullptr; // null: the files alone say what is there

@@ -65,9 +65,9 @@ QList<QCommandLineOption> RestoreOptions() {
 
 QString RestoreOptionMisuse(const QCommandLineParser& parser, const QString& command) {
     const bool restoring = command == u"restore";
-    if (!restoring && (parser.isSet(QStringLiteral("into")) ||
-                       parser.isSet(QStringLiteral("as-of")) ||
-                       parser.isSet(QStringLiteral("overwrite"))))
+    if (!restoring &&
+        (parser.isSet(QStringLiteral("into")) || parser.isSet(QStringLiteral("as-of")) ||
+         parser.isSet(QStringLiteral("overwrite"))))
         return QStringLiteral("--into, --as-of and --overwrite go with restore");
     if ((restoring || command == u"versions") && parser.isSet(QStringLiteral("json")))
         return QStringLiteral("--json goes with list, check, backup-all, backup-modified and "
@@ -123,10 +123,10 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
     RestoreRequest request;
     request.setup = setup;
     // Folders alone mean the whole backup, also the folders the source no longer has.
-    request.wholeBackup = parser.isSet(QStringLiteral("source")) &&
-                          (parser.isSet(QStringLiteral("all")) ||
-                           (!parser.isSet(QStringLiteral("include")) &&
-                            !parser.isSet(QStringLiteral("top-only"))));
+    request.wholeBackup =
+        parser.isSet(QStringLiteral("source")) &&
+        (parser.isSet(QStringLiteral("all")) ||
+         (!parser.isSet(QStringLiteral("include")) && !parser.isSet(QStringLiteral("top-only"))));
     if (!ReadPaths(parser.positionalArguments().mid(1), request.paths, fail))
         return NothingDone;
     if (parser.isSet(QStringLiteral("into")))
@@ -167,8 +167,8 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
           std::pair{host.LogError(), QStringLiteral("the log file")}}) {
         if (error == 0)
             continue;
-        fail(QStringLiteral("the report could not be written to ") + where +
-             QStringLiteral(": ") + FileErrorFromErrno(error).description);
+        fail(QStringLiteral("the report could not be written to ") + where + QStringLiteral(": ") +
+             FileErrorFromErrno(error).description);
         if (status == Finished)
             status = FinishedWithErrors;
     }

@@ -1,7 +1,8 @@
 // Getting files back: versions and restore, run as a person would, and the restore's engine
 // with a history of its own.
-#include "backup/KeptVersions.h"
 #include "backup/Restore.h"
+
+#include "backup/KeptVersions.h"
 #include "CliRun.h"
 #include "RecordingHost.h"
 #include "report/StrProc.h"
@@ -122,7 +123,8 @@ TEST_F(RestoreTest, AFileThatDiffersIsReplacedOnlyWhenAskedAndKeptAside) {
     const CliRun refused = Restore({});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(ReadAll(source + "docs/letter.txt"), "my edit");
-    EXPECT_TRUE(refused.out.contains("Error accessing " + source + "docs/letter.txt  It differs "
+    EXPECT_TRUE(refused.out.contains("Error accessing " + source +
+                                     "docs/letter.txt  It differs "
                                      "from its copy in the backup, and replacing it was not "
                                      "asked for."))
         << refused.out.toStdString();
@@ -157,12 +159,14 @@ TEST_F(RestoreTest, LinksPlantedInTheTargetAreNeverFollowed) {
     ASSERT_TRUE(QDir().mkpath(into));
     const CliRun now = Restore({"--into", into});
     EXPECT_EQ(now.status, 1);
-    EXPECT_EQ(FilesIn(into), QStringList({"docs/letter.txt", "docs/notes.txt", "photos/p.jpg",
-                                          "top.txt"}));
-    EXPECT_TRUE(now.out.contains("Error accessing " + into + "docs/planted.txt  Its copy in the "
+    EXPECT_EQ(FilesIn(into),
+              QStringList({"docs/letter.txt", "docs/notes.txt", "photos/p.jpg", "top.txt"}));
+    EXPECT_TRUE(now.out.contains("Error accessing " + into +
+                                 "docs/planted.txt  Its copy in the "
                                  "backup is a link"))
         << now.out.toStdString();
-    EXPECT_TRUE(now.out.contains("Error accessing " + target + "evil  A link in the backup is "
+    EXPECT_TRUE(now.out.contains("Error accessing " + target +
+                                 "evil  A link in the backup is "
                                  "never followed"));
 
     const QString then = dir.path() + "/then/";
@@ -187,10 +191,12 @@ TEST_F(RestoreTest, LinksPlantedInTheDestinationAreNeitherFollowedNorReplaced) {
 
     const CliRun run = Restore({"--into", into, "--overwrite"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.contains("Error accessing " + into + "docs/letter.txt  A link stands in "
+    EXPECT_TRUE(run.out.contains("Error accessing " + into +
+                                 "docs/letter.txt  A link stands in "
                                  "its place"))
         << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains("Error accessing " + into + "photos/p.jpg  A link or a file "
+    EXPECT_TRUE(run.out.contains("Error accessing " + into +
+                                 "photos/p.jpg  A link or a file "
                                  "stands in the place of its folder"));
     EXPECT_TRUE(run.out.contains("Number of files left behind: 2\n"));
     EXPECT_TRUE(QFileInfo(into + "docs/letter.txt").isSymLink());
@@ -236,13 +242,13 @@ TEST_F(RestoreTest, CtrlCStopsWithTheTotalsAndOnlyCompleteFiles) {
     ASSERT_EQ(Backup().status, 0);
     const QString into = dir.path() + "/into/";
     ASSERT_TRUE(QDir().mkpath(into));
-    const CliRun stopped = CliInChild(
-        {"restore", "--source", source, "--target", target, "--into", into}, {}, Captured,
-        [](pid_t pid, int out) {
-            char first = 0;
-            ASSERT_EQ(::read(out, &first, 1), 1);
-            ::kill(pid, SIGINT);
-        });
+    const CliRun stopped =
+        CliInChild({"restore", "--source", source, "--target", target, "--into", into}, {},
+                   Captured, [](pid_t pid, int out) {
+                       char first = 0;
+                       ASSERT_EQ(::read(out, &first, 1), 1);
+                       ::kill(pid, SIGINT);
+                   });
     EXPECT_EQ(stopped.status, 130) << stopped.err.toStdString();
     EXPECT_TRUE(stopped.out.contains(ProgramText(49)));
     const QStringList restored = FilesIn(into);
@@ -273,10 +279,12 @@ TEST(RestoreAsOf, TheFirstVersionReplacedAfterTheTimeAndTheHistorysFirstCopies) 
     WriteFile(target + "a.txt", "a now");
     WriteFile(target + "b.txt", "b now");
     WriteFile(target + "c.txt", "c now");
-    for (const auto& [run, file, text] :
-         {std::tuple{"2030-01-01_100000", "a.txt", "a1"}, {"2030-01-01_100000-2", "a.txt", "a2"},
-          {"2030-01-02_090000", "a.txt", "a3"}, {"2030-01-02_090000", "b.txt", "b3"},
-          {"not a run", "a.txt", "junk"}, {"2030-13-45_999999", "a.txt", "junk"}}) {
+    for (const auto& [run, file, text] : {std::tuple{"2030-01-01_100000", "a.txt", "a1"},
+                                          {"2030-01-01_100000-2", "a.txt", "a2"},
+                                          {"2030-01-02_090000", "a.txt", "a3"},
+                                          {"2030-01-02_090000", "b.txt", "b3"},
+                                          {"not a run", "a.txt", "junk"},
+                                          {"2030-13-45_999999", "a.txt", "junk"}}) {
         ASSERT_TRUE(QDir().mkpath(kept + run));
         WriteFile(kept + run + "/" + file, text);
     }
@@ -285,8 +293,8 @@ TEST(RestoreAsOf, TheFirstVersionReplacedAfterTheTimeAndTheHistorysFirstCopies) 
     QStringList names;
     for (const KeptRun& run : runs.Runs())
         names.append(run.folderName);
-    EXPECT_EQ(names, QStringList({"2030-01-01_100000", "2030-01-01_100000-2",
-                                  "2030-01-02_090000"}));
+    EXPECT_EQ(names,
+              QStringList({"2030-01-01_100000", "2030-01-01_100000-2", "2030-01-02_090000"}));
 
     FakeHistory history;
     history.first["a.txt"] = *ParseAsOf("2029-06-01 12:00");
@@ -325,14 +333,15 @@ TEST(RestoreAsOf, TheFirstVersionReplacedAfterTheTimeAndTheHistorysFirstCopies) 
 TEST(RestoreDocuments, HelpManualPageAndReadmeSayHowToGetFilesBack) {
     const CliRun help = Cli({"--help"});
     const QString block = help.out.section("Getting files back:\n", 1).section("\n\n", 0, 0);
-    EXPECT_TRUE(block.contains("  versions ") && block.contains("  restore ")) << block.toStdString();
+    EXPECT_TRUE(block.contains("  versions ") && block.contains("  restore "))
+        << block.toStdString();
     const QString page = QString::fromUtf8(ReadAll(VANTORO_MAN_PAGE)).replace("\\-", "-");
     const QString readme = QString::fromUtf8(ReadAll(VANTORO_README));
     for (const char* said : {".B versions\n", ".B restore\n", ".BI --into", ".BI --as-of",
-                                ".B --overwrite", "DEST/.vantoro-before-restore/"})
+                             ".B --overwrite", "DEST/.vantoro-before-restore/"})
         EXPECT_TRUE(page.contains(QString::fromUtf8(said))) << said;
     for (const char* said : {"vantoro-cli versions ", "vantoro-cli restore ", "`--into DIR`",
-                                "`--as-of", "`--overwrite`", "DEST/.vantoro-before-restore/"})
+                             "`--as-of", "`--overwrite`", "DEST/.vantoro-before-restore/"})
         EXPECT_TRUE(readme.contains(QString::fromUtf8(said))) << said;
 }
 
