@@ -2,6 +2,7 @@
 
 #include "backup/Driver.h"
 #include "cli/ConsoleHost.h"
+#include "cli/RestoreCommands.h"
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
@@ -304,6 +305,9 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  backup-all       Back up all files in setup\n"
         "  backup-modified  Back up new and modified files\n"
         "  verify           Compare the contents of every selected file with its copy\n\n"
+        "Getting files back:\n"
+        "  versions         List the copy in the backup and every kept version of a file\n"
+        "  restore          Copy files back from the backup: all, or the PATHs given\n\n"
         "With --source and --target the whole source folder is taken, as with --all, unless "
         "--include names subfolders or --top-only takes only the files directly in the source "
         "folder. A setup file and --next-run keep their own selection.\n\n"
@@ -395,6 +399,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                        sinceLast,   repair,      since,        excludeSourceFiles,
                        summaryOnly, stopOnError, createTarget, logFile,
                        json});
+    parser.addOptions(RestoreOptions());
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -427,6 +432,14 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     state.InitialiseOperationValues();
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
+    if (const QString misuse = RestoreOptionMisuse(parser, command); !misuse.isEmpty()) {
+        console.Fail(misuse);
+        return NothingDone;
+    }
+    const auto fail = [&console](const QString& text) { console.Fail(text); };
+    if (command == u"versions")
+        return RunVersions(parser, fail);
+    const bool restoring = command == u"restore";
     const QHash<QString, Operation> commands = {
         {QStringLiteral("list"), state.intOperationListFolders},
         {QStringLiteral("check"), state.intOperationCheckBackupState},
@@ -446,7 +459,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                      QStringLiteral(" --target ") + targetWord);
         return NothingDone;
     }
-    if (positional.size() != 1 || !commands.contains(command)) {
+    if (!restoring && (positional.size() != 1 || !commands.contains(command))) {
         console.Fail(QStringLiteral("give one command: list, check, backup-all, backup-modified "
                                     "or verify (see --help)"));
         return NothingDone;
@@ -610,6 +623,10 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     if (rule != TargetRule::Acceptable) {
         console.Fail(ProgramText(rule == TargetRule::EqualsSource ? 27 : 28));
         return NothingDone;
+    }
+    if (restoring) {
+        console.WriteHeader();
+        return RunRestoreCommand(parser, setup, console.Log(), fail);
     }
 
     // A closed terminal stops the run as Ctrl+C does: copies under way are abandoned,

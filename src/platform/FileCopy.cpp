@@ -514,11 +514,11 @@ namespace {
 CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                    const QByteArray& targetPrefix, const QByteArray& targetName,
                    const std::function<bool()>& continueCopy, bool targetMayExist,
-                   const KeepAs& keepAs, bool deferName) {
+                   const KeepAs& keepAs, bool deferName, int sourceFlags = 0) {
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
-    Fd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK));
+    Fd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK | sourceFlags));
     if (in.fd < 0) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
@@ -730,6 +730,14 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
                            const KeepAs& keepReplacedAs, bool deferName) {
     return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
                   targetName, continueCopy, targetMayExist, keepReplacedAs, deferName);
+}
+
+CopyOutcome CopyUnlinkedFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
+                             const FolderHandle& targetFolder, const QByteArray& targetName,
+                             const std::function<bool()>& continueCopy, bool targetMayExist,
+                             const KeepAs& keepReplacedAs) {
+    return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
+                  targetName, continueCopy, targetMayExist, keepReplacedAs, false, O_NOFOLLOW);
 }
 
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,

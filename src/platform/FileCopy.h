@@ -173,6 +173,14 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
                            const std::function<bool()>& continueCopy, bool targetMayExist,
                            const KeepAs& keepReplacedAs = {}, bool deferName = false);
 
+// The same from a source file that must be the folder's own entry: a link in its place is
+// refused (ELOOP), never followed. For copies read back out of a backup, whose contents
+// anybody with access to its disk may have planted.
+CopyOutcome CopyUnlinkedFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
+                             const FolderHandle& targetFolder, const QByteArray& targetName,
+                             const std::function<bool()>& continueCopy, bool targetMayExist,
+                             const KeepAs& keepReplacedAs = {});
+
 // The same from a whole path into an open folder.
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,
                            const QByteArray& targetName, const std::function<bool()>& continueCopy,
