@@ -6,6 +6,7 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "platform/Directory.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "setups/SetupFile.h"
 

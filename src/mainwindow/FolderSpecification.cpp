@@ -8,6 +8,7 @@
 #include "mainwindow/Language.h"
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Twips.h"
 #include "report/frmReport.h"
 #include "report/StrProc.h"

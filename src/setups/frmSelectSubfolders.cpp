@@ -1,18 +1,18 @@
 #include "setups/frmSelectSubfolders.h"
 
 #include "backup/Counting.h"
-#include "mainwindow/FolderProc.h"
 #include "mainwindow/frmMain.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Directory.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 
