@@ -2,6 +2,7 @@
 
 #include "platform/Drives.h"
 #include "platform/Names.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -134,36 +135,20 @@ namespace {
 // A folder held by a descriptor that only names it (O_PATH): the next name is looked up
 // below it, so a path is walked one name at a time and never spelled out again.
 struct FolderDescriptor {
-    int fd = -1;
+    UniqueFd fd;
     FolderDescriptor() = default;
     explicit FolderDescriptor(int descriptor) : fd(descriptor) {}
-    FolderDescriptor(FolderDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    FolderDescriptor& operator=(FolderDescriptor&& other) noexcept {
-        if (this != &other) {
-            Close();
-            fd = std::exchange(other.fd, -1);
-        }
-        return *this;
-    }
-    FolderDescriptor(const FolderDescriptor&) = delete;
-    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
-    ~FolderDescriptor() { Close(); }
-    bool Valid() const { return fd >= 0; }
+    bool Valid() const { return fd.valid(); }
     // The folder of that name below this one, links followed unless noFollow.
     int OpenFolder(const QByteArray& name, bool noFollow = false) const {
-        return ::openat(fd, name.constData(),
+        return ::openat(fd.get(), name.constData(),
                         O_PATH | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0));
     }
     FolderIdentity Identity() const {
         struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0)
+        if (!fd || ::fstat(fd.get(), &st) != 0)
             return {};
         return {true, st.st_dev, st.st_ino};
-    }
-    void Close() {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
     }
 };
 
@@ -211,7 +196,7 @@ bool CreateFolderPath(const QString& path) {
         if (!folder.Valid() || name.contains('\0'))
             return false;
         FolderDescriptor next(folder.OpenFolder(name));
-        if (!next.Valid() && ::mkdirat(folder.fd, name.constData(), 0777) == 0)
+        if (!next.Valid() && ::mkdirat(folder.fd.get(), name.constData(), 0777) == 0)
             next = FolderDescriptor(folder.OpenFolder(name));
         else if (!next.Valid() && errno == EEXIST)
             next = FolderDescriptor(folder.OpenFolder(name)); // made meanwhile by another
@@ -236,24 +221,25 @@ bool WriteTestFails(const QString& folder, QString& errorText, int* errorNumber)
     // Never touch a file that was there before: create exclusively, and pick another
     // name if the usual one is taken.
     QString name = QStringLiteral("klasdjfdskjfkjkwjkweoewiroew.txt");
-    int fd = -1;
-    for (int attempt = 0; attempt < 5 && fd < 0; ++attempt) {
+    UniqueFd file;
+    for (int attempt = 0; attempt < 5 && !file; ++attempt) {
         const QByteArray path = EncodeName(base + name);
-        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST)
+        file.reset(::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!file && errno != EEXIST)
             return fail(errno);
-        if (fd < 0)
+        if (!file)
             name = QStringLiteral("klasdjfdskjfkjkwjkweoewiroew-%1.txt")
                        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     }
-    if (fd < 0)
+    if (!file)
         return fail(EEXIST);
     const QByteArray path = EncodeName(base + name);
     static constexpr char line[] = "A line\n";
     const bool written =
-        ::write(fd, line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
+        ::write(file.get(), line, sizeof line - 1) == static_cast<ssize_t>(sizeof line - 1);
     const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
+    // The close's own result counts: a write the disk refuses may only show here.
+    const bool closed = ::close(file.release()) == 0;
     const int closeError = errno;
     const bool removed = ::unlink(path.constData()) == 0;
     if (!written)
@@ -344,11 +330,11 @@ Resolution Resolve(const QString& normal) {
         }
         struct stat st {};
         bool exists = folder.Valid() && !name.contains('\0') &&
-                      ::fstatat(folder.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+                      ::fstatat(folder.fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (exists && S_ISLNK(st.st_mode) && links < MaxLinks) {
             ++links;
             QByteArray text(qMax<qsizetype>(st.st_size, 255) + 1, Qt::Uninitialized);
-            const ssize_t size = ::readlinkat(folder.fd, name.constData(), text.data(),
+            const ssize_t size = ::readlinkat(folder.fd.get(), name.constData(), text.data(),
                                               static_cast<size_t>(text.size()));
             if (size > 0 && size < text.size()) {
                 text.truncate(size);
@@ -440,7 +426,7 @@ QList<SubfolderState> OpenSubfolders(const QString& folder, const QStringList& n
             state.error = parent.Valid() ? EINVAL : parentError;
         } else {
             FolderDescriptor opened(
-                ::openat(parent.fd, bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                ::openat(parent.fd.get(), bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             state.error = opened.Valid() ? 0 : errno;
             state.identity = opened.Identity();
         }
