@@ -34,7 +34,8 @@ cc -shared -fPIC -o "$WORK/probe.so" "$WORK/probe.c" -ldl
 
 for program in core_tests gui_tests; do
     binary="$BUILD_DIR/bin/$program"
-    QT_QPA_PLATFORM=offscreen "$binary" --gtest_list_tests 2>/dev/null | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
+    QT_QPA_PLATFORM=offscreen "$binary" --gtest_list_tests 2>/dev/null |
+        awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
         while read -r test; do
             rm -f "$WORK/log"
             QT_QPA_PLATFORM=offscreen WALK_PROBE_LOG="$WORK/log" LD_PRELOAD="$WORK/probe.so" \
