@@ -32,9 +32,10 @@ double Median(std::vector<double> values) {
 // A fresh target for every full backup: the old one is moved aside, not deleted, so that no
 // copy is made right after a mass delete.
 void FreshTarget(const QString& tree, int& generation) {
-    if (QDir(tree + "/t").exists())
-        QDir().rename(tree + "/t", tree + QStringLiteral("/old%1").arg(++generation));
-    QDir().mkpath(tree + "/t");
+    if (QDir(tree + QStringLiteral("/t")).exists())
+        QDir().rename(tree + QStringLiteral("/t"),
+                      tree + QStringLiteral("/old%1").arg(++generation));
+    QDir().mkpath(tree + QStringLiteral("/t"));
 }
 
 } // namespace
@@ -49,16 +50,17 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QString tree = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
-    const QString cli = QCoreApplication::applicationDirPath() + "/vantoro-cli";
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/vantoro-cli");
 
     vnt::Setup setup;
-    setup.sourceFolder = tree + "/src/";
-    setup.targetFolder = tree + "/t/";
-    for (const QString& name : QDir(tree + "/src").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    setup.sourceFolder = tree + QStringLiteral("/src/");
+    setup.targetFolder = tree + QStringLiteral("/t/");
+    for (const QString& name :
+         QDir(tree + QStringLiteral("/src")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         setup.includedFolders.append(name);
     setup.includeSubfolders = 1;
     setup.suppressDetailedReports = qEnvironmentVariableIsSet("BENCH_SUMMARY_ONLY") ? 1 : 0;
-    const QString setupFile = tree + "/bench.vnt";
+    const QString setupFile = tree + QStringLiteral("/bench.vnt");
     QFile file(setupFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(vnt::SetupFileBytes(setup)) < 0)
         return 1;
@@ -103,7 +105,8 @@ int main(int argc, char* argv[]) {
         process.setStandardOutputFile(QProcess::nullDevice());
         QElapsedTimer timer;
         timer.start();
-        process.start(cli, {all ? "backup-all" : "backup-modified", "--setup", setupFile});
+        process.start(cli, {all ? QStringLiteral("backup-all") : QStringLiteral("backup-modified"),
+                            QStringLiteral("--setup"), setupFile});
         process.waitForFinished(-1);
         return static_cast<double>(timer.nsecsElapsed()) / 1e9;
     };
@@ -126,6 +129,7 @@ int main(int argc, char* argv[]) {
     std::printf("longest gap between handled events in the window: %lld ms\n",
                 static_cast<long long>(longestGap));
     for (int i = 1; i <= generation; ++i)
-        QProcess::execute("rm", {"-rf", tree + QStringLiteral("/old%1").arg(i)});
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), tree + QStringLiteral("/old%1").arg(i)});
     return 0;
 }

@@ -246,7 +246,8 @@ namespace {
 QString Duration(qint64 minutes) {
     QStringList parts;
     if (const qint64 days = minutes / 1440; days > 0)
-        parts.append(QStringLiteral("%1 %2").arg(days).arg(days == 1 ? "day" : "days"));
+        parts.append(QStringLiteral("%1 %2").arg(days).arg(days == 1 ? QStringLiteral("day")
+                                                                     : QStringLiteral("days")));
     if (const qint64 hours = minutes % 1440 / 60; hours > 0)
         parts.append(QStringLiteral("%1 h").arg(hours));
     if (const qint64 rest = minutes % 60; rest > 0 || parts.isEmpty())

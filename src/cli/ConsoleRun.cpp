@@ -7,6 +7,7 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "platform/Directory.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "setups/SetupFile.h"
 
@@ -594,8 +595,11 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         }
         setup.excludedFilepaths = parser.value(skip);
         if (parser.isSet(since)) {
-            const QHash<QString, int> indexes = {
-                {"0", 0}, {"2", 1}, {"6", 2}, {"13", 3}, {"27", 4}};
+            const QHash<QString, int> indexes = {{QStringLiteral("0"), 0},
+                                                 {QStringLiteral("2"), 1},
+                                                 {QStringLiteral("6"), 2},
+                                                 {QStringLiteral("13"), 3},
+                                                 {QStringLiteral("27"), 4}};
             if (!indexes.contains(parser.value(since))) {
                 console.Fail(QStringLiteral("--since takes 0, 2, 6, 13 or 27"));
                 return NothingDone;

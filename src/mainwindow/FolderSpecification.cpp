@@ -9,6 +9,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"
 

@@ -1,6 +1,7 @@
 #include "platform/Directory.h"
 
 #include "platform/Names.h"
+#include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -40,15 +41,13 @@ FileError ReadDirectory(const QString& folder,
 
 FileError ReadDirectoryAt(int folder, const std::function<bool(const DirectoryEntry&)>& visit,
                           bool decodeNames) {
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
         return FileErrorFromErrno(errno);
-    Dir dir(::fdopendir(fd), &::closedir);
-    if (!dir) {
-        const int error = errno;
-        ::close(fd);
-        return FileErrorFromErrno(error);
-    }
+    Dir dir(::fdopendir(fd.get()), &::closedir);
+    if (!dir)
+        return FileErrorFromErrno(errno);
+    fd.release(); // the listing closes it now
     return ReadOpenDirectory(std::move(dir), visit, decodeNames);
 }
 

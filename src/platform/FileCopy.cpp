@@ -33,19 +33,6 @@ QByteArray Native(const QString& path) {
     return EncodeName(path);
 }
 
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int release() { return std::exchange(fd, -1); }
-};
-
 // Opens a file to read it without moving its access time where the system lets us (its
 // owner, or root): a backup reads every file and should leave no mark on the source.
 int OpenToRead(int folder, const QByteArray& name, int flags) {
@@ -212,12 +199,12 @@ FileFacts ReadFileFacts(const QString& path, bool followLinks) {
 
 FolderHandle::FolderHandle(const QString& folder)
     : fd(::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
-    missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    missing = !fd.valid() && (errno == ENOENT || errno == ENOTDIR);
 }
 
 std::unique_ptr<FolderHandle> FolderHandle::Adopt(int descriptor) {
     std::unique_ptr<FolderHandle> handle(new FolderHandle());
-    handle->fd = descriptor;
+    handle->fd.reset(descriptor);
     return handle;
 }
 
@@ -254,8 +241,8 @@ OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
                             const QString& realSource, const QString& realTarget) {
     OpenedFolder opened;
     constexpr int Flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-    Fd current(::openat(start, ".", Flags));
-    if (current.fd < 0) {
+    UniqueFd current(::openat(start, ".", Flags));
+    if (!current) {
         opened.error = errno;
         return opened;
     }
@@ -267,24 +254,23 @@ OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
         from = slash + 1;
         if (name.isEmpty() || name == ".")
             continue;
-        int next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
-        if (next < 0 && errno == ENOENT && create) {
-            if (::mkdirat(current.fd, name.constData(), 0777) != 0 && errno != EEXIST) {
+        UniqueFd next(::openat(current.get(), name.constData(), Flags | O_NOFOLLOW));
+        if (!next && errno == ENOENT && create) {
+            if (::mkdirat(current.get(), name.constData(), 0777) != 0 && errno != EEXIST) {
                 opened.error = errno;
                 return opened;
             }
-            next = ::openat(current.fd, name.constData(), Flags | O_NOFOLLOW);
+            next.reset(::openat(current.get(), name.constData(), Flags | O_NOFOLLOW));
         }
         struct stat link {};
-        if (next < 0 && (errno == ELOOP || errno == ENOTDIR) && !realTarget.isEmpty() &&
-            ::fstatat(current.fd, name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (!next && (errno == ELOOP || errno == ENOTDIR) && !realTarget.isEmpty() &&
+            ::fstatat(current.get(), name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISLNK(link.st_mode)) {
             // Opened first, then judged by where the open folder is: what the link says
             // may change, the folder held open cannot.
-            next = ::openat(current.fd, name.constData(), Flags);
-            if (next >= 0) {
-                Fd followed(next);
-                const QString real = RealFolderOf(next);
+            next.reset(::openat(current.get(), name.constData(), Flags));
+            if (next) {
+                const QString real = RealFolderOf(next.get());
                 if (real.isEmpty()) {
                     opened.error = ELOOP; // no link is followed blind
                     return opened;
@@ -294,15 +280,13 @@ OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
                     opened.intoSource = real.startsWith(realSource);
                     return opened;
                 }
-                next = followed.release();
             }
         }
-        if (next < 0) {
+        if (!next) {
             opened.error = errno;
             return opened;
         }
-        ::close(current.fd);
-        current.fd = next;
+        current = std::move(next);
     }
     opened.handle = FolderHandle::Adopt(current.release());
     return opened;
@@ -315,11 +299,6 @@ FolderOpener::FolderOpener(std::unique_ptr<FolderHandle> rootIn, bool createIn,
     : root(std::move(rootIn)), create(createIn), realSource(std::move(realSourceIn)),
       realTarget(std::move(realTargetIn)) {}
 
-FolderOpener::~FolderOpener() {
-    for (const auto& [path, fd] : recent)
-        ::close(fd);
-}
-
 OpenedFolder FolderOpener::Open(const QString& relative) {
     QByteArray path = EncodeName(relative);
     if (!path.isEmpty() && !path.endsWith('/'))
@@ -330,35 +309,28 @@ OpenedFolder FolderOpener::Open(const QString& relative) {
     qsizetype done = 0;
     for (auto it = recent.crbegin(); it != recent.crend(); ++it) {
         if (it->first.size() > done && path.startsWith(it->first)) {
-            start = it->second;
+            start = it->second.get();
             done = it->first.size();
         }
     }
     OpenedFolder opened = OpenNamesBelow(start, path.mid(done), create, realSource, realTarget);
     // Kept open a while: the next folders are mostly its subfolders.
     if (opened.handle && done < path.size()) {
-        if (const int copy = ::fcntl(opened.handle->Descriptor(), F_DUPFD_CLOEXEC, 0); copy >= 0) {
-            recent.emplace_back(path, copy);
+        if (UniqueFd copy(::fcntl(opened.handle->Descriptor(), F_DUPFD_CLOEXEC, 0)); copy) {
+            recent.emplace_back(path, std::move(copy));
             // A few: the parent is what a walk needs, and a process with more than 64
             // descriptors open has its table grown, which waits for every thread (RCU).
             constexpr size_t Kept = 4;
-            if (recent.size() > Kept) {
-                ::close(recent.front().second);
+            if (recent.size() > Kept)
                 recent.pop_front();
-            }
         }
     }
     return opened;
 }
 
-FolderHandle::~FolderHandle() {
-    if (fd >= 0)
-        ::close(fd);
-}
-
 FileFacts FolderHandle::Facts(const QByteArray& name, bool followLinks) const {
     struct stat st {};
-    if (::fstatat(fd, name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(fd.get(), name.constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
         FileFacts facts;
         facts.systemError = errno;
         return facts;
@@ -483,7 +455,7 @@ bool ProcFdAvailable() {
 
 // A complete copy without its name yet: an unnamed file, or one under a temporary name.
 struct UnnamedCopy {
-    int fd = -1;
+    UniqueFd fd;
     bool unnamed = false;
     int targetDir = AT_FDCWD;
     QByteArray targetPrefix;
@@ -496,8 +468,7 @@ struct UnnamedCopy {
     UnnamedCopy& operator=(const UnnamedCopy&) = delete;
     // Never named: an unnamed file vanishes with its descriptor, a temporary name goes.
     ~UnnamedCopy() {
-        if (fd >= 0)
-            ::close(fd);
+        fd.reset();
         if (!temporaryName.isEmpty())
             ::unlinkat(targetDir, temporaryName.constData(), 0);
     }
@@ -518,8 +489,8 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
-    Fd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK | sourceFlags));
-    if (in.fd < 0) {
+    UniqueFd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK | sourceFlags));
+    if (!in) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
     }
@@ -532,7 +503,7 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         struct timespec now {};
         ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
         started = now.tv_sec;
-        if (::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             outcome.error = FileErrorFromErrno(S_ISREG(st.st_mode) ? errno : EINVAL);
             return outcome;
         }
@@ -556,27 +527,26 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     }
 
     QByteArray temporaryName;
-    int outFd = -1;
+    UniqueFd out;
     // A new file is written without a name and named only when complete: no half-written
     // name ever exists, and nothing is left behind if the program dies. A file that is
     // replaced (its name must change in one step) and file systems that cannot do this use
     // a named temporary file.
-    const bool unnamed =
-        !targetMayExist && ProcFdAvailable() &&
-        (outFd = ::openat(targetDir, targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
-                          O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)) >= 0;
-    for (int attempt = 0; !unnamed && attempt < 8 && outFd < 0; ++attempt) {
+    if (!targetMayExist && ProcFdAvailable())
+        out.reset(::openat(targetDir, targetPrefix.isEmpty() ? "." : targetPrefix.constData(),
+                           O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    const bool unnamed = out.valid();
+    for (int attempt = 0; !unnamed && attempt < 8 && !out; ++attempt) {
         temporaryName = TemporaryNameIn(targetPrefix);
-        outFd = ::openat(targetDir, temporaryName.constData(),
-                         O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (outFd < 0 && errno != EEXIST)
+        out.reset(::openat(targetDir, temporaryName.constData(),
+                           O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!out && errno != EEXIST)
             break;
     }
-    if (outFd < 0) {
+    if (!out) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
     }
-    Fd out(outFd);
     const auto fail = [&](int error) {
         if (!temporaryName.isEmpty())
             ::unlinkat(targetDir, temporaryName.constData(), 0);
@@ -587,11 +557,11 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         return outcome;
     };
     const auto abandon = [&](int error) {
-        ::close(out.release());
+        out.reset();
         return fail(error);
     };
 
-    DataCopy data(in.fd, out.fd, st.st_size, continueCopy, outcome);
+    DataCopy data(in.get(), out.get(), st.st_size, continueCopy, outcome);
     // Fewer blocks than the size needs: holes to keep (a file without any costs no look for them).
     const bool sparse = static_cast<qint64>(st.st_blocks) * 512 < st.st_size;
     if (!data.Whole(sparse))
@@ -602,27 +572,27 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     unsigned mode = (st.st_mode & 07777) | S_IWUSR;
     if ((mode & (S_ISUID | S_ISGID)) != 0) {
         struct stat copy {};
-        if (::fstat(out.fd, &copy) != 0)
+        if (::fstat(out.get(), &copy) != 0)
             return abandon(errno);
         if (copy.st_uid != st.st_uid)
             mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
     }
     // Before the check below, which then also sees a change to them during the copy.
     if (const int attributeError =
-            CopyExtendedAttributes(in.fd, out.fd, mode, outcome.accessListDropped))
+            CopyExtendedAttributes(in.get(), out.get(), mode, outcome.accessListDropped))
         return abandon(attributeError);
     // One version of the file, or none: a write during the copy shows in its size or times.
     // A file that only grew (a log) still holds in its first bytes what was copied: then the
     // copy is the file as it was when the copy began.
     struct stat after {};
-    if (::fstat(in.fd, &after) != 0)
+    if (::fstat(in.get(), &after) != 0)
         return abandon(errno);
     const bool written = after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
                          after.st_mtim.tv_nsec != st.st_mtim.tv_nsec ||
                          after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
                          after.st_ctim.tv_nsec != st.st_ctim.tv_nsec;
     if (written || confirm) {
-        if (after.st_size < st.st_size || !SameFirstBytes(in.fd, out.fd, st.st_size)) {
+        if (after.st_size < st.st_size || !SameFirstBytes(in.get(), out.get(), st.st_size)) {
             outcome.changed = true;
             return abandon(0);
         }
@@ -630,11 +600,11 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
             outcome.grewSince = started;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.fd, mode) != 0 || ::futimens(out.fd, times) != 0)
+    if (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)
         return abandon(errno);
     outcome.unnamed = std::make_shared<UnnamedCopy>();
     UnnamedCopy& copy = *outcome.unnamed;
-    copy.fd = out.release();
+    copy.fd = std::move(out);
     copy.unnamed = unnamed;
     copy.targetDir = targetDir;
     copy.targetPrefix = targetPrefix;
@@ -650,25 +620,24 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
 
 void UnnamedCopy::Name(CopyOutcome& outcome) {
     const auto fail = [&](int error) {
-        if (fd >= 0)
-            ::close(std::exchange(fd, -1));
+        fd.reset();
         if (!temporaryName.isEmpty())
             ::unlinkat(targetDir, std::exchange(temporaryName, {}).constData(), 0);
         outcome.systemError = error;
         outcome.error = FileErrorFromErrno(error);
     };
     if (unnamed) {
-        if (const int linkError = NameUnnamed(fd, targetDir, targetPath); linkError != 0) {
+        if (const int linkError = NameUnnamed(fd.get(), targetDir, targetPath); linkError != 0) {
             if (linkError != EEXIST)
                 return fail(linkError);
             // A file appeared there meanwhile: it is replaced in one step, as any other.
             temporaryName = TemporaryNameIn(targetPrefix);
-            if (const int again = NameUnnamed(fd, targetDir, temporaryName); again != 0) {
+            if (const int again = NameUnnamed(fd.get(), targetDir, temporaryName); again != 0) {
                 temporaryName.clear();
                 return fail(again);
             }
         } else {
-            if (::close(std::exchange(fd, -1)) != 0) {
+            if (::close(fd.release()) != 0) {
                 // Our own new name, just made: the copy behind it may be incomplete.
                 const int closeError = errno;
                 ::unlinkat(targetDir, targetPath.constData(), 0);
@@ -678,7 +647,7 @@ void UnnamedCopy::Name(CopyOutcome& outcome) {
             return;
         }
     }
-    if (::close(std::exchange(fd, -1)) != 0)
+    if (::close(fd.release()) != 0)
         return fail(errno);
     // The copy about to be replaced gets its second name only now, when the new one is
     // complete: a cancelled or failed copy keeps no extra version.
@@ -770,17 +739,12 @@ FileError FlushFileSystem(const QString& folder) {
 
 FileSystemFlush::FileSystemFlush(const QString& folder)
     : fd(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-      openError(fd < 0 ? errno : 0) {}
-
-FileSystemFlush::~FileSystemFlush() {
-    if (fd >= 0)
-        ::close(fd);
-}
+      openError(fd.valid() ? 0 : errno) {}
 
 FileError FileSystemFlush::Flush() const {
-    if (fd < 0)
+    if (!fd)
         return FileErrorFromErrno(openError);
-    if (::syncfs(fd) != 0)
+    if (::syncfs(fd.get()) != 0)
         return FileErrorFromErrno(errno);
     return {};
 }
@@ -789,14 +753,14 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
                             const QByteArray& targetName,
                             const std::function<bool()>& continueCompare, ListedSizes listed) {
     CompareOutcome outcome;
-    Fd source(OpenToRead(sourceFolder, sourceName, O_NONBLOCK));
-    if (source.fd < 0) {
+    UniqueFd source(OpenToRead(sourceFolder, sourceName, O_NONBLOCK));
+    if (!source) {
         outcome.error = FileErrorFromErrno(errno);
         return outcome;
     }
     // The copy is the target's own entry: a link there is no copy, whatever it leads to.
-    Fd target(OpenToRead(targetFolder, targetName, O_NONBLOCK | O_NOFOLLOW));
-    if (target.fd < 0) {
+    UniqueFd target(OpenToRead(targetFolder, targetName, O_NONBLOCK | O_NOFOLLOW));
+    if (!target) {
         outcome.error = FileErrorFromErrno(errno);
         outcome.inTarget = true;
         return outcome;
@@ -829,14 +793,14 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         return got;
     };
     qint64 size = listed.source;
-    if (struct stat st{}; size < 0 && ::fstat(source.fd, &st) == 0)
+    if (struct stat st{}; size < 0 && ::fstat(source.get(), &st) == 0)
         size = st.st_size;
     const bool large = size > Chunk;
     // Read-ahead hints pay only where there is much to read: two calls more for every
     // small file would cost more than they save.
     if (large) {
-        ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        ::posix_fadvise(target.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(target.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     // One large comparison at a time: a second would make each disk seek between them.
     static std::mutex largeFiles;
@@ -850,16 +814,16 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
         std::future<qint64> targetRead;
         try {
             if (large)
-                targetRead = std::async(std::launch::async, [&fill, two, fd = target.fd,
+                targetRead = std::async(std::launch::async, [&fill, two, fd = target.get(),
                                                              left = listed.target - offset] {
                     return fill(fd, two, left);
                 });
         } catch (const std::system_error&) {
             // No thread to be had: one file after the other.
         }
-        const qint64 a = fill(source.fd, one, listed.source - offset);
+        const qint64 a = fill(source.get(), one, listed.source - offset);
         const qint64 b =
-            targetRead.valid() ? targetRead.get() : fill(target.fd, two, listed.target - offset);
+            targetRead.valid() ? targetRead.get() : fill(target.get(), two, listed.target - offset);
         if (a < 0 || b < 0) {
             outcome.error = FileErrorFromErrno(static_cast<int>(a < 0 ? -a : -b));
             outcome.inTarget = a >= 0;
@@ -883,9 +847,9 @@ CompareOutcome CompareFiles(int sourceFolder, const QByteArray& sourceName, int 
             // regular file is a copy, or the source it was made from.
             struct stat sourceStat {};
             struct stat targetStat {};
-            if (offset == 0 &&
-                (::fstat(source.fd, &sourceStat) != 0 || ::fstat(target.fd, &targetStat) != 0 ||
-                 !S_ISREG(sourceStat.st_mode) || !S_ISREG(targetStat.st_mode))) {
+            if (offset == 0 && (::fstat(source.get(), &sourceStat) != 0 ||
+                                ::fstat(target.get(), &targetStat) != 0 ||
+                                !S_ISREG(sourceStat.st_mode) || !S_ISREG(targetStat.st_mode))) {
                 outcome.differsAt = 0;
                 return outcome;
             }

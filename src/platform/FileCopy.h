@@ -2,6 +2,7 @@
 // Reading file facts and copying a file so that the old copy survives any failure.
 
 #include "platform/FileErrors.h"
+#include "platform/UniqueFd.h"
 
 #include <atomic>
 #include <deque>
@@ -45,18 +46,17 @@ public:
     static std::unique_ptr<FolderHandle> Adopt(int descriptor);
     // None open, for the reason given (missing when that is ENOENT or ENOTDIR).
     static std::unique_ptr<FolderHandle> Absent(int error);
-    ~FolderHandle();
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
-    bool IsOpen() const { return fd >= 0; }
-    int Descriptor() const { return fd; }
+    bool IsOpen() const { return fd.valid(); }
+    int Descriptor() const { return fd.get(); }
     bool Missing() const { return missing; }
     // Facts of a name in the folder, as ReadFileFacts gives them.
     FileFacts Facts(const QByteArray& name, bool followLinks = true) const;
 
 private:
     FolderHandle() = default;
-    int fd = -1;
+    UniqueFd fd;
     bool missing = false;
 };
 
@@ -83,7 +83,6 @@ class FolderOpener {
 public:
     FolderOpener(std::unique_ptr<FolderHandle> root, bool create, QString realSource,
                  QString realTarget);
-    ~FolderOpener();
     FolderOpener(const FolderOpener&) = delete;
     FolderOpener& operator=(const FolderOpener&) = delete;
     bool IsOpen() const { return root && root->IsOpen(); }
@@ -95,7 +94,7 @@ private:
     const bool create;
     const QString realSource;
     const QString realTarget;
-    std::deque<std::pair<QByteArray, int>> recent; // relative path with a final slash, folder
+    std::deque<std::pair<QByteArray, UniqueFd>> recent; // relative path with a final slash, folder
 };
 
 // Where a copy that is replaced is kept: a name in an open folder, or with AT_FDCWD a path.
@@ -232,13 +231,12 @@ FileError FlushFileSystem(const QString& folder);
 class FileSystemFlush {
 public:
     explicit FileSystemFlush(const QString& folder);
-    ~FileSystemFlush();
     FileSystemFlush(const FileSystemFlush&) = delete;
     FileSystemFlush& operator=(const FileSystemFlush&) = delete;
     FileError Flush() const;
 
 private:
-    int fd = -1;
+    UniqueFd fd;
     int openError = 0;
 };
 

@@ -34,6 +34,7 @@ FileError FileErrorFromErrno(int errnoValue) {
 } // namespace vnt
 
 #include "platform/Names.h"
+#include "platform/UniqueFd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,25 +43,22 @@ namespace vnt {
 
 FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
     bytes.clear();
-    const int fd = ::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd fd(::open(EncodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
         return FileErrorFromErrno(errno);
     QByteArray data;
     char chunk[65536];
     while (true) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const FileError error = FileErrorFromErrno(errno);
-            ::close(fd);
-            return error;
+            return FileErrorFromErrno(errno);
         }
         if (n == 0)
             break;
         data.append(chunk, n);
     }
-    ::close(fd);
     bytes = std::move(data);
     return {};
 }

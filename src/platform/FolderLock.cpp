@@ -20,41 +20,31 @@ constexpr int RetryMilliseconds = 20;
 
 } // namespace
 
-FolderLock::~FolderLock() {
-    Release();
-}
-
 void FolderLock::Release() {
-    if (fd >= 0)
-        ::close(fd); // closing the last descriptor releases the lock
-    fd = -1;
+    fd.reset(); // closing the last descriptor releases the lock
 }
 
 FolderLock::Outcome FolderLock::Take(const QString& folder, int waitMilliseconds) {
     Release();
-    const int opened =
-        ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    if (opened < 0)
+    UniqueFd opened(
+        ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
+    if (!opened)
         return Outcome::Unavailable;
     // Tried without blocking, again and again, so that the wait has an end.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(waitMilliseconds, 0));
-    while (::flock(opened, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(opened.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
-        if (errno != EWOULDBLOCK) {
-            ::close(opened);
+        if (errno != EWOULDBLOCK)
             return Outcome::Unavailable;
-        }
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
-            ::close(opened);
+        if (now >= deadline)
             return Outcome::HeldElsewhere;
-        }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
             deadline - now, std::chrono::milliseconds(RetryMilliseconds)));
     }
-    fd = opened;
+    fd = std::move(opened);
     return Outcome::Taken;
 }
 

@@ -4,6 +4,8 @@
 // flight. The lock is an advisory flock on the folder itself, so it holds whatever path
 // each run names the folder by, and it goes with the process however that ends.
 
+#include "platform/UniqueFd.h"
+
 #include <QString>
 
 namespace vnt {
@@ -17,7 +19,6 @@ public:
     };
 
     FolderLock() = default;
-    ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
@@ -25,10 +26,10 @@ public:
     // process holds it. A lock taken before is released first.
     Outcome Take(const QString& folder, int waitMilliseconds);
     void Release();
-    bool Held() const { return fd >= 0; }
+    bool Held() const { return fd.valid(); }
 
 private:
-    int fd = -1;
+    UniqueFd fd;
 };
 
 // How long a run waits for another run to finish with its target: VANTORO_LOCK_WAIT_MS

@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include "platform/UniqueFd.h"
+
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,9 +13,9 @@ void TakeClosedStandardDescriptors() {
         if (::fcntl(descriptor, F_GETFD) != -1)
             continue;
         // The lowest free number: this one, as the lower ones are taken by now.
-        const int taken = ::open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-        if (taken != descriptor && taken != -1)
-            ::close(taken);
+        UniqueFd taken(::open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY));
+        if (taken.get() == descriptor)
+            taken.release(); // it stands in for the standard descriptor from now on
     }
 }
 

@@ -1,11 +1,11 @@
 // The main window's setup commands: setup files through the dialogs, the setup kept for
 // the next run, the setup menu and its panels, and the previous-run stamp.
-#include "mainwindow/FolderProc.h"
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"

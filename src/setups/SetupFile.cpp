@@ -1,8 +1,8 @@
 #include "setups/SetupFile.h"
 
 #include "backup/Counting.h"
-#include "mainwindow/FolderProc.h"
 #include "platform/FileErrors.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Directory.h"
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "platform/Twips.h"
 #include "report/StrProc.h"

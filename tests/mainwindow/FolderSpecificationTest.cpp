@@ -1,6 +1,6 @@
-#include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "MainWindowFixture.h"
+#include "platform/FoldersOnDisk.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
