@@ -1,5 +1,6 @@
 #include "backup/Driver.h"
 
+#include "backup/Catalog.h"
 #include "backup/Counting.h"
 #include "backup/Walk.h"
 #include "mainwindow/FolderProc.h"
@@ -251,8 +252,10 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     const bool writes = backup || (operation == state.intOperationVerifyBackup && state.blnRepair);
     const std::optional<FileSystemFlush> flush =
         writes ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
+    RunHistory history(setup, state, ReportFileOperation(operation, state));
     {
         FolderWalk walk(setup, state, report);
+        walk.catalog = history.Writer();
         walk.WalkFolder(setup.sourceFolder);
     }
     // Done means on the disk: people unplug a backup disk as soon as the report says so.
@@ -266,6 +269,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
                                    ProgramText(416) + u' ' + flushed.description);
         }
     }
+    history.End(state, report);
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());
     report.SetFileNowBeingCopied(QString(), QString());

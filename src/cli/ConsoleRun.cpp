@@ -2,6 +2,7 @@
 
 #include "backup/Driver.h"
 #include "cli/ConsoleHost.h"
+#include "cli/History.h"
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
@@ -300,7 +301,9 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  check            Check backup state (report new and modified files)\n"
         "  backup-all       Back up all files in setup\n"
         "  backup-modified  Back up new and modified files\n"
-        "  verify           Compare the contents of every selected file with its copy\n\n"
+        "  verify           Compare the contents of every selected file with its copy\n"
+        "  history          List the backups recorded in the target (--target DIR), newest first\n"
+        "\n"
         "With --source and --target the whole source folder is taken, as with --all, unless "
         "--include names subfolders or --top-only takes only the files directly in the source "
         "folder. A setup file and --next-run keep their own selection.\n\n"
@@ -430,6 +433,15 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},
         {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles},
         {QStringLiteral("verify"), state.intOperationVerifyBackup}};
+    // The history reads the target's catalogue alone: no Setup, no lock.
+    if (command == u"history") {
+        if (positional.size() != 1 || !parser.isSet(target)) {
+            console.Fail(QStringLiteral("history takes the target folder, as in: vantoro-cli "
+                                        "history --target DIR"));
+            return NothingDone;
+        }
+        return PrintHistory(NormaliseFolder(parser.value(target)), parser.isSet(json));
+    }
     // Folders typed after the command, as cp takes them, are the likeliest slip.
     if (positional.size() > 1 && commands.contains(command)) {
         // As typed while they fit the two options, else as placeholders.
@@ -523,6 +535,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             return NothingDone;
         }
         setup = read.setup;
+        state.strSetupFileName = path;
         setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {
