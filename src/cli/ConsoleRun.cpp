@@ -301,9 +301,10 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  check            Check backup state (report new and modified files)\n"
         "  backup-all       Back up all files in setup\n"
         "  backup-modified  Back up new and modified files\n"
-        "  verify           Compare the contents of every selected file with its copy\n"
-        "  history          List the backups recorded in the target (--target DIR), newest first\n"
-        "\n"
+        "  verify           Compare the contents of every selected file with its copy\n\n"
+        // Not an operation on a Setup: it reads what the backups recorded in the target.
+        "The backups' history: vantoro-cli history --target DIR [--json] lists the runs "
+        "recorded in DIR/.vantoro/catalog.sqlite, newest first.\n\n"
         "With --source and --target the whole source folder is taken, as with --all, unless "
         "--include names subfolders or --top-only takes only the files directly in the source "
         "folder. A setup file and --next-run keep their own selection.\n\n"
