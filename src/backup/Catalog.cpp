@@ -348,8 +348,12 @@ void CatalogWriter::EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors,
     end.filesCopied = filesCopied;
     end.errors = errors;
     end.exitStatus = exitStatus;
-    if (Commit(&end))
+    // Between runs the catalogue is one file: a reader, which opens it read-only, then leaves
+    // no companion files behind. A reader at work now keeps it as it is, which is no harm.
+    if (Commit(&end)) {
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         Close();
+    }
 }
 
 // The reader.
