@@ -68,6 +68,9 @@ public:
     // A copy made; written with the next batch (every BatchRows rows or BatchTime).
     void AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
                  const QByteArray& keptAs);
+    // Before the backup's flush: the last batch written and the log folded into the catalogue
+    // without waiting for the disk, so that the flush takes them there with the copies.
+    void Settle();
     // The last batch and the run's end.
     void EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors, int exitStatus);
     // Empty while all is well; else why the history could not be written.
@@ -133,6 +136,11 @@ public:
     RunHistory& operator=(const RunHistory&) = delete;
     // What the walk writes its copies to; null when nothing is recorded.
     CatalogWriter* Writer() { return writer.get(); }
+    // Before the flush of a backup that copied files.
+    void Settle() {
+        if (writer)
+            writer->Settle();
+    }
     void End(const OperationState& state, ReportHost& report);
 
 private:

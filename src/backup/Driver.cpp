@@ -260,6 +260,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     }
     // Done means on the disk: people unplug a backup disk as soon as the report says so.
     if (writes && state.lngTotalNumFilesCopied > 0) {
+        history.Settle();
         if (const FileError flushed = FlushAnswering(*flush, report)) {
             ++state.lngTotalNumCopyErrors;
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
