@@ -4,9 +4,9 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${VANTORO_BUILD_DIR:-$ROOT/build}
 
-# Debian packages: compiler, build tools, Qt 6, GoogleTest, the X11 bits the window needs,
-# rsvg-convert for the icon, and the validators of the installed desktop and AppStream files.
-PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+# Debian packages: compiler, build tools, Qt 6, SQLite, GoogleTest, the X11 bits the window
+# needs, rsvg-convert for the icon, and the validators of the installed desktop and AppStream files.
+PACKAGES=(g++ cmake ninja-build qt6-base-dev libsqlite3-dev libgl-dev libgtest-dev libgmock-dev
           libqt6gui6 libqt6widgets6 qt6-qpa-plugins fonts-liberation librsvg2-bin
           desktop-file-utils appstream)
 

@@ -167,9 +167,12 @@ FolderWalk::Step FolderWalk::HandOutCopy(FolderVisit& visit, const ListedFile& f
                    : Step::Next;
     // Reserved when handed out, so the next decision counts this copy's space.
     target.SpendFreeSpace(visit.targetFolder, file.source.SpaceTaken());
-    CopyPipeline::After after = [this, &visit, size = file.source.size,
-                                 bytes = file.bytes](const CopyOutcome& outcome) {
-        return CopyDone(visit, bytes, size, outcome);
+    // Where a replaced copy goes, below the target, for the history.
+    const QByteArray keptAs = job->keepReplacedAs.name.isEmpty()
+                                  ? QByteArray()
+                                  : EncodeName(target.KeepFolder()) + file.bytes;
+    CopyPipeline::After after = [this, &visit, file, keptAs](const CopyOutcome& outcome) {
+        return CopyDone(visit, file, keptAs, outcome);
     };
     // A file rewritten in place during its copy is tried again once the rest of its folder
     // is done: a program saving it is done by then, mostly.
@@ -183,9 +186,10 @@ FolderWalk::Step FolderWalk::HandOutCopy(FolderVisit& visit, const ListedFile& f
 }
 
 // Counts and words a copy's outcome, in file order. True when the user chose to stop.
-bool FolderWalk::CopyDone(FolderVisit& visit, const QByteArray& name, qint64 size,
+bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByteArray& keptAs,
                           const CopyOutcome& outcome) {
-    const QString path = visit.folder + DecodeName(name);
+    const QString path = visit.folder + file.Name();
+    const qint64 size = file.source.size;
     if (outcome.kept)
         ++state.lngTotalNumKeptCopies;
     if (!outcome.copied) {
@@ -217,6 +221,9 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const QByteArray& name, qint64 siz
     }
     if (visit.pipeline.Idle())
         report.ClearFileLabel();
+    if (catalog)
+        catalog->AddCopy(EncodeName(visit.folder.mid(setup.sourceFolder.size())) + file.bytes, size,
+                         file.source.mtimeSeconds, outcome.kept ? keptAs : QByteArray());
     ++visit.counts[2];
     ++state.lngTotalNumFilesCopied;
     state.dblTotalFilesize += static_cast<double>(size);

@@ -1,5 +1,6 @@
 #include "backup/Counting.h"
 
+#include "backup/Catalog.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Wildcard.h"
 #include "platform/Directory.h"
@@ -50,10 +51,11 @@ FileCount CountFiles(const QString& folder, const QString& pattern, bool stopAtF
     return result;
 }
 
-FolderCount CountSubfolders(const QString& folder) {
+FolderCount CountSubfolders(const QString& folder, bool ownLeftOut) {
     FolderCount result;
     const FileError error = ReadDirectory(WithSlash(folder), [&](const DirectoryEntry& entry) {
-        if (entry.kind == EntryKind::Folder && !entry.isLink)
+        if (entry.kind == EntryKind::Folder && !entry.isLink &&
+            !(ownLeftOut && IsOwnTargetFolderName(entry.name)))
             ++result.count;
         return true;
     });
@@ -65,12 +67,15 @@ FolderCount CountSubfolders(const QString& folder) {
     return result;
 }
 
-bool IsFolderEmpty(const QString& folder, bool* accessDenied) {
+bool IsFolderEmpty(const QString& folder, bool* accessDenied, bool ownLeftOut) {
     bool found = false;
-    const FileError error = ReadDirectory(folder, [&found](const DirectoryEntry& entry) {
-        found = entry.kind == EntryKind::File || (entry.kind == EntryKind::Folder && !entry.isLink);
-        return !found;
-    });
+    const FileError error =
+        ReadDirectory(folder, [&found, ownLeftOut](const DirectoryEntry& entry) {
+            found = entry.kind == EntryKind::File ||
+                    (entry.kind == EntryKind::Folder && !entry.isLink &&
+                     !(ownLeftOut && IsOwnTargetFolderName(entry.name)));
+            return !found;
+        });
     if (accessDenied != nullptr)
         *accessDenied = error.number == ErrorNumber::PermissionDenied;
     return error || !found;

@@ -26,12 +26,14 @@ struct FolderCount {
     int errorNumber = 0; // 70 permission denied, 76 path not found
 };
 
-// Direct subfolders of a folder (links to folders are not followed, so not counted).
-FolderCount CountSubfolders(const QString& folder);
+// Direct subfolders of a folder (links to folders are not followed, so not counted). A
+// target's displays leave out the program's own folders (ownLeftOut): a target that holds
+// only them holds no backup.
+FolderCount CountSubfolders(const QString& folder, bool ownLeftOut = false);
 
 // No file and no subfolder; a folder that cannot be read counts as empty. Stops at the
 // first entry found.
-bool IsFolderEmpty(const QString& folder, bool* accessDenied = nullptr);
+bool IsFolderEmpty(const QString& folder, bool* accessDenied = nullptr, bool ownLeftOut = false);
 
 // Fills names with the files of folder matching pattern, in the order the folder gives
 // them: lower-cased unless keepCase, with " (size)" when withSizes. Returns their number,

@@ -1,5 +1,6 @@
 #include "backup/Driver.h"
 
+#include "backup/Catalog.h"
 #include "backup/Counting.h"
 #include "backup/Walk.h"
 #include "mainwindow/FolderProc.h"
@@ -297,12 +298,17 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     const bool writes = backup || (operation == state.intOperationVerifyBackup && state.blnRepair);
     const std::optional<FileSystemFlush> flush =
         writes ? std::make_optional<FileSystemFlush>(setup.targetFolder) : std::nullopt;
+    RunHistory history(setup, state, ReportFileOperation(operation, state));
     {
         FolderWalk walk(setup, state, report);
+        walk.catalog = history.Writer();
         walk.WalkFolder(setup.sourceFolder);
     }
-    if (writes && state.lngTotalNumFilesCopied > 0)
+    if (writes && state.lngTotalNumFilesCopied > 0) {
+        history.Settle();
         FlushCopies(state, setup, report, *flush);
+    }
+    history.End(state, report);
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());
     report.SetFileNowBeingCopied(QString(), QString());

@@ -1,5 +1,6 @@
 #include "backup/Listing.h"
 
+#include "backup/Catalog.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Wildcard.h"
 #include "platform/Directory.h"
@@ -218,9 +219,19 @@ bool FolderLister::InIncludedFolders(const QString& path) const {
                        });
 }
 
+bool FolderLister::IsOwnFolderName(const QString& folder, const QByteArray& name) const {
+    return folder == setup.sourceFolder &&
+           (name == CatalogFolderName || name == KeptCopiesFolderName);
+}
+
 bool FolderLister::IsIncludedSubfolder(const QString& path) const {
     if (IsTrashFolder(path))
         return false;
+    if (path.size() > setup.sourceFolder.size() && path.startsWith(setup.sourceFolder)) {
+        const QString name = path.mid(setup.sourceFolder.size()).chopped(1);
+        if (IsOwnTargetFolderName(name))
+            return false;
+    }
     if (path == setup.targetFolder)
         return false;
     // The folder itself is looked at only when it would be walked.

@@ -81,6 +81,9 @@ public:
     // A recycle bin or trash folder at a mount root, which the walk leaves out and names.
     bool IsTrashFolder(const QString& path) const;
     bool InIncludedFolders(const QString& path) const;
+    // A name in a folder that is the name of one of the program's own folders in the target,
+    // at the source's root.
+    bool IsOwnFolderName(const QString& folder, const QByteArray& name) const;
     // The disk of a path as labels name it, from the mount points read once.
     QString Drive(const QString& path) const;
     // The target folder that holds the copies of a source folder's files.

@@ -56,6 +56,8 @@ struct OperationState {
     bool blnFileExists = false;
     bool blnDisplayingSummary = false;
     bool blnScheduledTask = false;
+    // The setup file the Setup was read from, for the backup's history; empty: none.
+    QString strSetupFileName;
     // Console choices: a line under each file saying why it counts as new or modified (or
     // as unchanged although its times differ); the replaced copies kept, and how many.
     bool blnExplain = false;

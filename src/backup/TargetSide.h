@@ -62,6 +62,8 @@ public:
     // a final slash); false, and why, when it cannot.
     bool KeepReplacedAs(const QString& relativeFolder, const QByteArray& name, CopyJob& job,
                         QString& why);
+    // The folder, below the target, where the last job set so keeps its replaced copy.
+    const QString& KeepFolder() const { return keepFolderMade; }
 
     // A read-only copy is made writable before it is replaced; true when it stays read-only.
     static bool StaysReadOnly(const FolderHandle& folder, const QByteArray& name);

@@ -139,6 +139,9 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
     host.Yield();
     const bool compares = op == Operation::CheckBackupState || op == Operation::BackupAllFiles ||
                           op == Operation::BackupModifiedFiles || op == Operation::VerifyBackup;
+    if (compares && folder == setup.sourceFolder && !listing.error &&
+        !LeaveOutOwnNames(visit, skipFiles))
+        return {};
     visit.filesVisited = !skipFiles && fileCount > 0 && compares;
     if (visit.filesVisited) {
         if (host.ShowsLabels())
@@ -338,7 +341,7 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
     const std::vector<ListedFile>& files = visit.listing.files;
     for (const ListedFile& file : files) {
         pipeline->FilesLeft(static_cast<size_t>(files.data() + files.size() - &file));
-        if (file.skipped)
+        if (file.skipped || lister.IsOwnFolderName(visit.folder, file.bytes))
             continue;
         Step step = Step::GoesOn;
         if (file.special) {
@@ -407,6 +410,30 @@ bool FolderWalk::Decide(FolderVisit& visit, const ListedFile& file, const Decisi
     }
     RefuseSystemFile(visit, path, decision.refusedBy);
     return decision.copy;
+}
+
+// The program's own folders at the target's root take these names: a source entry so named
+// at the source's root would be mixed with them, so it is named and counted as left behind.
+// False when the user chose to stop.
+bool FolderWalk::LeaveOutOwnNames(FolderVisit& visit, bool skipFiles) {
+    const FolderListing& listing = visit.listing;
+    QStringList paths;
+    for (const ListedFile& file : listing.files) {
+        if (!skipFiles && !file.skipped && lister.IsOwnFolderName(listing.folder, file.bytes))
+            paths.append(listing.folder + file.Name());
+    }
+    for (const QString& name : listing.subfolders) {
+        const QString path = listing.folder + name + u'/';
+        if (IsOwnTargetFolderName(name) && lister.InIncludedFolders(path) &&
+            !lister.IsExcludedFilepath(path))
+            paths.append(path);
+    }
+    for (const QString& path : paths) {
+        if (visit.pipeline.Then(
+                [this, path] { return report.FileFailure(path, OwnFolderNameText()); }))
+            return false;
+    }
+    return !state.blnStop;
 }
 
 // What the rules for Windows' system files leave out is named and counted like any file

@@ -3,6 +3,7 @@
 // its stages: listed (Listing), decided (Decision), its target folder readied (TargetSide),
 // copied or compared (CopyPipeline, on the copier threads) and reported (WalkReport).
 
+#include "backup/Catalog.h"
 #include "backup/CopyPipeline.h"
 #include "backup/Decision.h"
 #include "backup/Listing.h"
@@ -43,6 +44,8 @@ public:
     // 1: everything on the walk's own thread. More: the next folders are listed on a thread
     // of their own, and copies run on this many copier threads; the report is the same.
     int threads = WalkThreads();
+    // Where the copies made are recorded; null: nowhere.
+    CatalogWriter* catalog = nullptr;
 
 private:
     // One folder's visit: what its files' steps read and count while copies run.
@@ -87,12 +90,14 @@ private:
     Step FileGone(FolderVisit& visit, const ListedFile& file);
     bool Decide(FolderVisit& visit, const ListedFile& file, const DecisionRules& rules);
     void RefuseSystemFile(FolderVisit& visit, const QString& path, int rule);
+    // Entries at the source's root named like the program's own folders in the target.
+    bool LeaveOutOwnNames(FolderVisit& visit, bool skipFiles);
     // A copy and what follows it (BackupPass.cpp).
     Step BackUpFile(FolderVisit& visit, const ListedFile& file);
     Step HasRoom(FolderVisit& visit, const ListedFile& file);
     Step ReadyTargetFolder(FolderVisit& visit, const ListedFile& file);
     Step HandOutCopy(FolderVisit& visit, const ListedFile& file);
-    bool CopyDone(FolderVisit& visit, const QByteArray& name, qint64 size,
+    bool CopyDone(FolderVisit& visit, const ListedFile& file, const QByteArray& keptAs,
                   const CopyOutcome& outcome);
     bool RetryChangedCopies(FolderVisit& visit);
 

@@ -2,6 +2,7 @@
 
 #include "backup/Driver.h"
 #include "cli/ConsoleHost.h"
+#include "cli/History.h"
 #include "cli/RestoreCommands.h"
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
@@ -307,6 +308,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "  backup-modified  Back up new and modified files\n"
         "  verify           Compare the contents of every selected file with its copy\n\n"
         "Getting files back:\n"
+        "  history          List the backups recorded in the target, newest first\n"
         "  versions         List the copy in the backup and every kept version of a file\n"
         "  restore          Copy files back from the backup: all, or the PATHs given\n\n"
         "With --source and --target the whole source folder is taken, as with --all, unless "
@@ -447,6 +449,15 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         {QStringLiteral("backup-all"), state.intOperationBackupAllFiles},
         {QStringLiteral("backup-modified"), state.intOperationBackupModifiedFiles},
         {QStringLiteral("verify"), state.intOperationVerifyBackup}};
+    // The history reads the target's catalogue alone: no Setup, no lock.
+    if (command == u"history") {
+        if (positional.size() != 1 || !parser.isSet(target)) {
+            console.Fail(QStringLiteral("history takes the target folder, as in: vantoro-cli "
+                                        "history --target DIR"));
+            return NothingDone;
+        }
+        return PrintHistory(NormaliseFolder(parser.value(target)), parser.isSet(json));
+    }
     // Folders typed after the command, as cp takes them, are the likeliest slip.
     if (positional.size() > 1 && commands.contains(command)) {
         // As typed while they fit the two options, else as placeholders.
@@ -540,6 +551,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             return NothingDone;
         }
         setup = read.setup;
+        state.strSetupFileName = path;
         setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {

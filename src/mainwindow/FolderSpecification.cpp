@@ -410,7 +410,7 @@ void frmMain::RefreshTargetFolderDisplay(bool blnMessageIfTargetFolderPathNotFou
 void frmMain::RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound) {
     const QString target = txbDirectory[1]->text();
     lblTargetFolderIsEmpty->hide();
-    const FolderCount subfolders = CountSubfolders(target);
+    const FolderCount subfolders = CountSubfolders(target, true);
     if (subfolders.count == -1) {
         if (blnStartupCompleted) {
             if (!isMinimized() && blnMessageIfTargetFolderPathNotFound)
@@ -474,7 +474,7 @@ bool frmMain::UpdateTargetEmptyLabel() {
     }
     RefreshFreeSpaceLabel();
     const QString word = IsDriveRoot(target) ? QStringLiteral("disk") : QStringLiteral("folder");
-    const bool empty = IsFolderEmpty(target);
+    const bool empty = IsFolderEmpty(target, nullptr, true);
     lblTargetFolderIsEmpty->setText(
         QStringLiteral("The target ") + word +
         (empty ? QStringLiteral(" is empty.") : QStringLiteral(" is not empty.")));

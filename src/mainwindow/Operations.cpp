@@ -32,6 +32,7 @@ void frmMain::RunOperationCommand(Operation operation) {
     const QScopedValueRollback<bool> running(blnOperationRunning, true);
     const QString source = txbDirectory[0]->text();
     const QString target = txbDirectory[1]->text();
+    state.strSetupFileName = txbSetupFile->text(); // for the backup's history
     if (operation == OperationState::intOperationListFolders) {
         if (source.isEmpty()) {
             dialogs.inform(this,
@@ -67,7 +68,7 @@ void frmMain::RunOperationCommand(Operation operation) {
     }
     if (operation == OperationState::intOperationBackupAllFiles) {
         const qint32 files = CountFiles(target, QStringLiteral("*.*")).count;
-        const qint32 folders = CountSubfolders(target).count;
+        const qint32 folders = CountSubfolders(target, true).count;
         if ((files >= 1 || folders >= 1) &&
             !dialogs.askYesNo(this,
                               target + QStringLiteral(" has files or folders.") + CRLF +

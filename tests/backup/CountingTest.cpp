@@ -57,6 +57,20 @@ TEST_F(CountingTest, EmptyFolders) {
     ASSERT_TRUE(QDir().mkpath(root + "fifo-only"));
     ASSERT_EQ(mkfifo(QFile::encodeName(root + "fifo-only/p").constData(), 0600), 0);
     EXPECT_TRUE(IsFolderEmpty(root + "fifo-only/"));
+
+    // A target holding only the program's own folders holds no backup; a file of such a name
+    // is a file like any other.
+    ASSERT_TRUE(QDir().mkpath(root + "own/.vantoro-replaced/2024-01-01_000000"));
+    ASSERT_TRUE(QDir().mkpath(root + "own/.vantoro"));
+    EXPECT_FALSE(IsFolderEmpty(root + "own/"));
+    EXPECT_TRUE(IsFolderEmpty(root + "own/", nullptr, true));
+    EXPECT_EQ(CountSubfolders(root + "own/").count, 2);
+    EXPECT_EQ(CountSubfolders(root + "own/", true).count, 0);
+    EXPECT_EQ(CountSubfolders(root + "own/.vantoro-replaced/", true).count, 1)
+        << "only at the folder given";
+    ASSERT_TRUE(QDir(root + "own/.vantoro").removeRecursively());
+    WriteFile(root + "own/.vantoro", "a file");
+    EXPECT_FALSE(IsFolderEmpty(root + "own/", nullptr, true));
 }
 
 TEST_F(CountingTest, UnreadableFoldersReportPermissionDenied) {

@@ -1,5 +1,6 @@
 // Operations run from the real main window on real trees.
 #include "../mainwindow/MainWindowFixture.h"
+#include "backup/Catalog.h"
 #include "mainwindow/Language.h"
 #include "platform/FolderLock.h"
 #include "RecordingHost.h"
@@ -127,6 +128,28 @@ TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     // Nothing new the second time.
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_TRUE(Report().ReportText().contains("Number of files copied: 0\r\n"));
+}
+
+TEST_F(DriverTest, TheWindowsBackupsAreRecordedAndItsOwnFoldersLeaveATargetEmpty) {
+    ASSERT_TRUE(QDir().mkpath(target + ".vantoro-replaced/2024-01-01_000000"));
+    ASSERT_TRUE(QDir().mkpath(target + ".vantoro"));
+    window->RefreshTargetFolderDisplay(false);
+    EXPECT_EQ(window->lblTargetFolderIsEmpty->text(), ProgramText(157));
+    EXPECT_TRUE(window->UpdateTargetEmptyLabel());
+
+    window->txbSetupFile->setText(disk.path() + "/letters.vnt");
+    window->cmdBackupModifiedFiles_MouseUp();
+    ASSERT_TRUE(QFile::exists(target + "notes.txt"));
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+    const std::vector<CatalogRun> runs = reader.Runs();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].operation, "backup-modified");
+    EXPECT_EQ(runs[0].setup, disk.path() + "/letters.vnt");
+    EXPECT_EQ(runs[0].filesCopied, 1);
+    EXPECT_EQ(runs[0].exitStatus, 0);
+    EXPECT_EQ(reader.CopiesOf("notes.txt").size(), 1u);
+    EXPECT_FALSE(window->UpdateTargetEmptyLabel()) << "a copy is a backup";
 }
 
 TEST_F(DriverTest, DeclinedConfirmationChangesNothing) {

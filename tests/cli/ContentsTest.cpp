@@ -1,6 +1,7 @@
 // Beyond sizes and times: why a file counts as modified, a comparison of contents, and the
 // replaced copies kept. End to end on the built console program.
 
+#include "backup/Catalog.h"
 #include "cli/CliRun.h"
 #include "platform/FileCopy.h"
 #include "TestSupport.h"
@@ -10,9 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 #include <thread>
 
 namespace vnt::test {
@@ -255,6 +260,164 @@ TEST(KeepReplaced, ACancelledCopyKeepsNoExtraVersion) {
                              QFile::encodeName(dir.filePath("no/such/folder/kept")));
     EXPECT_TRUE(outcome.keepFailed);
     EXPECT_FALSE(outcome.copied);
+}
+
+// The history of a target, as the catalogue holds it and as history shows it.
+TEST_F(ContentsTest, EveryBackupIsRecordedAndHistoryListsThemNewestFirst) {
+    WriteFile(source + "docs/a.txt", "first a");
+    WriteFile(source + "docs/b.txt", "b");
+    ASSERT_EQ(Run("backup-modified").status, 0);
+    WriteFile(source + "docs/a.txt", "second a!");
+    ASSERT_EQ(Run("backup-modified", {"--keep-replaced"}).status, 0);
+    // Neither a check nor a comparison copies anything: they leave no run.
+    ASSERT_EQ(Run("check").status, 0);
+    ASSERT_EQ(Run("verify").status, 0);
+    Flip(target + "docs/b.txt", 0);
+    ASSERT_EQ(Run("verify", {"--repair"}).status, 0);
+
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+    const std::vector<CatalogRun> runs = reader.Runs();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].operation, "verify --repair");
+    EXPECT_EQ(runs[0].filesCopied, 1);
+    EXPECT_EQ(runs[1].operation, "backup-modified");
+    EXPECT_EQ(runs[1].filesCopied, 1);
+    EXPECT_EQ(runs[2].filesCopied, 2);
+    for (const CatalogRun& run : runs) {
+        EXPECT_EQ(run.errors, 0);
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_GE(run.finishedMs, run.startedMs);
+        EXPECT_EQ(run.setup, source + " -> " + target);
+    }
+    const std::vector<CatalogCopy> a = reader.CopiesOf("docs/a.txt");
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0].run, runs[2].id);
+    EXPECT_EQ(a[0].size, 7);
+    EXPECT_TRUE(a[0].keptAs.isEmpty());
+    EXPECT_EQ(a[1].size, 9);
+    EXPECT_EQ(a[1].mtimeSeconds,
+              QFileInfo(source + "docs/a.txt").lastModified().toSecsSinceEpoch());
+    ASSERT_TRUE(a[1].keptAs.startsWith(".vantoro-replaced/")) << a[1].keptAs.toStdString();
+    EXPECT_EQ(ReadAll(target + QFile::decodeName(a[1].keptAs)), "first a");
+    EXPECT_EQ(reader.CopiesOf("docs/b.txt").size(), 2u) << "the repair is a copy";
+
+    const CliRun history = Cli({"history", "--target", target});
+    EXPECT_EQ(history.status, 0) << history.err.toStdString();
+    const QStringList lines = history.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << history.out.toStdString();
+    EXPECT_EQ(lines[0], "Backups recorded in " + target + ", newest first:");
+    EXPECT_TRUE(lines[1].startsWith("Started ")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(
+        QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  verify --repair +1 +0  0$)")))
+        << lines[2].toStdString();
+    EXPECT_TRUE(lines[4].contains(QRegularExpression(R"(  backup-modified +2 +0  0$)")))
+        << lines[4].toStdString();
+
+    const CliRun json = Cli({"history", "--json", "--target", target});
+    EXPECT_EQ(json.status, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(object["target"].toString(), target);
+    const QJsonArray listed = object["runs"].toArray();
+    ASSERT_EQ(listed.size(), 3);
+    const QJsonObject newest = listed[0].toObject();
+    EXPECT_EQ(newest["operation"].toString(), "verify --repair");
+    EXPECT_EQ(newest["copied"].toInt(), 1);
+    EXPECT_EQ(newest["errors"].toInt(), 0);
+    EXPECT_EQ(newest["exitStatus"].toInt(-1), 0);
+    EXPECT_EQ(QDateTime::fromString(newest["started"].toString(), Qt::ISODate).toMSecsSinceEpoch(),
+              runs[0].startedMs / 1000 * 1000);
+    EXPECT_EQ(listed[2].toObject()["copied"].toInt(), 2);
+
+    // No catalogue, or no target given: nothing to list, and why.
+    const CliRun none = Cli({"history", "--target", dir.path()});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(none.err.startsWith("vantoro-cli: no history can be shown: there is no catalogue"))
+        << none.err.toStdString();
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(Cli({"history"}).status, 2);
+}
+
+// Whatever the run's fate, every copy the catalogue names is a complete file in the target.
+TEST_F(ContentsTest, AKilledOrFailingRunLeavesAConsistentCatalogue) {
+    for (int folder = 0; folder < 6; ++folder) {
+        ASSERT_TRUE(QDir().mkpath(source + QString("d%1").arg(folder)));
+        for (int file = 0; file < 800; ++file)
+            WriteFile(source + QString("d%1/f%2").arg(folder).arg(file), QByteArray(200, 'x'));
+    }
+    const QStringList backup{"backup-modified", "--all", "--source", source, "--target", target};
+    const CliRun killed = CliInChild(backup, {}, Captured, [](pid_t pid, int out) {
+        // Killed once well over a batch of files has been named.
+        QByteArray seen;
+        char buffer[4096];
+        for (ssize_t got;
+             seen.count("(new)") < 2500 && (got = ::read(out, buffer, sizeof buffer)) > 0;)
+            seen.append(buffer, got);
+        ::kill(pid, SIGKILL);
+    });
+    ASSERT_EQ(killed.status, -SIGKILL);
+    const auto expectConsistent = [&](qsizetype runs) {
+        CatalogReader reader;
+        ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+        ASSERT_EQ(reader.Runs().size(), static_cast<size_t>(runs));
+        for (int folder = 0; folder < 6; ++folder) {
+            for (int file = 0; file < 800; ++file) {
+                const QString path = QString("d%1/f%2").arg(folder).arg(file);
+                for (const CatalogCopy& copy : reader.CopiesOf(QFile::encodeName(path)))
+                    EXPECT_EQ(QFileInfo(target + path).size(), copy.size) << path.toStdString();
+            }
+        }
+    };
+    expectConsistent(1);
+    {
+        CatalogReader reader;
+        ASSERT_TRUE(reader.Open(target));
+        EXPECT_EQ(reader.LastRun()->exitStatus, -1);
+        EXPECT_EQ(reader.LastRun()->finishedMs, 0);
+    }
+    EXPECT_TRUE(Cli({"history", "--target", target}).out.contains("did not finish"));
+
+    // A copy that fails (past the file-size limit) has no row; the run counts its error.
+    WriteFile(source + "big.bin", QByteArray(5 << 20, 'b'));
+    const CliRun limited = CliInChild(backup, [] {
+        const rlimit fileSize{4 << 20, 4 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
+    });
+    EXPECT_EQ(limited.status, 1) << limited.err.toStdString();
+    expectConsistent(2);
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target));
+    EXPECT_TRUE(reader.CopiesOf("big.bin").empty());
+    EXPECT_EQ(reader.LastRun()->errors, 1);
+    EXPECT_EQ(reader.LastRun()->exitStatus, 1);
+    EXPECT_EQ(reader.CopiesOf("d5/f799").size(), 1u)
+        << "the run copied what the killed one had not";
+}
+
+// The program's own folders in the target are never mixed with the source's entries.
+TEST_F(ContentsTest, SourceEntriesNamedLikeTheProgramsOwnFoldersAreLeftBehind) {
+    ASSERT_EQ(LoadProgramText("vnt.dat", VANTORO_DATA_DIR), QString());
+    ASSERT_TRUE(QDir().mkpath(source + ".vantoro"));
+    WriteFile(source + ".vantoro/catalog.sqlite", "the source's own file");
+    WriteFile(source + ".vantoro-replaced", "a file of that name");
+    WriteFile(source + "docs/.vantoro", "deeper down it is a name like any other");
+    for (const char* command : {"check", "backup-all"}) {
+        const CliRun run = Run(command);
+        EXPECT_EQ(run.status, 1) << command;
+        for (const QString& path : {source + ".vantoro/", source + ".vantoro-replaced"})
+            EXPECT_TRUE(run.out.contains("      " + ProgramText(79) + " " + path + "  " +
+                                         OwnFolderNameText() + "\n"))
+                << command << run.out.toStdString();
+    }
+    EXPECT_TRUE(
+        Run("backup-all").out.contains("Number of errors when attempting to copy a file: 2\n"));
+    EXPECT_EQ(ReadAll(target + "docs/.vantoro"), "deeper down it is a name like any other");
+    EXPECT_FALSE(QFileInfo::exists(target + ".vantoro-replaced"));
+    EXPECT_EQ(QDir(target + ".vantoro").entryList(QDir::Files), QStringList{"catalog.sqlite"});
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+    EXPECT_EQ(reader.Runs().at(0).errors, 2);
+    EXPECT_EQ(reader.Runs().at(0).filesCopied, 1);
 }
 
 } // namespace

@@ -1,0 +1,545 @@
+#include "backup/Catalog.h"
+
+#include "platform/FileCopy.h"
+#include "platform/FileErrors.h"
+#include "platform/Names.h"
+#include "report/ReportHost.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <QDateTime>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vnt {
+
+namespace {
+
+// "VNTC": a database of somebody else is never taken for ours.
+constexpr int ApplicationId = 0x564E5443;
+constexpr int SchemaVersion = 1;
+constexpr char DatabaseName[] = "catalog.sqlite";
+// What SQLite keeps beside the database: a link planted under one of these names would
+// lead its writes elsewhere.
+constexpr const char* CompanionSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
+constexpr char Schema[] =
+    "CREATE TABLE runs(id INTEGER PRIMARY KEY, started INTEGER NOT NULL, finished INTEGER,"
+    " operation TEXT NOT NULL, setup TEXT NOT NULL, copied INTEGER, errors INTEGER,"
+    " exit_status INTEGER);"
+    "CREATE TABLE copies(id INTEGER PRIMARY KEY, run INTEGER NOT NULL REFERENCES runs(id),"
+    " path BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
+    " copied INTEGER NOT NULL, kept BLOB);"
+    "CREATE INDEX copies_by_path ON copies(path);";
+
+QString CatalogFolderPath(const QString& targetFolder) {
+    return targetFolder + (targetFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) +
+           QLatin1String(CatalogFolderName);
+}
+
+QString CatalogPath(const QString& targetFolder) {
+    return CatalogFolderPath(targetFolder) + u'/' + QLatin1String(DatabaseName);
+}
+
+QString SqliteError(sqlite3* db) {
+    return QString::fromUtf8(db != nullptr ? sqlite3_errmsg(db) : "out of memory");
+}
+
+// A statement that finalizes itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return stmt != nullptr; }
+    sqlite3_stmt* get() const { return stmt; }
+    bool Row() { return stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW; }
+    QByteArray Bytes(int column) const {
+        const void* data = sqlite3_column_blob(stmt, column);
+        return QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(stmt, column));
+    }
+    qint64 Int(int column) const { return sqlite3_column_int64(stmt, column); }
+    bool Null(int column) const { return sqlite3_column_type(stmt, column) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* stmt = nullptr;
+};
+
+// The catalogue's folder below the target held open, never through a link; the database
+// and its companions, where they exist, must be plain files in it.
+std::unique_ptr<FolderHandle> OpenCatalogFolder(const QString& targetFolder, bool create,
+                                                QString& why, bool& missing) {
+    const FolderHandle target(targetFolder);
+    if (!target.IsOpen()) {
+        why = QStringLiteral("the target folder cannot be opened");
+        return nullptr;
+    }
+    const QString folderPath = CatalogFolderPath(targetFolder);
+    if (create && ::mkdirat(target.Descriptor(), CatalogFolderName, 0755) != 0 && errno != EEXIST) {
+        why = folderPath + QStringLiteral(" cannot be made: ") +
+              FileErrorFromErrno(errno).description;
+        return nullptr;
+    }
+    const int fd = ::openat(target.Descriptor(), CatalogFolderName,
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st {};
+        missing = error == ENOENT;
+        if (::fstatat(target.Descriptor(), CatalogFolderName, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode))
+            why = folderPath + QStringLiteral(" is a link, not the program's own folder");
+        else if (error == ENOTDIR)
+            why = folderPath + QStringLiteral(" is not a folder");
+        else
+            why = folderPath + QStringLiteral(": ") + FileErrorFromErrno(error).description;
+        return nullptr;
+    }
+    std::unique_ptr<FolderHandle> folder = FolderHandle::Adopt(fd);
+    for (const char* suffix : CompanionSuffixes) {
+        const QByteArray name = QByteArray(DatabaseName) + suffix;
+        struct stat st {};
+        if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISREG(st.st_mode)) {
+            why = folderPath + u'/' + QString::fromLatin1(name) +
+                  QStringLiteral(" is not a plain file");
+            return nullptr;
+        }
+    }
+    return folder;
+}
+
+// Opens the database by the real path of the folder held open (SQLite refuses a path that
+// holds a link), then makes sure that path led into that very folder.
+sqlite3* OpenDatabase(const FolderHandle& folder, bool write, QString& why) {
+    const QString real = RealFolderOf(folder);
+    if (real.isEmpty()) {
+        why = QStringLiteral("its folder cannot be found");
+        return nullptr;
+    }
+    sqlite3* db = nullptr;
+    const int flags = (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
+                      SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(EncodeName(real + QLatin1String(DatabaseName)).constData(), &db, flags,
+                        nullptr) != SQLITE_OK) {
+        why = SqliteError(db);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    struct stat opened {};
+    struct stat held {};
+    const char* name = sqlite3_db_filename(db, "main");
+    if (name == nullptr || ::lstat(name, &opened) != 0 ||
+        ::fstatat(folder.Descriptor(), DatabaseName, &held, AT_SYMLINK_NOFOLLOW) != 0 ||
+        opened.st_dev != held.st_dev || opened.st_ino != held.st_ino) {
+        why = QStringLiteral("its folder was swapped while it was opened");
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return db;
+}
+
+// A catalogue cut short holds fewer pages than its header counts. Read from the header, since
+// SQLite's own look at every page costs a backup that changed nothing a measurable part of
+// its time; a log left by a run that died has the newest pages, so then SQLite looks.
+bool HasLog(const FolderHandle& folder) {
+    struct stat log {};
+    return ::fstatat(folder.Descriptor(), "catalog.sqlite-wal", &log, AT_SYMLINK_NOFOLLOW) == 0 &&
+           log.st_size > 0;
+}
+
+bool CutShort(const FolderHandle& folder) {
+    const int fd = ::openat(folder.Descriptor(), DatabaseName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char header[100] = {};
+    struct stat st {};
+    const bool read =
+        ::pread(fd, header, sizeof header, 0) == sizeof header && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!read)
+        return false;
+    const qint64 pageSize =
+        header[16] == 0 && header[17] == 1 ? 65536 : header[16] << 8 | header[17];
+    const qint64 pages = qint64{header[28]} << 24 | header[29] << 16 | header[30] << 8 | header[31];
+    return st.st_size < pageSize * pages;
+}
+
+// Whether the database is a catalogue this program can use; empty is a new one. thorough:
+// every page is looked at.
+QString CheckCatalog(sqlite3* db, bool& empty, bool thorough) {
+    empty = false;
+    Statement id(db, "PRAGMA application_id");
+    if (!id.Row())
+        return SqliteError(db);
+    const qint64 application = id.Int(0);
+    Statement version(db, "PRAGMA user_version");
+    if (!version.Row())
+        return SqliteError(db);
+    const qint64 schema = version.Int(0);
+    Statement tables(db, "SELECT count(*) FROM sqlite_master");
+    if (!tables.Row())
+        return SqliteError(db);
+    if (application == 0 && schema == 0 && tables.Int(0) == 0) {
+        empty = true;
+        return {};
+    }
+    if (application != ApplicationId)
+        return QStringLiteral("it is not a catalogue of this program");
+    if (schema > SchemaVersion)
+        return QStringLiteral("it was written by a newer version of the program (version ") +
+               QString::number(schema) + u')';
+    if (schema < 1)
+        return QStringLiteral("it has no version");
+    if (!thorough)
+        return {};
+    Statement check(db, "PRAGMA quick_check(1)");
+    if (!check.Row())
+        return SqliteError(db);
+    const QByteArray result = check.Bytes(0);
+    if (result != "ok")
+        return QStringLiteral("it is damaged (") + QString::fromUtf8(result) + u')';
+    return {};
+}
+
+QString UnusableText(const QString& targetFolder, const QString& why) {
+    return QStringLiteral("the catalogue ") + CatalogPath(targetFolder) +
+           QStringLiteral(" is unusable: ") + why;
+}
+
+} // namespace
+
+bool IsOwnTargetFolderName(const QString& name) {
+    return name == QLatin1String(CatalogFolderName) || name == QLatin1String(KeptCopiesFolderName);
+}
+
+QString OwnFolderNameText() {
+    return QStringLiteral("its name is that of the program's own folder in the target, so it is "
+                          "not backed up");
+}
+
+bool IsSafeRelativePath(const QByteArray& path) {
+    if (path.isEmpty() || path.startsWith('/') || path.contains('\0'))
+        return false;
+    for (const QByteArray& part : path.split('/')) {
+        if (part.isEmpty() || part == "." || part == "..")
+            return false;
+    }
+    return true;
+}
+
+// The writer.
+
+CatalogWriter::CatalogWriter() = default;
+
+CatalogWriter::~CatalogWriter() {
+    Close();
+}
+
+void CatalogWriter::Close() {
+    sqlite3_finalize(insertCopy);
+    insertCopy = nullptr;
+    sqlite3_close(db);
+    db = nullptr;
+    folder.reset();
+}
+
+bool CatalogWriter::Fail(const QString& why) {
+    if (problem.isEmpty())
+        problem = why;
+    if (db != nullptr && !sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    Close();
+    pending.clear();
+    return false;
+}
+
+bool CatalogWriter::Exec(const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Fail(SqliteError(db));
+    return true;
+}
+
+bool CatalogWriter::Open(const QString& targetFolder) {
+    QString why;
+    bool missing = false;
+    folder = OpenCatalogFolder(targetFolder, true, why, missing);
+    if (!folder)
+        return Fail(why);
+    db = OpenDatabase(*folder, true, why);
+    if (db == nullptr)
+        return Fail(UnusableText(targetFolder, why));
+    bool empty = false;
+    const bool log = HasLog(*folder);
+    QString unusable = CheckCatalog(db, empty, log);
+    if (unusable.isEmpty() && !log && !empty && CutShort(*folder))
+        unusable = QStringLiteral("it is cut short");
+    if (!unusable.isEmpty())
+        return Fail(UnusableText(targetFolder, unusable) + QStringLiteral("; it was left alone"));
+    // WAL: a run that dies leaves the last committed batch; the copies themselves are flushed
+    // by the backup, so the history need not wait for the disk at every batch. The log is
+    // folded into the catalogue once, at the end: a fold makes the disk write at once, and
+    // during a backup that costs the copies.
+    if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL") ||
+        !Exec("PRAGMA wal_autocheckpoint=0"))
+        return false;
+    if (empty) {
+        const QByteArray create = QByteArray("BEGIN IMMEDIATE;") + Schema +
+                                  "PRAGMA application_id=" + QByteArray::number(ApplicationId) +
+                                  ";PRAGMA user_version=" + QByteArray::number(SchemaVersion) +
+                                  ";COMMIT";
+        if (!Exec(create.constData()))
+            return false;
+    }
+    if (sqlite3_prepare_v2(db,
+                           "INSERT INTO copies(run, path, size, mtime, copied, kept)"
+                           " VALUES(?, ?, ?, ?, ?, ?)",
+                           -1, &insertCopy, nullptr) != SQLITE_OK)
+        return Fail(SqliteError(db));
+    lastCommit = std::chrono::steady_clock::now();
+    return true;
+}
+
+void CatalogWriter::BeginRun(qint64 startedMs, const QString& operation, const QString& setup) {
+    if (db == nullptr)
+        return;
+    Statement insert(db, "INSERT INTO runs(started, operation, setup) VALUES(?, ?, ?)");
+    if (!insert) {
+        Fail(SqliteError(db));
+        return;
+    }
+    const QByteArray op = operation.toUtf8();
+    const QByteArray text = EncodeName(setup);
+    sqlite3_bind_int64(insert.get(), 1, startedMs);
+    sqlite3_bind_text(insert.get(), 2, op.constData(), static_cast<int>(op.size()), nullptr);
+    sqlite3_bind_text(insert.get(), 3, text.constData(), static_cast<int>(text.size()), nullptr);
+    if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+        Fail(SqliteError(db));
+        return;
+    }
+    runId = sqlite3_last_insert_rowid(db);
+}
+
+void CatalogWriter::AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
+                            const QByteArray& keptAs) {
+    if (db == nullptr || runId == 0)
+        return;
+    pending.push_back(
+        CatalogCopy{path, size, mtimeSeconds, QDateTime::currentMSecsSinceEpoch(), runId, keptAs});
+    if (pending.size() >= static_cast<size_t>(BatchRows) ||
+        std::chrono::steady_clock::now() - lastCommit >= BatchTime)
+        Commit();
+}
+
+bool CatalogWriter::Commit(const CatalogRun* end) {
+    if (db == nullptr)
+        return false;
+    if (!Exec("BEGIN IMMEDIATE"))
+        return false;
+    for (const CatalogCopy& copy : pending) {
+        sqlite3_bind_int64(insertCopy, 1, copy.run);
+        sqlite3_bind_blob(insertCopy, 2, copy.path.constData(), static_cast<int>(copy.path.size()),
+                          nullptr);
+        sqlite3_bind_int64(insertCopy, 3, copy.size);
+        sqlite3_bind_int64(insertCopy, 4, copy.mtimeSeconds);
+        sqlite3_bind_int64(insertCopy, 5, copy.copiedMs);
+        if (copy.keptAs.isEmpty())
+            sqlite3_bind_null(insertCopy, 6);
+        else
+            sqlite3_bind_blob(insertCopy, 6, copy.keptAs.constData(),
+                              static_cast<int>(copy.keptAs.size()), nullptr);
+        const int stepped = sqlite3_step(insertCopy);
+        sqlite3_reset(insertCopy);
+        if (stepped != SQLITE_DONE)
+            return Fail(SqliteError(db));
+    }
+    if (end != nullptr) {
+        Statement update(db, "UPDATE runs SET finished = ?, copied = ?, errors = ?,"
+                             " exit_status = ? WHERE id = ?");
+        if (!update)
+            return Fail(SqliteError(db));
+        sqlite3_bind_int64(update.get(), 1, end->finishedMs);
+        sqlite3_bind_int64(update.get(), 2, end->filesCopied);
+        sqlite3_bind_int64(update.get(), 3, end->errors);
+        sqlite3_bind_int64(update.get(), 4, end->exitStatus);
+        sqlite3_bind_int64(update.get(), 5, runId);
+        if (sqlite3_step(update.get()) != SQLITE_DONE)
+            return Fail(SqliteError(db));
+    }
+    if (!Exec("COMMIT"))
+        return false;
+    pending.clear();
+    lastCommit = std::chrono::steady_clock::now();
+    return true;
+}
+
+void CatalogWriter::Settle() {
+    // Folded without syncing, the log stays whole until it is written again, which is after
+    // the flush: a power cut in between finds the log and folds it again.
+    if (db != nullptr && Commit())
+        sqlite3_exec(db,
+                     "PRAGMA synchronous=OFF; PRAGMA wal_checkpoint(PASSIVE);"
+                     " PRAGMA synchronous=NORMAL",
+                     nullptr, nullptr, nullptr);
+}
+
+void CatalogWriter::EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors, int exitStatus) {
+    if (db == nullptr || runId == 0)
+        return;
+    CatalogRun end;
+    end.finishedMs = finishedMs;
+    end.filesCopied = filesCopied;
+    end.errors = errors;
+    end.exitStatus = exitStatus;
+    // Between runs the catalogue is one file: a reader, which opens it read-only, then leaves
+    // no companion files behind. A reader at work now keeps it as it is, which is no harm.
+    if (Commit(&end)) {
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        Close();
+    }
+}
+
+// The reader.
+
+CatalogReader::CatalogReader() = default;
+
+CatalogReader::~CatalogReader() {
+    sqlite3_close(db);
+}
+
+bool CatalogReader::Fail(const QString& why) {
+    if (problem.isEmpty())
+        problem = why;
+    sqlite3_close(db);
+    db = nullptr;
+    return false;
+}
+
+bool CatalogReader::Open(const QString& targetFolder) {
+    QString why;
+    const std::unique_ptr<FolderHandle> folder =
+        OpenCatalogFolder(targetFolder, false, why, missing);
+    if (folder && ::faccessat(folder->Descriptor(), DatabaseName, F_OK, AT_SYMLINK_NOFOLLOW) != 0)
+        missing = true;
+    if (missing)
+        return Fail(QStringLiteral("there is no catalogue in ") + targetFolder +
+                    QStringLiteral(" (no backup has been recorded there)"));
+    if (!folder)
+        return Fail(UnusableText(targetFolder, why));
+    db = OpenDatabase(*folder, false, why);
+    if (db == nullptr)
+        return Fail(UnusableText(targetFolder, why));
+    bool empty = false;
+    const QString unusable = CheckCatalog(db, empty, true);
+    if (!unusable.isEmpty() || empty)
+        return Fail(UnusableText(targetFolder, empty ? QStringLiteral("it is empty") : unusable));
+    return true;
+}
+
+std::vector<CatalogRun> CatalogReader::ReadRuns(const char* sql) {
+    std::vector<CatalogRun> runs;
+    if (db == nullptr)
+        return runs;
+    Statement select(db, sql);
+    while (select.Row()) {
+        CatalogRun run;
+        run.id = select.Int(0);
+        run.startedMs = select.Int(1);
+        run.finishedMs = select.Null(2) ? 0 : select.Int(2);
+        run.operation = QString::fromUtf8(select.Bytes(3));
+        run.setup = DecodeName(select.Bytes(4));
+        run.filesCopied = select.Int(5);
+        run.errors = select.Int(6);
+        run.exitStatus = select.Null(7) ? -1 : static_cast<int>(select.Int(7));
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+std::vector<CatalogRun> CatalogReader::Runs() {
+    return ReadRuns("SELECT id, started, finished, operation, setup, copied, errors, exit_status"
+                    " FROM runs ORDER BY started DESC, id DESC");
+}
+
+std::optional<CatalogRun> CatalogReader::LastRun() {
+    std::vector<CatalogRun> runs =
+        ReadRuns("SELECT id, started, finished, operation, setup, copied, errors, exit_status"
+                 " FROM runs ORDER BY started DESC, id DESC LIMIT 1");
+    if (runs.empty())
+        return std::nullopt;
+    return runs.front();
+}
+
+std::vector<CatalogCopy> CatalogReader::CopiesOf(const QByteArray& path) {
+    std::vector<CatalogCopy> copies;
+    if (db == nullptr)
+        return copies;
+    Statement select(db, "SELECT path, size, mtime, copied, run, kept FROM copies"
+                         " WHERE path = ? ORDER BY copied, id");
+    sqlite3_bind_blob(select.get(), 1, path.constData(), static_cast<int>(path.size()), nullptr);
+    while (select.Row()) {
+        CatalogCopy copy{select.Bytes(0), select.Int(1), select.Int(2),
+                         select.Int(3),   select.Int(4), select.Bytes(5)};
+        if (!IsSafeRelativePath(copy.path) ||
+            (!copy.keptAs.isEmpty() && !IsSafeRelativePath(copy.keptAs))) {
+            ++unsafeRows;
+            continue;
+        }
+        copies.push_back(std::move(copy));
+    }
+    return copies;
+}
+
+std::optional<qint64> CatalogReader::FirstCopyMs(const QByteArray& path) {
+    if (db == nullptr || !IsSafeRelativePath(path))
+        return std::nullopt;
+    Statement select(db, "SELECT min(copied) FROM copies WHERE path = ?");
+    sqlite3_bind_blob(select.get(), 1, path.constData(), static_cast<int>(path.size()), nullptr);
+    if (!select.Row() || select.Null(0))
+        return std::nullopt;
+    return select.Int(0);
+}
+
+// The driver's run row.
+
+RunHistory::RunHistory(const Setup& setup, const OperationState& state, const QString& operation) {
+    const Operation op = state.intOperation;
+    const bool writes = op == Operation::BackupAllFiles || op == Operation::BackupModifiedFiles ||
+                        (op == Operation::VerifyBackup && state.blnRepair);
+    if (!writes)
+        return;
+    writer = std::make_unique<CatalogWriter>();
+    if (writer->Open(setup.targetFolder))
+        writer->BeginRun(QDateTime::currentMSecsSinceEpoch(),
+                         op == Operation::VerifyBackup ? operation + QStringLiteral(" --repair")
+                                                       : operation,
+                         state.strSetupFileName.isEmpty()
+                             ? setup.sourceFolder + QStringLiteral(" -> ") + setup.targetFolder
+                             : state.strSetupFileName);
+}
+
+RunHistory::~RunHistory() = default;
+
+void RunHistory::End(const OperationState& state, ReportHost& report) {
+    if (!writer)
+        return;
+    writer->EndRun(QDateTime::currentMSecsSinceEpoch(), state.lngTotalNumFilesCopied,
+                   state.lngTotalNumCopyErrors, RunExitStatus(state));
+    if (!writer->Problem().isEmpty())
+        report.Notice(QStringLiteral("The backup's history could not be written: ") +
+                      writer->Problem());
+    writer.reset();
+}
+
+int RunExitStatus(const OperationState& state) {
+    if (state.lngTotalNumCopyErrors > 0 ||
+        state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget >
+            (state.blnRepair ? state.lngTotalNumFilesRepaired : 0))
+        return 1;
+    return state.blnStop ? 130 : 0;
+}
+
+} // namespace vnt
