@@ -472,8 +472,8 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         return NothingDone;
     }
     if (!restoring && (positional.size() != 1 || !commands.contains(command))) {
-        console.Fail(QStringLiteral("give one command: list, check, backup-all, backup-modified "
-                                    "or verify (see --help)"));
+        console.Fail(QStringLiteral("give one command: list, check, backup-all, backup-modified, "
+                                    "verify, history, versions or restore (see --help)"));
         return NothingDone;
     }
     const bool verify = command == u"verify";

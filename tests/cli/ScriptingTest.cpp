@@ -407,7 +407,8 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
             helpOptions += match.captured(1) + '\n';
         else if (inCommands && !line.isEmpty())
             helpCommands += line.section(' ', 2, 2) + '\n';
-        inCommands = line == "Commands:" || (inCommands && !line.isEmpty());
+        inCommands = line == "Commands:" || line == "Getting files back:" ||
+                     (inCommands && !line.isEmpty());
     }
     const QRegularExpression optionName(R"((?:^|[\s,])(--?[A-Za-z?][A-Za-z-]*))",
                                         QRegularExpression::MultilineOption);
@@ -432,8 +433,10 @@ TEST(ManualPage, ListsWhatTheProgramHas) {
     const QRegularExpression commandName(R"(^(?:\.B )?([a-z-]+)$)",
                                          QRegularExpression::MultilineOption);
     EXPECT_EQ(Captures(helpCommands, commandName),
-              QSet<QString>({"list", "check", "backup-all", "backup-modified", "verify"}));
-    EXPECT_EQ(Captures(Tags(page, "COMMANDS"), commandName), Captures(helpCommands, commandName));
+              QSet<QString>({"list", "check", "backup-all", "backup-modified", "verify", "history",
+                             "versions", "restore"}));
+    EXPECT_EQ(Captures(Tags(page, "COMMANDS") + Tags(page, "GETTING FILES BACK"), commandName),
+              Captures(helpCommands, commandName));
 
     // Every field of a JSON summary is described, and no other.
     QTemporaryDir dir;
