@@ -1,5 +1,6 @@
 #include "cli/RestoreCommands.h"
 
+#include "backup/Catalog.h"
 #include "backup/KeptVersions.h"
 #include "backup/Restore.h"
 #include "cli/ConsoleHost.h"
@@ -8,6 +9,7 @@
 #include "report/StrProc.h"
 
 #include <csignal>
+#include <cstdio>
 #include <QDateTime>
 
 namespace vnt {
@@ -18,6 +20,22 @@ constexpr int Finished = 0;
 constexpr int FinishedWithErrors = 1;
 constexpr int NothingDone = 2;
 constexpr int Interrupted = 130;
+
+// The catalogue's word on when a path was first copied: what --as-of needs beyond the files.
+class CatalogHistory : public RestoreHistory {
+public:
+    explicit CatalogHistory(CatalogReader& readerIn) : reader(readerIn) {}
+    std::optional<QDateTime> FirstCopied(const QByteArray& relativePath) const override {
+        const std::optional<qint64> ms = reader.FirstCopyMs(relativePath);
+        // To the second, as the backup names the times of its runs: a copy made in the
+        // second of the time asked for was there at that time.
+        return ms ? std::optional<QDateTime>(QDateTime::fromSecsSinceEpoch(*ms / 1000))
+                  : std::nullopt;
+    }
+
+private:
+    CatalogReader& reader;
+};
 
 void OnRestoreSignal(int) {
     ConsoleHost::interrupted = 1;
@@ -141,6 +159,16 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
         }
     }
     request.overwrite = parser.isSet(QStringLiteral("overwrite"));
+    // Without a usable catalogue the files alone say what the backup held.
+    CatalogReader catalog;
+    const CatalogHistory history(catalog);
+    if (request.asOf) {
+        if (catalog.Open(setup.targetFolder))
+            request.history = &history;
+        else if (!catalog.Missing())
+            std::fprintf(stderr, "vantoro-cli: the backup's history is not used: %s\n",
+                         qUtf8Printable(catalog.Problem()));
+    }
 
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, OnRestoreSignal);

@@ -108,6 +108,15 @@ TEST_F(RestoreTest, APersonsDay) {
     const CliRun folder = Restore({"--into", elsewhere, "docs/"});
     EXPECT_EQ(folder.status, 0) << folder.err.toStdString();
     EXPECT_EQ(FilesIn(elsewhere), QStringList({"docs/letter.txt", "docs/notes.txt"}));
+
+    // As of a time before any backup, the history says no file was there yet.
+    const QString before = dir.path() + "/before/";
+    ASSERT_TRUE(QDir().mkpath(before));
+    const CliRun early = Restore({"--as-of", "2000-01-01 00:00", "--into", before, "photos/"});
+    EXPECT_EQ(early.status, 0) << early.out.toStdString() << early.err.toStdString();
+    EXPECT_TRUE(early.out.contains("photos/p.jpg (not in the backup yet at that time)"))
+        << early.out.toStdString();
+    EXPECT_EQ(FilesIn(before), QStringList());
     EXPECT_EQ(ReadAll(elsewhere + "docs/letter.txt"), "the third version");
     EXPECT_EQ(QFileInfo(elsewhere + "docs/letter.txt").lastModified(),
               QFileInfo(target + "docs/letter.txt").lastModified());
@@ -171,6 +180,8 @@ TEST_F(RestoreTest, LinksPlantedInTheTargetAreNeverFollowed) {
 
     const QString then = dir.path() + "/then/";
     ASSERT_TRUE(QDir().mkpath(then));
+    // From the files alone, without the history, every copy counts as there at that time.
+    ASSERT_TRUE(QDir(target + ".vantoro").removeRecursively());
     const CliRun old = Restore({"--into", then, "--as-of", "1999-12-31 00:00", "docs"});
     EXPECT_EQ(old.status, 1);
     EXPECT_EQ(FilesIn(then), QStringList({"docs/notes.txt"})) << old.out.toStdString();
