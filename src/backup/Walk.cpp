@@ -11,12 +11,8 @@
 #include "report/StrProc.h"
 #include "setups/DateProc.h"
 
-#include <cerrno>
-#include <chrono>
 #include <optional>
-#include <QDateTime>
 #include <QScopeGuard>
-#include <thread>
 
 namespace vnt {
 
