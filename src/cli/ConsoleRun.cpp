@@ -33,11 +33,6 @@ namespace vnt {
 
 namespace {
 
-constexpr int Finished = 0;
-constexpr int FinishedWithErrors = 1;
-constexpr int NothingDone = 2;
-constexpr int Interrupted = 130;
-
 void OnSignal(int) {
     ConsoleHost::interrupted = 1;
 }

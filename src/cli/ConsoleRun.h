@@ -5,6 +5,12 @@
 
 namespace vnt {
 
+// The console's exit statuses, the same for every command.
+inline constexpr int Finished = 0;
+inline constexpr int FinishedWithErrors = 1;
+inline constexpr int NothingDone = 2;
+inline constexpr int Interrupted = 130;
+
 // Runs the console program with its arguments (the program name first); returns the exit
 // status: 0 finished, 1 finished with errors, 2 nothing done, 130 interrupted.
 int RunConsole(const QStringList& arguments, const QString& programFolder);

@@ -4,6 +4,7 @@
 #include "backup/KeptVersions.h"
 #include "backup/Restore.h"
 #include "cli/ConsoleHost.h"
+#include "cli/ConsoleRun.h"
 #include "mainwindow/FolderProc.h"
 #include "platform/Names.h"
 #include "report/StrProc.h"
@@ -15,11 +16,6 @@
 namespace vnt {
 
 namespace {
-
-constexpr int Finished = 0;
-constexpr int FinishedWithErrors = 1;
-constexpr int NothingDone = 2;
-constexpr int Interrupted = 130;
 
 // The catalogue's word on when a path was first copied: what --as-of needs beyond the files.
 class CatalogHistory : public RestoreHistory {
