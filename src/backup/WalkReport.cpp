@@ -8,9 +8,7 @@
 #include "report/StrProc.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <QDateTime>
-#include <unistd.h>
 
 namespace vnt {
 
@@ -18,19 +16,30 @@ namespace {
 const QString CRLF = QStringLiteral("\r\n");
 const QString SixBlanks = QStringLiteral("      ");
 const QString FourBlanks = QStringLiteral("    "); // folder-level lines
+
+// Errors of opening a file that say it is not there (any more) under its name.
+bool SourceGone(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == EILSEQ ||
+           error == ELOOP;
+}
 } // namespace
 
-QString GetCopyErrorText(const QString& source) {
-    // What opening the file for reading says: permission denied, in use or locked, other.
-    const int fd = ::open(EncodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0) {
-        ::close(fd);
-        return ProgramText(172);
+QString GetCopyErrorText(const CopyOutcome& outcome) {
+    // Why the source could not be read: permission denied, in use or locked; any other
+    // failure, the target's included, is said in general words.
+    if (outcome.failedSide == CopySide::Source) {
+        switch (outcome.systemError) {
+        case EACCES:
+        case EPERM:
+            return ProgramText(347);
+        case EBUSY:
+        case ETXTBSY:
+        case EAGAIN:
+            return ProgramText(346);
+        default:
+            break;
+        }
     }
-    if (errno == EACCES || errno == EPERM)
-        return ProgramText(347);
-    if (errno == EBUSY || errno == ETXTBSY || errno == EAGAIN)
-        return ProgramText(346);
     return ProgramText(172);
 }
 
@@ -53,16 +62,16 @@ QString WalkReport::CopyFailureText(const CopyOutcome& outcome, const QString& p
         return ProgramText(414);
     if (outcome.changed)
         return ProgramText(413);
-    if (const FileFacts now = ReadFileFacts(path); !now.exists) {
+    if (outcome.failedSide == CopySide::Source && SourceGone(outcome.systemError)) {
         // Gone since the folder was listed: the source's own reason, as for a file found
         // missing before its copy, not a failure to write the target.
-        const FileError gone = now.Error();
-        return gone.number == ErrorNumber::BadFileName ? BadNameExplanation(gone.description, path)
-                                                       : gone.description;
+        return outcome.error.number == ErrorNumber::BadFileName
+                   ? BadNameExplanation(outcome.error.description, path)
+                   : outcome.error.description;
     }
     if (outcome.keepFailed)
         return KeepFailedText(outcome.error.description);
-    return GetCopyErrorText(path) + QStringLiteral(" (") + outcome.error.description + u')';
+    return GetCopyErrorText(outcome) + QStringLiteral(" (") + outcome.error.description + u')';
 }
 
 void WalkReport::EndLine() {

@@ -14,8 +14,8 @@ namespace vnt {
 
 class ReportHost;
 
-// The words for a copy that failed, from what opening the source for reading says.
-QString GetCopyErrorText(const QString& source);
+// The words for a copy that failed, from the side it failed on and its error number.
+QString GetCopyErrorText(const CopyOutcome& outcome);
 
 class WalkReport : public CopyWaiter {
 public:

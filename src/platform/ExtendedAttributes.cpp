@@ -96,7 +96,7 @@ unsigned NarrowedToAccessList(unsigned mode, const QByteArray& accessList) {
     return (mode & ~077u) | (group << 3) | others;
 }
 
-int CopyExtendedAttributes(int in, int out, unsigned& mode, bool& accessListDropped) {
+AttributeError CopyExtendedAttributes(int in, int out, unsigned& mode, bool& accessListDropped) {
     // Most files have no attribute at all: one call says so.
     char names[1024];
     std::vector<char> moreNames;
@@ -111,7 +111,7 @@ int CopyExtendedAttributes(int in, int out, unsigned& mode, bool& accessListDrop
         list = moreNames.data();
     }
     if (length < 0)
-        return Unsupported(errno) ? 0 : errno;
+        return {Unsupported(errno) ? 0 : errno, true};
     std::vector<char> value;
     for (const char* name = list; name < list + length; name += std::strlen(name) + 1) {
         const bool accessList = std::strcmp(name, AccessListName) == 0;
@@ -121,18 +121,18 @@ int CopyExtendedAttributes(int in, int out, unsigned& mode, bool& accessListDrop
         if (!ReadAttribute(in, name, value, error)) {
             if (error == ENODATA)
                 continue;
-            return error;
+            return {error, true};
         }
         if (::fsetxattr(out, name, value.data(), value.size(), 0) == 0)
             continue;
         if (!Unsupported(errno))
-            return errno;
+            return {errno, false};
         if (accessList) {
             accessListDropped = true;
             mode = NarrowedToAccessList(mode, QByteArray(value.data(), qsizetype(value.size())));
         }
     }
-    return 0;
+    return {};
 }
 
 } // namespace vnt

@@ -50,9 +50,11 @@ public:
              CopyOutcome& outcomeIn)
         : in(inFd), out(outFd), size(sizeIn), continueCopy(continueCopyIn), outcome(outcomeIn) {}
 
-    // The whole file; false with error set, or cancelled or changed in the outcome.
+    // The whole file; false with error (and its side) set, or cancelled or changed in the
+    // outcome.
     bool Whole(bool sparse) { return sparse ? DataOnly() : Range(0, size); }
     int error = 0;
+    CopySide errorSide = CopySide::None;
 
 private:
     // Bytes from offset to end, or with end negative to the end of the file. A file that
@@ -68,9 +70,10 @@ private:
                 loff_t from = at;
                 loff_t to = at;
                 n = ::copy_file_range(in, &from, out, &to, want, 0);
-                if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
-                              errno == EINVAL || errno == EPERM)) {
-                    kernelCopy = false; // this file system pair needs a plain copy
+                if (n < 0 && errno != EINTR) {
+                    // This file system pair needs a plain copy, or the kernel copy failed:
+                    // a plain read and write then also say which side the failure is on.
+                    kernelCopy = false;
                     continue;
                 }
             } else {
@@ -82,18 +85,15 @@ private:
                                                static_cast<size_t>(n - written), at + written);
                     if (w < 0 && errno == EINTR)
                         continue;
-                    if (w < 0) {
-                        error = errno;
-                        return false;
-                    }
+                    if (w < 0)
+                        return Fail(CopySide::Target, errno);
                     written += w;
                 }
             }
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                error = errno;
-                return false;
+                return Fail(CopySide::Source, errno); // a read: the kernel copy fell back above
             }
             if (n == 0 && end >= 0 && kernelCopy) {
                 kernelCopy = false; // a kernel copy that stops short: reads will tell why
@@ -136,10 +136,8 @@ private:
                 break;
             const off_t hole = ::lseek(in, data, SEEK_HOLE);
             if (hole <= data) {
-                if (hole < 0 && errno != ENXIO) {
-                    error = errno;
-                    return false;
-                }
+                if (hole < 0 && errno != ENXIO)
+                    return Fail(CopySide::Source, errno);
                 outcome.changed = true; // cut short between the two looks
                 return false;
             }
@@ -147,11 +145,15 @@ private:
             if (!Range(data, at))
                 return false;
         }
-        if (::ftruncate(out, size) != 0) {
-            error = errno;
-            return false;
-        }
+        if (::ftruncate(out, size) != 0)
+            return Fail(CopySide::Target, errno);
         return true;
+    }
+
+    bool Fail(CopySide side, int number) {
+        errorSide = side;
+        error = number;
+        return false;
     }
 
     const int in;
@@ -479,6 +481,14 @@ struct UnnamedCopy {
 
 namespace {
 
+// Records why a copy failed: the error number, in words, and on which side.
+CopyOutcome& Failed(CopyOutcome& outcome, CopySide side, int error) {
+    outcome.failedSide = side;
+    outcome.systemError = error;
+    outcome.error = FileErrorFromErrno(error);
+    return outcome;
+}
+
 // The copy itself. Each place is a folder descriptor and a path relative to it: an open
 // folder and a name, or AT_FDCWD and a whole path; the temporary file goes beside the
 // target (targetPrefix is the target's folder part of targetName's path, or empty).
@@ -490,10 +500,8 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
     UniqueFd in(OpenToRead(sourceDir, sourcePath, O_NONBLOCK | sourceFlags));
-    if (!in) {
-        outcome.error = FileErrorFromErrno(errno);
-        return outcome;
-    }
+    if (!in)
+        return Failed(outcome, CopySide::Source, errno);
     struct stat st {};
     // Still being written after the wait: its times cannot tell whether the copy holds one
     // version, so the copy's bytes are compared with the file's afterwards.
@@ -503,10 +511,8 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         struct timespec now {};
         ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
         started = now.tv_sec;
-        if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            outcome.error = FileErrorFromErrno(S_ISREG(st.st_mode) ? errno : EINVAL);
-            return outcome;
-        }
+        if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            return Failed(outcome, CopySide::Source, S_ISREG(st.st_mode) ? errno : EINVAL);
         if (!ChangedInThisTick(st.st_ctim, now))
             break;
         if (wait == 50) {
@@ -543,29 +549,21 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         if (!out && errno != EEXIST)
             break;
     }
-    if (!out) {
-        outcome.error = FileErrorFromErrno(errno);
-        return outcome;
-    }
-    const auto fail = [&](int error) {
+    if (!out)
+        return Failed(outcome, CopySide::Target, errno);
+    // Gives up the copy; error 0 when the outcome already says why (changed, cancelled).
+    const auto abandon = [&](CopySide side, int error) {
+        out.reset();
         if (!temporaryName.isEmpty())
             ::unlinkat(targetDir, temporaryName.constData(), 0);
-        if (error != 0) {
-            outcome.systemError = error;
-            outcome.error = FileErrorFromErrno(error);
-        }
-        return outcome;
-    };
-    const auto abandon = [&](int error) {
-        out.reset();
-        return fail(error);
+        return error != 0 ? Failed(outcome, side, error) : outcome;
     };
 
     DataCopy data(in.get(), out.get(), st.st_size, continueCopy, outcome);
     // Fewer blocks than the size needs: holes to keep (a file without any costs no look for them).
     const bool sparse = static_cast<qint64>(st.st_blocks) * 512 < st.st_size;
     if (!data.Whole(sparse))
-        return abandon(data.error);
+        return abandon(data.errorSide, data.error);
     // The copy keeps the source's time and permissions, and stays writable for its owner
     // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
     // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
@@ -573,20 +571,22 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     if ((mode & (S_ISUID | S_ISGID)) != 0) {
         struct stat copy {};
         if (::fstat(out.get(), &copy) != 0)
-            return abandon(errno);
+            return abandon(CopySide::Target, errno);
         if (copy.st_uid != st.st_uid)
             mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
     }
     // Before the check below, which then also sees a change to them during the copy.
-    if (const int attributeError =
-            CopyExtendedAttributes(in.get(), out.get(), mode, outcome.accessListDropped))
-        return abandon(attributeError);
+    if (const AttributeError attributes =
+            CopyExtendedAttributes(in.get(), out.get(), mode, outcome.accessListDropped);
+        attributes.number != 0)
+        return abandon(attributes.inSource ? CopySide::Source : CopySide::Target,
+                       attributes.number);
     // One version of the file, or none: a write during the copy shows in its size or times.
     // A file that only grew (a log) still holds in its first bytes what was copied: then the
     // copy is the file as it was when the copy began.
     struct stat after {};
     if (::fstat(in.get(), &after) != 0)
-        return abandon(errno);
+        return abandon(CopySide::Source, errno);
     const bool written = after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
                          after.st_mtim.tv_nsec != st.st_mtim.tv_nsec ||
                          after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
@@ -594,14 +594,14 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     if (written || confirm) {
         if (after.st_size < st.st_size || !SameFirstBytes(in.get(), out.get(), st.st_size)) {
             outcome.changed = true;
-            return abandon(0);
+            return abandon(CopySide::None, 0);
         }
         if (written)
             outcome.grewSince = started;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)
-        return abandon(errno);
+        return abandon(CopySide::Target, errno);
     outcome.unnamed = std::make_shared<UnnamedCopy>();
     UnnamedCopy& copy = *outcome.unnamed;
     copy.fd = std::move(out);
@@ -623,8 +623,7 @@ void UnnamedCopy::Name(CopyOutcome& outcome) {
         fd.reset();
         if (!temporaryName.isEmpty())
             ::unlinkat(targetDir, std::exchange(temporaryName, {}).constData(), 0);
-        outcome.systemError = error;
-        outcome.error = FileErrorFromErrno(error);
+        Failed(outcome, CopySide::Target, error);
     };
     if (unnamed) {
         if (const int linkError = NameUnnamed(fd.get(), targetDir, targetPath); linkError != 0) {

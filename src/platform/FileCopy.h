@@ -134,6 +134,10 @@ private:
     std::atomic<qint64>* previous;
 };
 
+// Which side of a copy a failure was met on: reading the source, or making, writing,
+// naming or keeping the copy in the target.
+enum class CopySide { None, Source, Target };
+
 struct CopyOutcome {
     bool copied = false;
     bool cancelled = false;
@@ -145,7 +149,8 @@ struct CopyOutcome {
     // was at this time (seconds since the epoch); -1 otherwise.
     qint64 grewSince = -1;
     int systemError = 0;     // errno of a failure, 0 otherwise
-    FileError error;
+    CopySide failedSide = CopySide::None;
+    FileError error; // systemError in words
     // With deferName, a complete copy not named yet (copied is then false): NameCopy names
     // it; dropped unnamed, it leaves nothing behind.
     std::shared_ptr<UnnamedCopy> unnamed;

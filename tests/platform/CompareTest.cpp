@@ -2,9 +2,12 @@
 #include "platform/FileCopy.h"
 #include "TestSupport.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QTemporaryDir>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +71,39 @@ TEST(CompareFiles, ReadingLeavesAccessTimesAlone) {
         ASSERT_EQ(::stat(dir.filePath(name).toLocal8Bit().constData(), &st), 0);
         EXPECT_EQ(st.st_atim.tv_sec, 946684800) << name;
     }
+}
+
+TEST(CopySingleFile, AFailureSaysItsSideAndErrorNumber) {
+    QTemporaryDir dir;
+    const QString root = dir.path() + "/";
+    WriteFile(root + "file", "some bytes");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + "fifo").constData(), 0600), 0);
+    struct Case {
+        const char *source, *target;
+        CopySide side;
+        int error;
+    };
+    for (const Case& c : {Case{"missing", "copy", CopySide::Source, ENOENT},
+                          Case{"fifo", "copy", CopySide::Source, EINVAL},
+                          Case{"file/inside", "copy", CopySide::Source, ENOTDIR},
+                          Case{"file", "missing/copy", CopySide::Target, ENOENT},
+                          Case{"file", "file/copy", CopySide::Target, ENOTDIR}}) {
+        const CopyOutcome outcome = CopySingleFile(root + c.source, root + c.target);
+        EXPECT_FALSE(outcome.copied);
+        EXPECT_EQ(outcome.failedSide, c.side) << c.source << " -> " << c.target;
+        EXPECT_EQ(outcome.systemError, c.error) << c.source << " -> " << c.target;
+        EXPECT_TRUE(outcome.error);
+    }
+    // A full disk is the target's, whether the kernel copies or the program reads and writes.
+    const QString full = root + "full";
+    ASSERT_TRUE(QDir().mkpath(full));
+    if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a small file system cannot be mounted here";
+    WriteFile(root + "large", QByteArray(1024 * 1024, 'x'));
+    const CopyOutcome outcome = CopySingleFile(root + "large", full + "/copy");
+    ::umount(QFile::encodeName(full).constData());
+    EXPECT_EQ(outcome.failedSide, CopySide::Target);
+    EXPECT_EQ(outcome.systemError, ENOSPC);
 }
 
 TEST(QueryDiskSpace, AnOpenFolderTellsWhatItsPathTells) {
