@@ -237,7 +237,7 @@ void frmMain::SelectSubfolders() {
     request.strFoldersPassedToSelectFoldersForm = JoinFolderList(passed);
 
     chkIncludeSubfolders->hide();
-    ShowSubfolderSelection(request);
+    steps.ShowSubfolderSelection(*this, request);
     if (request.blnFolderSelectionAccepted) {
         const QStringList names = SplitFolderList(request.strFoldersReturnedFromSelectFoldersForm);
         state.intNumIncludedFolders = static_cast<qint32>(names.size());
@@ -315,7 +315,7 @@ void frmMain::RefreshSourceFolderDisplay() {
         cmdClearFolder[0]->hide();
         cmdSelectSubfolders->show();
         cmdSelectSubfolders->setEnabled(true);
-        cmdReportScreen->setEnabled(ReportHasText());
+        cmdReportScreen->setEnabled(steps.ReportHasText(*this));
         cboIncludedFolders->hide();
         cmdRemoveSubfolder->hide();
         chkIncludeSubfolders->hide();

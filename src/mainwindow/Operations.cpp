@@ -137,7 +137,7 @@ void frmMain::ShowCheckingNotice(bool on) {
     label->repaint();
 }
 
-bool frmMain::ConfirmOperation() {
+bool frmMain::ShowConfirmation() {
     frmConfirmOperation dialog(*this, this);
     dialog.exec();
     update();

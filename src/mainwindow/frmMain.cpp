@@ -14,7 +14,6 @@
 #include "report/WebLink.h"
 #include "setups/frmSelectSubfolders.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,7 +27,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTimer>
 #include <utility>
 
@@ -80,17 +78,11 @@ int Bottom(const QWidget* widget) {
 
 } // namespace
 
-frmMain::frmMain(Dialogs& dialogsIn, SystemShell& shellIn, QString programFolderIn, QWidget* parent)
-    : QMainWindow(parent), dialogs(dialogsIn), shell(shellIn),
+frmMain::frmMain(Dialogs& dialogsIn, SystemShell& shellIn, QString programFolderIn,
+                 WindowServices& servicesIn, WindowSteps& stepsIn, QWidget* parent)
+    : QMainWindow(parent), dialogs(dialogsIn), shell(shellIn), services(servicesIn), steps(stepsIn),
       programFolder(std::move(programFolderIn)) {
     setObjectName(QStringLiteral("frmMain"));
-    EndProgram = [] { QCoreApplication::exit(0); };
-    Sleeper = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
-    Beeper = [] { QApplication::beep(); };
-    ShowPopUp = [this](const QString& message, int width, int height, int interval, int top,
-                       int left) {
-        PopUpWindow().PopUp(message, width, height, interval, top, left);
-    };
     CreateControls();
 }
 
@@ -640,7 +632,7 @@ void frmMain::Clock_Timer() {
     // While an operation runs the button stays as the lock left it: re-showing the report
     // then would take Continue and Cancel away from a paused backup.
     if (!blnOperationRunning)
-        cmdReportScreen->setEnabled(ReportHasText());
+        cmdReportScreen->setEnabled(steps.ReportHasText(*this));
     QCoreApplication::processEvents();
 }
 
@@ -678,22 +670,22 @@ void frmMain::cmdSelectSubfolders_MouseUp() {
 
 void frmMain::cmdListSubFolders_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(OperationState::intOperationListFolders);
+        steps.RunOperationCommand(*this, OperationState::intOperationListFolders);
 }
 
 void frmMain::cmdCheckBackupState_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(OperationState::intOperationCheckBackupState);
+        steps.RunOperationCommand(*this, OperationState::intOperationCheckBackupState);
 }
 
 void frmMain::cmdBackupAllFiles_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(OperationState::intOperationBackupAllFiles);
+        steps.RunOperationCommand(*this, OperationState::intOperationBackupAllFiles);
 }
 
 void frmMain::cmdBackupModifiedFiles_MouseUp() {
     if (!blnIgnoreMouseUp)
-        RunOperationCommand(OperationState::intOperationBackupModifiedFiles);
+        steps.RunOperationCommand(*this, OperationState::intOperationBackupModifiedFiles);
 }
 
 void frmMain::cmdReportScreen_MouseUp() {
@@ -728,7 +720,7 @@ void frmMain::cmdQuit_MouseUp() {
         return;
     EndRunningOperation();
     SaveSetupOnQuit();
-    EndProgram();
+    services.EndProgram();
 }
 
 void frmMain::EndRunningOperation() {
@@ -745,7 +737,7 @@ void frmMain::SaveSetupOnQuit() {
     if (CheckValue(chkSaveSetupOnQuit) != 1 || blnNextRunSetupCurrent)
         return;
     txbSetupFile->hide();
-    if (!SaveSetupToFile(strNextRunSetupPath, true))
+    if (!steps.SaveSetupToFile(*this, strNextRunSetupPath, true))
         TellSetupNotSaved(ProgramText(116));
 }
 
@@ -756,7 +748,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     EndRunningOperation();
     if (popUp != nullptr && popUp->isVisible())
         popUp->CloseWithOwner();
-    EndProgram();
+    services.EndProgram();
 }
 
 void frmMain::lblCorvaneWorks_Click() {

@@ -1,9 +1,13 @@
 #pragma once
 // The main window: its controls hold the Setup; it owns the operation state and the
-// report window, which reaches it through ReportOwner.
+// report window, which reaches it through ReportOwner. What it asks of the world goes through
+// the interfaces it is given (Dialogs, SystemShell, WindowServices, WindowSteps), which
+// tests script and record.
 
 #include "backup/Driver.h"
 #include "backup/OperationState.h"
+#include "mainwindow/WindowServices.h"
+#include "mainwindow/WindowSteps.h"
 #include "report/Owners.h"
 #include "setups/SubfolderRows.h"
 
@@ -33,7 +37,9 @@ class frmView;
 class frmMain : public QMainWindow, public MainHooks, public ReportOwner, public ConfirmOwner {
     Q_OBJECT
 public:
-    frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder, QWidget* parent = nullptr);
+    frmMain(Dialogs& dialogs, SystemShell& shell, QString programFolder,
+            WindowServices& services = DesktopServices::Instance(),
+            WindowSteps& steps = WindowSteps::Own(), QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Start-up up to the unattended run. False when the program texts could not be loaded:
@@ -115,7 +121,7 @@ public:
     void Tell(const QString& text, const QString& title, MsgIcon icon) override;
     void ClearSource() override;
     void ShowCheckingNotice(bool on) override;
-    bool ConfirmOperation() override;
+    bool ConfirmOperation() override { return steps.ConfirmOperation(*this); }
     ReportHost& PrepareReport() override;
     void SetExcludedFilepathsText(const QString& text) override;
     void LockForOperation() override;
@@ -124,10 +130,9 @@ public:
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 
-    // Setup files and the setup commands (saving virtual so that tests can stand in for it).
+    // Setup files and the setup commands.
     QString StampPreviousRun(const QString& key, const QString& valueName);
     void LoadSetupFromLastRun();
-    virtual bool SaveSetupToFile(const QString& path, bool blnAnnounce);
     int LoadOperationFile(const QString& path);
     // True, after telling the user, when the next-run setup was not read whole at start-up:
     // the unattended backup must not run on it.
@@ -146,9 +151,6 @@ public:
     void cmdSaveSetupInBothWays_Click();
     void cmdDontSaveSetup_Click();
     bool blnLoadingSetup = false;
-    // Shows a self-closing message (text, width, height, milliseconds, top, left in twips);
-    // tests replace it.
-    std::function<void(const QString&, int, int, int, int, int)> ShowPopUp;
 
     // Controls (names as the rest of the program knows them).
     std::array<QLineEdit*, 2> txbDirectory{};
@@ -232,11 +234,6 @@ public:
     // The report window, loaded when it is not.
     frmReport& ReportWindow();
     bool ReportWindowExists() const { return reportForm != nullptr; }
-    // Called to end the program; tests replace them.
-    std::function<void()> EndProgram;
-    // Blocks the program for the given milliseconds, and sounds the bell; tests replace them.
-    std::function<void(int)> Sleeper;
-    std::function<void()> Beeper;
 
     // What the report window asks of this window.
     QRect OwnerFrame() const override;
@@ -253,8 +250,8 @@ public:
         state.blnSuppressDetailedReports = suppress;
     }
     void ReportClosed() override;
-    void Sleep(int milliseconds) override { Sleeper(milliseconds); }
-    void Beep() override { Beeper(); }
+    void Sleep(int milliseconds) override { services.Sleep(milliseconds); }
+    void Beep() override { services.Beep(); }
 
     // What the confirmation asks of this window.
     QString SourceFolder() const override;
@@ -265,19 +262,25 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-    // What the window asks of the report and selection windows and of an operation;
-    // tests stand in for the virtual ones.
-    virtual bool ReportHasText() const;
+    // The report window as the window's buttons see it.
     bool ReportIsVisible() const;
-    // Shows the subfolder selection window; it reads and writes request.
-    virtual void ShowSubfolderSelection(SubfolderSelection& request);
-    virtual void RunOperationCommand(Operation operation);
     void ShowReportScreen();
 
     Dialogs& dialogs;
     SystemShell& shell;
+    WindowServices& services;
+    WindowSteps& steps;
 
 private:
+    // The window's own behaviour behind WindowSteps: the window reaches them through steps,
+    // so that a test sees and can stand in for every call.
+    friend class WindowSteps;
+    bool SaveSetupToFile(const QString& path, bool blnAnnounce);
+    void RunOperationCommand(Operation operation);
+    bool ReportHasText() const;
+    bool ShowConfirmation();
+    void ShowSubfolderSelection(SubfolderSelection& request);
+
     void CreateControls();
     void InitialiseMainWindow();
     void ArrangeMainWindow();

@@ -61,9 +61,9 @@ bool frmMain::SaveSetupToFile(const QString& path, bool blnAnnounce) {
         const QRect button = TwipsGeometry(cmdSetup);
         const QPoint at = cmdSetup->mapTo(this, QPoint(0, 0));
         const QPoint origin = frameGeometry().topLeft();
-        ShowPopUp(QStringLiteral("Setup saved"), button.width(), button.height(), 2000,
-                  PixelsToTwips(origin.y() + at.y(), this) + 500,
-                  PixelsToTwips(origin.x() + at.x(), this) + 160);
+        services.ShowPopUp(PopUpWindow(), QStringLiteral("Setup saved"), button.width(),
+                           button.height(), 2000, PixelsToTwips(origin.y() + at.y(), this) + 500,
+                           PixelsToTwips(origin.x() + at.x(), this) + 160);
     }
     return true;
 }
@@ -291,7 +291,7 @@ void frmMain::cmdSaveSetupForNextRun_Click() {
     if (blnLoadingSetup) {
         LoadSetupFromLastRun();
     } else {
-        if (!SaveSetupToFile(strNextRunSetupPath, true))
+        if (!steps.SaveSetupToFile(*this, strNextRunSetupPath, true))
             TellSetupNotSaved(ProgramText(116));
         fraSaveSetup->hide();
         txbSetupFile->setVisible(!txbSetupFile->text().isEmpty());
@@ -312,7 +312,7 @@ void frmMain::cmdSaveSetupInBothWays_Click() {
         cmdDontSaveSetup->show();
         return;
     }
-    const bool saved = SaveSetupToFile(strNextRunSetupPath, false);
+    const bool saved = steps.SaveSetupToFile(*this, strNextRunSetupPath, false);
     if (!saved)
         TellSetupNotSaved(ProgramText(116));
     fraSaveSetup->hide();
@@ -353,7 +353,7 @@ void frmMain::SaveSetupFileFlow() {
         } else if (!QFileInfo::exists(path) ||
                    dialogs.askYesNo(this, ProgramText(119) + u' ' + path + u'?',
                                     ProgramText(120))) {
-            if (SaveSetupToFile(path, true)) {
+            if (steps.SaveSetupToFile(*this, path, true)) {
                 txbSetupFile->setText(path);
                 txbSetupFile->show();
             } else {

@@ -64,9 +64,7 @@ protected:
 
     void StartWithFolders() {
         ASSERT_TRUE(Start());
-        window->runOperations = true;
-        window->Sleeper = [](int) {};
-        window->Beeper = [] {};
+        recorder->runOperations = true;
         dialogs.folderAnswers = {source, target};
         window->cmdSpecifyDirectory_MouseUp(0);
         window->cmdSpecifyDirectory_MouseUp(1);
@@ -90,14 +88,14 @@ TEST_F(DriverTest, ASetupWhoseTargetIsTheSourceUnderAnotherNameIsRefused) {
     window->txbDirectory[1]->setText(link + "/");
     window->cmdBackupAllFiles_MouseUp();
     EXPECT_TRUE(Messages().contains(ProgramText(27))) << Messages().join('|').toStdString();
-    EXPECT_EQ(window->confirmations, 0) << "refused before anything is asked or done";
+    EXPECT_EQ(recorder->confirmations, 0) << "refused before anything is asked or done";
 
     dialogs.shown.clear();
     window->txbDirectory[1]->setText(disk.path() + "/src/../");
     window->cmdBackupAllFiles_MouseUp();
     EXPECT_TRUE(Messages().contains(disk.path() + "/\r\n\r\n" + ProgramText(28)))
         << "the message names the folder it means";
-    EXPECT_EQ(window->confirmations, 0);
+    EXPECT_EQ(recorder->confirmations, 0);
     EXPECT_EQ(window->txbDirectory[1]->text(), disk.path() + "/src/../")
         << "the box keeps what the user sees";
 }
@@ -106,7 +104,7 @@ TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     for (const char* name : {"b.txt", "c.txt", "d.txt", "e.txt"})
         WriteFile(source + name, "1");
     window->cmdBackupModifiedFiles_MouseUp();
-    EXPECT_EQ(window->confirmations, 1);
+    EXPECT_EQ(recorder->confirmations, 1);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_FALSE(QFile::exists(target + "Letters/a.txt")) << "no subfolder is included";
     const QString report = Report().ReportText();
@@ -153,7 +151,7 @@ TEST_F(DriverTest, TheWindowsBackupsAreRecordedAndItsOwnFoldersLeaveATargetEmpty
 }
 
 TEST_F(DriverTest, DeclinedConfirmationChangesNothing) {
-    window->confirmAnswers = {false};
+    recorder->confirmAnswers = {false};
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_FALSE(QFile::exists(target + "notes.txt"));
 }
@@ -319,11 +317,11 @@ protected:
 
 TEST_F(PausedBackupTest, QuitDuringAPauseEndsThePauseTheWalkAndTheProgram) {
     BackUpPausing([this] {
-        EXPECT_EQ(window->endCount, 0);
+        EXPECT_EQ(recorder->endCount, 0);
         QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
     });
     EXPECT_FALSE(stillPaused) << "Quit ended the pause";
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_EQ(recorder->endCount, 1);
     const QString report = Report().ReportText();
     EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
     EXPECT_TRUE(report.contains("Number of files copied: 1\r\n")) << "the summary is written";
@@ -398,10 +396,7 @@ TEST_F(DriverTest, AnUnattendedRunEndsWithTheWindow) {
         SCOPED_TRACE(quit ? "Quit" : "close box");
         StartWithFolders();
         shell.calls.clear();
-        window->EndProgram = [this] {
-            ++window->endCount;
-            QCoreApplication::exit(0);
-        };
+        recorder->onEnd = [] { QCoreApplication::exit(0); };
         bool ended = false;
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -417,14 +412,14 @@ TEST_F(DriverTest, AnUnattendedRunEndsWithTheWindow) {
         watcher.start(0);
         const auto timeOut = TimeOutPopUpsAtOnce();
         window->QueueUnattendedBackup({"shutdown"});
-        EXPECT_TRUE(window->operations.empty()) << "not before the event loop runs";
+        EXPECT_TRUE(recorder->operations.empty()) << "not before the event loop runs";
         QTimer guard; // only a fault waits for it
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
         guard.start(5000);
         EXPECT_EQ(QCoreApplication::exec(), 0) << "the program's event loop ended";
         EXPECT_TRUE(ended);
-        EXPECT_EQ(window->endCount, 1);
+        EXPECT_EQ(recorder->endCount, 1);
         EXPECT_TRUE(shell.calls.isEmpty()) << shell.calls.join('|').toStdString();
         EXPECT_TRUE(Report().ReportText().contains(ProgramText(49))) << "the backup stopped";
     }
@@ -444,19 +439,19 @@ TEST_F(DriverTest, AnUnattendedRunFromTheEventLoopOffersItsFullMinute) {
     });
     watcher.start(0);
     window->QueueUnattendedBackup({"shutdown"});
-    EXPECT_TRUE(window->operations.empty()) << "queued, not run at once";
+    EXPECT_TRUE(recorder->operations.empty()) << "queued, not run at once";
     EXPECT_TRUE(QTest::qWaitFor([this] { return !shell.calls.isEmpty(); }));
     EXPECT_GT(interval, 59000) << "the pop-up was shown with its minute to run";
     EXPECT_TRUE(windowOpen);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
-    EXPECT_EQ(window->endCount, 0) << "the window stays open";
+    EXPECT_EQ(recorder->endCount, 0) << "the window stays open";
 }
 
 TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     // Nobody clicks: the pop-up's time runs out (at once here) and the shutdown goes ahead.
     const auto watcher = TimeOutPopUpsAtOnce();
     window->RunUnattendedBackup({"SHUTDOWN"});
-    EXPECT_EQ(window->confirmations, 0);
+    EXPECT_EQ(recorder->confirmations, 0);
     EXPECT_TRUE(QFile::exists(target + "notes.txt"));
     EXPECT_EQ(shell.calls, QStringList{"shutdown Cancellation possible.\r\nSee comment below"});
     EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
@@ -474,7 +469,7 @@ TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {
     EXPECT_EQ(dialogs.messages().front().title,
               "Back up new and modified (" + ProgramText(353) + ")");
     EXPECT_EQ(dialogs.messages().front().icon, MsgIcon::Warning);
-    EXPECT_EQ(window->confirmations, 0) << "refused before anything is asked";
+    EXPECT_EQ(recorder->confirmations, 0) << "refused before anything is asked";
     EXPECT_FALSE(QFile::exists(target + "notes.txt"));
     EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled()) << "the window stays usable";
 
@@ -509,7 +504,7 @@ TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {
     EXPECT_FALSE(full.contains(ProgramText(406))) << "a full disk is not write protection";
     EXPECT_EQ(dialogs.messages().back().title,
               "Back up new and modified (" + ProgramText(353) + ")");
-    EXPECT_EQ(window->confirmations, 0) << "no backup offered";
+    EXPECT_EQ(recorder->confirmations, 0) << "no backup offered";
 
     // Choosing that folder as the target says the same, not "write-protected".
     dialogs.folderAnswers = {target};
@@ -526,7 +521,7 @@ TEST_F(DriverTest, TheWriteTestSaysWhyItFailed) {
     window->cmdBackupModifiedFiles_MouseUp();
     EXPECT_EQ(Messages().value(0),
               ProgramText(406) + "\r\n\r\n" + QString::fromLocal8Bit(std::strerror(EROFS)));
-    EXPECT_EQ(window->confirmations, 0);
+    EXPECT_EQ(recorder->confirmations, 0);
 }
 
 // A long report is kept whole in a file of its own, named in the report, whatever the full
@@ -544,7 +539,7 @@ TEST_F(DriverTest, TheWholeReportIsKeptAsAFile) {
         WriteFile(source + QStringLiteral("file %1.txt").arg(i), "1");
     window->lngMaxSizeTextboxContents = 600; // a few full text boxes
     std::vector<QString> duringSleep;
-    window->Sleeper = [&](int) { duringSleep.push_back(Report().ReportText()); };
+    recorder->sleeper = [&](int) { duringSleep.push_back(Report().ReportText()); };
 
     window->cmdBackupModifiedFiles_MouseUp();
     const QString path = Report().ReportFilePath();

@@ -39,11 +39,9 @@ protected:
                                  "Photos/p.jpg", "Music/m.mp3"})
             SetLastWriteUtc(source + file, 2026, 11, 30, 9, 0, 0);
         ASSERT_TRUE(Start());
-        window->runOperations = true;
-        window->realSaves = true;
-        window->realSelection = true;
-        window->Sleeper = [](int) {};
-        window->Beeper = [] {};
+        recorder->runOperations = true;
+        recorder->realSaves = true;
+        recorder->realSelection = true;
     }
 
     frmReport& Report() { return window->ReportWindow(); }
@@ -93,7 +91,7 @@ TEST_F(FirstDayTest, FromTheFirstBackupToQuit) {
 
     // Back up all, then a check finds nothing to do.
     window->cmdBackupAllFiles_MouseUp();
-    EXPECT_EQ(window->confirmations, 1);
+    EXPECT_EQ(recorder->confirmations, 1);
     for (const char* file : {"todo.txt", "Letters/a.txt", "Letters/2025/b.txt", "Photos/p.jpg"})
         EXPECT_TRUE(QFile::exists(target + file)) << file;
     EXPECT_FALSE(QFile::exists(target + "Music/m.mp3")) << "not selected";
@@ -155,7 +153,7 @@ TEST_F(FirstDayTest, FromTheFirstBackupToQuit) {
     for (int tick = 0; tick < 11; ++tick)
         window->Clock_Timer(); // past the guard of a setup just restored
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_EQ(recorder->endCount, 1);
     const SetupFileRead kept = ReadSetupFile(window->strNextRunSetupPath);
     EXPECT_EQ(kept.result, 0);
     EXPECT_EQ(kept.setup.sourceFolder, source);

@@ -218,7 +218,7 @@ TEST_F(FolderTest, IncludedSubfolders) {
 
     Pick(0, data);
     SubfolderSelection seen;
-    window->selectionWindow = [&seen](SubfolderSelection& request) {
+    recorder->selectionWindow = [&seen](SubfolderSelection& request) {
         seen = request;
         request.blnFolderSelectionAccepted = true;
         request.strFoldersReturnedFromSelectFoldersForm = " Letters \r\n\r\nPhotos";
@@ -235,7 +235,7 @@ TEST_F(FolderTest, IncludedSubfolders) {
     EXPECT_TRUE(window->chkIncludeSubfolders->isVisible());
     EXPECT_EQ(window->cmdListSubFolders->text(), ProgramText(19));
 
-    window->selectionWindow = [&seen](SubfolderSelection& request) { seen = request; };
+    recorder->selectionWindow = [&seen](SubfolderSelection& request) { seen = request; };
     window->cmdSelectSubfolders_MouseUp();
     EXPECT_EQ(seen.strFoldersPassedToSelectFoldersForm, "Letters\r\nPhotos");
     EXPECT_EQ(window->State().intNumIncludedFolders, 2) << "a cancelled selection keeps the list";

@@ -9,21 +9,27 @@
 #include "ScriptedDialogs.h"
 
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <vector>
 
 namespace vnt::test {
 
-// The main window with the later parts' call points recorded.
-class TestMain : public frmMain {
+// Stands in for what the main window does outside itself and records it: the program's
+// end is counted, not carried out, pop-ups are listed, nothing sleeps or beeps, and the
+// window's steps are recorded and run for real only when the test asks for it.
+class WindowRecorder : public WindowServices, public WindowSteps {
 public:
-    using frmMain::frmMain;
-
     int endCount = 0;
+    std::function<void()> onEnd; // what the end does besides being counted
+    std::function<void(int)> sleeper;
+    QStringList popUps;
+
     bool saveResult = true;
     std::vector<std::pair<QString, bool>> saves;
     std::vector<qint16> operations;
@@ -37,23 +43,41 @@ public:
     std::function<void(SubfolderSelection&)> selectionWindow;
     bool realSelection = false;
 
-protected:
-    bool SaveSetupToFile(const QString& path, bool blnAnnounce) override {
-        saves.emplace_back(path, blnAnnounce);
-        return realSaves ? frmMain::SaveSetupToFile(path, blnAnnounce) : saveResult;
+    void EndProgram() override {
+        ++endCount;
+        if (onEnd)
+            onEnd();
     }
-    void RunOperationCommand(Operation operation) override {
-        operations.push_back(static_cast<qint16>(operation)); // the described codes
-        scheduledDuringOperation.push_back(State().blnScheduledTask);
-        if (runOperations)
-            frmMain::RunOperationCommand(operation);
+    void Sleep(int milliseconds) override {
+        if (sleeper)
+            sleeper(milliseconds);
     }
-    bool ReportHasText() const override {
-        return runOperations ? frmMain::ReportHasText() : reportHasText;
+    void Beep() override {}
+    void ShowPopUp(frmPopUp&, const QString& text, int width, int height, int interval, int top,
+                   int left) override {
+        popUps.append(QStringLiteral("%1 %2x%3 %4ms at %5,%6")
+                          .arg(text)
+                          .arg(width)
+                          .arg(height)
+                          .arg(interval)
+                          .arg(left)
+                          .arg(top));
     }
 
-public:
-    bool ConfirmOperation() override {
+    bool SaveSetupToFile(frmMain& window, const QString& path, bool blnAnnounce) override {
+        saves.emplace_back(path, blnAnnounce);
+        return realSaves ? WindowSteps::SaveSetupToFile(window, path, blnAnnounce) : saveResult;
+    }
+    void RunOperationCommand(frmMain& window, Operation operation) override {
+        operations.push_back(static_cast<qint16>(operation)); // the described codes
+        scheduledDuringOperation.push_back(window.State().blnScheduledTask);
+        if (runOperations)
+            WindowSteps::RunOperationCommand(window, operation);
+    }
+    bool ReportHasText(const frmMain& window) override {
+        return runOperations ? WindowSteps::ReportHasText(window) : reportHasText;
+    }
+    bool ConfirmOperation(frmMain&) override {
         ++confirmations;
         if (confirmAnswers.empty())
             return true;
@@ -61,11 +85,9 @@ public:
         confirmAnswers.pop_front();
         return answer;
     }
-
-protected:
-    void ShowSubfolderSelection(SubfolderSelection& request) override {
+    void ShowSubfolderSelection(frmMain& window, SubfolderSelection& request) override {
         if (realSelection)
-            frmMain::ShowSubfolderSelection(request);
+            WindowSteps::ShowSubfolderSelection(window, request);
         else if (selectionWindow)
             selectionWindow(request);
     }
@@ -76,15 +98,14 @@ protected:
     QTemporaryDir programFolder;
     ScriptedDialogs dialogs;
     RecordingShell shell;
-    std::unique_ptr<TestMain> window;
+    // A new window gets a new recorder; the window goes first.
+    std::unique_ptr<WindowRecorder> recorder;
+    std::unique_ptr<frmMain> window;
 
     void SetUp() override {
         ASSERT_TRUE(QFile::copy(QStringLiteral(VANTORO_DATA_DIR "/vnt.dat"),
                                 programFolder.filePath(QStringLiteral("vnt.dat"))));
     }
-
-    // Builds the window and runs start-up; the program's end is counted, not carried out.
-    QStringList popUps;
 
     // While the returned timer lives, a pop-up that shows (the shutdown's chance to cancel)
     // runs out of time at once instead of after its minute.
@@ -98,19 +119,12 @@ protected:
         return watcher;
     }
 
+    // Builds the window and runs start-up.
     bool Start() {
-        window = std::make_unique<TestMain>(dialogs, shell, programFolder.path());
-        window->EndProgram = [this] { ++window->endCount; };
-        window->ShowPopUp = [this](const QString& text, int width, int height, int interval,
-                                   int top, int left) {
-            popUps.append(QStringLiteral("%1 %2x%3 %4ms at %5,%6")
-                              .arg(text)
-                              .arg(width)
-                              .arg(height)
-                              .arg(interval)
-                              .arg(left)
-                              .arg(top));
-        };
+        window.reset();
+        recorder = std::make_unique<WindowRecorder>();
+        window =
+            std::make_unique<frmMain>(dialogs, shell, programFolder.path(), *recorder, *recorder);
         return window->Form_Load();
     }
 };

@@ -176,8 +176,8 @@ TEST_F(MainWindowTest, GreyedCheckBoxIsNotChecked) {
     EXPECT_EQ(window->CurrentSetup().saveSetupOnQuit, 2);
     EXPECT_FALSE(IsChecked(window->CurrentSetup().saveSetupOnQuit));
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    EXPECT_TRUE(window->saves.empty()) << "a greyed save-on-quit box does not save";
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_TRUE(recorder->saves.empty()) << "a greyed save-on-quit box does not save";
+    EXPECT_EQ(recorder->endCount, 1);
 }
 
 TEST_F(MainWindowTest, ResetSetupEmptiesEveryControl) {
@@ -242,17 +242,17 @@ TEST_F(MainWindowTest, ButtonReleasesAreIgnoredUntilTheGuardClockTicks) {
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
     QTest::mouseClick(window->cmdBackupAllFiles, Qt::LeftButton);
     QTest::mouseClick(window->cmdHelp, Qt::LeftButton);
-    EXPECT_EQ(window->endCount, 0);
-    EXPECT_TRUE(window->operations.empty());
+    EXPECT_EQ(recorder->endCount, 0);
+    EXPECT_TRUE(recorder->operations.empty());
     EXPECT_EQ(window->Viewer(), nullptr);
 
     window->Clock2_Timer();
     EXPECT_FALSE(window->blnIgnoreMouseUp);
     EXPECT_FALSE(window->Clock2->isActive());
     QTest::mouseClick(window->cmdBackupAllFiles, Qt::LeftButton);
-    EXPECT_EQ(window->operations, std::vector<qint16>{4});
+    EXPECT_EQ(recorder->operations, std::vector<qint16>{4});
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_EQ(recorder->endCount, 1);
 }
 
 TEST_F(MainWindowTest, OperationButtonsActOnMouseAndSpace) {
@@ -263,24 +263,24 @@ TEST_F(MainWindowTest, OperationButtonsActOnMouseAndSpace) {
     QTest::mouseClick(window->cmdBackupModifiedFiles, Qt::LeftButton);
     QTest::mouseClick(window->cmdBackupModifiedFiles, Qt::RightButton);
     QTest::keyClick(window->cmdBackupAllFiles, Qt::Key_Space);
-    EXPECT_EQ(window->operations, (std::vector<qint16>{2, 3, 5, 4}));
+    EXPECT_EQ(recorder->operations, (std::vector<qint16>{2, 3, 5, 4}));
     window->cmdListSubFolders->setEnabled(false);
     QTest::mouseClick(window->cmdListSubFolders, Qt::LeftButton);
-    EXPECT_EQ(window->operations.size(), 4u) << "a disabled button does nothing";
+    EXPECT_EQ(recorder->operations.size(), 4u) << "a disabled button does nothing";
 }
 
 TEST_F(MainWindowTest, ReturnAndEnterPressTheFocusedButton) {
     ASSERT_TRUE(Start());
     QTest::keyClick(window->cmdBackupAllFiles, Qt::Key_Return);
     QTest::keyClick(window->cmdCheckBackupState, Qt::Key_Enter);
-    EXPECT_EQ(window->operations, (std::vector<qint16>{4, 3}));
+    EXPECT_EQ(recorder->operations, (std::vector<qint16>{4, 3}));
     window->cmdListSubFolders->setEnabled(false);
     QTest::keyClick(window->cmdListSubFolders, Qt::Key_Return);
-    EXPECT_EQ(window->operations.size(), 2u) << "a disabled button does nothing";
+    EXPECT_EQ(recorder->operations.size(), 2u) << "a disabled button does nothing";
     QTest::keyPress(window->cmdBackupAllFiles, Qt::Key_Return);
     QTest::keyRelease(window->cmdBackupAllFiles, Qt::Key_Return);
     QTest::keyRelease(window->cmdBackupAllFiles, Qt::Key_Return);
-    EXPECT_EQ(window->operations.size(), 3u) << "the press acts, a stray release does not";
+    EXPECT_EQ(recorder->operations.size(), 3u) << "the press acts, a stray release does not";
 
     // Buttons that act on a click take Return as well.
     window->OpenSetupMenu();
@@ -288,7 +288,7 @@ TEST_F(MainWindowTest, ReturnAndEnterPressTheFocusedButton) {
     QTest::keyClick(window->cmdKeepSetup, Qt::Key_Return);
     EXPECT_FALSE(window->fraSetup->isVisible());
     QTest::keyClick(window->cmdQuit, Qt::Key_Return);
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_EQ(recorder->endCount, 1);
 }
 
 TEST_F(MainWindowTest, ClockShowsTheSkipClearButtonAndTheReportButton) {
@@ -302,10 +302,10 @@ TEST_F(MainWindowTest, ClockShowsTheSkipClearButtonAndTheReportButton) {
     window->Clock_Timer();
     EXPECT_FALSE(window->cmdClearFolder[2]->isVisible());
 
-    window->reportHasText = true;
+    recorder->reportHasText = true;
     window->Clock_Timer();
     EXPECT_TRUE(window->cmdReportScreen->isEnabled());
-    window->reportHasText = false;
+    recorder->reportHasText = false;
     window->Clock_Timer();
     EXPECT_FALSE(window->cmdReportScreen->isEnabled());
 }
@@ -328,25 +328,25 @@ TEST_F(MainWindowTest, QuitSavesForTheNextRunAndTheCloseBoxDoesNot) {
     window->txbSetupFile->setText("/home/me/a.vnt");
     window->txbSetupFile->show();
     window->close();
-    EXPECT_TRUE(window->saves.empty());
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_TRUE(recorder->saves.empty());
+    EXPECT_EQ(recorder->endCount, 1);
 
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    ASSERT_EQ(window->saves.size(), 1u);
-    EXPECT_EQ(window->saves[0].first, window->strNextRunSetupPath);
-    EXPECT_TRUE(window->saves[0].second) << "announced";
+    ASSERT_EQ(recorder->saves.size(), 1u);
+    EXPECT_EQ(recorder->saves[0].first, window->strNextRunSetupPath);
+    EXPECT_TRUE(recorder->saves[0].second) << "announced";
     EXPECT_FALSE(window->txbSetupFile->isVisible());
-    EXPECT_EQ(window->endCount, 2);
+    EXPECT_EQ(recorder->endCount, 2);
     EXPECT_TRUE(dialogs.messages().empty());
 
-    window->saveResult = false;
+    recorder->saveResult = false;
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     const MessageRequest box = dialogs.messages().front();
     EXPECT_EQ(box.text, ProgramText(116));
     EXPECT_EQ(box.title, ProgramText(31));
     EXPECT_EQ(box.icon, MsgIcon::Warning);
-    EXPECT_EQ(window->endCount, 3) << "the program still ends";
+    EXPECT_EQ(recorder->endCount, 3) << "the program still ends";
 }
 
 TEST_F(MainWindowTest, TheNextRunGuardKeepsQuitFromSavingForElevenTicks) {
@@ -358,11 +358,11 @@ TEST_F(MainWindowTest, TheNextRunGuardKeepsQuitFromSavingForElevenTicks) {
         window->Clock_Timer();
     EXPECT_TRUE(window->blnNextRunSetupCurrent);
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    EXPECT_TRUE(window->saves.empty());
+    EXPECT_TRUE(recorder->saves.empty());
     window->Clock_Timer();
     EXPECT_FALSE(window->blnNextRunSetupCurrent);
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    EXPECT_EQ(window->saves.size(), 1u);
+    EXPECT_EQ(recorder->saves.size(), 1u);
 }
 
 TEST_F(MainWindowTest, FocusFollowsTheMouseAndTheNextStep) {

@@ -157,8 +157,8 @@ TEST_F(ServicesTest, UnattendedRunBacksUpAndOffersToCancelTheShutdown) {
         QTest::mouseClick(popUp.lblMessage, Qt::LeftButton);
     });
     window->RunUnattendedBackup({"nightly", "ShutDown"});
-    EXPECT_EQ(window->operations, std::vector<qint16>{5});
-    EXPECT_EQ(window->scheduledDuringOperation, std::vector<bool>{true});
+    EXPECT_EQ(recorder->operations, std::vector<qint16>{5});
+    EXPECT_EQ(recorder->scheduledDuringOperation, std::vector<bool>{true});
     EXPECT_FALSE(window->State().blnScheduledTask);
     EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
     EXPECT_EQ(shell.calls,
@@ -178,9 +178,9 @@ TEST_F(ServicesTest, ShutdownGoesAheadWhenNobodyClicks) {
 TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
     ASSERT_TRUE(Start());
     window->RunUnattendedBackup({});
-    EXPECT_TRUE(window->operations.empty()) << "no command line, no unattended run";
+    EXPECT_TRUE(recorder->operations.empty()) << "no command line, no unattended run";
     window->RunUnattendedBackup({"nightly"});
-    EXPECT_EQ(window->operations, std::vector<qint16>{5});
+    EXPECT_EQ(recorder->operations, std::vector<qint16>{5});
     EXPECT_TRUE(shell.calls.isEmpty());
     EXPECT_TRUE(window->isVisible());
 
@@ -189,18 +189,18 @@ TEST_F(ServicesTest, OtherCommandLinesBackUpAndLeaveTheWindowOpen) {
     const auto watcher = TimeOutPopUpsAtOnce();
     for (const QStringList& line : {QStringList{"--no-shutdown"}, QStringList{"shutdowns"},
                                     QStringList{"nightly", "no_shutdown"}}) {
-        window->operations.clear();
+        recorder->operations.clear();
         window->RunUnattendedBackup(line);
-        EXPECT_EQ(window->operations, std::vector<qint16>{5}) << line.join(' ').toStdString();
+        EXPECT_EQ(recorder->operations, std::vector<qint16>{5}) << line.join(' ').toStdString();
     }
     EXPECT_TRUE(shell.calls.isEmpty()) << shell.calls.join('|').toStdString();
 
     // Asking for help or the version starts nothing, whatever else the line holds.
-    window->operations.clear();
+    recorder->operations.clear();
     for (const QStringList& line : {QStringList{"--help"}, QStringList{"-h"},
                                     QStringList{"--version"}, QStringList{"shutdown", "--help"}})
         window->RunUnattendedBackup(line);
-    EXPECT_TRUE(window->operations.empty());
+    EXPECT_TRUE(recorder->operations.empty());
     EXPECT_TRUE(shell.calls.isEmpty());
 
     // The program itself answers them without a display, and ends.
@@ -270,7 +270,7 @@ TEST_F(ServicesTest, TheCloseBoxCancelsThePendingShutdown) {
         // Qt would drop the window system's close request to a window a modal one blocks.
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
         QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-        EXPECT_EQ(window->endCount, 0) << "Quit takes no click meanwhile";
+        EXPECT_EQ(recorder->endCount, 0) << "Quit takes no click meanwhile";
         EXPECT_TRUE(popUp.isVisible());
         QCloseEvent close; // what the close box's request becomes once it reaches the window
         QCoreApplication::sendEvent(window->windowHandle(), &close);
@@ -278,7 +278,7 @@ TEST_F(ServicesTest, TheCloseBoxCancelsThePendingShutdown) {
     window->RunUnattendedBackup({"shutdown"});
     EXPECT_EQ(shell.calls,
               (QStringList{"shutdown Cancellation possible.\r\nSee comment below", "abort"}));
-    EXPECT_EQ(window->endCount, 1);
+    EXPECT_EQ(recorder->endCount, 1);
     EXPECT_FALSE(window->PopUpWindow().isVisible());
     EXPECT_TRUE(dialogs.messages().empty());
 }

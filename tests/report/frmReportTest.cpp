@@ -30,11 +30,10 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         ASSERT_TRUE(Start());
-        window->Sleeper = [this](int ms) {
+        recorder->sleeper = [this](int ms) {
             sleeps.push_back(ms);
             textDuringSleep.push_back(report->ReportText());
         };
-        window->Beeper = [] {};
         report = &window->ReportWindow();
     }
 
@@ -376,7 +375,7 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
         EXPECT_TRUE(dialog->cmdYes->hasFocus() || !dialog->isActiveWindow());
         QTest::mouseClick(dialog->cmdYes, Qt::LeftButton);
     });
-    EXPECT_TRUE(window->frmMain::ConfirmOperation());
+    EXPECT_TRUE(WindowSteps::Own().ConfirmOperation(*window));
     EXPECT_EQ(window->txbSetupFile->text(), "/home/me/a.vnt");
 
     WriteFile(source.filePath("second.txt"), "x");
@@ -385,12 +384,12 @@ TEST_F(ReportTest, ConfirmationAsksAboutOneOrSeveralFiles) {
         EXPECT_EQ(dialog->lblPerformOperation->text(), ProgramText(135));
         QTest::mouseClick(dialog->cmdNo, Qt::LeftButton);
     });
-    EXPECT_FALSE(window->frmMain::ConfirmOperation());
+    EXPECT_FALSE(WindowSteps::Own().ConfirmOperation(*window));
     EXPECT_EQ(window->txbSetupFile->text(), "") << "No forgets the setup file";
     EXPECT_TRUE(window->txbSetupFile->isHidden());
 
     Later([this] { window->findChild<frmConfirmOperation*>()->close(); });
-    EXPECT_FALSE(window->frmMain::ConfirmOperation()) << "the close box counts as No";
+    EXPECT_FALSE(WindowSteps::Own().ConfirmOperation(*window)) << "the close box counts as No";
 }
 
 // Shown again after it finished: Close and the copy button, from the report's start, and

@@ -35,7 +35,7 @@ protected:
         QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                       "/Vantoro/vnt.usr");
         ASSERT_TRUE(Start());
-        window->realSaves = true;
+        recorder->realSaves = true;
     }
 
     void FillSetup() {
@@ -93,14 +93,15 @@ TEST_F(SetupTest, SaveAndLoadThroughTheDialogs) {
     EXPECT_TRUE(QFile::exists(file));
     EXPECT_EQ(window->txbSetupFile->text(), file);
     EXPECT_EQ(dialogs.shown.back().file.filter, ProgramText(118) + " (*.vnt)");
-    ASSERT_EQ(popUps.size(), 1);
-    EXPECT_TRUE(popUps[0].startsWith("Setup saved ")) << popUps[0].toStdString();
+    ASSERT_EQ(recorder->popUps.size(), 1);
+    EXPECT_TRUE(recorder->popUps[0].startsWith("Setup saved "))
+        << recorder->popUps[0].toStdString();
 
     dialogs.saveAnswers = {file};
     dialogs.messageAnswers = {MsgResult::No};
     window->cmdSaveSetupAsOperationFile_Click();
     EXPECT_EQ(dialogs.messages().back().text, ProgramText(119) + " " + file + "?");
-    EXPECT_EQ(popUps.size(), 1) << "not replaced";
+    EXPECT_EQ(recorder->popUps.size(), 1) << "not replaced";
 
     // The dialogs open where the scheduled runs read setup files, made on first use; a name
     // typed without an extension becomes a setup file.
@@ -168,7 +169,7 @@ TEST_F(SetupTest, TheNextRunSetupComesBackAtTheNextStart) {
     for (int tick = 0; tick < 11; ++tick)
         window->Clock_Timer();
     QTest::mouseClick(window->cmdQuit, Qt::LeftButton);
-    ASSERT_EQ(window->endCount, 1);
+    ASSERT_EQ(recorder->endCount, 1);
     ASSERT_TRUE(QFile::exists(window->strNextRunSetupPath));
 
     dialogs.shown.clear();
@@ -176,7 +177,7 @@ TEST_F(SetupTest, TheNextRunSetupComesBackAtTheNextStart) {
     EXPECT_TRUE(Same(Now(), saved)) << "restored silently";
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_TRUE(window->blnNextRunSetupCurrent);
-    window->realSaves = true;
+    recorder->realSaves = true;
 
     // Quit within the guard writes nothing.
     SetCheckValue(window->chkPauseAfterFirstCopy, 1);
@@ -209,13 +210,13 @@ TEST_F(SetupTest, SaveForTheNextRunAndInBothWays) {
     window->cmdSaveSetup_Click();
     window->cmdSaveSetupForNextRun_Click();
     EXPECT_TRUE(QFile::exists(window->strNextRunSetupPath));
-    EXPECT_EQ(popUps.size(), 1);
+    EXPECT_EQ(recorder->popUps.size(), 1);
     EXPECT_TRUE(window->fraMenu->isEnabled());
 
     window->cmdSaveSetup_Click();
     dialogs.saveAnswers = {QString()};
     window->cmdSaveSetupInBothWays_Click();
-    EXPECT_EQ(popUps.size(), 1)
+    EXPECT_EQ(recorder->popUps.size(), 1)
         << "the next-run file is saved without a pop-up, the dialog cancelled";
     EXPECT_EQ(dialogs.shown.back().kind, ShownDialog::Kind::SaveFile);
 
@@ -234,7 +235,7 @@ TEST_F(SetupTest, EverySaveRefusesALineBreakAndSaysWhy) {
     window->cmdSaveSetupForNextRun_Click();
     const QByteArray kept = ReadAll(window->strNextRunSetupPath);
     ASSERT_FALSE(kept.isEmpty());
-    popUps.clear();
+    recorder->popUps.clear();
 
     window->txbDirectory[0]->setText(disk.path() + "/two\nlines/");
     const QString why =
@@ -264,9 +265,9 @@ TEST_F(SetupTest, EverySaveRefusesALineBreakAndSaysWhy) {
     window->cmdQuit_MouseUp();
     ASSERT_EQ(dialogs.messages().size(), 1u) << "the save on quit says it failed";
     EXPECT_EQ(dialogs.messages().back().text, ProgramText(116) + why);
-    EXPECT_EQ(window->endCount, 1) << "the program still ends";
+    EXPECT_EQ(recorder->endCount, 1) << "the program still ends";
 
-    EXPECT_TRUE(popUps.isEmpty()) << "never 'Setup saved'";
+    EXPECT_TRUE(recorder->popUps.isEmpty()) << "never 'Setup saved'";
     EXPECT_EQ(ReadAll(window->strNextRunSetupPath), kept);
 }
 
@@ -319,7 +320,7 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     // Should the run go ahead all the same, its shutdown pop-up times out at once.
     const auto watcher = TimeOutPopUpsAtOnce();
     window->RunUnattendedBackup({"shutdown"});
-    EXPECT_TRUE(window->operations.empty()) << "no backup";
+    EXPECT_TRUE(recorder->operations.empty()) << "no backup";
     EXPECT_TRUE(shell.calls.isEmpty()) << "no shutdown";
     EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 0)
         << "a later Quit must not write the half Setup over the file";
@@ -336,7 +337,7 @@ TEST_F(SetupTest, UnattendedRunRefusesAHalfReadNextRunSetup) {
     ASSERT_TRUE(Start());
     dialogs.shown.clear();
     window->RunUnattendedBackup({"nightly"});
-    EXPECT_EQ(window->operations, std::vector<qint16>{5}) << "a whole file runs";
+    EXPECT_EQ(recorder->operations, std::vector<qint16>{5}) << "a whole file runs";
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
@@ -356,12 +357,12 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
                           .toUtf8();
         WriteFile(file, bytes);
         ASSERT_EQ(window->LoadOperationFile(file), 0);
-        ASSERT_TRUE(static_cast<frmMain&>(*window).SaveSetupToFile(again, false));
+        ASSERT_TRUE(recorder->SaveSetupToFile(*window, again, false));
         EXPECT_EQ(ReadAll(again), bytes);
         // The next-run setup goes through the kept setup, and is saved again on quit.
         WriteFile(window->strNextRunSetupPath, bytes);
         window->LoadSetupFromLastRun();
-        ASSERT_TRUE(static_cast<frmMain&>(*window).SaveSetupToFile(again, false));
+        ASSERT_TRUE(recorder->SaveSetupToFile(*window, again, false));
         EXPECT_EQ(ReadAll(again), bytes);
     }
 
@@ -383,7 +384,7 @@ TEST_F(SetupTest, ASetupFileComesBackAsItWasOrSaysWhatIsMissing) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.messages().empty()) << "start-up is silent";
     window->RunUnattendedBackup({"nightly"});
-    EXPECT_TRUE(window->operations.empty()) << "no backup without the subfolders";
+    EXPECT_TRUE(recorder->operations.empty()) << "no backup without the subfolders";
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.contains(source + "Gone/ does not exist.\r\n"));
     EXPECT_TRUE(dialogs.messages()[0].text.endsWith("The unattended backup has not been run."));
@@ -429,7 +430,7 @@ TEST_F(SetupTest, ManyIncludedSubfoldersKeepTheirCount) {
     QStringList names;
     for (int i = 0; i < 40000; ++i)
         names.append(QStringLiteral("Sub %1").arg(i));
-    window->selectionWindow = [&names](SubfolderSelection& request) {
+    recorder->selectionWindow = [&names](SubfolderSelection& request) {
         request.blnFolderSelectionAccepted = true;
         request.strFoldersReturnedFromSelectFoldersForm = names.join("\r\n");
     };
