@@ -7,6 +7,7 @@
 //   build/bin/window_run_bench TREE ROUNDS   (TREE holds src/; t/ is made beside it)
 #include "backup/OperationState.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/WindowServices.h"
 #include "platform/QtDialogs.h"
 #include "platform/SystemShell.h"
 #include "report/frmReport.h"
@@ -68,10 +69,13 @@ int main(int argc, char* argv[]) {
 
     vnt::QtDialogs dialogs;
     vnt::LinuxShell shell;
-    vnt::frmMain window(dialogs, shell, QCoreApplication::applicationDirPath());
+    // The full-report pause is not what is measured.
+    struct NoPause : vnt::DesktopServices {
+        void Sleep(int) override {}
+    } services;
+    vnt::frmMain window(dialogs, shell, QCoreApplication::applicationDirPath(), services);
     if (!window.Form_Load())
         return 1;
-    window.Sleeper = [](int) {}; // the full-report pause is not what is measured
     // How long the window goes without handling an event: a timer that should fire every
     // millisecond notes every gap.
     QElapsedTimer sinceEvent;

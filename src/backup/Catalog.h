@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -112,7 +113,8 @@ public:
     std::vector<CatalogRun> Runs(); // newest first
     std::optional<CatalogRun> LastRun();
     std::vector<CatalogCopy> CopiesOf(const QByteArray& path); // oldest first
-    std::optional<qint64> FirstCopyMs(const QByteArray& path);
+    // When each path was first copied (milliseconds since the epoch), read in one pass.
+    QHash<QByteArray, qint64> FirstCopies();
     // Rows left out because a path in them was not safe.
     qint64 UnsafeRows() const { return unsafeRows; }
 

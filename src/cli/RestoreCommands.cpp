@@ -20,17 +20,18 @@ namespace {
 // The catalogue's word on when a path was first copied: what --as-of needs beyond the files.
 class CatalogHistory : public RestoreHistory {
 public:
-    explicit CatalogHistory(CatalogReader& readerIn) : reader(readerIn) {}
+    explicit CatalogHistory(CatalogReader& reader) : first(reader.FirstCopies()) {}
     std::optional<QDateTime> FirstCopied(const QByteArray& relativePath) const override {
-        const std::optional<qint64> ms = reader.FirstCopyMs(relativePath);
+        const auto found = first.constFind(relativePath);
         // To the second, as the backup names the times of its runs: a copy made in the
         // second of the time asked for was there at that time.
-        return ms ? std::optional<QDateTime>(QDateTime::fromSecsSinceEpoch(*ms / 1000))
-                  : std::nullopt;
+        return found != first.cend()
+                   ? std::optional<QDateTime>(QDateTime::fromSecsSinceEpoch(*found / 1000))
+                   : std::nullopt;
     }
 
 private:
-    CatalogReader& reader;
+    const QHash<QByteArray, qint64> first;
 };
 
 void OnRestoreSignal(int) {
@@ -157,10 +158,10 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
     request.overwrite = parser.isSet(QStringLiteral("overwrite"));
     // Without a usable catalogue the files alone say what the backup held.
     CatalogReader catalog;
-    const CatalogHistory history(catalog);
+    std::optional<CatalogHistory> history;
     if (request.asOf) {
         if (catalog.Open(setup.targetFolder))
-            request.history = &history;
+            request.history = &history.emplace(catalog);
         else if (!catalog.Missing())
             std::fprintf(stderr, "vantoro-cli: the backup's history is not used: %s\n",
                          qUtf8Printable(catalog.Problem()));

@@ -102,9 +102,10 @@ TEST_F(CatalogTest, RunsAndCopiesComeBackAsRecorded) {
     EXPECT_EQ(reader.CopiesOf("docs/f2499").at(0).size, 2'499);
     EXPECT_EQ(reader.CopiesOf("docs/f2499").at(0).mtimeSeconds, 1'700'002'499);
     EXPECT_TRUE(reader.CopiesOf("docs/f2500").empty());
-    EXPECT_EQ(reader.FirstCopyMs("docs/f0"), copies[0].copiedMs);
-    EXPECT_FALSE(reader.FirstCopyMs("docs/none").has_value());
-    EXPECT_FALSE(reader.FirstCopyMs("../docs/f0").has_value());
+    const QHash<QByteArray, qint64> first = reader.FirstCopies();
+    EXPECT_EQ(first.size(), 2'500) << "a path once, however many runs copied it";
+    EXPECT_EQ(first.value("docs/f0"), copies[0].copiedMs);
+    EXPECT_FALSE(first.contains("docs/none"));
     EXPECT_EQ(reader.UnsafeRows(), 0);
 }
 
@@ -177,6 +178,9 @@ TEST_F(CatalogTest, PathsFromTheCatalogueAreDataToCheck) {
     ASSERT_EQ(copies.size(), 1u) << "only the row the writer made";
     EXPECT_EQ(copies[0].keptAs, ".vantoro-replaced/2024-01-01_000000/docs/f0");
     EXPECT_EQ(reader.UnsafeRows(), 4);
+    const QHash<QByteArray, qint64> first = reader.FirstCopies();
+    EXPECT_FALSE(first.contains("../x") || first.contains("/etc/passwd"));
+    EXPECT_TRUE(first.contains("docs/f0"));
 }
 
 TEST_F(CatalogTest, ALinkInThePlaceOfTheCatalogueLeadsNoWriteOutOfTheTarget) {
