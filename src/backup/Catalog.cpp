@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vnt {
@@ -239,6 +240,7 @@ bool IsSafeRelativePath(const QByteArray& path) {
 CatalogWriter::CatalogWriter() = default;
 
 CatalogWriter::~CatalogWriter() {
+    StopWriting();
     Close();
 }
 
@@ -256,7 +258,7 @@ bool CatalogWriter::Fail(const QString& why) {
     if (db != nullptr && !sqlite3_get_autocommit(db))
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     Close();
-    pending.clear();
+    writing = false;
     return false;
 }
 
@@ -302,7 +304,13 @@ bool CatalogWriter::Open(const QString& targetFolder) {
                            " VALUES(?, ?, ?, ?, ?, ?)",
                            -1, &insertCopy, nullptr) != SQLITE_OK)
         return Fail(SqliteError(db));
-    lastCommit = std::chrono::steady_clock::now();
+    lastHandOver = std::chrono::steady_clock::now();
+    writing = true;
+    try {
+        writer = std::thread([this] { WriteBatches(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the batches are written on the walk's thread.
+    }
     return true;
 }
 
@@ -328,21 +336,67 @@ void CatalogWriter::BeginRun(qint64 startedMs, const QString& operation, const Q
 
 void CatalogWriter::AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
                             const QByteArray& keptAs) {
-    if (db == nullptr || runId == 0)
+    if (!writing || runId == 0)
         return;
     pending.push_back(
         CatalogCopy{path, size, mtimeSeconds, QDateTime::currentMSecsSinceEpoch(), runId, keptAs});
     if (pending.size() >= static_cast<size_t>(BatchRows) ||
-        std::chrono::steady_clock::now() - lastCommit >= BatchTime)
-        Commit();
+        std::chrono::steady_clock::now() - lastHandOver >= BatchTime)
+        HandOver(false);
 }
 
-bool CatalogWriter::Commit(const CatalogRun* end) {
+void CatalogWriter::HandOver(bool wait) {
+    lastHandOver = std::chrono::steady_clock::now();
+    if (!writer.joinable()) {
+        if (writing && !pending.empty())
+            Commit(pending);
+        pending.clear();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(batchesMutex);
+    if (writing && !pending.empty())
+        batches.push_back(std::move(pending));
+    pending.clear();
+    batchesChanged.notify_all();
+    if (wait)
+        batchesChanged.wait(lock, [this] { return batches.empty() && !writingBatch; });
+}
+
+void CatalogWriter::WriteBatches() {
+    std::unique_lock<std::mutex> lock(batchesMutex);
+    while (true) {
+        batchesChanged.wait(lock, [this] { return stopping || !batches.empty(); });
+        if (batches.empty())
+            return;
+        const std::vector<CatalogCopy> batch = std::move(batches.front());
+        batches.pop_front();
+        writingBatch = true;
+        lock.unlock();
+        if (db != nullptr)
+            Commit(batch);
+        lock.lock();
+        writingBatch = false;
+        batchesChanged.notify_all();
+    }
+}
+
+void CatalogWriter::StopWriting() {
+    if (!writer.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(batchesMutex);
+        stopping = true;
+    }
+    batchesChanged.notify_all();
+    writer.join();
+}
+
+bool CatalogWriter::Commit(const std::vector<CatalogCopy>& rows, const CatalogRun* end) {
     if (db == nullptr)
         return false;
     if (!Exec("BEGIN IMMEDIATE"))
         return false;
-    for (const CatalogCopy& copy : pending) {
+    for (const CatalogCopy& copy : rows) {
         sqlite3_bind_int64(insertCopy, 1, copy.run);
         sqlite3_bind_blob(insertCopy, 2, copy.path.constData(), static_cast<int>(copy.path.size()),
                           nullptr);
@@ -372,17 +426,14 @@ bool CatalogWriter::Commit(const CatalogRun* end) {
         if (sqlite3_step(update.get()) != SQLITE_DONE)
             return Fail(SqliteError(db));
     }
-    if (!Exec("COMMIT"))
-        return false;
-    pending.clear();
-    lastCommit = std::chrono::steady_clock::now();
-    return true;
+    return Exec("COMMIT");
 }
 
 void CatalogWriter::Settle() {
     // Folded without syncing, the log stays whole until it is written again, which is after
     // the flush: a power cut in between finds the log and folds it again.
-    if (db != nullptr && Commit())
+    HandOver(true);
+    if (db != nullptr)
         sqlite3_exec(db,
                      "PRAGMA synchronous=OFF; PRAGMA wal_checkpoint(PASSIVE);"
                      " PRAGMA synchronous=NORMAL",
@@ -390,6 +441,8 @@ void CatalogWriter::Settle() {
 }
 
 void CatalogWriter::EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors, int exitStatus) {
+    HandOver(true);
+    StopWriting();
     if (db == nullptr || runId == 0)
         return;
     CatalogRun end;
@@ -399,7 +452,7 @@ void CatalogWriter::EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors,
     end.exitStatus = exitStatus;
     // Between runs the catalogue is one file: a reader, which opens it read-only, then leaves
     // no companion files behind. A reader at work now keeps it as it is, which is no harm.
-    if (Commit(&end)) {
+    if (Commit({}, &end)) {
         sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         Close();
     }

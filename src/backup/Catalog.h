@@ -1,17 +1,22 @@
 #pragma once
 // The backup's own history, kept in the target: TARGET/.vantoro/catalog.sqlite holds one row
-// per backup run and one per copy made. It is written in batches from the walk's thread, so
-// that a run that dies leaves a consistent catalogue (its copies are real files without a
-// row). Everything read from it is untrusted: the file may be damaged, foreign or planted.
+// per backup run and one per copy made. The walk's thread gathers the rows in batches, each
+// written in one transaction, so that a run that dies leaves a consistent catalogue (its
+// copies are real files without a row). Everything read from it is untrusted: the file may be damaged, foreign or planted.
 
 #include "backup/OperationState.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -55,7 +60,8 @@ struct CatalogCopy {
 };
 
 // Writes one run's rows. Failing never fails the backup: the first failure is kept, said
-// once by the caller, and nothing more is written.
+// once by the caller, and nothing more is written. Batches are written on a thread of their
+// own, so that the walk does not wait for them; the walk's thread calls every member.
 class CatalogWriter {
 public:
     CatalogWriter();
@@ -66,7 +72,7 @@ public:
     // Opens (or makes) the catalogue of the target folder, then starts the run's row.
     bool Open(const QString& targetFolder);
     void BeginRun(qint64 startedMs, const QString& operation, const QString& setup);
-    // A copy made; written with the next batch (every BatchRows rows or BatchTime).
+    // A copy made; handed over with the next batch (every BatchRows rows or BatchTime).
     void AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
                  const QByteArray& keptAs);
     // Before the backup's flush: the last batch written and the log folded into the catalogue
@@ -83,17 +89,33 @@ public:
 private:
     bool Exec(const char* sql);
     bool Fail(const QString& why);
-    // Writes the pending rows, and with end the run's end, in one transaction.
-    bool Commit(const CatalogRun* end = nullptr);
+    // Writes rows, and with end the run's end, in one transaction.
+    bool Commit(const std::vector<CatalogCopy>& rows, const CatalogRun* end = nullptr);
     void Close();
+    // The pending rows to the writing thread (or written here, where no thread could start);
+    // then, with wait, until every batch is written.
+    void HandOver(bool wait);
+    void WriteBatches();
+    void StopWriting();
 
+    // Used by the writing thread while it writes a batch, else by the walk's thread.
     sqlite3* db = nullptr;
     sqlite3_stmt* insertCopy = nullptr;
     std::unique_ptr<FolderHandle> folder; // .vantoro, held open while the catalogue is
+    QString problem;
+    std::atomic<bool> writing{false}; // open and no failure yet
+
+    // The walk's thread's own.
     qint64 runId = 0;
     std::vector<CatalogCopy> pending;
-    std::chrono::steady_clock::time_point lastCommit;
-    QString problem;
+    std::chrono::steady_clock::time_point lastHandOver;
+
+    std::thread writer;
+    std::mutex batchesMutex;
+    std::condition_variable batchesChanged;
+    std::deque<std::vector<CatalogCopy>> batches; // handed over, not yet written
+    bool writingBatch = false;
+    bool stopping = false;
 };
 
 // Reads a target's catalogue, read-only. Paths that are not safe relative paths are
