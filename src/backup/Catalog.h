@@ -113,6 +113,9 @@ public:
     std::optional<CatalogRun> LastRun();
     std::vector<CatalogCopy> CopiesOf(const QByteArray& path); // oldest first
     std::optional<qint64> FirstCopyMs(const QByteArray& path);
+    // The folder under the kept copies (its stamp alone) where the newest of the runs up to
+    // and including run kept a replaced copy; empty when none of them kept one.
+    QString LastKeptFolderUpTo(qint64 run);
     // Rows left out because a path in them was not safe.
     qint64 UnsafeRows() const { return unsafeRows; }
 

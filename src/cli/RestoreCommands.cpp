@@ -17,22 +17,6 @@ namespace vnt {
 
 namespace {
 
-// The catalogue's word on when a path was first copied: what --as-of needs beyond the files.
-class CatalogHistory : public RestoreHistory {
-public:
-    explicit CatalogHistory(CatalogReader& readerIn) : reader(readerIn) {}
-    std::optional<QDateTime> FirstCopied(const QByteArray& relativePath) const override {
-        const std::optional<qint64> ms = reader.FirstCopyMs(relativePath);
-        // To the second, as the backup names the times of its runs: a copy made in the
-        // second of the time asked for was there at that time.
-        return ms ? std::optional<QDateTime>(QDateTime::fromSecsSinceEpoch(*ms / 1000))
-                  : std::nullopt;
-    }
-
-private:
-    CatalogReader& reader;
-};
-
 void OnRestoreSignal(int) {
     ConsoleHost::interrupted = 1;
 }
@@ -157,7 +141,7 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
     request.overwrite = parser.isSet(QStringLiteral("overwrite"));
     // Without a usable catalogue the files alone say what the backup held.
     CatalogReader catalog;
-    const CatalogHistory history(catalog);
+    const CatalogHistory history(catalog, true);
     if (request.asOf) {
         if (catalog.Open(setup.targetFolder))
             request.history = &history;
