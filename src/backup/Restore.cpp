@@ -601,6 +601,27 @@ RestoreOutcome PlanRestore(const RestoreRequest& request,
     return outcome;
 }
 
+QString RestorePlanText(const RestoreTotals& plan, const QString& destination) {
+    const auto files = [](qint64 n) {
+        return FormatCount(n) + (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+    };
+    QString text = files(plan.restored) + QStringLiteral(" (") + FormatByteSize(plan.bytes) +
+                   QStringLiteral(") will be restored into ") + destination + u'.';
+    if (plan.keptAside > 0)
+        text += CRLF + files(plan.keptAside) +
+                QStringLiteral(" there will be replaced; each is kept aside first under ") +
+                destination + QString::fromLatin1(BeforeRestoreFolder) + u'/' + u'.';
+    if (plan.same > 0)
+        text += CRLF + files(plan.same) + QStringLiteral(" already the same, left as they are.");
+    if (plan.notYet > 0)
+        text += CRLF + files(plan.notYet) +
+                QStringLiteral(" not in the backup yet at that time, left out.");
+    if (plan.leftBehind > 0)
+        text += CRLF + files(plan.leftBehind) +
+                QStringLiteral(" cannot be restored; the report will name them.");
+    return text;
+}
+
 BackupFolder ListBackupFolder(const QString& targetFolder, const QString& relativeFolder) {
     BackupFolder listed;
     const FolderHandle root(targetFolder);

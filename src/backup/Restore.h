@@ -109,6 +109,10 @@ QString RestoreRefusal(const RestoreRequest& request);
 // where the sizes agree, so it reads what the restore would read.
 RestoreOutcome PlanRestore(const RestoreRequest& request, const std::function<bool()>& stopRequested);
 
+// The question before a restore that a plan leads to: how many files and bytes, how many
+// kept aside first, into where; and the counts of what it leaves alone.
+QString RestorePlanText(const RestoreTotals& plan, const QString& destination);
+
 // The folders and files of one folder of the backup (relative to the target, with a final
 // slash, or empty), sorted; no link is listed or followed, and at the root the program's own
 // folders are not shown.

@@ -141,6 +141,7 @@ public:
     void cmdClearSetup_Click();
     void cmdRestoreSetup_Click();
     void cmdKeepSetup_Click();
+    void cmdRestoreFiles_Click();
     void cmdSaveSetupForNextRun_Click();
     void cmdSaveSetupAsOperationFile_Click();
     void cmdSaveSetupInBothWays_Click();
@@ -184,6 +185,7 @@ public:
     QPushButton* cmdClearSetup = nullptr;
     QPushButton* cmdRestoreSetup = nullptr;
     QPushButton* cmdKeepSetup = nullptr;
+    QPushButton* cmdRestoreFiles = nullptr;
     QFrame* fraSaveSetup = nullptr;
     QPushButton* cmdSaveSetupForNextRun = nullptr;
     QPushButton* cmdSaveSetupAsOperationFile = nullptr;
