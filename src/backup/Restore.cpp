@@ -336,9 +336,9 @@ Restorer::Choice Restorer::Decide(const QString& folder, const std::shared_ptr<F
         return leftBehind(there.Error().description);
     if (there.exists) {
         if (there.size == choice.copy.size) {
-            const CompareOutcome compared = CompareFiles(
-                choice.into->Descriptor(), name, choice.source->Descriptor(), name,
-                [this] { return !Stopped(); }, {there.size, choice.copy.size});
+            const CompareOutcome compared =
+                CompareFiles(choice.into->Descriptor(), name, choice.source->Descriptor(), name,
+                             [this] { return !Stopped(); }, {there.size, choice.copy.size});
             if (compared.cancelled || Stopped())
                 return Choice();
             if (compared.error)
@@ -405,9 +405,9 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
         LeftBehind(shown, FileErrorFromErrno(error).description);
         return;
     }
-    const CopyOutcome outcome =
-        CopyUnlinkedFile(*choice.source, name, *choice.into, name, [this] { return !Stopped(); },
-                         choice.replace, keepAs);
+    const CopyOutcome outcome = CopyUnlinkedFile(
+        *choice.source, name, *choice.into, name, [this] { return !Stopped(); }, choice.replace,
+        keepAs);
     if (outcome.cancelled || (!outcome.copied && Stopped()))
         return;
     if (!outcome.copied) {
@@ -635,20 +635,18 @@ BackupFolder ListBackupFolder(const QString& targetFolder, const QString& relati
         listed.problem = FileErrorFromErrno(folder.error).description;
         return listed;
     }
-    const FileError error = ReadDirectoryAt(folder.handle->Descriptor(),
-                                            [&](const DirectoryEntry& entry) {
-                                                if (entry.isLink)
-                                                    return true;
-                                                if (entry.kind == EntryKind::Folder) {
-                                                    if (!relativeFolder.isEmpty() ||
-                                                        !IsOwnTargetFolderName(entry.name))
-                                                        listed.folders.append(entry.name);
-                                                } else if (entry.kind == EntryKind::File &&
-                                                           !IsUnfinishedCopyName(entry.rawName)) {
-                                                    listed.files.append(entry.name);
-                                                }
-                                                return true;
-                                            });
+    const FileError error =
+        ReadDirectoryAt(folder.handle->Descriptor(), [&](const DirectoryEntry& entry) {
+            if (entry.isLink)
+                return true;
+            if (entry.kind == EntryKind::Folder) {
+                if (!relativeFolder.isEmpty() || !IsOwnTargetFolderName(entry.name))
+                    listed.folders.append(entry.name);
+            } else if (entry.kind == EntryKind::File && !IsUnfinishedCopyName(entry.rawName)) {
+                listed.files.append(entry.name);
+            }
+            return true;
+        });
     if (error)
         listed.problem = error.description;
     listed.folders.sort();

@@ -107,7 +107,8 @@ QString RestoreRefusal(const RestoreRequest& request);
 // without a report: totals.restored files (totals.bytes) would be restored, of them
 // totals.keptAside would replace a file kept aside first, and so on. Contents are compared
 // where the sizes agree, so it reads what the restore would read.
-RestoreOutcome PlanRestore(const RestoreRequest& request, const std::function<bool()>& stopRequested);
+RestoreOutcome PlanRestore(const RestoreRequest& request,
+                           const std::function<bool()>& stopRequested);
 
 // The question before a restore that a plan leads to: how many files and bytes, how many
 // kept aside first, into where; and the counts of what it leaves alone.

@@ -252,7 +252,8 @@ void frmMain::CreateControls() {
     cmdDontSaveSetup = MakeButton(fraSaveSetup, "cmdDontSaveSetup", QStringLiteral("Not now"));
     const std::array<std::pair<QFrame*, std::vector<QPushButton*>>, 2> panels = {{
         {fraSetup,
-         {cmdLoadSetup, cmdSaveSetup, cmdClearSetup, cmdRestoreSetup, cmdRestoreFiles, cmdKeepSetup}},
+         {cmdLoadSetup, cmdSaveSetup, cmdClearSetup, cmdRestoreSetup, cmdRestoreFiles,
+          cmdKeepSetup}},
         {fraSaveSetup,
          {cmdSaveSetupForNextRun, cmdSaveSetupAsOperationFile, cmdSaveSetupInBothWays,
           cmdDontSaveSetup}},

@@ -19,8 +19,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -82,8 +82,8 @@ frmRestore::frmRestore(const Setup& setupIn, Dialogs& dialogsIn, RestoreOwner ow
     split->addWidget(left);
     split->addWidget(right);
     split->setChildrenCollapsible(false);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
 
     cboAsOf = new QComboBox(this);
     cboAsOf->setObjectName(QStringLiteral("cboAsOf"));
@@ -267,9 +267,11 @@ void frmRestore::ShowVersions(QTreeWidgetItem* item) {
     if (item == nullptr || item->data(0, FolderRole).toBool() ||
         !(item->flags() & Qt::ItemIsUserCheckable))
         return;
-    const VersionsOfFile found = ListVersions(setup.targetFolder, item->data(0, PathRole).toString());
+    const VersionsOfFile found =
+        ListVersions(setup.targetFolder, item->data(0, PathRole).toString());
     if (!found.problem.isEmpty()) {
-        new QTreeWidgetItem(lvwVersions, {QStringLiteral("(not readable: ") + found.problem + u')'});
+        new QTreeWidgetItem(lvwVersions,
+                            {QStringLiteral("(not readable: ") + found.problem + u')'});
         return;
     }
     for (const FileVersion& version : found.versions)
@@ -337,10 +339,9 @@ void frmRestore::cmdRestore_Click() {
                        Title);
         return;
     }
-    if (!dialogs.askYesNo(this,
-                          RestorePlanText(plan.totals, where) +
-                              QStringLiteral("\r\n\r\nRestore them now?"),
-                          Title, MsgResult::Yes))
+    if (!dialogs.askYesNo(
+            this, RestorePlanText(plan.totals, where) + QStringLiteral("\r\n\r\nRestore them now?"),
+            Title, MsgResult::Yes))
         return;
 
     // As the main window's operations run: its controls locked, the report in its window,

@@ -35,8 +35,7 @@ struct RestoreOwner {
 class frmRestore : public QDialog {
     Q_OBJECT
 public:
-    frmRestore(const Setup& setup, Dialogs& dialogs, RestoreOwner owner,
-               QWidget* parent = nullptr);
+    frmRestore(const Setup& setup, Dialogs& dialogs, RestoreOwner owner, QWidget* parent = nullptr);
     ~frmRestore() override;
 
     // The ticked files and folders, relative to the source; a ticked folder stands for all

@@ -121,8 +121,8 @@ TEST_F(RestoreWindowTest, APersonsDay) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text,
               "1 file (2 bytes) will be restored into " + source +
-                  ".\r\n1 file there will be replaced; each is kept aside first under " +
-                  source + ".vantoro-before-restore/.\r\n\r\nRestore them now?");
+                  ".\r\n1 file there will be replaced; each is kept aside first under " + source +
+                  ".vantoro-before-restore/.\r\n\r\nRestore them now?");
     EXPECT_EQ(ReadAll(source + "docs/letter.txt"), "v1");
     const QStringList aside = FilesIn(source + ".vantoro-before-restore/");
     ASSERT_EQ(aside.size(), 1);
@@ -192,8 +192,7 @@ TEST_F(RestoreWindowTest, TheTreeIsReadFolderByFolderWithoutTheProgramsFoldersOr
     QTreeWidgetItem* docs = tree->topLevelItem(0);
     EXPECT_EQ(docs->childCount(), 0) << "not read before it is opened";
     tree->expandItem(docs);
-    EXPECT_EQ(Children(docs),
-              QStringList({".vantoro-replaced", "deep", "letter.txt", "notes.txt"}))
+    EXPECT_EQ(Children(docs), QStringList({".vantoro-replaced", "deep", "letter.txt", "notes.txt"}))
         << "only the root's program folders are the program's";
 
     // A folder's tick covers what is below it until something there is unticked.
@@ -215,8 +214,15 @@ TEST_F(RestoreWindowTest, TheTreeIsReadFolderByFolderWithoutTheProgramsFoldersOr
 
 TEST_F(RestoreWindowTest, FitsTheScreen) {
     Backup();
+    window->OpenSetupMenu();
+    const QRect panel = window->fraSetup->geometry();
+    EXPECT_TRUE(panel.contains(window->cmdRestoreFiles->geometry().translated(panel.topLeft())));
+    EXPECT_TRUE(window->centralWidget()->rect().contains(panel));
+    EXPECT_TRUE(window->grab().save(QDir::tempPath() + "/vantoro-setup-menu.png"));
     frmRestore* restore = Open();
     ASSERT_NE(restore, nullptr);
+    restore->tvwFiles->expandItem(restore->ItemOf("docs"));
+    restore->tvwFiles->setCurrentItem(restore->ItemOf("docs/letter.txt"));
     const QRect screen = restore->screen()->availableGeometry();
     EXPECT_LE(restore->width(), screen.width());
     EXPECT_LE(restore->height(), screen.height());
