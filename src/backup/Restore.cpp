@@ -686,6 +686,8 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
         true);
     host.Output(QString(), true);
     host.ShowReport();
+    // Seen, and its Cancel served, before the first file is read.
+    host.DrawNow();
     const FileSystemFlush flush(destination);
     Restorer restorer(opened.checked, host, stopRequested, *opened.targetRoot,
                       *opened.destinationRoot, opened.realDestination, opened.realTarget, false);

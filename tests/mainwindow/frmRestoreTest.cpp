@@ -2,6 +2,7 @@
 // versions, then files got back as a person would, with the keyboard where it matters.
 #include "mainwindow/frmRestore.h"
 
+#include "mainwindow/Language.h"
 #include "MainWindowFixture.h"
 #include "report/frmReport.h"
 #include "TestSupport.h"
@@ -210,6 +211,46 @@ TEST_F(RestoreWindowTest, TheTreeIsReadFolderByFolderWithoutTheProgramsFoldersOr
     // Esc closes the window.
     QTest::keyClick(restore, Qt::Key_Escape);
     EXPECT_FALSE(restore->isVisible());
+}
+
+TEST_F(RestoreWindowTest, CancelInTheReportStopsTheRestoreWhileTheMainWindowIsLocked) {
+    Backup();
+    frmRestore* restore = Open();
+    ASSERT_NE(restore, nullptr);
+    Tick(restore, "docs", true);
+    const QString into = disk.path() + "/into/";
+    ASSERT_TRUE(QDir().mkpath(into));
+    dialogs.folderAnswers = {into};
+    restore->optOtherFolder->click();
+    // Pause, then Cancel operation, as the report offers them while an operation runs.
+    bool lockedWhileRunning = false;
+    QTimer pause;
+    QObject::connect(&pause, &QTimer::timeout, [&] {
+        frmReport& report = window->ReportWindow();
+        if (window->blnOperationRunning && report.cmdPauseContinue->text() == ProgramText(44)) {
+            pause.stop();
+            report.cmdPauseContinue->click();
+        }
+    });
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        frmReport& report = window->ReportWindow();
+        if (!window->blnOperationRunning || report.cmdCancelClose->text() != "Cancel operation")
+            return;
+        lockedWhileRunning =
+            !window->cmdSpecifyDirectory[0]->isEnabled() && !restore->cmdRestore->isEnabled();
+        cancel.stop();
+        report.cmdCancelClose->click();
+    });
+    pause.start(0);
+    cancel.start(0);
+    dialogs.messageAnswers = {MsgResult::Yes};
+    restore->cmdRestore->click();
+    EXPECT_TRUE(lockedWhileRunning);
+    EXPECT_EQ(FilesIn(into), QStringList()) << "stopped before its first file";
+    EXPECT_TRUE(window->ReportWindow().ReportText().contains(ProgramText(49)));
+    EXPECT_TRUE(window->cmdSpecifyDirectory[0]->isEnabled());
+    EXPECT_TRUE(restore->cmdRestore->isEnabled());
 }
 
 TEST_F(RestoreWindowTest, FitsTheScreen) {
