@@ -564,6 +564,24 @@ QHash<QByteArray, qint64> CatalogReader::FirstCopies() {
     return first;
 }
 
+QString CatalogReader::LastKeptFolderUpTo(qint64 run) {
+    if (db == nullptr)
+        return {};
+    Statement select(db, "SELECT kept FROM copies WHERE run <= ? AND kept IS NOT NULL"
+                         " ORDER BY run DESC, id DESC LIMIT 1");
+    sqlite3_bind_int64(select.get(), 1, run);
+    if (!select.Row())
+        return {};
+    // KEPTFOLDER/STAMP/path: a row that is not of that shape says nothing.
+    const QByteArray kept = select.Bytes(0);
+    const QList<QByteArray> parts = kept.split('/');
+    if (!IsSafeRelativePath(kept) || parts.size() < 3 || parts[0] != KeptCopiesFolderName) {
+        ++unsafeRows;
+        return {};
+    }
+    return QString::fromLatin1(parts[1]);
+}
+
 // The driver's run row.
 
 RunHistory::RunHistory(const Setup& setup, const OperationState& state, const QString& operation) {

@@ -137,6 +137,9 @@ public:
     std::vector<CatalogCopy> CopiesOf(const QByteArray& path); // oldest first
     // When each path was first copied (milliseconds since the epoch), read in one pass.
     QHash<QByteArray, qint64> FirstCopies();
+    // The folder under the kept copies (its stamp alone) where the newest of the runs up to
+    // and including run kept a replaced copy; empty when none of them kept one.
+    QString LastKeptFolderUpTo(qint64 run);
     // Rows left out because a path in them was not safe.
     qint64 UnsafeRows() const { return unsafeRows; }
 

@@ -1,5 +1,6 @@
 #include "backup/Restore.h"
 
+#include "backup/Catalog.h"
 #include "backup/FileTimes.h"
 #include "backup/Listing.h"
 #include "backup/WalkReport.h"
@@ -39,8 +40,8 @@ public:
     Restorer(const RestoreRequest& requestIn, ReportHost& hostIn,
              const std::function<bool()>& stopIn, const FolderHandle& targetRoot,
              const FolderHandle& destinationRoot, const QString& realDestinationIn,
-             const QString& realTargetIn)
-        : request(requestIn), setup(requestIn.setup), host(hostIn), stop(stopIn),
+             const QString& realTargetIn, bool dryRunIn)
+        : dryRun(dryRunIn), request(requestIn), setup(requestIn.setup), host(hostIn), stop(stopIn),
           destination(requestIn.destination), realDestination(realDestinationIn),
           realTarget(realTargetIn), lister(setup, state),
           // No link is followed on either side: a backup makes none, and one in the
@@ -55,18 +56,35 @@ public:
         state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
         state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
         if (request.asOf) {
+            const std::optional<KeptRun> last =
+                request.keptAfter ? ParseKeptRun(*request.keptAfter) : std::nullopt;
             for (const KeptRun& run : kept.Runs())
-                if (run.started >= *request.asOf)
+                if (request.keptAfter ? !last || *last < run : run.started >= *request.asOf)
                     runsAfter.push_back(run);
+            keptFrom = runsAfter.empty() || !request.keptAfter
+                           ? *request.asOf
+                           : std::min(*request.asOf, runsAfter.front().started);
         }
     }
 
+    // Planning: every decision made, nothing written and nothing reported.
+    const bool dryRun;
     void Visit(const QString& folder);
     // Every path asked for that named nothing in the backup, as left behind.
     void NameUnmatchedPaths();
     RestoreTotals totals;
 
 private:
+    // What becomes of one file of the backup, decided before anything is written.
+    struct Choice {
+        enum class Kind { Pass, NotYet, LeftBehind, Same, Restore } kind = Kind::Pass;
+        QString reason;                       // LeftBehind
+        std::shared_ptr<FolderHandle> source; // Restore: where its version lies
+        FileFacts copy;                       // that version's facts
+        QString version;                      // the words naming a kept version, or empty
+        std::shared_ptr<FolderHandle> into;   // its destination folder where it exists
+        bool replace = false;                 // something stands in its place
+    };
     struct Names {
         std::vector<QByteArray> files;
         std::vector<QByteArray> folders;
@@ -75,6 +93,8 @@ private:
     bool FolderSelected(const QString& folder) const;
     bool FileSelected(const QString& folder, const QString& path, const FileFacts& facts) const;
     bool InScope(const QString& path, bool folder) const;
+    Choice Decide(const QString& folder, const std::shared_ptr<FolderHandle>& from,
+                  const QByteArray& name);
     void RestoreFile(const QString& folder, const std::shared_ptr<FolderHandle>& from,
                      const QByteArray& name);
     // The version as of the time asked for: null for the current copy; the run's folder.
@@ -98,6 +118,7 @@ private:
     FolderOpener maker;  // the same, made where missing
     KeptRuns kept;
     std::vector<KeptRun> runsAfter; // the runs at or after the time asked for, oldest first
+    QDateTime keptFrom;             // the earliest of them, for VersionAsOf
     std::vector<bool> matched;
     const QString beforeRestore;
     const qint32 today = TodayDayNumber();
@@ -223,7 +244,7 @@ int Restorer::ChooseVersion(const QString& folder, const QByteArray& name) {
         runsKnown = folder;
         runFolders.clear();
     }
-    return VersionAsOf(runsAfter, *request.asOf, [&](const KeptRun& run) {
+    return VersionAsOf(runsAfter, keptFrom, [&](const KeptRun& run) {
         const size_t at = static_cast<size_t>(&run - runsAfter.data());
         auto found = runFolders.find(at);
         if (found == runFolders.end())
@@ -250,98 +271,120 @@ std::shared_ptr<FolderHandle> Restorer::DestinationFolder(const QString& folder,
     return destinationHandle;
 }
 
-void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHandle>& from,
-                           const QByteArray& name) {
+Restorer::Choice Restorer::Decide(const QString& folder, const std::shared_ptr<FolderHandle>& from,
+                                  const QByteArray& name) {
+    Choice choice;
+    const auto leftBehind = [&choice](const QString& reason) {
+        choice.kind = Choice::Kind::LeftBehind;
+        choice.reason = reason;
+        return choice;
+    };
     const QString path = folder + DecodeName(name);
     if (!InScope(path, false))
-        return;
+        return choice;
     const FileFacts current = from->Facts(name, false);
     if (!current.exists && !current.link)
-        return; // gone since the folder was read
+        return choice; // gone since the folder was read
     if (current.exists && !current.regular)
-        return; // a backup copies files only: nothing of the source's
+        return choice; // a backup copies files only: nothing of the source's
     if (!FileSelected(folder, path, current))
-        return;
+        return choice;
     for (qsizetype i = 0; i < request.paths.size(); ++i)
         if (path == request.paths[i] || path.startsWith(request.paths[i] + u'/'))
             matched[static_cast<size_t>(i)] = true;
-    const QString shown = destination + path;
 
     if (request.asOf && request.history) {
         if (const std::optional<QDateTime> first = request.history->FirstCopied(EncodeName(path));
             first && *first > *request.asOf) {
-            ++totals.notYet;
-            Line(shown + QStringLiteral(" (not in the backup yet at that time)"));
-            return;
+            choice.kind = Choice::Kind::NotYet;
+            return choice;
         }
     }
-    std::shared_ptr<FolderHandle> source = from;
-    QString version;
+    choice.source = from;
     if (request.asOf) {
         const int chosen = ChooseVersion(folder, name);
         if (chosen >= 0) {
-            source = runFolders[static_cast<size_t>(chosen)];
-            version = QStringLiteral(", the version replaced on ") +
-                      TimeText(runsAfter[static_cast<size_t>(chosen)].started);
+            choice.source = runFolders[static_cast<size_t>(chosen)];
+            choice.version = QStringLiteral(", the version replaced on ") +
+                             TimeText(runsAfter[static_cast<size_t>(chosen)].started);
         }
     }
-    const FileFacts copy = source == from ? current : source->Facts(name, false);
-    if (copy.link || (copy.exists && !copy.regular)) {
-        LeftBehind(shown, QStringLiteral("Its copy in the backup is a link or no file, and a "
+    choice.copy = choice.source == from ? current : choice.source->Facts(name, false);
+    if (choice.copy.link || (choice.copy.exists && !choice.copy.regular))
+        return leftBehind(QStringLiteral("Its copy in the backup is a link or no file, and a "
                                          "link in the backup is never followed."));
-        return;
-    }
 
     int error = 0;
-    std::shared_ptr<FolderHandle> into = DestinationFolder(folder, false, error);
-    if (!into && error != ENOENT) {
-        LeftBehind(shown, error == ENOTDIR || error == ELOOP
+    choice.into = DestinationFolder(folder, false, error);
+    if (!choice.into && error != ENOENT)
+        return leftBehind(error == ENOTDIR || error == ELOOP
                               ? QStringLiteral("A link or a file stands in the place of its "
                                                "folder in the destination; no link there is "
                                                "followed.")
                               : FileErrorFromErrno(error).description);
-        return;
-    }
     FileFacts there;
-    if (into && !destinationMade)
-        there = into->Facts(name, false);
-    const bool replace = there.exists || there.link;
-    KeepAs keepAs;
-    if (there.link) {
-        LeftBehind(shown, QStringLiteral("A link stands in its place in the destination; it is "
+    if (choice.into && !destinationMade)
+        there = choice.into->Facts(name, false);
+    choice.replace = there.exists || there.link;
+    if (there.link)
+        return leftBehind(QStringLiteral("A link stands in its place in the destination; it is "
                                          "never followed or replaced, so nothing was restored."));
-        return;
-    }
-    if (there.exists && !there.regular) {
-        LeftBehind(shown, QStringLiteral("Something that is not a file stands in its place in "
+    if (there.exists && !there.regular)
+        return leftBehind(QStringLiteral("Something that is not a file stands in its place in "
                                          "the destination, so nothing was restored."));
-        return;
-    }
-    if (!there.exists && there.systemError != 0 && there.systemError != ENOENT) {
-        LeftBehind(shown, there.Error().description);
-        return;
-    }
+    if (!there.exists && there.systemError != 0 && there.systemError != ENOENT)
+        return leftBehind(there.Error().description);
     if (there.exists) {
-        CompareOutcome compared;
-        if (there.size == copy.size) {
-            compared = CompareFiles(into->Descriptor(), name, source->Descriptor(), name,
-                                    [this] { return !Stopped(); }, {there.size, copy.size});
+        if (there.size == choice.copy.size) {
+            const CompareOutcome compared =
+                CompareFiles(choice.into->Descriptor(), name, choice.source->Descriptor(), name,
+                             [this] { return !Stopped(); }, {there.size, choice.copy.size});
             if (compared.cancelled || Stopped())
-                return;
-            if (compared.error) {
-                LeftBehind(shown, compared.error.description);
-                return;
-            }
+                return Choice();
+            if (compared.error)
+                return leftBehind(compared.error.description);
             if (compared.same) {
-                ++totals.same;
-                return;
+                choice.kind = Choice::Kind::Same;
+                return choice;
             }
         }
-        if (!request.overwrite) {
-            LeftBehind(shown, QStringLiteral("It differs from its copy in the backup, and "
+        if (!request.overwrite)
+            return leftBehind(QStringLiteral("It differs from its copy in the backup, and "
                                              "replacing it was not asked for."));
-            return;
-        }
+    }
+    choice.kind = Choice::Kind::Restore;
+    return choice;
+}
+
+void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHandle>& from,
+                           const QByteArray& name) {
+    Choice choice = Decide(folder, from, name);
+    const QString path = folder + DecodeName(name);
+    const QString shown = destination + path;
+    switch (choice.kind) {
+    case Choice::Kind::Pass:
+        return;
+    case Choice::Kind::NotYet:
+        ++totals.notYet;
+        Line(shown + QStringLiteral(" (not in the backup yet at that time)"));
+        return;
+    case Choice::Kind::LeftBehind:
+        LeftBehind(shown, choice.reason);
+        return;
+    case Choice::Kind::Same:
+        ++totals.same;
+        return;
+    case Choice::Kind::Restore:
+        break;
+    }
+    if (dryRun) {
+        ++totals.restored;
+        totals.bytes += static_cast<double>(choice.copy.size);
+        totals.keptAside += choice.replace ? 1 : 0;
+        return;
+    }
+    KeepAs keepAs;
+    if (choice.replace) {
         // Nothing is lost by a restore: the file replaced is kept aside first.
         if (keepKnown != folder || !keepHandle) {
             keepKnown = folder;
@@ -355,14 +398,16 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
         }
         keepAs = KeepAs(keepHandle->Descriptor(), name);
     }
-    if (!into)
-        into = DestinationFolder(folder, true, error);
-    if (!into) {
+    int error = 0;
+    if (!choice.into)
+        choice.into = DestinationFolder(folder, true, error);
+    if (!choice.into) {
         LeftBehind(shown, FileErrorFromErrno(error).description);
         return;
     }
     const CopyOutcome outcome = CopyUnlinkedFile(
-        *source, name, *into, name, [this] { return !Stopped(); }, replace, keepAs);
+        *choice.source, name, *choice.into, name, [this] { return !Stopped(); }, choice.replace,
+        keepAs);
     if (outcome.cancelled || (!outcome.copied && Stopped()))
         return;
     if (!outcome.copied) {
@@ -374,14 +419,14 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
         return;
     }
     ++totals.restored;
-    totals.bytes += static_cast<double>(copy.size);
+    totals.bytes += static_cast<double>(choice.copy.size);
     QString keptAside;
     if (outcome.kept) {
         ++totals.keptAside;
         keptAside = QStringLiteral("; the file it replaced is kept as ") + destination +
                     beforeRestore + path;
     }
-    Line(shown + QStringLiteral(" (restored") + version + keptAside + u')');
+    Line(shown + QStringLiteral(" (restored") + choice.version + keptAside + u')');
 }
 
 void Restorer::NameUnmatchedPaths() {
@@ -444,49 +489,182 @@ int VersionAsOf(const std::vector<KeptRun>& runs, const QDateTime& asOf,
     return -1;
 }
 
-RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
-                          const std::function<bool()>& stopRequested) {
-    RestoreOutcome outcome;
-    RestoreRequest checked = request;
-    if (checked.destination.isEmpty())
-        checked.destination = request.setup.sourceFolder;
-    const QString& destination = checked.destination;
+namespace {
+
+// A request checked, with both sides open: what a restore and its plan start from.
+struct OpenedRestore {
+    QString refused; // why nothing can be done; empty when the rest is set
+    RestoreRequest checked;
+    std::unique_ptr<FolderHandle> targetRoot;
+    std::unique_ptr<FolderHandle> destinationRoot;
+    QString realTarget;
+    QString realDestination;
+};
+
+OpenedRestore OpenRestore(const RestoreRequest& request) {
+    OpenedRestore opened;
+    opened.checked = request;
+    if (opened.checked.destination.isEmpty())
+        opened.checked.destination = request.setup.sourceFolder;
+    const QString& destination = opened.checked.destination;
     const QString& target = request.setup.targetFolder;
     for (const QString& path : request.paths) {
         if (RelativeRestorePath(path) != path || path.isEmpty()) {
-            outcome.refused = QStringLiteral("a path to restore is relative to the source "
-                                             "folder, without \"..\": ") +
-                              path;
-            return outcome;
+            opened.refused = QStringLiteral("a path to restore is relative to the source "
+                                            "folder, without \"..\": ") +
+                             path;
+            return opened;
         }
     }
     if (!FolderExists(target)) {
-        outcome.refused = QStringLiteral("the target folder ") + target +
-                          QStringLiteral(" does not exist, so there is nothing to restore from");
-        return outcome;
+        opened.refused = QStringLiteral("the target folder ") + target +
+                         QStringLiteral(" does not exist, so there is nothing to restore from");
+        return opened;
     }
     if (!FolderExists(destination)) {
-        outcome.refused = QStringLiteral("the folder to restore into, ") + destination +
-                          QStringLiteral(", does not exist: make it first");
-        return outcome;
+        opened.refused = QStringLiteral("the folder to restore into, ") + destination +
+                         QStringLiteral(", does not exist: make it first");
+        return opened;
     }
-    const FolderHandle targetRoot(target);
-    const FolderHandle destinationRoot(destination);
-    const QString realTarget = RealFolderOf(targetRoot);
-    const QString realDestination = RealFolderOf(destinationRoot);
-    if (!targetRoot.IsOpen() || !destinationRoot.IsOpen() || realTarget.isEmpty() ||
-        realDestination.isEmpty()) {
-        outcome.refused = QStringLiteral("cannot open ") +
-                          (targetRoot.IsOpen() ? destination : target) + QStringLiteral(": ") +
-                          FileErrorFromErrno(errno).description;
-        return outcome;
+    opened.targetRoot = std::make_unique<FolderHandle>(target);
+    opened.destinationRoot = std::make_unique<FolderHandle>(destination);
+    opened.realTarget = RealFolderOf(*opened.targetRoot);
+    opened.realDestination = RealFolderOf(*opened.destinationRoot);
+    if (!opened.targetRoot->IsOpen() || !opened.destinationRoot->IsOpen() ||
+        opened.realTarget.isEmpty() || opened.realDestination.isEmpty()) {
+        opened.refused = QStringLiteral("cannot open ") +
+                         (opened.targetRoot->IsOpen() ? destination : target) +
+                         QStringLiteral(": ") + FileErrorFromErrno(errno).description;
+        return opened;
     }
-    if (realDestination.startsWith(realTarget)) {
-        outcome.refused = QStringLiteral("the folder to restore into, ") + destination +
-                          QStringLiteral(", lies in the backup's target folder ") + target +
-                          QStringLiteral(": restore into a folder outside it");
-        return outcome;
+    if (opened.realDestination.startsWith(opened.realTarget)) {
+        opened.refused = QStringLiteral("the folder to restore into, ") + destination +
+                         QStringLiteral(", lies in the backup's target folder ") + target +
+                         QStringLiteral(": restore into a folder outside it");
+        return opened;
     }
+    return opened;
+}
+
+} // namespace
+
+std::optional<QDateTime> CatalogHistory::FirstCopied(const QByteArray& relativePath) const {
+    if (!first)
+        first = reader.FirstCopies();
+    const auto found = first->constFind(relativePath);
+    if (found == first->cend())
+        return std::nullopt;
+    return toTheSecond ? QDateTime::fromSecsSinceEpoch(*found / 1000)
+                       : QDateTime::fromMSecsSinceEpoch(*found);
+}
+
+RestoreRequest RestoreOfPaths(const Setup& setup, const QStringList& paths) {
+    RestoreRequest request;
+    request.setup = setup;
+    request.setup.includeSubfolders = 1;
+    request.setup.fileExtension.clear();
+    request.setup.excludedFilepaths.clear();
+    request.setup.modifiedSinceDays = -1;
+    request.setup.excludeFilesInSourceFolder = 0;
+    request.wholeBackup = true;
+    request.paths = paths;
+    return request;
+}
+
+void RestoreAsAfterRun(CatalogReader& catalog, const std::vector<CatalogRun>& runs, size_t index,
+                       RestoreRequest& request) {
+    const CatalogRun& run = runs[index];
+    // A run that never ended lasted at most until the next one began.
+    qint64 endMs = run.finishedMs;
+    if (endMs <= 0)
+        endMs = index > 0 ? runs[index - 1].startedMs - 1 : QDateTime::currentMSecsSinceEpoch();
+    request.asOf = QDateTime::fromMSecsSinceEpoch(std::max(endMs, run.startedMs));
+    request.keptAfter = catalog.LastKeptFolderUpTo(run.id);
+}
+
+QString RestoreRefusal(const RestoreRequest& request) {
+    return OpenRestore(request).refused;
+}
+
+RestoreOutcome PlanRestore(const RestoreRequest& request,
+                           const std::function<bool()>& stopRequested) {
+    RestoreOutcome outcome;
+    const OpenedRestore opened = OpenRestore(request);
+    outcome.refused = opened.refused;
+    if (!outcome.refused.isEmpty())
+        return outcome;
+    NullReportHost quiet;
+    Restorer restorer(opened.checked, quiet, stopRequested, *opened.targetRoot,
+                      *opened.destinationRoot, opened.realDestination, opened.realTarget, true);
+    restorer.Visit(QString());
+    if (!restorer.totals.stopped)
+        restorer.NameUnmatchedPaths();
+    outcome.totals = restorer.totals;
+    return outcome;
+}
+
+QString RestorePlanText(const RestoreTotals& plan, const QString& destination) {
+    const auto files = [](qint64 n) {
+        return FormatCount(n) + (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+    };
+    QString text = files(plan.restored) + QStringLiteral(" (") + FormatByteSize(plan.bytes) +
+                   QStringLiteral(") will be restored into ") + destination + u'.';
+    if (plan.keptAside > 0)
+        text += CRLF + files(plan.keptAside) +
+                QStringLiteral(" there will be replaced; each is kept aside first under ") +
+                destination + QString::fromLatin1(BeforeRestoreFolder) + u'/' + u'.';
+    if (plan.same > 0)
+        text += CRLF + files(plan.same) + QStringLiteral(" already the same, left as they are.");
+    if (plan.notYet > 0)
+        text += CRLF + files(plan.notYet) +
+                QStringLiteral(" not in the backup yet at that time, left out.");
+    if (plan.leftBehind > 0)
+        text += CRLF + files(plan.leftBehind) +
+                QStringLiteral(" cannot be restored; the report will name them.");
+    return text;
+}
+
+BackupFolder ListBackupFolder(const QString& targetFolder, const QString& relativeFolder) {
+    BackupFolder listed;
+    const FolderHandle root(targetFolder);
+    if (!root.IsOpen()) {
+        listed.problem = FileErrorFromErrno(errno).description;
+        return listed;
+    }
+    FolderOpener opener(Duplicate(root), false, QString(), QString());
+    const OpenedFolder folder = opener.Open(relativeFolder);
+    if (!folder.handle) {
+        listed.problem = FileErrorFromErrno(folder.error).description;
+        return listed;
+    }
+    const FileError error =
+        ReadDirectoryAt(folder.handle->Descriptor(), [&](const DirectoryEntry& entry) {
+            if (entry.isLink)
+                return true;
+            if (entry.kind == EntryKind::Folder) {
+                if (!relativeFolder.isEmpty() || !IsOwnTargetFolderName(entry.name))
+                    listed.folders.append(entry.name);
+            } else if (entry.kind == EntryKind::File && !IsUnfinishedCopyName(entry.rawName)) {
+                listed.files.append(entry.name);
+            }
+            return true;
+        });
+    if (error)
+        listed.problem = error.description;
+    listed.folders.sort();
+    listed.files.sort();
+    return listed;
+}
+
+RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
+                          const std::function<bool()>& stopRequested) {
+    RestoreOutcome outcome;
+    const OpenedRestore opened = OpenRestore(request);
+    outcome.refused = opened.refused;
+    if (!outcome.refused.isEmpty())
+        return outcome;
+    const QString& destination = opened.checked.destination;
+    const QString& target = request.setup.targetFolder;
     // No backup writes the target while its files are read, and no other restore writes the
     // same destination.
     FolderLock targetLock;
@@ -510,9 +688,11 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
         true);
     host.Output(QString(), true);
     host.ShowReport();
+    // Seen, and its Cancel served, before the first file is read.
+    host.DrawNow();
     const FileSystemFlush flush(destination);
-    Restorer restorer(checked, host, stopRequested, targetRoot, destinationRoot, realDestination,
-                      realTarget);
+    Restorer restorer(opened.checked, host, stopRequested, *opened.targetRoot,
+                      *opened.destinationRoot, opened.realDestination, opened.realTarget, false);
     restorer.Visit(QString());
     if (!restorer.totals.stopped)
         restorer.NameUnmatchedPaths();
@@ -526,7 +706,7 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
             ++restorer.totals.leftBehind;
         }
     }
-    Report(host, checked, restorer.totals);
+    Report(host, opened.checked, restorer.totals);
     outcome.totals = restorer.totals;
     return outcome;
 }

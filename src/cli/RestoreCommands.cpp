@@ -17,23 +17,6 @@ namespace vnt {
 
 namespace {
 
-// The catalogue's word on when a path was first copied: what --as-of needs beyond the files.
-class CatalogHistory : public RestoreHistory {
-public:
-    explicit CatalogHistory(CatalogReader& reader) : first(reader.FirstCopies()) {}
-    std::optional<QDateTime> FirstCopied(const QByteArray& relativePath) const override {
-        const auto found = first.constFind(relativePath);
-        // To the second, as the backup names the times of its runs: a copy made in the
-        // second of the time asked for was there at that time.
-        return found != first.cend()
-                   ? std::optional<QDateTime>(QDateTime::fromSecsSinceEpoch(*found / 1000))
-                   : std::nullopt;
-    }
-
-private:
-    const QHash<QByteArray, qint64> first;
-};
-
 void OnRestoreSignal(int) {
     ConsoleHost::interrupted = 1;
 }
@@ -161,7 +144,7 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
     std::optional<CatalogHistory> history;
     if (request.asOf) {
         if (catalog.Open(setup.targetFolder))
-            request.history = &history.emplace(catalog);
+            request.history = &history.emplace(catalog, true);
         else if (!catalog.Missing())
             std::fprintf(stderr, "vantoro-cli: the backup's history is not used: %s\n",
                          qUtf8Printable(catalog.Problem()));

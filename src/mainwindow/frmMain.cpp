@@ -232,6 +232,7 @@ void frmMain::CreateControls() {
     cmdSaveSetup = MakeButton(fraSetup, "cmdSaveSetup", QStringLiteral("Save setup"));
     cmdClearSetup = MakeButton(fraSetup, "cmdClearSetup", QStringLiteral("Clear setup"));
     cmdRestoreSetup = MakeButton(fraSetup, "cmdRestoreSetup", QStringLiteral("Restore setup"));
+    cmdRestoreFiles = MakeButton(fraSetup, "cmdRestoreFiles", QStringLiteral("Restore files..."));
     cmdKeepSetup = MakeButton(fraSetup, "cmdKeepSetup", QStringLiteral("Not now"));
     fraSaveSetup = MakeFrame(form, "fraSaveSetup");
     cmdSaveSetupForNextRun = MakeButton(fraSaveSetup, "cmdSaveSetupForNextRun",
@@ -242,7 +243,9 @@ void frmMain::CreateControls() {
                                         QStringLiteral("Save setup in both ways"));
     cmdDontSaveSetup = MakeButton(fraSaveSetup, "cmdDontSaveSetup", QStringLiteral("Not now"));
     const std::array<std::pair<QFrame*, std::vector<QPushButton*>>, 2> panels = {{
-        {fraSetup, {cmdLoadSetup, cmdSaveSetup, cmdClearSetup, cmdRestoreSetup, cmdKeepSetup}},
+        {fraSetup,
+         {cmdLoadSetup, cmdSaveSetup, cmdClearSetup, cmdRestoreSetup, cmdRestoreFiles,
+          cmdKeepSetup}},
         {fraSaveSetup,
          {cmdSaveSetupForNextRun, cmdSaveSetupAsOperationFile, cmdSaveSetupInBothWays,
           cmdDontSaveSetup}},
@@ -289,6 +292,7 @@ void frmMain::CreateControls() {
         {cmdClearSetup, &frmMain::cmdClearSetup_Click},
         {cmdRestoreSetup, &frmMain::cmdRestoreSetup_Click},
         {cmdKeepSetup, &frmMain::cmdKeepSetup_Click},
+        {cmdRestoreFiles, &frmMain::cmdRestoreFiles_Click},
         {cmdSaveSetupForNextRun, &frmMain::cmdSaveSetupForNextRun_Click},
         {cmdSaveSetupAsOperationFile, &frmMain::cmdSaveSetupAsOperationFile_Click},
         {cmdSaveSetupInBothWays, &frmMain::cmdSaveSetupInBothWays_Click},
@@ -336,6 +340,7 @@ void frmMain::CreateControls() {
                                 cmdClearSetup,
                                 cmdRestoreSetup,
                                 cmdKeepSetup,
+                                cmdRestoreFiles,
                                 cmdSaveSetupForNextRun,
                                 cmdSaveSetupAsOperationFile,
                                 cmdSaveSetupInBothWays,

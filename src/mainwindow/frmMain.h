@@ -146,6 +146,7 @@ public:
     void cmdClearSetup_Click();
     void cmdRestoreSetup_Click();
     void cmdKeepSetup_Click();
+    void cmdRestoreFiles_Click();
     void cmdSaveSetupForNextRun_Click();
     void cmdSaveSetupAsOperationFile_Click();
     void cmdSaveSetupInBothWays_Click();
@@ -186,6 +187,7 @@ public:
     QPushButton* cmdClearSetup = nullptr;
     QPushButton* cmdRestoreSetup = nullptr;
     QPushButton* cmdKeepSetup = nullptr;
+    QPushButton* cmdRestoreFiles = nullptr;
     QFrame* fraSaveSetup = nullptr;
     QPushButton* cmdSaveSetupForNextRun = nullptr;
     QPushButton* cmdSaveSetupAsOperationFile = nullptr;

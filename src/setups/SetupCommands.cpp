@@ -1,6 +1,7 @@
 // The main window's setup commands: setup files through the dialogs, the setup kept for
 // the next run, the setup menu and its panels, and the previous-run stamp.
 #include "mainwindow/frmMain.h"
+#include "mainwindow/frmRestore.h"
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
 #include "platform/DataFolder.h"
@@ -254,6 +255,19 @@ void frmMain::cmdClearSetup_Click() {
     RefreshSourceFolderDisplay();
     RefreshTargetFolderDisplay(true);
     cmdSpecifyDirectory[0]->setFocus();
+}
+
+void frmMain::cmdRestoreFiles_Click() {
+    CloseSetupPanels();
+    if (auto* open = findChild<frmRestore*>()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* window =
+        new frmRestore(CurrentSetup(), dialogs, {*this, state, blnOperationRunning}, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 void frmMain::cmdRestoreSetup_Click() {
