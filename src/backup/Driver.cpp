@@ -5,6 +5,7 @@
 #include "backup/Walk.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/Drives.h"
 #include "platform/FileCopy.h"
 #include "platform/FolderLock.h"
 #include "report/ReportFile.h"
@@ -65,6 +66,11 @@ QString ReportFileOperation(Operation operation, const OperationState& state) {
 
 } // namespace
 
+QString BackupDiskAbsentText(const QString& targetFolder) {
+    return QStringLiteral("The backup disk for ") + targetFolder +
+           QStringLiteral(" is not connected; nothing was done.");
+}
+
 namespace {
 
 // The folders exist (a missing target is made where that is asked for), the target may take
@@ -81,6 +87,14 @@ bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bo
     if (!FolderExists(setup.sourceFolder))
         return false;
     if (!list) {
+        // Neither offered to be made nor backed up into: it would land on the wrong disk.
+        if (!setup.targetFolder.isEmpty() &&
+            BackupDiskAbsent(setup.targetFolder, QStringLiteral("/etc/fstab"))) {
+            state.blnBackupDiskAbsent = true;
+            main.Tell(BackupDiskAbsentText(setup.targetFolder), state.strWindowCaption,
+                      MsgIcon::Warning);
+            return false;
+        }
         if (!setup.targetFolder.isEmpty() && !FolderExists(setup.targetFolder) &&
             main.AskCreateTarget(ProgramText(43) + CRLF + CRLF + ProgramText(403),
                                  QStringLiteral("Create folder")) &&

@@ -40,6 +40,9 @@ public:
     virtual void RefreshDisplays() = 0;
 };
 
+// What a run says when the disk of its target is not connected (BackupDiskAbsent).
+QString BackupDiskAbsentText(const QString& targetFolder);
+
 // Runs operation on the Setup the window holds.
 void RunOperation(OperationState& state, MainHooks& main, Operation operation);
 

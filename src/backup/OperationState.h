@@ -72,6 +72,8 @@ struct OperationState {
     QStringList strVerifyProblems;
     // verify --repair: what differs or is missing is copied as a backup would copy it.
     bool blnRepair = false;
+    // The target's disk was not connected, so nothing was done.
+    bool blnBackupDiskAbsent = false;
     qint32 lngTotalNumFilesRepaired = 0;
     qint32 lngTotalNumFilesCompared = 0;
     qint32 lngTotalNumFilesDiffering = 0;

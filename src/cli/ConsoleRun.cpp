@@ -7,6 +7,7 @@
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/Drives.h"
 #include "platform/Directory.h"
 #include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
@@ -310,7 +311,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         "--include names subfolders or --top-only takes only the files directly in the source "
         "folder. A setup file and --next-run keep their own selection.\n\n"
         "Exit status: 0 finished, 1 finished with copy errors (verify: or a copy that differs "
-        "or is missing), 2 nothing done, 130 interrupted."));
+        "or is missing), 2 nothing done, 3 the backup disk not connected, 130 interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
@@ -636,6 +637,10 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         return NothingDone;
     }
     if (restoring) {
+        if (BackupDiskAbsent(setup.targetFolder, QStringLiteral("/etc/fstab"))) {
+            console.Fail(BackupDiskAbsentText(setup.targetFolder));
+            return DiskNotConnected;
+        }
         console.WriteHeader();
         return RunRestoreCommand(parser, setup, console.Log(), fail);
     }
@@ -668,6 +673,8 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     int status = Finished;
     if (ConsoleHost::interrupted)
         status = Interrupted;
+    else if (state.blnBackupDiskAbsent)
+        status = DiskNotConnected;
     else if (!host.shown)
         status = NothingDone;
     else if (state.lngTotalNumCopyErrors > 0 ||

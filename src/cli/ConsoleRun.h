@@ -9,10 +9,13 @@ namespace vnt {
 inline constexpr int Finished = 0;
 inline constexpr int FinishedWithErrors = 1;
 inline constexpr int NothingDone = 2;
+// The target's disk is not connected (a run skipped, not failed).
+inline constexpr int DiskNotConnected = 3;
 inline constexpr int Interrupted = 130;
 
 // Runs the console program with its arguments (the program name first); returns the exit
-// status: 0 finished, 1 finished with errors, 2 nothing done, 130 interrupted.
+// status: 0 finished, 1 finished with errors, 2 nothing done, 3 the backup disk not
+// connected, 130 interrupted.
 int RunConsole(const QStringList& arguments, const QString& programFolder);
 
 } // namespace vnt

@@ -20,4 +20,13 @@ bool QueryDiskSpace(const QString& path, double& available, double& total);
 // The same for the file system of a folder held open: no path to look up.
 bool QueryDiskSpace(int folder, double& available, double& total);
 
+// Whether the disk meant to hold a backup target is not connected. Only a target that is
+// missing or an empty folder can be on a disk that is not there:
+// - fstab (the file, "/etc/fstab" on a system) names a mount point at the target or above
+//   it that is not mounted now;
+// - or the target lies below /media/, /run/media/ or /mnt/ (where removable disks are
+//   mounted) with no file system mounted on the way.
+// Making the target then would put the backup on the disk that holds the mount point.
+bool BackupDiskAbsent(const QString& targetFolder, const QString& fstab);
+
 } // namespace vnt

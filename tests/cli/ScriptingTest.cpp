@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -364,6 +365,54 @@ TEST_F(ScriptingTest, OddFileSystemsAndTooFewDescriptors) {
     const CliRun sizeless = Cli({"backup-all", "--all", "--source", source, "--target", target});
     EXPECT_EQ(sizeless.status, 0) << sizeless.out.toStdString();
     EXPECT_EQ(FilesBelow(target), FilesBelow(source));
+}
+
+// A disk image mounted below /mnt/, unplugged halfway: the run that finds it gone says so with
+// its own status, and neither it nor --create-target writes on the disk below the mount point.
+TEST(BackupDisk, AnAbsentDiskIsItsOwnCaseAndNothingLandsOnTheWrongDisk) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "mounting a disk image needs root";
+    QTemporaryDir work;
+    const QString source = work.path() + "/src/";
+    ASSERT_TRUE(QDir().mkpath(source));
+    WriteFile(source + "a.txt", "a");
+    QTemporaryDir mountPoint(QStringLiteral("/mnt/vantoro-disk-XXXXXX"));
+    ASSERT_TRUE(mountPoint.isValid());
+    const QString image = work.path() + "/disk.img";
+    const auto run = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(60'000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    };
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(4 * 1024 * 1024) ||
+        !run("mkfs.ext4", {"-q", "-F", image}) ||
+        !run("mount", {"-o", "loop", image, mountPoint.path()}))
+        GTEST_SKIP() << "a disk image cannot be mounted here";
+    file.close();
+    const QString target = mountPoint.path() + "/Backup/";
+    const QStringList backup = {"backup-modified", "--source", source, "--target", target,
+                                "--create-target"};
+    const CliRun plugged = Cli(backup);
+    EXPECT_EQ(plugged.status, 0) << plugged.err.toStdString();
+    EXPECT_TRUE(QFile::exists(target + "a.txt"));
+    ASSERT_TRUE(run("umount", {mountPoint.path()}));
+
+    const QString said = "The backup disk for " + target + " is not connected; nothing was done.";
+    for (const QStringList& arguments :
+         {backup, QStringList{"verify", "--source", source, "--target", target},
+          QStringList{"restore", "--source", source, "--target", target}}) {
+        const CliRun unplugged = Cli(arguments);
+        EXPECT_EQ(unplugged.status, 3) << arguments[0].toStdString();
+        EXPECT_TRUE(unplugged.err.contains(said)) << unplugged.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(mountPoint.path()).isEmpty()) << "no folder made below the mount point";
+    // The mount point's own folder as the target: empty, so no disk either.
+    const CliRun intoMountPoint =
+        Cli({"backup-all", "--source", source, "--target", mountPoint.path()});
+    EXPECT_EQ(intoMountPoint.status, 3);
+    EXPECT_TRUE(QDir(mountPoint.path()).isEmpty());
 }
 
 QSet<QString> Captures(const QString& text, const QRegularExpression& pattern) {
