@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <QDateTime>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -347,22 +349,36 @@ void CatalogWriter::AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSec
 
 void CatalogWriter::HandOver(bool wait) {
     lastHandOver = std::chrono::steady_clock::now();
-    if (!writer.joinable()) {
+    std::deque<std::vector<CatalogCopy>> here;
+    if (writer.joinable()) {
+        std::unique_lock<std::mutex> lock(batchesMutex);
         if (writing && !pending.empty())
-            Commit(pending);
-        pending.clear();
-        return;
+            batches.push_back(std::move(pending));
+        if (!wait && batches.size() <= MaxBatchesWaiting) {
+            batchesChanged.notify_all();
+            pending.clear();
+            return;
+        }
+        // The rest is written here, at the walk's own priority: the writing thread may get
+        // no time while the copies or other programs keep the cores busy.
+        batchesChanged.wait(lock, [this] { return !writingBatch; });
+        here.swap(batches);
+    } else if (writing && !pending.empty()) {
+        here.push_back(std::move(pending)); // no thread to be had
     }
-    std::unique_lock<std::mutex> lock(batchesMutex);
-    if (writing && !pending.empty())
-        batches.push_back(std::move(pending));
     pending.clear();
-    batchesChanged.notify_all();
-    if (wait)
-        batchesChanged.wait(lock, [this] { return batches.empty() && !writingBatch; });
+    for (const std::vector<CatalogCopy>& batch : here) {
+        if (db != nullptr)
+            Commit(batch);
+    }
 }
 
 void CatalogWriter::WriteBatches() {
+    // The history is written with the time the copies leave over: a backup keeps the cores
+    // busy, and the rows can wait (what is left at the end, or too much waiting, HandOver
+    // writes on the walk's thread).
+    const sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
     std::unique_lock<std::mutex> lock(batchesMutex);
     while (true) {
         batchesChanged.wait(lock, [this] { return stopping || !batches.empty(); });

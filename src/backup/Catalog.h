@@ -85,6 +85,9 @@ public:
 
     static constexpr int BatchRows = 1000;
     static constexpr std::chrono::milliseconds BatchTime{1000};
+    // Handed over and not yet written: more are written on the walk's thread, so that memory
+    // stays flat.
+    static constexpr size_t MaxBatchesWaiting = 16;
 
 private:
     bool Exec(const char* sql);
@@ -92,8 +95,8 @@ private:
     // Writes rows, and with end the run's end, in one transaction.
     bool Commit(const std::vector<CatalogCopy>& rows, const CatalogRun* end = nullptr);
     void Close();
-    // The pending rows to the writing thread (or written here, where no thread could start);
-    // then, with wait, until every batch is written.
+    // The pending rows to the writing thread; with wait, or too many waiting, every batch
+    // not written yet is written here.
     void HandOver(bool wait);
     void WriteBatches();
     void StopWriting();
