@@ -5,10 +5,13 @@
 #include "platform/SystemShell.h"
 #include "setups/Schedules.h"
 
+#include <algorithm>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace vnt {
@@ -45,8 +48,15 @@ frmSchedules::frmSchedules(SystemShell& shellIn, Dialogs& dialogsIn, QWidget* pa
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
     Refresh();
-    resize(std::max(sizeHint().width(), fontMetrics().averageCharWidth() * 70),
-           std::max(sizeHint().height(), fontMetrics().height() * 16));
+    // Wide enough for the longest line, within the screen.
+    const QMargins margins = layout->contentsMargins();
+    int width =
+        std::max(fontMetrics().averageCharWidth() * 70,
+                 lstSchedules->sizeHintForColumn(0) + 4 * lstSchedules->frameWidth() +
+                     margins.left() + margins.right() + fontMetrics().averageCharWidth() * 2);
+    if (const QScreen* shownOn = screen())
+        width = std::min(width, shownOn->availableGeometry().width() * 9 / 10);
+    resize(width, std::max(sizeHint().height(), fontMetrics().height() * 16));
 }
 
 void frmSchedules::Refresh() {
@@ -65,7 +75,10 @@ void frmSchedules::Refresh() {
                                              "answer."));
         return;
     }
-    const QString folder = UserConfigFolder();
+    // The user's folder written from "~", as people know it.
+    QString folder = UserConfigFolder();
+    if (const QString home = QDir::homePath(); folder.startsWith(home + u'/'))
+        folder = u'~' + folder.mid(home.size());
     for (const QString& unit : ParseEnabledTimers(listed.output)) {
         const QString name = ScheduleNameOfUnit(unit);
         auto* item = new QListWidgetItem(

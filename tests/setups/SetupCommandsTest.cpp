@@ -673,7 +673,8 @@ TEST_F(ScheduleTest, TheSchedulesListedCanBeSwitchedOff) {
     EXPECT_TRUE(schedules->isVisible());
     ASSERT_EQ(schedules->lstSchedules->count(), 2);
     EXPECT_EQ(schedules->lstSchedules->item(1)->text(),
-              QString("photos  \u2013  ") + Folder() + "/photos.vnt");
+              QString("photos  \u2013  ") + Folder() + "/photos.vnt")
+        << "a folder outside the home is named in full";
 
     schedules->lstSchedules->setCurrentRow(1);
     shell.outputs[list].output = "vantoro-backup@nightly.timer enabled enabled\n";
