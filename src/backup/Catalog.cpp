@@ -637,4 +637,24 @@ int RunExitStatus(const OperationState& state) {
     return state.blnStop ? 130 : 0;
 }
 
+QString RunResultText(const CatalogRun& run) {
+    // The console's statuses; the catalogue is untrusted, so any other number is a run that
+    // did not say how it ended.
+    if (run.finishedMs > 0) {
+        switch (run.exitStatus) {
+        case 0:
+            return QStringLiteral("finished");
+        case 1:
+            return QStringLiteral("finished with errors");
+        case 2:
+            return QStringLiteral("nothing done");
+        case 130:
+            return QStringLiteral("interrupted");
+        default:
+            break;
+        }
+    }
+    return QStringLiteral("not finished");
+}
+
 } // namespace vnt

@@ -92,6 +92,8 @@ QString frmMain::OperationCaption(Operation operation) {
         return cmdCheckBackupState->text();
     if (operation == OperationState::intOperationBackupAllFiles)
         return cmdBackupAllFiles->text();
+    if (operation == OperationState::intOperationVerifyBackup)
+        return cmdVerifyBackup->text();
     return cmdBackupModifiedFiles->text();
 }
 

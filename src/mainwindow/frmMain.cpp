@@ -234,6 +234,12 @@ void frmMain::CreateControls() {
     cmdRestoreSetup = MakeButton(fraSetup, "cmdRestoreSetup", QStringLiteral("Restore setup"));
     cmdRestoreFiles = MakeButton(fraSetup, "cmdRestoreFiles", QStringLiteral("Restore files..."));
     cmdKeepSetup = MakeButton(fraSetup, "cmdKeepSetup", QStringLiteral("Not now"));
+    cmdVerifyBackup = MakeButton(fraSetup, "cmdVerifyBackup", QStringLiteral("Verify backup"));
+    chkKeepReplacedCopies =
+        MakeCheckBox(fraSetup, "chkKeepReplacedCopies", QStringLiteral("Keep replaced copies"));
+    cmdScheduleBackup =
+        MakeButton(fraSetup, "cmdScheduleBackup", QStringLiteral("Schedule nightly backup..."));
+    cmdSchedules = MakeButton(fraSetup, "cmdSchedules", QStringLiteral("Scheduled backups..."));
     fraSaveSetup = MakeFrame(form, "fraSaveSetup");
     cmdSaveSetupForNextRun = MakeButton(fraSaveSetup, "cmdSaveSetupForNextRun",
                                         QStringLiteral("Save setup for next run"));
@@ -263,6 +269,17 @@ void frmMain::CreateControls() {
         panel->hide();
         panel->raise();
     }
+    // The setup menu's further entries stand in a second column, beside the setup commands:
+    // the menu keeps the place and height that its placement rule gives it.
+    const std::array<QWidget*, 4> secondColumn = {cmdVerifyBackup, chkKeepReplacedCopies,
+                                                  cmdScheduleBackup, cmdSchedules};
+    const QRect setupMenu = TwipsGeometry(fraSetup);
+    SetTwipsGeometry(fraSetup, setupMenu.x(), setupMenu.y(),
+                     setupMenu.width() + MenuButtonWidth + 120, setupMenu.height());
+    for (size_t i = 0; i < secondColumn.size(); ++i)
+        SetTwipsGeometry(secondColumn[i], 120 + MenuButtonWidth + 120,
+                         120 + static_cast<int>(i) * PanelButtonStep, MenuButtonWidth,
+                         PanelButtonHeight);
 
     Clock = new QTimer(this);
     Clock->setObjectName(QStringLiteral("Clock"));
@@ -293,6 +310,9 @@ void frmMain::CreateControls() {
         {cmdRestoreSetup, &frmMain::cmdRestoreSetup_Click},
         {cmdKeepSetup, &frmMain::cmdKeepSetup_Click},
         {cmdRestoreFiles, &frmMain::cmdRestoreFiles_Click},
+        {cmdVerifyBackup, &frmMain::cmdVerifyBackup_Click},
+        {cmdScheduleBackup, &frmMain::cmdScheduleBackup_Click},
+        {cmdSchedules, &frmMain::cmdSchedules_Click},
         {cmdSaveSetupForNextRun, &frmMain::cmdSaveSetupForNextRun_Click},
         {cmdSaveSetupAsOperationFile, &frmMain::cmdSaveSetupAsOperationFile_Click},
         {cmdSaveSetupInBothWays, &frmMain::cmdSaveSetupInBothWays_Click},
@@ -307,6 +327,8 @@ void frmMain::CreateControls() {
     connect(chkIncludeSubfolders, &QCheckBox::clicked, this, &frmMain::chkIncludeSubfolders_Click);
     connect(chkSuppressDetailedReports, &QCheckBox::clicked, this,
             &frmMain::chkSuppressDetailedReports_Click);
+    connect(chkKeepReplacedCopies, &QCheckBox::clicked, this,
+            &frmMain::chkKeepReplacedCopies_Click);
     connect(cboIncludedFolders, &QComboBox::activated, this, &frmMain::cboIncludedFolders_Click);
     connect(cboModifiedSince, &QComboBox::activated, this, &frmMain::cboModifiedSince_Click);
     // A path box's tooltip follows its path, whichever command changed it.
@@ -341,6 +363,9 @@ void frmMain::CreateControls() {
                                 cmdRestoreSetup,
                                 cmdKeepSetup,
                                 cmdRestoreFiles,
+                                cmdVerifyBackup,
+                                cmdScheduleBackup,
+                                cmdSchedules,
                                 cmdSaveSetupForNextRun,
                                 cmdSaveSetupAsOperationFile,
                                 cmdSaveSetupInBothWays,
@@ -476,6 +501,7 @@ bool frmMain::Form_Load() {
         previousRun.isEmpty() ? QString() : ProgramText(389) + QStringLiteral(": ") + previousRun);
     lblPreviousRun->show();
     lblWarningReFilesInUse[0]->show();
+    RestoreKeepReplacedSetting();
 
     strRecycleBinNames = {QString(), QStringLiteral("RECYCLED"), QStringLiteral("RECYCLER"),
                           QStringLiteral("$RECYCLE.BIN")};

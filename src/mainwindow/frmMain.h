@@ -147,6 +147,12 @@ public:
     void cmdRestoreSetup_Click();
     void cmdKeepSetup_Click();
     void cmdRestoreFiles_Click();
+    // The setup menu's further commands: the comparison of contents (and copying again what
+    // differs), keeping replaced copies, and nightly backups.
+    void cmdVerifyBackup_Click();
+    void chkKeepReplacedCopies_Click();
+    void cmdScheduleBackup_Click();
+    void cmdSchedules_Click();
     void cmdSaveSetupForNextRun_Click();
     void cmdSaveSetupAsOperationFile_Click();
     void cmdSaveSetupInBothWays_Click();
@@ -188,6 +194,10 @@ public:
     QPushButton* cmdRestoreSetup = nullptr;
     QPushButton* cmdKeepSetup = nullptr;
     QPushButton* cmdRestoreFiles = nullptr;
+    QPushButton* cmdVerifyBackup = nullptr;
+    QCheckBox* chkKeepReplacedCopies = nullptr;
+    QPushButton* cmdScheduleBackup = nullptr;
+    QPushButton* cmdSchedules = nullptr;
     QFrame* fraSaveSetup = nullptr;
     QPushButton* cmdSaveSetupForNextRun = nullptr;
     QPushButton* cmdSaveSetupAsOperationFile = nullptr;
@@ -308,6 +318,8 @@ private:
     void SetupPanelEnding();
     void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);
     void SetCheckAsUser(QCheckBox* box, int value);
+    // Keeping replaced copies is the user's setting, not the Setup's: read at start-up.
+    void RestoreKeepReplacedSetting();
     QString savedNoticeCaption;
     bool savedNoticeVisible = false;
     QFont savedNoticeFont;

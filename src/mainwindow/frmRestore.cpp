@@ -39,6 +39,12 @@ QString LocalTime(qint64 secondsSinceEpoch) {
         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// A run's start as the window names runs.
+QString RunTime(qint64 msSinceEpoch) {
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch)
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
 } // namespace
 
 frmRestore::frmRestore(const Setup& setupIn, Dialogs& dialogsIn, RestoreOwner ownerIn,
@@ -93,12 +99,20 @@ frmRestore::frmRestore(const Setup& setupIn, Dialogs& dialogsIn, RestoreOwner ow
     lblHistory = new QLabel(this);
     lblHistory->setWordWrap(true);
     lblHistory->hide();
+    lblLastBackup = new QLabel(this);
+    lblLastBackup->setObjectName(QStringLiteral("lblLastBackup"));
+    lblLastBackup->setWordWrap(true);
+    lblLastBackup->hide();
     if (catalog->Open(setup.targetFolder)) {
+        if (const std::optional<CatalogRun> last = catalog->LastRun()) {
+            lblLastBackup->setText(QStringLiteral("Last backup: ") + RunTime(last->startedMs) +
+                                   QStringLiteral(", ") + RunResultText(*last));
+            lblLastBackup->show();
+        }
         runs = catalog->Runs();
         for (const CatalogRun& run : runs)
             cboAsOf->addItem(QStringLiteral("As it was after the run of ") +
-                             QDateTime::fromMSecsSinceEpoch(run.startedMs)
-                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+                             RunTime(run.startedMs));
     } else {
         lblHistory->setText(QStringLiteral("The backup's history could not be read (") +
                             catalog->Problem() +
@@ -127,7 +141,10 @@ frmRestore::frmRestore(const Setup& setupIn, Dialogs& dialogsIn, RestoreOwner ow
     cmdRestore->setDefault(true);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(lblTarget, 0, 0, 1, 3);
+    auto* heading = new QVBoxLayout;
+    heading->addWidget(lblTarget);
+    heading->addWidget(lblLastBackup);
+    layout->addLayout(heading, 0, 0, 1, 3);
     layout->addWidget(split, 1, 0, 1, 3);
     layout->setRowStretch(1, 1);
     layout->addWidget(lblAsOf, 2, 0);

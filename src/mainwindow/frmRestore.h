@@ -47,6 +47,7 @@ public:
     void cmdRestore_Click();
 
     QLabel* lblTarget = nullptr;
+    QLabel* lblLastBackup = nullptr; // the catalogue's last run and how it ended
     QTreeWidget* tvwFiles = nullptr;
     QTreeWidget* lvwVersions = nullptr;
     QComboBox* cboAsOf = nullptr;

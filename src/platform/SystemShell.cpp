@@ -72,8 +72,19 @@ ProgramLaunch LinuxShell::startAndWait(const QString& program, const QStringList
     return StartProgramAndWait(program, arguments, waitMilliseconds);
 }
 
-ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arguments,
-                                  int waitMilliseconds) {
+ProgramOutput LinuxShell::runAndRead(const QString& program, const QStringList& arguments,
+                                     int waitMilliseconds) {
+    if (!RealCommandsAllowed())
+        return {{ProgramLaunch::Outcome::Missing, 0}, {}};
+    return StartProgramAndRead(program, arguments, waitMilliseconds);
+}
+
+namespace {
+
+// Starts program and waits for it; with output, its standard output is read instead of
+// going where ours goes.
+ProgramLaunch Launch(const QString& program, const QStringList& arguments, int waitMilliseconds,
+                     QByteArray* output) {
     if (QStandardPaths::findExecutable(program).isEmpty())
         return {ProgramLaunch::Outcome::Missing, 0};
     auto process = std::make_unique<QProcess>();
@@ -81,7 +92,8 @@ ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arg
     process->setArguments(arguments);
     // Nothing of ours for it to read; what it says goes where ours goes.
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setProcessChannelMode(output != nullptr ? QProcess::ForwardedErrorChannel
+                                                     : QProcess::ForwardedChannels);
     QElapsedTimer clock;
     clock.start();
     process->start();
@@ -90,6 +102,8 @@ ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arg
         return {ProgramLaunch::Outcome::NotStarted, 0};
     const int left = std::max(0, waitMilliseconds - static_cast<int>(clock.elapsed()));
     if (started && process->waitForFinished(left)) {
+        if (output != nullptr)
+            *output = process->readAllStandardOutput();
         if (process->exitStatus() == QProcess::CrashExit)
             return {ProgramLaunch::Outcome::Crashed, 0};
         return {ProgramLaunch::Outcome::Exited, process->exitCode()};
@@ -99,6 +113,20 @@ ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arg
     QProcess* running = process.release();
     QObject::connect(running, &QProcess::finished, running, &QObject::deleteLater);
     return {ProgramLaunch::Outcome::StillRunning, 0};
+}
+
+} // namespace
+
+ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arguments,
+                                  int waitMilliseconds) {
+    return Launch(program, arguments, waitMilliseconds, nullptr);
+}
+
+ProgramOutput StartProgramAndRead(const QString& program, const QStringList& arguments,
+                                  int waitMilliseconds) {
+    ProgramOutput result;
+    result.launch = Launch(program, arguments, waitMilliseconds, &result.output);
+    return result;
 }
 
 void LinuxShell::startShutdown(const QString& comment) {

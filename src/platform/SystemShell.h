@@ -3,6 +3,7 @@
 // implementation runs programs with argument lists, never through a shell; tests pass a
 // recorder so no test can open a browser or shut the machine down.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,12 @@ struct ProgramLaunch {
     int exitCode = 0;
 };
 
+// A program that was run for what it prints.
+struct ProgramOutput {
+    ProgramLaunch launch;
+    QByteArray output; // its standard output, when it ended in time
+};
+
 class SystemShell {
 public:
     virtual ~SystemShell() = default;
@@ -32,6 +39,10 @@ public:
     // then is left to run on its own, so a quick failure is learnt without blocking long.
     virtual ProgramLaunch startAndWait(const QString& program, const QStringList& arguments,
                                        int waitMilliseconds) = 0;
+    // Runs program and reads its standard output; one still running after waitMilliseconds
+    // is left to end on its own, and its output is lost.
+    virtual ProgramOutput runAndRead(const QString& program, const QStringList& arguments,
+                                     int waitMilliseconds) = 0;
     // Starts a timed shutdown that shows comment to logged-in users.
     virtual void startShutdown(const QString& comment) = 0;
     virtual void abortShutdown() = 0;
@@ -41,12 +52,16 @@ class LinuxShell : public SystemShell {
 public:
     ProgramLaunch startAndWait(const QString& program, const QStringList& arguments,
                                int waitMilliseconds) override;
+    ProgramOutput runAndRead(const QString& program, const QStringList& arguments,
+                             int waitMilliseconds) override;
     void startShutdown(const QString& comment) override;
     void abortShutdown() override;
 };
 
 // The real start behind LinuxShell, without its guard against real commands in tests.
 ProgramLaunch StartProgramAndWait(const QString& program, const QStringList& arguments,
+                                  int waitMilliseconds);
+ProgramOutput StartProgramAndRead(const QString& program, const QStringList& arguments,
                                   int waitMilliseconds);
 
 // How long opening a document may hold the window: enough for the opener to find that

@@ -127,6 +127,16 @@ TEST_F(CatalogTest, ARunThatDiesKeepsItsCommittedBatches) {
     EXPECT_EQ(again.Runs().size(), 2u);
 }
 
+TEST(CatalogRuns, ARunsResultInWordsFollowsItsExitStatus) {
+    const std::pair<int, const char*> statuses[] = {
+        {0, "finished"},      {1, "finished with errors"}, {2, "nothing done"},
+        {130, "interrupted"}, {77, "not finished"},        {-1, "not finished"}};
+    for (const auto& [status, text] : statuses)
+        EXPECT_EQ(RunResultText({1, 1'000, 2'000, "backup-all", "", 0, 0, status}), text);
+    EXPECT_EQ(RunResultText({1, 1'000, 0, "backup-all", "", 0, 0, 0}), "not finished")
+        << "no end, whatever the status says";
+}
+
 TEST_F(CatalogTest, NoCatalogueIsMissingNotUnusable) {
     CatalogReader reader;
     EXPECT_FALSE(reader.Open(target));

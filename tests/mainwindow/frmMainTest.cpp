@@ -454,5 +454,18 @@ TEST_F(MainWindowTest, LayoutIsTidy) {
     }
 }
 
+// The setup menu's further entries, beside the setup commands (LayoutIsTidy sees that none
+// is cut), and the menu within the window.
+TEST_F(MainWindowTest, TheSetupMenusFurtherEntries) {
+    ASSERT_TRUE(Start());
+    window->OpenSetupMenu();
+    EXPECT_EQ(window->cmdVerifyBackup->text(), "Verify backup");
+    EXPECT_EQ(window->chkKeepReplacedCopies->text(), "Keep replaced copies");
+    EXPECT_EQ(window->cmdScheduleBackup->text(), "Schedule nightly backup...");
+    EXPECT_EQ(window->cmdSchedules->text(), "Scheduled backups...");
+    EXPECT_GT(window->cmdVerifyBackup->x(), window->cmdLoadSetup->geometry().right());
+    EXPECT_TRUE(window->centralWidget()->rect().contains(window->fraSetup->geometry()));
+}
+
 } // namespace
 } // namespace vnt::test

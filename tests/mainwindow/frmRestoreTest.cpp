@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
@@ -209,6 +210,29 @@ TEST_F(RestoreWindowTest, TheTreeIsReadFolderByFolderWithoutTheProgramsFoldersOr
     // Esc closes the window.
     QTest::keyClick(restore, Qt::Key_Escape);
     EXPECT_FALSE(restore->isVisible());
+}
+
+TEST_F(RestoreWindowTest, TheLastBackupAndHowItEndedAreShown) {
+    frmRestore* restore = Open();
+    ASSERT_NE(restore, nullptr);
+    EXPECT_FALSE(restore->lblLastBackup->isVisibleTo(restore)) << "no backup recorded yet";
+    restore->close();
+
+    Backup();
+    WriteFile(source + "docs/letter.txt", "version 2");
+    // One copy fails: its folder in the target is a file.
+    ASSERT_TRUE(QDir(target + "docs/deep").removeRecursively());
+    WriteFile(target + "docs/deep", "in the way");
+    dialogs.messageAnswers = {MsgResult::No, MsgResult::No}; // do not stop
+    window->cmdBackupModifiedFiles_MouseUp();
+    restore = Open();
+    ASSERT_NE(restore, nullptr);
+    EXPECT_TRUE(restore->lblLastBackup->isVisibleTo(restore));
+    EXPECT_TRUE(QRegularExpression("^Last backup: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d, "
+                                   "finished with errors$")
+                    .match(restore->lblLastBackup->text())
+                    .hasMatch())
+        << restore->lblLastBackup->text().toStdString();
 }
 
 TEST_F(RestoreWindowTest, CancelInTheReportStopsTheRestoreWhileTheMainWindowIsLocked) {

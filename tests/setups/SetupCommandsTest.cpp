@@ -1,10 +1,15 @@
 #include "../mainwindow/MainWindowFixture.h"
 #include "mainwindow/Language.h"
 #include "platform/Twips.h"
+#include "report/frmReport.h"
+#include "setups/frmSchedules.h"
+#include "setups/Schedules.h"
+#include "setups/SetupFile.h"
 #include "TestSupport.h"
 
 #include <cerrno>
 #include <cstring>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +17,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -442,6 +448,179 @@ TEST_F(SetupTest, ManyIncludedSubfoldersKeepTheirCount) {
     window->cmdRestoreSetup_Click();
     EXPECT_EQ(window->State().intNumIncludedFolders, 40000);
     EXPECT_EQ(window->CurrentSetup().includedFolders, names);
+}
+
+// The setup menu's further commands over real folders, with operations run for real.
+class MenuCommandsTest : public MainWindowTest {
+protected:
+    QTemporaryDir disk;
+    QString source = disk.path() + "/src/";
+    QString target = disk.path() + "/dst/";
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(source + "docs"));
+        ASSERT_TRUE(QDir().mkpath(target));
+        WriteFile(source + "a.txt", "alpha");
+        WriteFile(source + "docs/b.txt", "bravo");
+        StartWithFolders();
+    }
+    void StartWithFolders() {
+        ASSERT_TRUE(Start());
+        recorder->runOperations = recorder->realSaves = true;
+        dialogs.folderAnswers = {source, target};
+        window->cmdSpecifyDirectory_MouseUp(0);
+        window->cmdSpecifyDirectory_MouseUp(1);
+        window->cboIncludedFolders->addItem("docs");
+        window->State().intNumIncludedFolders = 1;
+        dialogs.shown.clear();
+    }
+    QString Report() { return window->ReportWindow().ReportText(); }
+    // Opens the setup menu and uses one of its entries, as a person does.
+    void Choose(QAbstractButton* entry) {
+        window->OpenSetupMenu();
+        entry->click();
+    }
+};
+
+TEST_F(MenuCommandsTest, VerifyOffersToCopyTheDifferingFilesAgain) {
+    window->cmdBackupModifiedFiles_MouseUp();
+    WriteFile(target + "a.txt", "ALPHA"); // damaged in place, same size
+    ASSERT_TRUE(QFile::remove(target + "docs/b.txt"));
+    dialogs.shown.clear();
+    dialogs.messageAnswers = {MsgResult::No};
+    Choose(window->cmdVerifyBackup);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Copy the 2 differing files again?");
+    EXPECT_EQ(dialogs.messages()[0].title, "Verify backup");
+    EXPECT_TRUE(window->fraSetup->isHidden());
+    EXPECT_TRUE(Report().contains("Number of files whose contents differ: 1"));
+    EXPECT_EQ(ReadAll(target + "a.txt"), "ALPHA") << "No copies nothing";
+
+    dialogs.messageAnswers = {MsgResult::Yes};
+    Choose(window->cmdVerifyBackup);
+    EXPECT_EQ(ReadAll(target + "a.txt"), "alpha");
+    EXPECT_EQ(ReadAll(target + "docs/b.txt"), "bravo");
+    EXPECT_TRUE(Report().contains("Number of files repaired: 2")) << Report().toStdString();
+    EXPECT_EQ(recorder->operations, (std::vector<qint16>{5, 6, 6, 6}));
+    dialogs.shown.clear();
+    Choose(window->cmdVerifyBackup);
+    EXPECT_TRUE(dialogs.messages().empty()) << "all alike: nothing to ask";
+    window->cmdClearFolder_Click(1);
+    Choose(window->cmdVerifyBackup);
+    EXPECT_EQ(dialogs.messages().at(0).text, "The target disk or folder must first be specified.");
+}
+
+TEST_F(MenuCommandsTest, KeepingReplacedCopiesIsASettingKeptForTheNextStart) {
+    EXPECT_FALSE(window->State().blnKeepReplaced);
+    window->cmdBackupModifiedFiles_MouseUp();
+    Choose(window->chkKeepReplacedCopies);
+    EXPECT_TRUE(window->fraSetup->isVisible()) << "a setting leaves the menu open";
+    window->cmdClearSetup_Click(); // not part of the Setup
+    StartWithFolders();
+    EXPECT_TRUE(window->chkKeepReplacedCopies->isChecked());
+    WriteFile(source + "docs/b.txt", "bravo 2");
+    window->cmdBackupModifiedFiles_MouseUp();
+    const QStringList runs =
+        QDir(target + ".vantoro-replaced").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(runs.size(), 1) << Report().toStdString();
+    EXPECT_EQ(ReadAll(target + ".vantoro-replaced/" + runs[0] + "/docs/b.txt"), "bravo");
+    Choose(window->chkKeepReplacedCopies);
+    StartWithFolders();
+    EXPECT_FALSE(window->State().blnKeepReplaced);
+}
+
+// The user's own folders for the setup files and the service manager.
+class ScheduleTest : public MenuCommandsTest {
+protected:
+    QTemporaryDir config, runtime;
+    std::optional<ScopedEnvironment> configHome, runtimeDir;
+    QString Folder() const { return config.path() + "/vantoro"; }
+    void SetUp() override {
+        // Test mode would put the user's folders under ~/.qttest, whatever XDG_CONFIG_HOME says.
+        QStandardPaths::setTestModeEnabled(false);
+        configHome.emplace("XDG_CONFIG_HOME", QFile::encodeName(config.path()).constData());
+        runtimeDir.emplace("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()).constData());
+        MenuCommandsTest::SetUp();
+    }
+    void TearDown() override {
+        window.reset();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void UserSystemdRuns() {
+        ASSERT_TRUE(QDir(runtime.path()).mkdir("systemd"));
+        shell.outputs["systemctl --user is-system-running"] = {{ProgramLaunch::Outcome::Exited, 0},
+                                                               "running\n"};
+    }
+};
+
+TEST_F(ScheduleTest, ASetupFileAndTheUserTimerMakeANightlyBackup) {
+    UserSystemdRuns();
+    for (const QString& name : {QString("a/b"), QString("  "), QString("my photos")}) {
+        dialogs.inputAnswers = {name};
+        Choose(window->cmdScheduleBackup);
+        EXPECT_EQ(dialogs.messages().back().text, ScheduleNameProblem(name.trimmed()));
+    }
+    EXPECT_TRUE(shell.calls.isEmpty());
+    dialogs.shown.clear();
+    dialogs.inputAnswers = {"photos"};
+    Choose(window->cmdScheduleBackup);
+    EXPECT_EQ(dialogs.shown.at(0).input.defaultText, "nightly");
+    EXPECT_EQ(shell.calls,
+              (QStringList{"systemctl --user is-system-running",
+                           "systemctl --user enable --now vantoro-backup@photos.timer"}));
+    const SetupFileRead read = ReadSetupFile(Folder() + "/photos.vnt");
+    EXPECT_EQ(read.setup.sourceFolder + read.setup.targetFolder, source + target);
+    EXPECT_EQ(dialogs.shown.at(1).message.icon, MsgIcon::Information);
+
+    // The file is replaced only when asked to; a timer that cannot be enabled gives cron.
+    shell.launchResult = {ProgramLaunch::Outcome::Exited, 1};
+    dialogs.shown.clear();
+    dialogs.inputAnswers = {"photos", "photos"};
+    dialogs.messageAnswers = {MsgResult::No, MsgResult::Yes};
+    Choose(window->cmdScheduleBackup);
+    Choose(window->cmdScheduleBackup);
+    EXPECT_EQ(dialogs.messages().at(0).text, ProgramText(119) + " " + Folder() + "/photos.vnt?");
+    EXPECT_TRUE(dialogs.messages().at(2).text.contains("ended with status 1"));
+    EXPECT_TRUE(dialogs.messages().at(2).text.contains("\r\n30 2 * * * "));
+}
+
+TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
+    dialogs.inputAnswers = {"nightly"};
+    Choose(window->cmdScheduleBackup);
+    EXPECT_TRUE(QFile::exists(Folder() + "/nightly.vnt"));
+    EXPECT_TRUE(dialogs.messages().at(0).text.contains(" backup-modified --setup " + Folder() +
+                                                       "/nightly.vnt --notify"));
+    Choose(window->cmdSchedules);
+    EXPECT_TRUE(shell.calls.isEmpty()) << "no systemctl where no systemd runs";
+    auto* schedules = window->findChild<frmSchedules*>();
+    ASSERT_NE(schedules, nullptr);
+    EXPECT_FALSE(schedules->cmdSwitchOff->isEnabled());
+    EXPECT_TRUE(schedules->lblSchedules->text().contains("crontab -l"));
+}
+
+TEST_F(ScheduleTest, TheSchedulesListedCanBeSwitchedOff) {
+    UserSystemdRuns();
+    const QString list = "systemctl --user list-unit-files vantoro-backup@*.timer --state=enabled "
+                         "--no-legend";
+    shell.outputs[list] = {{ProgramLaunch::Outcome::Exited, 0},
+                           "vantoro-backup@nightly.timer enabled enabled\n"
+                           "vantoro-backup@photos.timer enabled enabled\n"};
+    Choose(window->cmdSchedules);
+    auto* schedules = window->findChild<frmSchedules*>();
+    ASSERT_NE(schedules, nullptr);
+    ASSERT_EQ(schedules->lstSchedules->count(), 2);
+    EXPECT_EQ(schedules->lstSchedules->item(1)->text(),
+              QString("photos  \u2013  ") + Folder() + "/photos.vnt");
+    schedules->lstSchedules->setCurrentRow(1);
+    shell.outputs[list].output = "vantoro-backup@nightly.timer enabled enabled\n";
+    shell.calls.clear();
+    schedules->cmdSwitchOff->click();
+    EXPECT_EQ(shell.calls.value(0), "systemctl --user disable --now vantoro-backup@photos.timer");
+    EXPECT_EQ(schedules->lstSchedules->count(), 1) << "read again";
+    shell.launchResult = {ProgramLaunch::Outcome::Exited, 1};
+    schedules->cmdSwitchOff->click();
+    EXPECT_EQ(dialogs.messages().size(), 1u) << "a failure is said";
 }
 
 } // namespace

@@ -1,0 +1,176 @@
+#include "setups/Schedules.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace vnt {
+
+namespace {
+
+const QString Systemctl = QString::fromLatin1(SystemctlProgram);
+const QString UnitPrefix = QStringLiteral("vantoro-backup@");
+const QString UnitSuffix = QStringLiteral(".timer");
+// A unit name holds at most 255 characters, the prefix and the suffix among them.
+constexpr qsizetype LongestName = 200;
+
+QString CommandLine(const QStringList& arguments) {
+    return Systemctl + u' ' + arguments.join(u' ');
+}
+
+// One word for sh as cron runs it: quoted when it holds more than plain characters, and every
+// "%" escaped, since cron would make it a line break.
+QString CronWord(const QString& word) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@+=,-]+$"));
+    QString quoted = plain.match(word).hasMatch()
+                         ? word
+                         : u'\'' + QString(word).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    return quoted.replace(u'%', QStringLiteral("\\%"));
+}
+
+QString CronPath(const QString& path, const QString& home) {
+    QString root = home;
+    while (root.endsWith(u'/'))
+        root.chop(1);
+    if (!root.isEmpty() && path.startsWith(root + u'/') && path.size() > root.size() + 1)
+        return QStringLiteral("~/") + CronWord(path.mid(root.size() + 1));
+    return CronWord(path);
+}
+
+QString TimeText() {
+    return QStringLiteral("%1:%2")
+        .arg(NightlyHour, 2, 10, QLatin1Char('0'))
+        .arg(NightlyMinute, 2, 10, QLatin1Char('0'));
+}
+
+QString CronAdvice(const QString& cronLine) {
+    return QStringLiteral("To back up every night at ") + TimeText() +
+           QStringLiteral(" with cron instead, add this line with \"crontab -e\":\r\n\r\n") +
+           cronLine;
+}
+
+} // namespace
+
+QString ScheduleNameProblem(const QString& name) {
+    if (name.isEmpty())
+        return QStringLiteral("The name must not be empty.");
+    if (name.contains(u'/'))
+        return QStringLiteral("The name must not contain '/'.");
+    if (name.startsWith(u'.'))
+        return QStringLiteral("The name must not begin with '.'.");
+    if (name.size() > LongestName)
+        return QStringLiteral("The name must not be longer than %1 characters.").arg(LongestName);
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.:-]+$"));
+    if (!plain.match(name).hasMatch())
+        return QStringLiteral("The name may hold only letters a to z, digits and the characters "
+                              ". _ - : (it also names the timer).");
+    return {};
+}
+
+QString ScheduledSetupPath(const QString& configFolder, const QString& name) {
+    return configFolder + u'/' + name + QStringLiteral(".vnt");
+}
+
+QString TimerUnitName(const QString& name) {
+    return UnitPrefix + name + UnitSuffix;
+}
+
+QString ScheduleNameOfUnit(const QString& unit) {
+    if (!unit.startsWith(UnitPrefix) || !unit.endsWith(UnitSuffix))
+        return {};
+    return unit.mid(UnitPrefix.size(), unit.size() - UnitPrefix.size() - UnitSuffix.size());
+}
+
+QStringList IsSystemRunningArguments() {
+    return {QStringLiteral("--user"), QStringLiteral("is-system-running")};
+}
+
+QStringList EnableTimerArguments(const QString& name) {
+    return {QStringLiteral("--user"), QStringLiteral("enable"), QStringLiteral("--now"),
+            TimerUnitName(name)};
+}
+
+QStringList DisableTimerArguments(const QString& unit) {
+    return {QStringLiteral("--user"), QStringLiteral("disable"), QStringLiteral("--now"), unit};
+}
+
+QStringList ListEnabledTimersArguments() {
+    return {QStringLiteral("--user"), QStringLiteral("list-unit-files"),
+            UnitPrefix + u'*' + UnitSuffix, QStringLiteral("--state=enabled"),
+            QStringLiteral("--no-legend")};
+}
+
+QStringList ParseEnabledTimers(const QByteArray& output) {
+    QStringList units;
+    for (const QByteArray& line : output.split('\n')) {
+        const QList<QByteArray> columns = line.simplified().split(' ');
+        const QString unit = QString::fromUtf8(columns.constFirst());
+        if (!ScheduleNameOfUnit(unit).isEmpty() && !units.contains(unit))
+            units.append(unit);
+    }
+    return units;
+}
+
+bool UserSystemdRuns(bool runtimeFolderExists, const ProgramOutput& isSystemRunning) {
+    if (!runtimeFolderExists || isSystemRunning.launch.outcome != ProgramLaunch::Outcome::Exited)
+        return false;
+    // It exits non-zero when degraded (a unit failed), which still runs timers.
+    const QByteArray state = isSystemRunning.output.trimmed();
+    return state == "running" || state == "degraded" || state == "starting" ||
+           state == "initializing" || state == "maintenance";
+}
+
+bool UserSystemdRuns(SystemShell& shell) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const bool folder =
+        !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/systemd")).isDir();
+    if (!folder)
+        return false;
+    return UserSystemdRuns(
+        true, shell.runAndRead(Systemctl, IsSystemRunningArguments(), SystemctlWaitMilliseconds));
+}
+
+QString CronLine(const QString& cliCommand, const QString& setupPath, const QString& home) {
+    return QStringLiteral("%1 %2 * * * ").arg(NightlyMinute).arg(NightlyHour) +
+           CronPath(cliCommand, home) + QStringLiteral(" backup-modified --setup ") +
+           CronPath(setupPath, home) + QStringLiteral(" --notify");
+}
+
+QString CliCommandBeside(const QString& programFolder) {
+    const QString beside = programFolder + QStringLiteral("/vantoro-cli");
+    if (!programFolder.isEmpty() && QFileInfo(beside).isExecutable())
+        return QDir::cleanPath(beside);
+    return QStringLiteral("vantoro-cli");
+}
+
+ScheduleOutcome EnableNightlyBackup(SystemShell& shell, const QString& name,
+                                    const QString& setupPath, const QString& cliCommand) {
+    const QString cron = CronLine(cliCommand, setupPath, QDir::homePath());
+    const QString saved = QStringLiteral("The setup is saved in ") + setupPath + u'.';
+    if (!UserSystemdRuns(shell))
+        return {ScheduleOutcome::Kind::NoUserSystemd,
+                saved +
+                    QStringLiteral(" No user service manager (systemd) runs here, so no "
+                                   "timer can be enabled.\r\n\r\n") +
+                    CronAdvice(cron)};
+    const QStringList arguments = EnableTimerArguments(name);
+    const ProgramLaunch enabled =
+        shell.startAndWait(Systemctl, arguments, SystemctlWaitMilliseconds);
+    if (enabled.outcome == ProgramLaunch::Outcome::Exited && enabled.exitCode == 0)
+        return {ScheduleOutcome::Kind::Enabled,
+                saved + QStringLiteral(" New and modified files are backed up every night at ") +
+                    TimeText() + QStringLiteral(" by the timer ") + TimerUnitName(name) +
+                    QStringLiteral(" (a night missed while the computer is off is caught up on "
+                                   "at the next start).")};
+    const QString how = enabled.outcome == ProgramLaunch::Outcome::Exited
+                            ? QStringLiteral("ended with status %1").arg(enabled.exitCode)
+                        : enabled.outcome == ProgramLaunch::Outcome::StillRunning
+                            ? QStringLiteral("did not answer in time")
+                            : QStringLiteral("could not be run");
+    return {ScheduleOutcome::Kind::Failed,
+            saved + QStringLiteral(" The timer could not be enabled: \"") + CommandLine(arguments) +
+                QStringLiteral("\" ") + how +
+                QStringLiteral(" (is the program's timer installed?).\r\n\r\n") + CronAdvice(cron)};
+}
+
+} // namespace vnt
