@@ -1,12 +1,15 @@
 #include "platform/DesktopBus.h"
 
 #include <fcntl.h>
+#include <optional>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QVariantMap>
+#include <system_error>
+#include <thread>
 
 namespace vnt {
 
@@ -15,26 +18,48 @@ namespace {
 // A service that hangs must not hold up the end of a backup for long.
 constexpr int CallTimeoutMs = 5000;
 
-// The bus at address, or the environment's bus of that type: connected on first use, so
-// that a run which asks nothing of a bus never reaches it.
-QDBusConnection Bus(QDBusConnection::BusType type, const QString& address) {
-    if (address.isEmpty())
-        return type == QDBusConnection::SessionBus ? QDBusConnection::sessionBus()
-                                                   : QDBusConnection::systemBus();
-    return QDBusConnection::connectToBus(address, QStringLiteral("vantoro ") + address);
+// QtDBus reaches the buses from a thread of its own, and waits for ever for one that could
+// not be started (under a memory limit, say): without a thread there is no bus.
+bool BusThreadPossible() {
+    static const bool possible = [] {
+        try {
+            std::thread([] {}).join();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }();
+    return possible;
 }
 
-QString NotConnected(const QDBusConnection& bus, const QString& which) {
-    const QString message = bus.lastError().message();
-    return message.isEmpty() ? QStringLiteral("no ") + which + QStringLiteral(" bus") : message;
+// The bus at address, or the environment's bus of that type: connected on first use, so
+// that a run which asks nothing of a bus never reaches it. Nothing when it cannot be had.
+std::optional<QDBusConnection> Bus(QDBusConnection::BusType type, const QString& address,
+                                   QString& why) {
+    if (!BusThreadPossible()) {
+        why = QStringLiteral("no thread could be started for the bus");
+        return std::nullopt;
+    }
+    QDBusConnection bus =
+        !address.isEmpty()
+            ? QDBusConnection::connectToBus(address, QStringLiteral("vantoro ") + address)
+        : type == QDBusConnection::SessionBus ? QDBusConnection::sessionBus()
+                                              : QDBusConnection::systemBus();
+    if (bus.isConnected())
+        return bus;
+    why = bus.lastError().message();
+    if (why.isEmpty())
+        why = QStringLiteral("no bus");
+    return std::nullopt;
 }
 
 } // namespace
 
 QString BusNotifier::Notify(const DesktopNotice& notice) {
-    QDBusConnection bus = Bus(QDBusConnection::SessionBus, address);
-    if (!bus.isConnected())
-        return NotConnected(bus, QStringLiteral("session"));
+    QString why;
+    std::optional<QDBusConnection> bus = Bus(QDBusConnection::SessionBus, address, why);
+    if (!bus)
+        return why;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
@@ -46,22 +71,23 @@ QString BusNotifier::Notify(const DesktopNotice& notice) {
         {QStringLiteral("desktop-entry"), QStringLiteral("org.example.vantoro.Vantoro")}};
     call << QStringLiteral("Vantoro") << 0U << QStringLiteral("vantoro") << notice.title
          << notice.body << QStringList() << hints << -1;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, CallTimeoutMs);
+    const QDBusMessage reply = bus->call(call, QDBus::Block, CallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
     return {};
 }
 
 UniqueFd LogindInhibitor::HoldOffSleep(const QString& why) {
-    QDBusConnection bus = Bus(QDBusConnection::SystemBus, address);
-    if (!bus.isConnected())
+    QString noBus; // no sleep to hold off: not said
+    std::optional<QDBusConnection> bus = Bus(QDBusConnection::SystemBus, address, noBus);
+    if (!bus)
         return {};
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep:idle") << QStringLiteral("Vantoro") << why
          << QStringLiteral("block");
-    QDBusMessage reply = bus.call(call, QDBus::Block, CallTimeoutMs);
+    QDBusMessage reply = bus->call(call, QDBus::Block, CallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const QString name = reply.errorName();
         const bool noLogind = name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
