@@ -112,8 +112,6 @@ TEST(RunNotice, TitleUrgencyAndBody) {
     EXPECT_EQ(NoticeOfRun({"Backup", 2, "", "See log."}).body, "See log.") << "nothing ran";
 
     EXPECT_EQ(NoticeWord("backup-modified"), "Backup");
-    EXPECT_EQ(NoticeWord("verify"), "Verify");
-    EXPECT_EQ(NoticeWord("restore"), "Restore");
     EXPECT_EQ(NoticeWord("history"), "") << "runs no operation";
 
     OperationState state;
@@ -127,9 +125,6 @@ TEST(RunNotice, TitleUrgencyAndBody) {
     state.lngTotalNumFilesRepaired = 1;
     EXPECT_EQ(RunCountsText(state, Operation::VerifyBackup),
               "1,200 files compared, 1 differing or missing, 1 repaired, 1 error");
-    RestoreTotals restored;
-    restored.restored = 4;
-    EXPECT_EQ(RestoreCountsText(restored), "4 files restored, 0 left behind");
 }
 
 // Where a failed console run's report is: the log, else the journal of the unit that ran it.
