@@ -1,13 +1,13 @@
-# Fails when a core source file or its header includes a widget or GUI header.
+# Fails when a core source file or its header includes a widget, GUI or D-Bus header.
 foreach(source ${FILES})
   string(REGEX REPLACE "\\.cpp$" ".h" header ${source})
   foreach(file ${source} ${header})
     if(EXISTS ${ROOT}/${file})
-      file(STRINGS ${ROOT}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|QWidget|QApplication|QMessageBox|QMainWindow|QDialog|QGuiApplication|QClipboard)")
+      file(STRINGS ${ROOT}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|QWidget|QApplication|QMessageBox|QMainWindow|QDialog|QGuiApplication|QClipboard|QtDBus|QDBus|platform/DesktopBus)")
       if(lines)
-        message(FATAL_ERROR "${file} is a core file and includes a GUI header: ${lines}")
+        message(FATAL_ERROR "${file} is a core file and includes a GUI or D-Bus header: ${lines}")
       endif()
     endif()
   endforeach()
 endforeach()
-message(STATUS "core files include no GUI headers")
+message(STATUS "core files include no GUI or D-Bus headers")

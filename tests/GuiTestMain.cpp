@@ -13,6 +13,10 @@ int main(int argc, char** argv) {
     // Windows are real but drawn off screen; nothing reaches the desktop or the system.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
+    // Nor the desktop's or the system's bus: tests that want one start their own.
+    const QByteArray noBus = "unix:path=" + QFile::encodeName(home.path()) + "/no-bus";
+    qputenv("DBUS_SESSION_BUS_ADDRESS", noBus);
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", noBus);
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/.config");

@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
     qputenv("HOME", QFile::encodeName(home.path()));
     // Nothing a test does may reach the desktop or the system.
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
+    // Nor the desktop's or the system's bus: tests that want one start their own.
+    const QByteArray noBus = "unix:path=" + QFile::encodeName(home.path()) + "/no-bus";
+    qputenv("DBUS_SESSION_BUS_ADDRESS", noBus);
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", noBus);
     QCoreApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/.config");

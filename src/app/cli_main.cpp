@@ -1,6 +1,7 @@
 #include "cli/ConsoleRun.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
+#include "platform/DesktopBus.h"
 #include "platform/Process.h"
 
 #include <cstdio>
@@ -26,5 +27,9 @@ int main(int argc, char* argv[]) {
                          .constData());
         return 2; // nothing done
     }
-    return vnt::RunConsole(QCoreApplication::arguments(), dataFolder);
+    vnt::DesktopBus desktop([](const QString& why) {
+        std::fprintf(stderr, "vantoro-cli: the computer may sleep during the run: %s\n",
+                     why.toLocal8Bit().constData());
+    });
+    return vnt::RunConsole(QCoreApplication::arguments(), dataFolder, desktop, desktop);
 }

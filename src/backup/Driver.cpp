@@ -8,6 +8,7 @@
 #include "platform/Drives.h"
 #include "platform/FileCopy.h"
 #include "platform/FolderLock.h"
+#include "platform/Names.h"
 #include "report/ReportFile.h"
 #include "report/ReportHost.h"
 #include "report/Summaries.h"
@@ -267,6 +268,21 @@ void WriteSummary(OperationState& state, MainHooks& main, ReportHost& report,
                       true);
 }
 
+// What the sleep lock says the computer stays awake for.
+QString AwakeReason(Operation operation, const Setup& setup) {
+    const QString folder = ShownName(setup.sourceFolder);
+    switch (operation) {
+    case Operation::ListFolders:
+        return QStringLiteral("Listing ") + folder;
+    case Operation::CheckBackupState:
+        return QStringLiteral("Checking ") + folder;
+    case Operation::VerifyBackup:
+        return QStringLiteral("Verifying ") + folder;
+    default:
+        return QStringLiteral("Backing up ") + folder;
+    }
+}
+
 } // namespace
 
 void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
@@ -299,6 +315,9 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     }
     if (backup && !state.blnScheduledTask && !main.ConfirmOperation())
         return;
+    // From here on the operation runs to its summary, whatever stops it. Not before: a
+    // question or a refusal left on the screen must not keep the computer awake all night.
+    const UniqueFd awake = main.Inhibitor().HoldOffSleep(AwakeReason(operation, setup));
     ReportHost& report = main.PrepareReport();
     QString reportFileProblem;
     const QString reportFile = report.BeginReportFile(ReportFileOperation(operation, state),

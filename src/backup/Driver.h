@@ -3,6 +3,7 @@
 // writes the summary.
 
 #include "backup/OperationState.h"
+#include "platform/Desktop.h"
 #include "platform/MessageTypes.h"
 
 #include <QString>
@@ -38,6 +39,8 @@ public:
     virtual void LockForOperation() = 0;
     virtual void UnlockAfterOperation() = 0;
     virtual void RefreshDisplays() = 0;
+    // What keeps the computer awake while the operation runs; by default nothing does.
+    virtual SleepInhibitor& Inhibitor() { return NoDesktop::Instance(); }
 };
 
 // What a run says when the disk of its target is not connected (BackupDiskAbsent).

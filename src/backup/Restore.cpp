@@ -657,7 +657,7 @@ BackupFolder ListBackupFolder(const QString& targetFolder, const QString& relati
 }
 
 RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
-                          const std::function<bool()>& stopRequested) {
+                          const std::function<bool()>& stopRequested, SleepInhibitor& inhibitor) {
     RestoreOutcome outcome;
     const OpenedRestore opened = OpenRestore(request);
     outcome.refused = opened.refused;
@@ -681,6 +681,8 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
         }
     }
 
+    const UniqueFd awake =
+        inhibitor.HoldOffSleep(QStringLiteral("Restoring into ") + ShownName(destination));
     host.Output(
         QStringLiteral("Restoring from ") + target + QStringLiteral(" into ") + destination +
             (request.asOf ? QStringLiteral(" as the backup held it on ") + TimeText(*request.asOf)

@@ -7,6 +7,7 @@
 
 #include "backup/KeptVersions.h"
 #include "backup/OperationState.h"
+#include "platform/Desktop.h"
 
 #include <functional>
 #include <optional>
@@ -129,8 +130,10 @@ BackupFolder ListBackupFolder(const QString& targetFolder, const QString& relati
 
 // Runs the restore: checks, locks on the target and the destination, the copies, and the
 // report through host (lines, every file left behind named, the totals). stopRequested is
-// asked between files and between the chunks of a copy.
+// asked between files and between the chunks of a copy. inhibitor keeps the computer awake
+// from the first file to the totals.
 RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
-                          const std::function<bool()>& stopRequested);
+                          const std::function<bool()>& stopRequested,
+                          SleepInhibitor& inhibitor = NoDesktop::Instance());
 
 } // namespace vnt

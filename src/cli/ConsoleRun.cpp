@@ -11,6 +11,7 @@
 #include "platform/Directory.h"
 #include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
+#include "report/RunNotice.h"
 #include "setups/SetupFile.h"
 
 #include <algorithm>
@@ -236,8 +237,9 @@ QString IncludedFolderProblem(const QString& sourceFolder, const QString& name) 
 class ConsoleMain : public MainHooks {
 public:
     ConsoleMain(const Setup& setupIn, const OperationState& stateIn, ConsoleHost& hostIn,
-                bool createTargetIn)
-        : setup(setupIn), state(stateIn), host(hostIn), createTarget(createTargetIn) {}
+                bool createTargetIn, SleepInhibitor& inhibitorIn)
+        : setup(setupIn), state(stateIn), host(hostIn), createTarget(createTargetIn),
+          inhibitor(inhibitorIn) {}
 
     Setup ReadSetup() override { return setup; }
     // The captions of the window's operation buttons.
@@ -282,17 +284,27 @@ public:
     void LockForOperation() override {}
     void UnlockAfterOperation() override {}
     void RefreshDisplays() override {}
+    SleepInhibitor& Inhibitor() override { return inhibitor; }
 
 private:
     Setup setup;
     const OperationState& state;
     ConsoleHost& host;
     bool createTarget;
+    SleepInhibitor& inhibitor;
+};
+
+// What the notification at the end of a run needs of it; word stays empty without --notify.
+struct ConsoleEnd {
+    QString word;
+    QString counts;
+    QString logPath;
 };
 
 } // namespace
 
-int RunConsole(const QStringList& arguments, const QString& programFolder) {
+static int RunCommand(const QStringList& arguments, const QString& programFolder,
+                      SleepInhibitor& inhibitor, ConsoleEnd& end) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Backs up one source folder into one target folder: copies new and modified files "
@@ -399,6 +411,11 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
                        summaryOnly, stopOnError, createTarget, logFile,
                        json});
     parser.addOptions(RestoreOptions());
+    const QCommandLineOption notify(
+        QStringLiteral("notify"),
+        QStringLiteral("Show a desktop notification when the run ends: how it ended, the "
+                       "counts, and after a failure where the report is."));
+    parser.addOption(notify);
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -417,9 +434,12 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         std::printf("vantoro-cli %s\n", VANTORO_VERSION);
         return Finished;
     }
+    if (parser.isSet(notify))
+        end.word = NoticeWord(parser.positionalArguments().value(0));
     // Before anything else: a run that cannot be logged as asked is not started.
     if (parser.isSet(logFile) && !console.OpenLog(parser.value(logFile)))
         return NothingDone;
+    end.logPath = console.LogPath();
 
     const QString failure = LoadProgramText(QStringLiteral("vnt.dat"), programFolder);
     if (!failure.isEmpty()) {
@@ -642,7 +662,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
             return DiskNotConnected;
         }
         console.WriteHeader();
-        return RunRestoreCommand(parser, setup, console.Log(), fail);
+        return RunRestoreCommand(parser, setup, console.Log(), fail, inhibitor, end.counts);
     }
 
     // A closed terminal stops the run as Ctrl+C does: copies under way are abandoned,
@@ -656,7 +676,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     // A progress line is for a person at a terminal; a script reads the JSON.
     host.ShowProgress(!asJson && ::isatty(::fileno(stderr)) == 1);
     state.blnScheduledTask = true; // no confirmation, no pause
-    ConsoleMain main(setup, state, host, parser.isSet(createTarget));
+    ConsoleMain main(setup, state, host, parser.isSet(createTarget), inhibitor);
     const QDateTime started = QDateTime::currentDateTime();
     const QString verifyState = verify ? VerifyStateFile(setup) : QString();
     if (parser.isSet(sinceLast)) {
@@ -668,6 +688,8 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
     }
     RunOperation(state, main, commands.value(command));
     host.Finish();
+    if (host.shown)
+        end.counts = RunCountsText(state, commands.value(command));
     const QDateTime finished = QDateTime::currentDateTime();
 
     int status = Finished;
@@ -734,6 +756,26 @@ int RunConsole(const QStringList& arguments, const QString& programFolder) {
         if (const int error =
                 WriteBytes(QJsonDocument(summary).toJson(QJsonDocument::Indented), stdout))
             reportLost(QStringLiteral("standard output"), error);
+    }
+    return status;
+}
+
+int RunConsole(const QStringList& arguments, const QString& programFolder, Notifier& notifier,
+               SleepInhibitor& inhibitor) {
+    ConsoleEnd end;
+    const int status = RunCommand(arguments, programFolder, inhibitor, end);
+    if (end.word.isEmpty())
+        return status;
+    QFile cgroup(QStringLiteral("/proc/self/cgroup"));
+    const QByteArray groups = cgroup.open(QIODevice::ReadOnly) ? cgroup.readAll() : QByteArray();
+    const QString hint =
+        ConsoleReportHint(end.logPath, qEnvironmentVariableIsSet("INVOCATION_ID"), groups);
+    // The run is over and its status stands, whatever the desktop does with its notice.
+    if (const QString problem = notifier.Notify(NoticeOfRun({end.word, status, end.counts, hint}));
+        !problem.isEmpty()) {
+        const QByteArray line =
+            "vantoro-cli: no desktop notification: " + ShownName(problem).toUtf8() + '\n';
+        std::fputs(line.constData(), stderr);
     }
     return status;
 }

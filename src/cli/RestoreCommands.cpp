@@ -7,6 +7,7 @@
 #include "cli/ConsoleRun.h"
 #include "mainwindow/FolderProc.h"
 #include "platform/Names.h"
+#include "report/RunNotice.h"
 #include "report/StrProc.h"
 
 #include <csignal>
@@ -70,6 +71,9 @@ QString RestoreOptionMisuse(const QCommandLineParser& parser, const QString& com
     if ((restoring || command == u"versions") && parser.isSet(QStringLiteral("json")))
         return QStringLiteral("--json goes with list, check, backup-all, backup-modified and "
                               "verify");
+    if ((command == u"history" || command == u"versions") && parser.isSet(QStringLiteral("notify")))
+        return QStringLiteral("--notify goes with list, check, backup-all, backup-modified, "
+                              "verify and restore");
     return {};
 }
 
@@ -117,7 +121,8 @@ int RunVersions(const QCommandLineParser& parser, const std::function<void(const
 }
 
 int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE* log,
-                      const std::function<void(const QString&)>& fail) {
+                      const std::function<void(const QString&)>& fail, SleepInhibitor& inhibitor,
+                      QString& counts) {
     RestoreRequest request;
     request.setup = setup;
     // Folders alone mean the whole backup, also the folders the source no longer has.
@@ -156,15 +161,19 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
     ConsoleHost host(state, false, stdout, stderr);
     host.CopyTo(log);
     host.ShowProgress(false);
-    const RestoreOutcome outcome = RunRestore(request, host, [&] {
-        host.Yield();
-        return state.blnStop;
-    });
+    const RestoreOutcome outcome = RunRestore(
+        request, host,
+        [&] {
+            host.Yield();
+            return state.blnStop;
+        },
+        inhibitor);
     host.Finish();
     if (!outcome.refused.isEmpty()) {
         fail(outcome.refused);
         return NothingDone;
     }
+    counts = RestoreCountsText(outcome.totals);
     int status = Finished;
     if (outcome.totals.stopped || ConsoleHost::interrupted)
         status = Interrupted;

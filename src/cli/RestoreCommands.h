@@ -1,6 +1,8 @@
 #pragma once
 // vantoro-cli versions and restore: getting files back out of a backup.
 
+#include "platform/Desktop.h"
+
 #include <cstdio>
 #include <functional>
 #include <QCommandLineOption>
@@ -22,8 +24,10 @@ QString RestoreOptionMisuse(const QCommandLineParser& parser, const QString& com
 int RunVersions(const QCommandLineParser& parser, const std::function<void(const QString&)>& fail);
 
 // vantoro-cli restore, once the Setup has been read and checked as for every command; the
-// report also goes to log where it is not null. Returns the exit status of the backups.
+// report also goes to log where it is not null, and what it did to counts. inhibitor keeps the
+// computer awake while files are restored. Returns the exit status of the backups.
 int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE* log,
-                      const std::function<void(const QString&)>& fail);
+                      const std::function<void(const QString&)>& fail, SleepInhibitor& inhibitor,
+                      QString& counts);
 
 } // namespace vnt

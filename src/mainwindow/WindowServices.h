@@ -1,7 +1,10 @@
 #pragma once
-// What the main window does outside itself: ending the program, blocking, the bell and the
-// self-closing message. The desktop program passes DesktopServices; tests pass a recorder,
-// so that no test ends its own event loop, waits wall time or beeps.
+// What the main window does outside itself: ending the program, blocking, the bell, the
+// self-closing message, the desktop's notification and the sleep lock. The desktop program
+// passes DesktopServices; tests pass a recorder, so that no test ends its own event loop,
+// waits wall time, beeps or reaches the desktop.
+
+#include "platform/DesktopBus.h"
 
 #include <QString>
 
@@ -9,7 +12,7 @@ namespace vnt {
 
 class frmPopUp;
 
-class WindowServices {
+class WindowServices : public Notifier, public SleepInhibitor {
 public:
     virtual ~WindowServices() = default;
     // Ends the program once the event loop regains control.
@@ -30,8 +33,14 @@ public:
     void Beep() override;
     void ShowPopUp(frmPopUp& popUp, const QString& text, int width, int height, int interval,
                    int top, int left) override;
+    // A notice the desktop cannot show is not missed: the window holds the report.
+    QString Notify(const DesktopNotice& notice) override { return bus.Notify(notice); }
+    UniqueFd HoldOffSleep(const QString& why) override { return bus.HoldOffSleep(why); }
     // The one the program uses; it holds no state.
     static DesktopServices& Instance();
+
+private:
+    DesktopBus bus;
 };
 
 } // namespace vnt

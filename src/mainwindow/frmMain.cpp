@@ -11,6 +11,7 @@
 #include "report/frmPopUp.h"
 #include "report/frmReport.h"
 #include "report/frmView.h"
+#include "report/RunNotice.h"
 #include "report/WebLink.h"
 #include "setups/frmSelectSubfolders.h"
 
@@ -811,8 +812,13 @@ void frmMain::RunUnattendedBackup(const QStringList& arguments) {
         return;
     state.blnScheduledTask = true;
     SetCheckValue(chkSaveSetupOnQuit, 1);
+    state.blnDisplayingSummary = false; // set once the backup comes to its summary
     cmdBackupModifiedFiles_MouseUp();
     state.blnScheduledTask = false;
+    // Nobody may be watching: the desktop says how it ended.
+    services.Notify(
+        UnattendedBackupNotice(state, state.blnDisplayingSummary,
+                               reportForm != nullptr ? reportForm->ReportFilePath() : QString()));
     // A user who ended the program during the backup is there and wants no shutdown; its
     // pop-up would not even show while the program ends.
     if (shutDown && !blnProgramEnding)

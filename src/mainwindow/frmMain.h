@@ -127,6 +127,7 @@ public:
     void LockForOperation() override;
     void UnlockAfterOperation() override;
     void RefreshDisplays() override;
+    SleepInhibitor& Inhibitor() override { return services; }
     // The list of the files directly in the source folder.
     void ShowSourceFileList(qint32 count);
 

@@ -370,10 +370,13 @@ void frmRestore::cmdRestore_Click() {
     report.OperationStarted();
     owner.main.LockForOperation();
     setEnabled(false);
-    const RestoreOutcome outcome = RunRestore(request, report, [this, &report] {
-        report.Yield();
-        return owner.state.blnStop;
-    });
+    const RestoreOutcome outcome = RunRestore(
+        request, report,
+        [this, &report] {
+            report.Yield();
+            return owner.state.blnStop;
+        },
+        owner.main.Inhibitor());
     setEnabled(true);
     owner.main.UnlockAfterOperation();
     report.MoveCaretToEnd();

@@ -457,6 +457,27 @@ TEST_F(DriverTest, UnattendedRunNeedsNoConfirmationAndShutsDown) {
     EXPECT_EQ(CheckValue(window->chkSaveSetupOnQuit), 1);
 }
 
+// Nobody may be watching an unattended run: the computer stays awake while it runs, and the
+// desktop hears how it ended.
+TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
+    window->RunUnattendedBackup({"now"});
+    EXPECT_EQ(recorder->awakeReasons, QStringList{"Backing up " + source});
+    ASSERT_EQ(recorder->notices.size(), 1U);
+    EXPECT_EQ(recorder->notices[0].title, "Backup finished");
+    EXPECT_EQ(recorder->notices[0].body, "1 file copied, 0 errors.");
+    EXPECT_FALSE(recorder->notices[0].critical);
+
+    const ScopedEnvironment noWait("VANTORO_LOCK_WAIT_MS", "0");
+    FolderLock other;
+    ASSERT_EQ(other.Take(target, 0), FolderLock::Outcome::Taken);
+    window->RunUnattendedBackup({"now"});
+    ASSERT_EQ(recorder->notices.size(), 2U);
+    EXPECT_EQ(recorder->notices[1].title, "Backup: nothing done");
+    EXPECT_EQ(recorder->notices[1].body, "See the Vantoro window.") << "not the last run's report";
+    EXPECT_TRUE(recorder->notices[1].critical);
+    EXPECT_EQ(recorder->awakeReasons.size(), 1) << "refused before it ran";
+}
+
 TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {
     const ScopedEnvironment noWait("VANTORO_LOCK_WAIT_MS", "0");
     FolderLock other;

@@ -101,7 +101,7 @@ mv "$USR/share/vantoro.away" "$USR/share/vantoro"
 
 # The units run the installed console program on a setup named by the instance.
 service=$USR/lib/systemd/user/vantoro-backup@.service
-grep -Eq '^ExecStart=(/usr/bin/)?vantoro-cli backup-modified --setup %E/vantoro/%i\.vnt$' \
+grep -Eq '^ExecStart=(/usr/bin/)?vantoro-cli backup-modified --setup %E/vantoro/%i\.vnt --notify$' \
     "$service" || fail "unexpected ExecStart in $service"
 grep -q '^Persistent=true$' "$USR/lib/systemd/user/vantoro-backup@.timer" ||
     fail "the timer does not catch up on missed runs"

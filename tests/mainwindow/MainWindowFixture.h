@@ -53,6 +53,17 @@ public:
             sleeper(milliseconds);
     }
     void Beep() override {}
+    // The desktop's notices, and the reasons the sleep lock was asked for.
+    std::vector<DesktopNotice> notices;
+    QStringList awakeReasons;
+    QString Notify(const DesktopNotice& notice) override {
+        notices.push_back(notice);
+        return {};
+    }
+    UniqueFd HoldOffSleep(const QString& why) override {
+        awakeReasons.append(why);
+        return {};
+    }
     void ShowPopUp(frmPopUp&, const QString& text, int width, int height, int interval, int top,
                    int left) override {
         popUps.append(QStringLiteral("%1 %2x%3 %4ms at %5,%6")

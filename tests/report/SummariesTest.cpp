@@ -1,7 +1,9 @@
 #include "report/Summaries.h"
 
 #include "backup/OperationState.h"
+#include "backup/Restore.h"
 #include "RecordingHost.h"
+#include "report/RunNotice.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +87,59 @@ TEST(Summaries, CheckBackupState) {
     ReportForCheckBackupState(host, state, "at any time");
     EXPECT_TRUE(host.text.endsWith("Number of files not backed up: 1,000\r\n"
                                    "Number of files modified or not backed up: 1,003\r\n"));
+}
+
+// The notification at a run's end: its title from the exit status, critical for every
+// failure, and where the report is only when something went wrong.
+TEST(RunNotice, TitleUrgencyAndBody) {
+    struct Case {
+        const char* word;
+        int status;
+        const char* title;
+        bool critical;
+    };
+    for (const Case& c : {Case{"Backup", 0, "Backup finished", false},
+                          Case{"Verify", 1, "Verify finished with errors", true},
+                          Case{"Check", 2, "Check: nothing done", true},
+                          Case{"Backup", 3, "Backup: disk not connected", true},
+                          Case{"Restore", 130, "Restore interrupted", true},
+                          Case{"List", 9, "List ended with status 9", true}}) {
+        const DesktopNotice notice = NoticeOfRun({c.word, c.status, "2 files copied", "See log."});
+        EXPECT_EQ(notice.title, c.title);
+        EXPECT_EQ(notice.critical, c.critical) << c.title;
+        EXPECT_EQ(notice.body, c.critical ? "2 files copied.\nSee log." : "2 files copied.");
+    }
+    EXPECT_EQ(NoticeOfRun({"Backup", 2, "", "See log."}).body, "See log.") << "nothing ran";
+
+    EXPECT_EQ(NoticeWord("backup-modified"), "Backup");
+    EXPECT_EQ(NoticeWord("history"), "") << "runs no operation";
+
+    OperationState state;
+    state.lngTotalNumFilesCopied = 1;
+    state.lngTotalNumCopyErrors = 2;
+    EXPECT_EQ(RunCountsText(state, Operation::BackupAllFiles), "1 file copied, 2 errors");
+    state.lngTotalNumFilesCompared = 1200;
+    state.lngTotalNumFilesNotInTarget = 1;
+    state.lngTotalNumCopyErrors = 1;
+    state.blnRepair = true;
+    state.lngTotalNumFilesRepaired = 1;
+    EXPECT_EQ(RunCountsText(state, Operation::VerifyBackup),
+              "1,200 files compared, 1 differing or missing, 1 repaired, 1 error");
+}
+
+// Where a failed console run's report is: the log, else the journal of the unit that ran it.
+TEST(RunNotice, WhereTheConsolesReportIs) {
+    const QByteArray timer = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                             "vantoro-backup@home.service\n";
+    EXPECT_EQ(ConsoleReportHint("/var/log/b.log", true, timer), "The report is in /var/log/b.log.");
+    EXPECT_EQ(ConsoleReportHint({}, true, timer),
+              "The report is in the journal: journalctl --user -u vantoro-backup@home.service");
+    EXPECT_EQ(ConsoleReportHint({}, true, "0::/system.slice/nightly.service\n"),
+              "The report is in the journal: journalctl -u nightly.service");
+    const QString again = "Run the command again, or with --log FILE, to read its report.";
+    EXPECT_EQ(ConsoleReportHint({}, false, timer), again) << "a terminal inside a service";
+    EXPECT_EQ(ConsoleReportHint({}, true, "0::/user.slice/session-2.scope\n"), again);
+    EXPECT_EQ(ConsoleReportHint({}, true, ""), again);
 }
 
 } // namespace
