@@ -290,8 +290,9 @@ bool CatalogWriter::Open(const QString& targetFolder) {
     // by the backup, so the history need not wait for the disk at every batch. The log is
     // folded into the catalogue once, at the end: a fold makes the disk write at once, and
     // during a backup that costs the copies.
+    // Rows are only appended: a small page cache holds the pages they go to.
     if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL") ||
-        !Exec("PRAGMA wal_autocheckpoint=0"))
+        !Exec("PRAGMA wal_autocheckpoint=0") || !Exec("PRAGMA cache_size=-256"))
         return false;
     if (empty) {
         const QByteArray create = QByteArray("BEGIN IMMEDIATE;") + Schema +

@@ -87,7 +87,7 @@ public:
     static constexpr std::chrono::milliseconds BatchTime{1000};
     // Handed over and not yet written: more are written on the walk's thread, so that memory
     // stays flat.
-    static constexpr size_t MaxBatchesWaiting = 16;
+    static constexpr size_t MaxBatchesWaiting = 4;
 
 private:
     bool Exec(const char* sql);

@@ -69,8 +69,21 @@ QString BusNotifier::Notify(const DesktopNotice& notice) {
     const QVariantMap hints{
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.critical ? 2 : 1)},
         {QStringLiteral("desktop-entry"), QStringLiteral("org.example.vantoro.Vantoro")}};
+    // A server that reads markup in the body would take a "<" or "&" of a path for it.
+    const QDBusMessage capabilities = bus->call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                       QStringLiteral("/org/freedesktop/Notifications"),
+                                       QStringLiteral("org.freedesktop.Notifications"),
+                                       QStringLiteral("GetCapabilities")),
+        QDBus::Block, CallTimeoutMs);
+    const bool markup = capabilities.type() == QDBusMessage::ReplyMessage &&
+                        !capabilities.arguments().isEmpty() &&
+                        capabilities.arguments()
+                            .constFirst()
+                            .toStringList()
+                            .contains(QStringLiteral("body-markup"));
     call << QStringLiteral("Vantoro") << 0U << QStringLiteral("vantoro") << notice.title
-         << notice.body << QStringList() << hints << -1;
+         << (markup ? notice.body.toHtmlEscaped() : notice.body) << QStringList() << hints << -1;
     const QDBusMessage reply = bus->call(call, QDBus::Block, CallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();

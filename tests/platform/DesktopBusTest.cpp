@@ -89,7 +89,12 @@ public:
         return shown;
     }
 
+    bool markup = false;
+
 public slots:
+    QStringList GetCapabilities() {
+        return markup ? QStringList{"body", "body-markup"} : QStringList{"body"};
+    }
     uint Notify(const QString& app, uint, const QString&, const QString& title, const QString& body,
                 const QStringList&, const QVariantMap& hints, int) {
         const QString line = app + '|' + title + '|' + body + '|' +
@@ -199,6 +204,19 @@ TEST_F(PrivateBus, OnlyARefusalIsSaid) {
     EXPECT_NE(BusNotifier(noBus).Notify({"Backup finished", "", false}), "");
     EXPECT_FALSE(LogindInhibitor(refused, noBus).HoldOffSleep("Backing up /x/").valid());
     EXPECT_EQ(refusals.size(), 1);
+}
+
+// A path's "<" or "&" reaches a server that reads markup as text, and any other as it is.
+TEST_F(PrivateBus, ABodyIsNeverTakenForMarkup) {
+    Serve();
+    const DesktopNotice notice{"Backup finished with errors", "The report is in /tmp/a<b>&c.", true};
+    EXPECT_EQ(BusNotifier(address).Notify(notice), "");
+    notifications->markup = true;
+    EXPECT_EQ(BusNotifier(address).Notify(notice), "");
+    const QStringList shown = notifications->Shown();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].contains("|The report is in /tmp/a<b>&c.|"));
+    EXPECT_TRUE(shown[1].contains("|The report is in /tmp/a&lt;b&gt;&amp;c.|"));
 }
 
 // The lock is held while the walk reports, and let go however the operation ends.
