@@ -242,6 +242,11 @@ bool IsSafeRelativePath(const QByteArray& path) {
 CatalogWriter::CatalogWriter() = default;
 
 CatalogWriter::~CatalogWriter() {
+    // Gone without its end: the batches handed over are written, here rather than by the
+    // idle thread, which may get no time; the rows of the batch not full yet never are.
+    pending.clear();
+    if (writer.joinable())
+        HandOver(true);
     StopWriting();
     Close();
 }
