@@ -27,18 +27,19 @@ public:
     virtual bool AskCreateTarget(const QString& text, const QString& title) {
         return Ask(text, title, MsgResult::Yes);
     }
+    // The displays of the window below do nothing where there is no window (the console).
     // Empties the source and refreshes its display.
-    virtual void ClearSource() = 0;
+    virtual void ClearSource() {}
     // The notice shown while a filtered check for files may take long.
-    virtual void ShowCheckingNotice(bool on) = 0;
+    virtual void ShowCheckingNotice(bool /*on*/) {}
     // The confirmation before a backup; false ends the operation.
     virtual bool ConfirmOperation() = 0;
     // The report window, loaded, with its text emptied and its suppress box clear.
     virtual ReportHost& PrepareReport() = 0;
-    virtual void SetExcludedFilepathsText(const QString& text) = 0;
-    virtual void LockForOperation() = 0;
-    virtual void UnlockAfterOperation() = 0;
-    virtual void RefreshDisplays() = 0;
+    virtual void SetExcludedFilepathsText(const QString& /*text*/) {}
+    virtual void LockForOperation() {}
+    virtual void UnlockAfterOperation() {}
+    virtual void RefreshDisplays() {}
     // What keeps the computer awake while the operation runs; by default nothing does.
     virtual SleepInhibitor& Inhibitor() { return NoDesktop::Instance(); }
 };

@@ -276,14 +276,8 @@ public:
     void Tell(const QString& text, const QString& title, MsgIcon) override {
         host.Message(title, text);
     }
-    void ClearSource() override {}
-    void ShowCheckingNotice(bool) override {}
     bool ConfirmOperation() override { return true; }
     ReportHost& PrepareReport() override { return host; }
-    void SetExcludedFilepathsText(const QString&) override {}
-    void LockForOperation() override {}
-    void UnlockAfterOperation() override {}
-    void RefreshDisplays() override {}
     SleepInhibitor& Inhibitor() override { return inhibitor; }
 
 private:

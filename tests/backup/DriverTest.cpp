@@ -213,14 +213,8 @@ public:
         return createTarget;
     }
     void Tell(const QString&, const QString&, MsgIcon) override {}
-    void ClearSource() override {}
-    void ShowCheckingNotice(bool) override {}
     bool ConfirmOperation() override { return true; }
     ReportHost& PrepareReport() override { return host; }
-    void SetExcludedFilepathsText(const QString&) override {}
-    void LockForOperation() override {}
-    void UnlockAfterOperation() override {}
-    void RefreshDisplays() override {}
 };
 
 TEST_F(DriverTest, AMissingTargetIsCreatedOnlyThroughItsOwnHook) {

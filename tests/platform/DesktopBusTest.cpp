@@ -179,14 +179,8 @@ public:
     bool Ask(const QString&, const QString&, MsgResult) override { return false; }
     bool AskCreateTarget(const QString&, const QString&) override { return false; }
     void Tell(const QString&, const QString&, MsgIcon) override {}
-    void ClearSource() override {}
-    void ShowCheckingNotice(bool) override {}
     bool ConfirmOperation() override { return true; }
     ReportHost& PrepareReport() override { return host; }
-    void SetExcludedFilepathsText(const QString&) override {}
-    void LockForOperation() override {}
-    void UnlockAfterOperation() override {}
-    void RefreshDisplays() override {}
     SleepInhibitor& Inhibitor() override { return inhibitor; }
 };
 
