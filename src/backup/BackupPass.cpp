@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <QDateTime>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace vnt {
@@ -21,6 +23,14 @@ const QString SixBlanks = QStringLiteral("      ");
 } // namespace
 
 FolderWalk::Step FolderWalk::BackUpFile(FolderVisit& visit, const ListedFile& file) {
+    // A name or size the disk cannot hold is said in its own words, not as the error the
+    // copy would meet.
+    if (const QString why = lister.disk.RefusalOf(file.bytes, file.source.size); !why.isEmpty())
+        return visit.pipeline.Then([this, path = visit.folder + file.Name(), why] {
+            return report.FileFailure(path, why);
+        })
+                   ? Step::Ends
+                   : Step::Next;
     Step step = Step::GoesOn;
     if (!file.target.exists || file.target.directory)
         step = HasRoom(visit, file);
@@ -211,14 +221,14 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByt
         state.strVerifyProblems.removeAll(path);
         report.FileLine(SixBlanks + path + QStringLiteral(" (repaired)"));
     }
-    if (outcome.accessListDropped && !accessListsDroppedSaid) {
-        accessListsDroppedSaid = true;
-        report.EndLine();
-        host.Output(SixBlanks + QStringLiteral("Access lists (ACLs) could not be kept on the "
-                                               "target's file system; the copies grant no more "
-                                               "than their sources."),
-                    true);
+    if (lister.disk.losesTimeWhenNamed) {
+        // Both times: a driver that loses them may also miss an omitted one.
+        const struct timespec time = {file.source.mtimeSeconds, file.source.mtimeNanoseconds};
+        const struct timespec times[2] = {time, time};
+        ::utimensat(visit.listing.targetHandle->Descriptor(), file.bytes.constData(), times,
+                    AT_SYMLINK_NOFOLLOW);
     }
+    SayWhatTheDiskKeeps(visit, file, outcome);
     if (visit.pipeline.Idle())
         report.ClearFileLabel();
     if (catalog)
@@ -229,6 +239,48 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByt
     state.dblTotalFilesize += static_cast<double>(size);
     report.ShowCopied(visit.drive, target.KnownFreeSpace(visit.targetFolder), false);
     return false;
+}
+
+void FolderWalk::SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile& file,
+                                     const CopyOutcome& outcome) {
+    const DiskAbilities& disk = lister.disk;
+    const bool permissions = disk.keepsPermissions && !outcome.modeNotKept;
+    if (!diskSaid) {
+        diskSaid = true;
+        QString notKept = disk.NotKeptText();
+        if (!permissions && disk.keepsPermissions)
+            notKept = QStringLiteral("permissions or owners");
+        if (!notKept.isEmpty()) {
+            report.EndLine();
+            host.Output(SixBlanks + QStringLiteral("The backup disk ") + visit.drive +
+                            QStringLiteral(" keeps no ") + notKept +
+                            QStringLiteral("; the copies keep contents and times."),
+                        true);
+        }
+    }
+    // On a disk that keeps permissions the copy's mode was narrowed to what the list granted.
+    if (outcome.accessListDropped && permissions && !accessListsDroppedSaid) {
+        accessListsDroppedSaid = true;
+        report.EndLine();
+        host.Output(SixBlanks + QStringLiteral("Access lists (ACLs) could not be kept on the "
+                                               "target's file system; the copies grant no more "
+                                               "than their sources."),
+                    true);
+    }
+    if ((file.source.mode & (S_ISUID | S_ISGID)) != 0 && !setIdSaid &&
+        (outcome.setIdDropped || !disk.keepsSetId)) {
+        setIdSaid = true;
+        report.EndLine();
+        host.Output(SixBlanks + QStringLiteral("The backup disk ") + visit.drive +
+                        QStringLiteral(" keeps no set-user-ID or set-group-ID bits; files that "
+                                       "have them are copied without them."),
+                    true);
+    }
+    if (!disk.HoldsTime(file.source.mtimeSeconds))
+        report.FileLine(SixBlanks + visit.folder + file.Name() +
+                        QStringLiteral(" keeps its contents but not its time: this disk holds "
+                                       "times from ") +
+                        disk.TimeRangeText());
 }
 
 // Copies of files rewritten in place while they were copied, tried again a few times once

@@ -11,6 +11,7 @@
 #include <sched.h>
 #include <QDateTime>
 #include <sqlite3.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -83,7 +84,7 @@ std::unique_ptr<FolderHandle> OpenCatalogFolder(const QString& targetFolder, boo
         return nullptr;
     }
     const QString folderPath = CatalogFolderPath(targetFolder);
-    if (create && ::mkdirat(target.Descriptor(), CatalogFolderName, 0755) != 0 && errno != EEXIST) {
+    if (create && ::mkdirat(target.Descriptor(), CatalogFolderName, 0700) != 0 && errno != EEXIST) {
         why = folderPath + QStringLiteral(" cannot be made: ") +
               FileErrorFromErrno(errno).description;
         return nullptr;
@@ -155,6 +156,32 @@ bool HasLog(const FolderHandle& folder) {
     struct stat log {};
     return ::fstatat(folder.Descriptor(), "catalog.sqlite-wal", &log, AT_SYMLINK_NOFOLLOW) == 0 &&
            log.st_size > 0;
+}
+
+// The log's index is a file mapped by every process that reads the catalogue; some disk
+// drivers (FUSE ones for FAT) cannot map a file so, and a catalogue in WAL mode there cannot
+// even be read. Tried on a file of our own in the folder.
+bool MapsSharedFiles(const FolderHandle& folder) {
+    const QByteArray name = ".~vantoro-" +
+                            QByteArray::number(static_cast<quint32>(::getpid()), 16)
+                                .rightJustified(8, '0')
+                                .right(8) +
+                            ".part";
+    const UniqueFd fd(::openat(folder.Descriptor(), name.constData(),
+                               O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd)
+        return true; // SQLite will say what is wrong
+    bool maps = false;
+    if (::ftruncate(fd.get(), 4096) == 0) {
+        void* page = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+        if (page != MAP_FAILED) {
+            static_cast<char*>(page)[0] = 1;
+            maps = ::msync(page, 4096, MS_SYNC) == 0;
+            ::munmap(page, 4096);
+        }
+    }
+    ::unlinkat(folder.Descriptor(), name.constData(), 0);
+    return maps;
 }
 
 bool CutShort(const FolderHandle& folder) {
@@ -296,7 +323,10 @@ bool CatalogWriter::Open(const QString& targetFolder) {
     // folded into the catalogue once, at the end: a fold makes the disk write at once, and
     // during a backup that costs the copies.
     // Rows are only appended: a small page cache holds the pages they go to.
-    if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL") ||
+    // Without shared maps, a rollback journal: each batch then waits for the disk.
+    const char* journal =
+        log || MapsSharedFiles(*folder) ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=TRUNCATE";
+    if (!Exec(journal) || !Exec("PRAGMA synchronous=NORMAL") ||
         !Exec("PRAGMA wal_autocheckpoint=0") || !Exec("PRAGMA cache_size=-256"))
         return false;
     if (empty) {

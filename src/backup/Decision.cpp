@@ -32,6 +32,11 @@ FileDecision DecideFile(const ListedFile& file, const DecisionRules& rules,
     } else if (target.exists && !target.directory) {
         ModifiedVerdict verdict =
             JudgeFileModified(source.size, source.mtimeSeconds, target.size, target.mtimeSeconds);
+        if (verdict.modified && verdict.reason != ModifiedVerdict::Reason::Sizes &&
+            (source.mtimeSeconds < rules.earliestTime || source.mtimeSeconds > rules.latestTime)) {
+            verdict.modified = false;
+            verdict.reason = ModifiedVerdict::Reason::DiskTime;
+        }
         if (verdict.NeedsSecondLook())
             verdict.SetContents(secondLook());
         if (verdict.modified) {

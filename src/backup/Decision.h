@@ -7,6 +7,7 @@
 #include "backup/Listing.h"
 
 #include <functional>
+#include <limits>
 #include <QString>
 
 namespace vnt {
@@ -19,6 +20,10 @@ struct DecisionRules {
     qint32 todayDayNumber = 0;
     qint32 zoneOffsetMinutes = 0;
     QString extensionFilter;
+    // The modification times the target's disk can hold: a copy of a file outside them has
+    // another time, and only its contents tell whether it is the file's.
+    qint64 earliestTime = std::numeric_limits<qint64>::min();
+    qint64 latestTime = std::numeric_limits<qint64>::max();
 };
 
 struct FileDecision {

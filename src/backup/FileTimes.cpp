@@ -300,6 +300,8 @@ QString VerdictText(const ModifiedVerdict& verdict) {
                QStringLiteral(", taken as a time-zone shift");
     case Reason::TimesUnreadable:
         return QStringLiteral("times could not be read, taken as unchanged");
+    case Reason::DiskTime:
+        return QStringLiteral("the target's disk cannot hold the source's time");
     }
     return {};
 }

@@ -76,6 +76,7 @@ struct ModifiedVerdict {
         Jitter,    // unchanged: the times differ by at most a minute
         ZoneShift, // unchanged: whole half hours up to eight hours within a month
         TimesUnreadable,
+        DiskTime, // unchanged: the target's disk cannot hold the source's time
     };
     bool modified = false;
     Reason reason = Reason::SameMinute;
@@ -86,7 +87,10 @@ struct ModifiedVerdict {
     // Modified only because the times lie in two months: within one they would be tolerated.
     bool acrossMonthStart = false;
     // A time difference that the tolerances passed over: where a real edit could hide.
-    bool Tolerated() const { return reason == Reason::Jitter || reason == Reason::ZoneShift; }
+    bool Tolerated() const {
+        return reason == Reason::Jitter || reason == Reason::ZoneShift ||
+               reason == Reason::DiskTime;
+    }
     // Taken as unchanged although the times differ by 2 s or more: only the contents can
     // tell a clock shift from a same-size edit.
     bool NeedsSecondLook() const {

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <QHash>
 #include <QStorageInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace vnt {
 
@@ -67,12 +70,63 @@ FolderLister::FolderLister(const Setup& setupIn, const OperationState& stateIn)
 
 FolderLister::~FolderLister() = default;
 
+namespace {
+// The program's own folder in the target, made where missing (for the owner alone: the
+// catalogue names every file backed up, private ones too), never through a link.
+UniqueFd OpenOwnFolder(const FolderHandle& target, bool create) {
+    if (create)
+        ::mkdirat(target.Descriptor(), CatalogFolderName, 0700);
+    return UniqueFd(::openat(target.Descriptor(), CatalogFolderName,
+                             O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+} // namespace
+
 void FolderLister::OpenRoots() {
     sourceReader = std::make_unique<FolderOpener>(
         std::make_unique<FolderHandle>(setup.sourceFolder), false, realSource, QString());
-    if (OpenedFolder root = OpenTargetRoot(setup.targetFolder, realSource, realTarget); root.handle)
-        targetReader =
-            std::make_unique<FolderOpener>(std::move(root.handle), false, realSource, realTarget);
+    OpenedFolder root = OpenTargetRoot(setup.targetFolder, realSource, realTarget);
+    disk = DiskAbilities();
+    if (!root.handle)
+        return;
+    // A run that writes may try what the disk keeps, in the program's own folder; a check
+    // writes nothing and learns what it can without.
+    const Operation op = state.intOperation;
+    const bool writes = op == Operation::BackupAllFiles || op == Operation::BackupModifiedFiles ||
+                        (op == Operation::VerifyBackup && state.blnRepair);
+    UniqueFd own;
+    if (writes)
+        own = OpenOwnFolder(*root.handle, true);
+    disk = LearnDisk(root.handle->Descriptor(), own.valid() ? own.get() : -1);
+    targetReader =
+        std::make_unique<FolderOpener>(std::move(root.handle), false, realSource, realTarget);
+}
+
+void FolderLister::MarkFoldedNames(FolderListing& listing) const {
+    // Files first, then subfolders: the walk's order, in which the first of a group is
+    // backed up.
+    QHash<QString, QString> first;
+    // The earlier name this one is on the disk; empty when it is the first.
+    const auto earlier = [&first](const QString& name) {
+        const QString key = name.toCaseFolded();
+        if (const auto it = first.constFind(key); it != first.cend())
+            return *it;
+        first.insert(key, name);
+        return QString();
+    };
+    for (ListedFile& file : listing.files) {
+        if (!file.skipped)
+            file.sameNameAs = earlier(file.Name());
+    }
+    for (qsizetype i = 0; i < listing.subfolders.size();) {
+        const QString name = listing.subfolders[i];
+        QString other = earlier(name);
+        if (other.isEmpty()) {
+            ++i;
+            continue;
+        }
+        listing.foldedSubfolders.emplace_back(name, std::move(other));
+        listing.subfolders.removeAt(i);
+    }
 }
 
 void FolderLister::CloseRoots() {
@@ -115,6 +169,8 @@ FolderListing FolderLister::List(const QString& folder, const Counted& counted) 
     }
     if (counted && !listing.error)
         counted(static_cast<qsizetype>(listing.files.size()));
+    if (disk.foldsCase)
+        MarkFoldedNames(listing);
 
     const Operation op = state.intOperation;
     const QString& filter = setup.fileExtension;

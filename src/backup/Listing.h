@@ -8,6 +8,7 @@
 #include "platform/FileCopy.h"
 #include "platform/FileErrors.h"
 #include "platform/Names.h"
+#include "platform/TargetDisk.h"
 
 #include <functional>
 #include <memory>
@@ -24,6 +25,9 @@ struct ListedFile {
     // Read with the listing for the passes that compare the two trees.
     FileFacts source;
     FileFacts target;
+    // On a disk that folds letter case, the name of an earlier entry of the folder that this
+    // one would be on the target: it is named and left out, never copied over the other.
+    QString sameNameAs;
     QString Name() const { return DecodeName(bytes); }
 };
 
@@ -33,6 +37,9 @@ struct FolderListing {
     std::vector<ListedFile> files;
     QStringList subfolders;
     QStringList folderLinks; // not followed (no loops), but named in the report
+    // Subfolders left out, as their names are those of earlier entries on the target's
+    // disk: the subfolder's name and that entry's.
+    std::vector<std::pair<QString, QString>> foldedSubfolders;
     bool factsRead = false;
     // Held open while the folder is visited and while copies or comparisons of its files
     // run: its files are looked up by name.
@@ -93,8 +100,13 @@ public:
     // into the source.
     const QString realSource;
     const QString realTarget;
+    // What the target's disk keeps, learned when the roots are opened.
+    DiskAbilities disk;
 
 private:
+    // Marks the entries whose names the target's disk takes as those of earlier ones.
+    void MarkFoldedNames(FolderListing& listing) const;
+
     const Setup& setup;
     const OperationState& state;
     QStringList mountRoots;

@@ -1,5 +1,6 @@
 #include "backup/TargetSide.h"
 
+#include "backup/Catalog.h"
 #include "backup/Disks.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
@@ -31,6 +32,15 @@ OpenedFolder TargetSide::OpenFolder(const QString& relative) {
             return root;
         writer = std::make_unique<FolderOpener>(std::move(root.handle), true, lister.realSource,
                                                 lister.realTarget);
+        // A folder made grants nobody more than the source folder it copies (a private
+        // folder keeps its files private), and its owner what a backup needs to fill it.
+        // The folders of kept copies are the owner's alone.
+        writer->folderMode = [source = setup.sourceFolder](const QByteArray& below) {
+            if (below.startsWith(KeptCopiesFolderName + QByteArray("/")))
+                return 0700u;
+            const FileFacts facts = ReadFileFacts(source + DecodeName(below), false);
+            return facts.directory ? (facts.mode & 0777u) | 0700u : 0700u;
+        };
     }
     return writer->Open(relative);
 }

@@ -145,6 +145,8 @@ QStringList FolderWalk::VisitFolder(const QString& folderIn) {
         if (!VisitFiles(visit))
             return {};
     }
+    if (compares && !LeaveOutFoldedSubfolders(visit))
+        return {};
     // Its result follows its files' lines; also after a Cancel, as a summary of what was done.
     pipeline->Finally([this, &visit] { return EndFolder(visit); });
     resultQueued = true;
@@ -287,7 +289,9 @@ void FolderWalk::ReportFolderLinks(FolderVisit& visit) {
     visit.linksReported = true;
     for (const QString& name : listing.folderLinks) {
         const QString path = listing.folder + name + u'/';
-        if (lister.IsIncludedSubfolder(path) && !lister.IsExcludedFilepath(path))
+        // Directly in the source every link is named: no choice of subfolders lists links.
+        if ((listing.folder == setup.sourceFolder || lister.IsIncludedSubfolder(path)) &&
+            !lister.IsExcludedFilepath(path))
             report.FileLine(SixBlanks + listing.folder + name + u' ' + ProgramText(412));
     }
     for (const QString& name : listing.subfolders) {
@@ -332,7 +336,9 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
                               setup.modifiedSinceDays,
                               todayDayNumber,
                               zoneOffsetMinutes,
-                              setup.fileExtension};
+                              setup.fileExtension,
+                              lister.disk.earliestTime,
+                              lister.disk.latestTime};
     bool ends = false;
     const std::vector<ListedFile>& files = visit.listing.files;
     for (const ListedFile& file : files) {
@@ -345,6 +351,13 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
             visit.pipeline.Then(
                 Line(report, SixBlanks + visit.folder + file.Name() + u' ' + ProgramText(411)));
             step = Step::Next;
+        } else if (!file.sameNameAs.isEmpty()) {
+            step = visit.pipeline.Then([this, path = visit.folder + file.Name(),
+                                        why = WalkReport::SameNameText(file.sameNameAs)] {
+                return report.FileFailure(path, why);
+            })
+                       ? Step::Ends
+                       : Step::GoesOn;
         } else if (!file.source.exists) {
             step = FileGone(visit, file);
         } else if (verify) {
@@ -427,6 +440,25 @@ bool FolderWalk::LeaveOutOwnNames(FolderVisit& visit, bool skipFiles) {
     for (const QString& path : paths) {
         if (visit.pipeline.Then(
                 [this, path] { return report.FileFailure(path, OwnFolderNameText()); }))
+            return false;
+    }
+    return !state.blnStop;
+}
+
+// Subfolders whose names the target's disk takes as those of earlier entries: each is named
+// and counted, and never walked into the other's copy. False when the user chose to stop.
+bool FolderWalk::LeaveOutFoldedSubfolders(FolderVisit& visit) {
+    const FolderListing& listing = visit.listing;
+    if (listing.foldedSubfolders.empty() ||
+        (listing.folder != setup.sourceFolder && !IsChecked(setup.includeSubfolders)))
+        return true;
+    for (const auto& [name, first] : listing.foldedSubfolders) {
+        const QString path = listing.folder + name + u'/';
+        if (!lister.IsIncludedSubfolder(path) || lister.IsExcludedFilepath(path))
+            continue;
+        if (visit.pipeline.Then([this, path, why = WalkReport::SameNameText(first)] {
+                return report.FileFailure(path, why);
+            }))
             return false;
     }
     return !state.blnStop;

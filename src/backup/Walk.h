@@ -92,6 +92,10 @@ private:
     void RefuseSystemFile(FolderVisit& visit, const QString& path, int rule);
     // Entries at the source's root named like the program's own folders in the target.
     bool LeaveOutOwnNames(FolderVisit& visit, bool skipFiles);
+    bool LeaveOutFoldedSubfolders(FolderVisit& visit);
+    // What the target's disk did not keep of a copy, said once a run (BackupPass.cpp).
+    void SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile& file,
+                             const CopyOutcome& outcome);
     // A copy and what follows it (BackupPass.cpp).
     Step BackUpFile(FolderVisit& visit, const ListedFile& file);
     Step HasRoom(FolderVisit& visit, const ListedFile& file);
@@ -119,6 +123,8 @@ private:
     TargetSide target;
     WalkReport report;
     bool accessListsDroppedSaid = false; // once a run
+    bool diskSaid = false;
+    bool setIdSaid = false;
     std::unique_ptr<Lookahead> lookahead;
     std::unique_ptr<CopierPool> copiers;
     std::unique_ptr<CopyPipeline> pipeline;

@@ -91,6 +91,10 @@ void WalkReport::FileLine(const QString& line) {
     host.Output(line, true);
 }
 
+QString WalkReport::SameNameText(const QString& first) {
+    return QStringLiteral("not copied: on this disk its name is the same as ") + first;
+}
+
 bool WalkReport::FileFailure(const QString& path, const QString& reason) {
     if (!folderLineOut && !state.blnSuppressDetailedReports) {
         host.Output(CRLF + host.strNumFilesInFolder, true);

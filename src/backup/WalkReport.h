@@ -46,6 +46,8 @@ public:
     // The words for a copy's failure.
     static QString BadNameExplanation(const QString& description, const QString& path);
     static QString KeepFailedText(const QString& why);
+    // Why an entry is left out whose name the target's disk takes as an earlier one's.
+    static QString SameNameText(const QString& first);
     static QString CopyFailureText(const CopyOutcome& outcome, const QString& path);
 
     // The folders a visit is in, on their labels.

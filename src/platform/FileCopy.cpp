@@ -181,6 +181,7 @@ FileFacts FactsFrom(const struct stat& st) {
     facts.size = st.st_size;
     facts.allocated = static_cast<qint64>(st.st_blocks) * 512;
     facts.mtimeSeconds = st.st_mtim.tv_sec;
+    facts.mtimeNanoseconds = st.st_mtim.tv_nsec;
     facts.ctimeNanoseconds = st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec;
     facts.mode = st.st_mode & 07777;
     return facts;
@@ -239,8 +240,9 @@ QString RealFolderOf(const FolderHandle& folder) {
 namespace {
 
 // Opens the names of path, one at a time, below the open folder start (see FolderOpener).
-OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
-                            const QString& realSource, const QString& realTarget) {
+OpenedFolder OpenNamesBelow(int start, const QByteArray& done, const QByteArray& path,
+                            bool create, const QString& realSource, const QString& realTarget,
+                            const std::function<unsigned(const QByteArray&)>& folderMode) {
     OpenedFolder opened;
     constexpr int Flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
     UniqueFd current(::openat(start, ".", Flags));
@@ -258,7 +260,8 @@ OpenedFolder OpenNamesBelow(int start, const QByteArray& path, bool create,
             continue;
         UniqueFd next(::openat(current.get(), name.constData(), Flags | O_NOFOLLOW));
         if (!next && errno == ENOENT && create) {
-            if (::mkdirat(current.get(), name.constData(), 0777) != 0 && errno != EEXIST) {
+            const unsigned mode = folderMode ? folderMode(done + path.left(slash + 1)) : 0700;
+            if (::mkdirat(current.get(), name.constData(), mode) != 0 && errno != EEXIST) {
                 opened.error = errno;
                 return opened;
             }
@@ -315,7 +318,8 @@ OpenedFolder FolderOpener::Open(const QString& relative) {
             done = it->first.size();
         }
     }
-    OpenedFolder opened = OpenNamesBelow(start, path.mid(done), create, realSource, realTarget);
+    OpenedFolder opened = OpenNamesBelow(start, path.left(done), path.mid(done), create,
+                                         realSource, realTarget, folderMode);
     // Kept open a while: the next folders are mostly its subfolders.
     if (opened.handle && done < path.size()) {
         if (UniqueFd copy(::fcntl(opened.handle->Descriptor(), F_DUPFD_CLOEXEC, 0)); copy) {
@@ -599,8 +603,21 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
         if (written)
             outcome.grewSince = started;
     }
+    // A disk that cannot hold the bits (FAT, exFAT, NTFS) still takes the contents and the
+    // time: the copy then keeps the mode it was made with, or what the disk shows.
+    if (::fchmod(out.get(), mode) != 0) {
+        int error = errno;
+        if (error == EPERM && (mode & (S_ISUID | S_ISGID)) != 0) {
+            mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
+            outcome.setIdDropped = true;
+            error = ::fchmod(out.get(), mode) == 0 ? 0 : errno;
+        }
+        if (error != 0 && error != EPERM && error != ENOSYS && error != EOPNOTSUPP)
+            return abandon(CopySide::Target, error);
+        outcome.modeNotKept = error != 0;
+    }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)
+    if (::futimens(out.get(), times) != 0)
         return abandon(CopySide::Target, errno);
     outcome.unnamed = std::make_shared<UnnamedCopy>();
     UnnamedCopy& copy = *outcome.unnamed;

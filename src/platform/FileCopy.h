@@ -22,6 +22,7 @@ struct FileFacts {
     qint64 size = 0;
     qint64 allocated = -1; // bytes its blocks take on the disk; -1 when not known
     qint64 mtimeSeconds = 0;
+    long mtimeNanoseconds = 0; // past mtimeSeconds
     qint64 ctimeNanoseconds = 0; // the inode's last change: any write or new copy moves it
     unsigned mode = 0;           // permission bits
     int systemError = 0;         // errno when it could not be read (exists is then false)
@@ -87,6 +88,9 @@ public:
     FolderOpener& operator=(const FolderOpener&) = delete;
     bool IsOpen() const { return root && root->IsOpen(); }
     OpenedFolder Open(const QString& relative);
+    // The permission bits of a folder made (its path below the root, with a final slash):
+    // no wider than the folder it copies. Unset: the owner's alone.
+    std::function<unsigned(const QByteArray& relative)> folderMode;
 
 private:
     std::mutex mutex;
@@ -159,6 +163,10 @@ struct CopyOutcome {
     // The target's file system holds no access list: the copy's mode grants its group and
     // others no more than the source's list granted anybody among them.
     bool accessListDropped = false;
+    // The disk refused the copy's permission bits (a disk formatted for Windows): the copy
+    // has what the disk shows; or only its set-user-ID and set-group-ID bits, and has the rest.
+    bool modeNotKept = false;
+    bool setIdDropped = false;
 };
 // Names a copy made with deferName, replacing (and keeping) what stands there as the copy
 // would have; the outcome then says copied, or why not.
