@@ -244,6 +244,7 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByt
 void FolderWalk::SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile& file,
                                      const CopyOutcome& outcome) {
     const DiskAbilities& disk = lister.disk;
+    const QString& drive = disk.mountPoint.isEmpty() ? visit.drive : disk.mountPoint;
     const bool permissions = disk.keepsPermissions && !outcome.modeNotKept;
     if (!diskSaid) {
         diskSaid = true;
@@ -252,7 +253,7 @@ void FolderWalk::SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile&
             notKept = QStringLiteral("permissions or owners");
         if (!notKept.isEmpty()) {
             report.EndLine();
-            host.Output(SixBlanks + QStringLiteral("The backup disk ") + visit.drive +
+            host.Output(SixBlanks + QStringLiteral("The backup disk ") + drive +
                             QStringLiteral(" keeps no ") + notKept +
                             QStringLiteral("; the copies keep contents and times."),
                         true);
@@ -271,7 +272,7 @@ void FolderWalk::SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile&
         (outcome.setIdDropped || !disk.keepsSetId)) {
         setIdSaid = true;
         report.EndLine();
-        host.Output(SixBlanks + QStringLiteral("The backup disk ") + visit.drive +
+        host.Output(SixBlanks + QStringLiteral("The backup disk ") + drive +
                         QStringLiteral(" keeps no set-user-ID or set-group-ID bits; files that "
                                        "have them are copied without them."),
                     true);

@@ -23,9 +23,28 @@ namespace {
 // The characters Windows allows in no name, which its disks refuse also under Linux.
 const QString WindowsRefused = QStringLiteral("\"*:<>?\\|");
 
+// The kernel writes a blank, tab, newline or backslash in a mount point as \ooo.
+QByteArray Unescaped(const QByteArray& field) {
+    QByteArray bytes;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int value = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                bytes += static_cast<char>(value);
+                i += 3;
+                continue;
+            }
+        }
+        bytes += field[i];
+    }
+    return bytes;
+}
+
 // The file system type of the mount that holds the device dev, and where it comes from,
 // as the kernel lists its mounts.
 struct Mount {
+    QString point;
     QString type;
     QString source;
 };
@@ -39,8 +58,9 @@ Mount MountOf(dev_t dev) {
     for (const QByteArray& line : mounts.readAll().split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
         const qsizetype dash = fields.indexOf("-");
-        if (fields.size() > 2 && fields[2] == wanted && dash > 0 && dash + 2 < fields.size())
-            return {QString::fromUtf8(fields[dash + 1]), QString::fromUtf8(fields[dash + 2])};
+        if (fields.size() > 4 && fields[2] == wanted && dash > 4 && dash + 2 < fields.size())
+            return {DecodeName(Unescaped(fields[4])), QString::fromUtf8(fields[dash + 1]),
+                    QString::fromUtf8(fields[dash + 2])};
     }
     return {};
 }
@@ -64,7 +84,7 @@ QString FormatOnDevice(const QString& device) {
     return {};
 }
 
-QString TypeOf(int folder) {
+QString TypeOf(int folder, const Mount& mount) {
     struct statfs fs {};
     if (::fstatfs(folder, &fs) != 0)
         return {};
@@ -79,10 +99,6 @@ QString TypeOf(int folder) {
     default:
         break;
     }
-    struct stat st {};
-    if (::fstat(folder, &st) != 0)
-        return {};
-    const Mount mount = MountOf(st.st_dev);
     if (mount.type == u"fuseblk") {
         const QString format = FormatOnDevice(mount.source);
         return format.isEmpty() ? mount.type : format;
@@ -219,7 +235,10 @@ void Probe(DiskAbilities& disk, int probeFolder) {
 
 DiskAbilities LearnDisk(int folder, int probeFolder) {
     DiskAbilities disk;
-    disk.type = TypeOf(folder);
+    struct stat st {};
+    const Mount mount = ::fstat(folder, &st) == 0 ? MountOf(st.st_dev) : Mount();
+    disk.mountPoint = mount.point;
+    disk.type = TypeOf(folder, mount);
     ApplyKnownType(disk);
     struct statfs fs {};
     if (!disk.countsUtf16 && ::fstatfs(folder, &fs) == 0 && fs.f_namelen > 0)

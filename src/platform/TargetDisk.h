@@ -14,6 +14,7 @@ struct DiskAbilities {
     // The file system as mounted ("ext4", "exfat", "vfat", "ntfs"...); on a FUSE disk the
     // format its device holds, where that could be read or told from how it behaves.
     QString type;
+    QString mountPoint; // where it is mounted, without a final slash ("/" stays "/")
     bool foldsCase = false; // "Report.txt" and "report.txt" are one name
     bool keepsPermissions = true; // and owners: chmod takes, and the mode reads back
     bool keepsSetId = true;

@@ -642,6 +642,11 @@ TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
     ASSERT_EQ(setfacl("u:nobody:-", shared), 0);
     ASSERT_EQ(setfacl("g:nogroup:-", team), 0);
     ASSERT_EQ(setxattr(EncodeName(private_).constData(), "user.note", "kept", 4, 0), 0);
+    // A file kept private only by its folder, as in ~/.ssh.
+    const QString diary = source + "Letters/Diary/";
+    ASSERT_TRUE(QDir().mkpath(diary));
+    WriteFile(diary + "today.txt", "dear diary");
+    ASSERT_EQ(chmod(EncodeName(diary).constData(), 0700), 0);
     sourceBefore = TreeSnapshot(source);
     const auto getfacl = [](const QString& file) {
         QProcess process;
@@ -680,6 +685,19 @@ TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
         EXPECT_EQ(mode(copy), mode(file)) << copy.toStdString();
     }
     EXPECT_EQ(note(target + "Letters/private.txt"), "kept");
+    // Every folder the backup makes grants no more than its source folder; its own folders
+    // (the catalogue names every file, the kept copies are the files) are the owner's.
+    EXPECT_EQ(mode(target + "Letters/Diary"), 0700u);
+    EXPECT_EQ(mode(target + "Letters"), mode(source + "Letters") | 0700u);
+    EXPECT_EQ(mode(target + ".vantoro"), 0700u);
+    WriteFile(diary + "today.txt", "dear diary, again");
+    sourceBefore = TreeSnapshot(source);
+    EXPECT_EQ(Cli({"backup-modified", "--all", "--source", "src", "--target", "dst",
+                   "--keep-replaced"})
+                  .status,
+              0);
+    EXPECT_EQ(mode(target + ".vantoro-replaced"), 0700u);
+    EXPECT_EQ(mode(target + "Letters/Diary"), 0700u);
 
     // Where they are not (btrfs mounted without them), no copy grants more than its source.
     const QString image = dir.path() + "/noacl.img";

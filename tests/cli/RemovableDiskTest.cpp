@@ -1,0 +1,143 @@
+// Backups onto the disks people plug in (exFAT, NTFS, FAT32 through their FUSE drivers):
+// every file is either in the backup, byte for byte, or named in the report; a second run,
+// after the disk was plugged in again, copies nothing; verify agrees.
+#include "CliRun.h"
+#include "platform/Names.h"
+#include "RemovableDisk.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace vnt::test {
+namespace {
+
+using Format = RemovableDisk::Format;
+
+class RemovableDiskTest : public ::testing::TestWithParam<Format> {
+protected:
+    QTemporaryDir dir;
+    QString source = dir.path() + "/home/";
+
+    void SetUp() override {
+        if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+            GTEST_SKIP() << "FUSE disks need root and /dev/fuse";
+        ASSERT_TRUE(dir.isValid());
+    }
+
+    void MakeSource() {
+        QDir().mkpath(source + "Docs");
+        QDir().mkpath(source + "docs");
+        QDir().mkpath(source + "private");
+        WriteFile(source + "Report.txt", "first");
+        WriteFile(source + "report.txt", "the second, longer");
+        WriteFile(source + "Docs/one.txt", "one");
+        WriteFile(source + "docs/two.txt", "two");
+        WriteFile(source + "private/secret.txt", "secret");
+        ::chmod(EncodeName(source + "private/secret.txt").constData(), 0600);
+        ::chmod(EncodeName(source + "private").constData(), 0700);
+        WriteFile(source + "old.txt", "from 1965");
+        SetLastWriteUtc(source + "old.txt", 1965, 6, 1, 12, 0, 0);
+        WriteFile(source + "future.txt", "from 2110");
+        SetLastWriteUtc(source + "future.txt", 2110, 6, 1, 12, 0, 0);
+        WriteFile(source + "tool", "#!/bin/sh\n");
+        ::chmod(EncodeName(source + "tool").constData(), 04755);
+        WriteFile(source + "tagged.txt", "with an attribute");
+        ::setxattr(EncodeName(source + "tagged.txt").constData(), "user.note", "kept", 4, 0);
+        WriteFile(source + "a:b.txt", "a colon");
+        ASSERT_EQ(::symlink("private", EncodeName(source + "linked").constData()), 0);
+        // A real tree nobody here wrote: its headers differ only by case in places.
+        QProcess copy;
+        copy.start("cp", {"-r", "/usr/include/linux/netfilter", source + "include"});
+        copy.waitForFinished(30000);
+    }
+
+    // Every file of the source is in the backup with its bytes, or named as left behind.
+    void ExpectEachFileCopiedOrNamed(const QString& backup, const CliRun& run) {
+        QDirIterator it(source, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString copy = backup + path.mid(source.size());
+            // On a disk that folds case the other file of a pair is found under its name.
+            if (QFileInfo(copy).isFile() && ReadAll(copy) == ReadAll(path))
+                continue;
+            const bool named = run.out.contains("Error accessing " + path + "  ") ||
+                               run.out.contains("Error accessing " + path.section(u'/', 0, -2) +
+                                                "/  ");
+            EXPECT_TRUE(named) << path.toStdString() << " is neither copied nor named";
+        }
+    }
+};
+
+TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
+    RemovableDisk disk(GetParam(), dir.path());
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount the disk: " << disk.why.toStdString();
+    MakeSource();
+    const QString backup = disk.mountPoint + "backup/";
+    const QStringList backupCommand{"backup-modified", "--source", source, "--target", backup};
+    const CliRun first = Cli(backupCommand + QStringList{"--create-target"});
+    const Format format = GetParam();
+    const bool windowsNames = format != Format::Ntfs;
+    const bool folds = format == Format::ExFat || format == Format::Fat32;
+    const bool ntfs = format == Format::Ntfs || format == Format::NtfsWindowsNames;
+    // Whatever is left out makes the run fail; on plain NTFS nothing is.
+    ASSERT_EQ(first.status, windowsNames ? 1 : 0) << first.out.toStdString();
+    ExpectEachFileCopiedOrNamed(backup, first);
+
+    // What the disk cannot hold is said in words, once.
+    EXPECT_EQ(first.out.count("The backup disk " + disk.mountPoint.chopped(1) + " keeps no "), 2)
+        << first.out.toStdString();
+    EXPECT_TRUE(first.out.contains(ntfs ? "keeps no permissions or owners;"
+                                        : "keeps no permissions, owners or extended attributes;"));
+    EXPECT_FALSE(first.out.contains("grant no more than their sources"));
+    EXPECT_TRUE(first.out.contains("keeps no set-user-ID or set-group-ID bits"));
+    EXPECT_TRUE(QFile::exists(backup + "tool")) << "a set-user-ID file is backed up without it";
+    if (folds) {
+        const QString at = QRegularExpression::escape("Error accessing " + source);
+        EXPECT_TRUE(first.out.contains(
+            QRegularExpression(at + "[Rr]eport.txt  not copied: on this disk its name is the same as "
+                               "[Rr]eport.txt")));
+        EXPECT_TRUE(first.out.contains(source + "include/xt_connmark.h  not copied") ||
+                    first.out.contains(source + "include/xt_CONNMARK.h  not copied"));
+        EXPECT_TRUE(first.out.contains(QRegularExpression(at + "[Dd]ocs/  not copied")));
+        EXPECT_TRUE(first.out.contains(source +
+                                       "old.txt keeps its contents but not its time: this disk "
+                                       "holds times from 1980 to 2107"));
+    } else {
+        EXPECT_EQ(ReadAll(backup + "report.txt"), "the second, longer");
+        EXPECT_EQ(ReadAll(backup + "Report.txt"), "first");
+    }
+    if (windowsNames) {
+        EXPECT_TRUE(first.out.contains(
+            source + "a:b.txt  this disk does not allow the character ':' in names"));
+    }
+    EXPECT_TRUE(first.out.contains(source + "linked is a link to a folder"));
+
+    // Plugged in again: the driver's caches are gone, the times are what the disk holds.
+    ASSERT_TRUE(disk.Remount()) << disk.why.toStdString();
+    const CliRun second = Cli(backupCommand);
+    EXPECT_EQ(second.status, first.status);
+    EXPECT_TRUE(second.out.contains("Number of files copied: 0\n")) << second.out.toStdString();
+    ExpectEachFileCopiedOrNamed(backup, second);
+    const CliRun verify = Cli({"verify", "--source", source, "--target", backup});
+    EXPECT_EQ(verify.status, first.status) << verify.out.toStdString();
+    EXPECT_TRUE(verify.out.contains("Number of files whose contents differ: 0"));
+    EXPECT_FALSE(verify.out.contains("(repaired)"));
+    const CliRun history = Cli({"history", "--target", backup});
+    EXPECT_EQ(history.status, 0) << history.out.toStdString() << history.err.toStdString();
+    EXPECT_EQ(history.out.count("backup-modified"), 2) << history.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, RemovableDiskTest,
+                         ::testing::Values(Format::ExFat, Format::Ntfs, Format::NtfsWindowsNames,
+                                           Format::Fat32),
+                         [](const auto& test) { return RemovableDisk::Name(test.param); });
+
+} // namespace
+} // namespace vnt::test
