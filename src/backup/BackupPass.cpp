@@ -233,7 +233,8 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByt
         report.ClearFileLabel();
     if (catalog)
         catalog->AddCopy(EncodeName(visit.folder.mid(setup.sourceFolder.size())) + file.bytes, size,
-                         file.source.mtimeSeconds, outcome.kept ? keptAs : QByteArray());
+                         file.source.mtimeSeconds, outcome.kept ? keptAs : QByteArray(),
+                         static_cast<int>(file.source.mode & 07777));
     ++visit.counts[2];
     ++state.lngTotalNumFilesCopied;
     state.dblTotalFilesize += static_cast<double>(size);

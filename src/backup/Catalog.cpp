@@ -22,7 +22,9 @@ namespace {
 
 // "VNTC": a database of somebody else is never taken for ours.
 constexpr int ApplicationId = 0x564E5443;
-constexpr int SchemaVersion = 1;
+// 2: the copies' permission bits (a column added to a catalogue of version 1 when a backup
+// next writes to it).
+constexpr int SchemaVersion = 2;
 constexpr char DatabaseName[] = "catalog.sqlite";
 // What SQLite keeps beside the database: a link planted under one of these names would
 // lead its writes elsewhere.
@@ -38,7 +40,7 @@ constexpr char Schema[] =
     " exit_status INTEGER);"
     "CREATE TABLE copies(id INTEGER PRIMARY KEY, run INTEGER NOT NULL REFERENCES runs(id),"
     " path BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
-    " copied INTEGER NOT NULL, kept BLOB);";
+    " copied INTEGER NOT NULL, kept BLOB, mode INTEGER);";
 
 QString CatalogFolderPath(const QString& targetFolder) {
     return targetFolder + (targetFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) +
@@ -201,6 +203,11 @@ bool CutShort(const FolderHandle& folder) {
     return st.st_size < pageSize * pages;
 }
 
+qint64 SchemaOf(sqlite3* db) {
+    Statement version(db, "PRAGMA user_version");
+    return version.Row() ? version.Int(0) : 0;
+}
+
 // Whether the database is a catalogue this program can use; empty is a new one. thorough:
 // every page is looked at.
 QString CheckCatalog(sqlite3* db, bool& empty, bool thorough) {
@@ -336,10 +343,14 @@ bool CatalogWriter::Open(const QString& targetFolder) {
                                   ";COMMIT";
         if (!Exec(create.constData()))
             return false;
+    } else if (SchemaOf(db) < 2 &&
+               !Exec("BEGIN IMMEDIATE; ALTER TABLE copies ADD COLUMN mode INTEGER;"
+                     " PRAGMA user_version=2; COMMIT")) {
+        return false;
     }
     if (sqlite3_prepare_v2(db,
-                           "INSERT INTO copies(run, path, size, mtime, copied, kept)"
-                           " VALUES(?, ?, ?, ?, ?, ?)",
+                           "INSERT INTO copies(run, path, size, mtime, copied, kept, mode)"
+                           " VALUES(?, ?, ?, ?, ?, ?, ?)",
                            -1, &insertCopy, nullptr) != SQLITE_OK)
         return Fail(SqliteError(db));
     lastHandOver = std::chrono::steady_clock::now();
@@ -373,11 +384,11 @@ void CatalogWriter::BeginRun(qint64 startedMs, const QString& operation, const Q
 }
 
 void CatalogWriter::AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
-                            const QByteArray& keptAs) {
+                            const QByteArray& keptAs, int mode) {
     if (!writing || runId == 0)
         return;
-    pending.push_back(
-        CatalogCopy{path, size, mtimeSeconds, QDateTime::currentMSecsSinceEpoch(), runId, keptAs});
+    pending.push_back(CatalogCopy{path, size, mtimeSeconds, QDateTime::currentMSecsSinceEpoch(),
+                                  runId, keptAs, mode});
     if (pending.size() >= static_cast<size_t>(BatchRows) ||
         std::chrono::steady_clock::now() - lastHandOver >= BatchTime)
         HandOver(false);
@@ -460,6 +471,10 @@ bool CatalogWriter::Commit(const std::vector<CatalogCopy>& rows, const CatalogRu
         else
             sqlite3_bind_blob(insertCopy, 6, copy.keptAs.constData(),
                               static_cast<int>(copy.keptAs.size()), nullptr);
+        if (copy.mode < 0)
+            sqlite3_bind_null(insertCopy, 7);
+        else
+            sqlite3_bind_int64(insertCopy, 7, copy.mode);
         const int stepped = sqlite3_step(insertCopy);
         sqlite3_reset(insertCopy);
         if (stepped != SQLITE_DONE)
@@ -614,6 +629,21 @@ QHash<QByteArray, qint64> CatalogReader::FirstCopies() {
             ++unsafeRows;
     }
     return first;
+}
+
+QHash<QByteArray, int> CatalogReader::LatestModes() {
+    QHash<QByteArray, int> modes;
+    if (db == nullptr || SchemaOf(db) < 2)
+        return modes;
+    Statement select(db, "SELECT path, mode FROM copies WHERE mode IS NOT NULL ORDER BY id");
+    while (select.Row()) {
+        const QByteArray path = select.Bytes(0);
+        if (IsSafeRelativePath(path))
+            modes.insert(path, static_cast<int>(select.Int(1) & 07777));
+        else
+            ++unsafeRows;
+    }
+    return modes;
 }
 
 QString CatalogReader::LastKeptFolderUpTo(qint64 run) {

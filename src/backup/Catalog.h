@@ -57,6 +57,9 @@ struct CatalogCopy {
     qint64 copiedMs = 0; // when the copy was recorded, since the epoch
     qint64 run = 0;
     QByteArray keptAs; // below the target, where the copy it replaced was kept; empty: none
+    // The source's permission bits when it was copied: a restore gives them back, also from
+    // a disk that keeps none. -1: not recorded (catalogues before they were).
+    int mode = -1;
 };
 
 // Writes one run's rows. Failing never fails the backup: the first failure is kept, said
@@ -74,7 +77,7 @@ public:
     void BeginRun(qint64 startedMs, const QString& operation, const QString& setup);
     // A copy made; handed over with the next batch (every BatchRows rows or BatchTime).
     void AddCopy(const QByteArray& path, qint64 size, qint64 mtimeSeconds,
-                 const QByteArray& keptAs);
+                 const QByteArray& keptAs, int mode = -1);
     // Before the backup's flush: the last batch written and the log folded into the catalogue
     // without waiting for the disk, so that the flush takes them there with the copies.
     void Settle();
@@ -140,6 +143,9 @@ public:
     std::vector<CatalogCopy> CopiesOf(const QByteArray& path); // oldest first
     // When each path was first copied (milliseconds since the epoch), read in one pass.
     QHash<QByteArray, qint64> FirstCopies();
+    // The permission bits each path's source had at its latest copy, where recorded, read in
+    // one pass.
+    QHash<QByteArray, int> LatestModes();
     // The folder under the kept copies (its stamp alone) where the newest of the runs up to
     // and including run kept a replaced copy; empty when none of them kept one.
     QString LastKeptFolderUpTo(qint64 run);

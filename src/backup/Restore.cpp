@@ -9,6 +9,7 @@
 #include "platform/Directory.h"
 #include "platform/FolderLock.h"
 #include "platform/Names.h"
+#include "platform/TargetDisk.h"
 #include "report/ReportHost.h"
 #include "report/StrProc.h"
 #include "setups/DateProc.h"
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <map>
 #include <optional>
+#include <QFile>
 
 namespace vnt {
 
@@ -52,7 +54,17 @@ public:
           matched(request.paths.size(), false),
           beforeRestore(QString::fromLatin1(BeforeRestoreFolder) + u'/' +
                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss")) +
-                        u'/') {
+                        u'/'),
+          destinationFoldsCase(LearnDisk(destinationRoot.Descriptor()).foldsCase),
+          backupKeepsModes(LearnDisk(targetRoot.Descriptor()).keepsPermissions) {
+        // A folder made grants no more than its copy in the backup; where that disk keeps
+        // no permissions, and for the files kept aside, the owner's alone.
+        maker.folderMode = [this](const QByteArray& below) {
+            if (!backupKeepsModes || below.startsWith(BeforeRestoreFolder + QByteArray("/")))
+                return 0700u;
+            const FileFacts facts = ReadFileFacts(setup.targetFolder + DecodeName(below), false);
+            return facts.directory ? (facts.mode & 0777u) | 0700u : 0700u;
+        };
         state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
         state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());
         if (request.asOf) {
@@ -100,6 +112,9 @@ private:
     // The version as of the time asked for: null for the current copy; the run's folder.
     int ChooseVersion(const QString& folder, const QByteArray& name);
     std::shared_ptr<FolderHandle> DestinationFolder(const QString& folder, bool make, int& error);
+    // The permission bits a restored file gets: its source's when it was backed up, as the
+    // history recorded them; else, from a disk that keeps none, a new file's; -1: its copy's.
+    int ModeFor(const QString& path);
     void LeftBehind(const QString& path, const QString& reason);
     void Line(const QString& text);
     bool Stopped();
@@ -132,6 +147,10 @@ private:
     std::map<size_t, std::shared_ptr<FolderHandle>> runFolders;
     QString keepKnown;
     std::shared_ptr<FolderHandle> keepHandle;
+    std::optional<QHash<QByteArray, int>> modes; // read at the first file restored
+    int unrecordedMode = -1;
+    const bool destinationFoldsCase;
+    const bool backupKeepsModes;
 };
 
 bool Restorer::Stopped() {
@@ -218,9 +237,27 @@ void Restorer::Visit(const QString& folder) {
     }
     for (std::vector<QByteArray>* list : {&names.files, &names.folders, &names.links})
         std::sort(list->begin(), list->end());
+    // On a destination that folds letter case, the first of two names that would be one is
+    // restored; the other is named, never written over it.
+    QHash<QString, QString> firstOf;
+    const auto sameAs = [&](const QByteArray& name) {
+        if (!destinationFoldsCase)
+            return QString();
+        const QString decoded = DecodeName(name);
+        if (const auto it = firstOf.constFind(decoded.toCaseFolded()); it != firstOf.cend())
+            return *it;
+        firstOf.insert(decoded.toCaseFolded(), decoded);
+        return QString();
+    };
     for (const QByteArray& name : names.files) {
         if (Stopped())
             return;
+        const QString path = folder + DecodeName(name);
+        if (const QString first = sameAs(name); !first.isEmpty()) {
+            if (InScope(path, false))
+                LeftBehind(destination + path, WalkReport::SameNameText(first));
+            continue;
+        }
         RestoreFile(folder, from, name);
     }
     for (const QByteArray& name : names.links) {
@@ -232,7 +269,10 @@ void Restorer::Visit(const QString& folder) {
     }
     for (const QByteArray& name : names.folders) {
         const QString path = folder + DecodeName(name) + u'/';
-        if (FolderSelected(path))
+        const QString first = sameAs(name);
+        if (FolderSelected(path) && !first.isEmpty())
+            LeftBehind(destination + path, WalkReport::SameNameText(first));
+        else if (FolderSelected(path))
             Visit(path);
         if (Stopped())
             return;
@@ -407,7 +447,7 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
     }
     const CopyOutcome outcome = CopyUnlinkedFile(
         *choice.source, name, *choice.into, name, [this] { return !Stopped(); }, choice.replace,
-        keepAs);
+        keepAs, ModeFor(path));
     if (outcome.cancelled || (!outcome.copied && Stopped()))
         return;
     if (!outcome.copied) {
@@ -427,6 +467,30 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
                     beforeRestore + path;
     }
     Line(shown + QStringLiteral(" (restored") + choice.version + keptAside + u')');
+}
+
+namespace {
+// The process's umask, read without changing it (another thread may be making files).
+unsigned ProcessUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                return line.mid(6).trimmed().toUInt(nullptr, 8) & 0777;
+    return 022;
+}
+} // namespace
+
+int Restorer::ModeFor(const QString& path) {
+    if (!modes) {
+        CatalogReader reader;
+        modes = reader.Open(setup.targetFolder) ? reader.LatestModes() : QHash<QByteArray, int>();
+        // A disk that shows every file as 0777 says nothing of the file's own mode.
+        if (!backupKeepsModes)
+            unrecordedMode = static_cast<int>(0666 & ~ProcessUmask());
+    }
+    const auto found = modes->constFind(EncodeName(path));
+    return found != modes->cend() ? *found : unrecordedMode;
 }
 
 void Restorer::NameUnmatchedPaths() {

@@ -499,7 +499,8 @@ CopyOutcome& Failed(CopyOutcome& outcome, CopySide side, int error) {
 CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
                    const QByteArray& targetPrefix, const QByteArray& targetName,
                    const std::function<bool()>& continueCopy, bool targetMayExist,
-                   const KeepAs& keepAs, bool deferName, int sourceFlags = 0) {
+                   const KeepAs& keepAs, bool deferName, int sourceFlags = 0,
+                   int exactMode = -1) {
     CopyOutcome outcome;
     const QByteArray targetPath = targetPrefix + targetName;
     // Non-blocking, so that a FIFO swapped in for a file cannot hang the copy.
@@ -571,7 +572,10 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     // The copy keeps the source's time and permissions, and stays writable for its owner
     // so that the next backup can replace it. A set-ID bit on a copy owned by somebody else
     // (a backup run as root of a user's file) would hand that user the copy's owner's rights.
-    unsigned mode = (st.st_mode & 07777) | S_IWUSR;
+    // A set-ID bit given only where the file copied has it too: a recorded mode says nothing
+    // of whose program it was.
+    unsigned mode = exactMode >= 0 ? static_cast<unsigned>(exactMode) & (01777 | st.st_mode)
+                                   : (st.st_mode & 07777) | S_IWUSR;
     if ((mode & (S_ISUID | S_ISGID)) != 0) {
         struct stat copy {};
         if (::fstat(out.get(), &copy) != 0)
@@ -720,9 +724,10 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
 CopyOutcome CopyUnlinkedFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                              const FolderHandle& targetFolder, const QByteArray& targetName,
                              const std::function<bool()>& continueCopy, bool targetMayExist,
-                             const KeepAs& keepReplacedAs) {
+                             const KeepAs& keepReplacedAs, int mode) {
     return CopyAt(sourceFolder.Descriptor(), sourceName, targetFolder.Descriptor(), QByteArray(),
-                  targetName, continueCopy, targetMayExist, keepReplacedAs, false, O_NOFOLLOW);
+                  targetName, continueCopy, targetMayExist, keepReplacedAs, false, O_NOFOLLOW,
+                  mode);
 }
 
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,

@@ -188,10 +188,12 @@ CopyOutcome CopySingleFile(const FolderHandle& sourceFolder, const QByteArray& s
 // The same from a source file that must be the folder's own entry: a link in its place is
 // refused (ELOOP), never followed. For copies read back out of a backup, whose contents
 // anybody with access to its disk may have planted.
+// With mode (not -1), the copy gets exactly these permission bits: a restore gives back
+// those its source had, whatever the disk of the backup shows.
 CopyOutcome CopyUnlinkedFile(const FolderHandle& sourceFolder, const QByteArray& sourceName,
                              const FolderHandle& targetFolder, const QByteArray& targetName,
                              const std::function<bool()>& continueCopy, bool targetMayExist,
-                             const KeepAs& keepReplacedAs = {});
+                             const KeepAs& keepReplacedAs = {}, int mode = -1);
 
 // The same from a whole path into an open folder.
 CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFolder,

@@ -243,10 +243,19 @@ DiskAbilities LearnDisk(int folder, int probeFolder) {
     struct statfs fs {};
     if (!disk.countsUtf16 && ::fstatfs(folder, &fs) == 0 && fs.f_namelen > 0)
         disk.longestName = static_cast<int>(fs.f_namelen);
-    if (probeFolder >= 0)
+    if (probeFolder >= 0) {
         Probe(disk, probeFolder);
-    else if (!disk.foldsCase)
-        disk.foldsCase = FoldsExistingName(folder);
+    } else {
+        if (!disk.foldsCase)
+            disk.foldsCase = FoldsExistingName(folder);
+        // The program makes its own folder for the owner alone: shown open to all, with the
+        // folder that holds it, it is a disk that keeps no permissions (exFAT, NTFS as most
+        // mount them).
+        struct stat own {};
+        if (::fstatat(folder, ".vantoro", &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(own.st_mode) && (own.st_mode & 0777) == 0777 && (st.st_mode & 0777) == 0777)
+            disk.keepsPermissions = disk.keepsSetId = disk.keepsAccessLists = false;
+    }
     // A FUSE disk whose device could not be read, that folds case: exFAT, as sold.
     if (disk.type == u"fuseblk" && disk.foldsCase) {
         DiskAbilities exfat;

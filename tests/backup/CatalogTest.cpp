@@ -109,6 +109,31 @@ TEST_F(CatalogTest, RunsAndCopiesComeBackAsRecorded) {
     EXPECT_EQ(reader.UnsafeRows(), 0);
 }
 
+// Catalogues written before the copies' modes were kept are read as they are, and gain the
+// column when a backup next writes to them.
+TEST_F(CatalogTest, ACatalogueWithoutModesIsReadAndGainsThem) {
+    Record(1'000, "backup-all", 2);
+    Sql(database, "ALTER TABLE copies DROP COLUMN mode; PRAGMA user_version = 1");
+    {
+        CatalogReader reader;
+        ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+        EXPECT_EQ(reader.CopiesOf("docs/f1").size(), 1u);
+        EXPECT_TRUE(reader.LatestModes().isEmpty());
+    }
+    CatalogWriter writer;
+    ASSERT_TRUE(writer.Open(target)) << writer.Problem().toStdString();
+    writer.BeginRun(2'000, "backup-modified", "x");
+    writer.AddCopy("docs/f1", 1, 1, {}, 0600);
+    writer.AddCopy("docs/f1", 1, 1, {}, 0640); // the latest counts
+    writer.EndRun(3'000, 2, 0, 0);
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+    const QHash<QByteArray, int> modes = reader.LatestModes();
+    EXPECT_EQ(modes.value("docs/f1", -1), 0640);
+    EXPECT_FALSE(modes.contains("docs/f0")) << "no mode was recorded for it";
+    EXPECT_EQ(reader.Runs().size(), 2u);
+}
+
 TEST_F(CatalogTest, ARunThatDiesKeepsItsCommittedBatches) {
     // The writer is gone without its end: what was committed stays, the rest never was.
     Record(1'000, "backup-all", CatalogWriter::BatchRows + 10, false);

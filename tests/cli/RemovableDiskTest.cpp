@@ -132,6 +132,40 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
     const CliRun history = Cli({"history", "--target", backup});
     EXPECT_EQ(history.status, 0) << history.out.toStdString() << history.err.toStdString();
     EXPECT_EQ(history.out.count("backup-modified"), 2) << history.out.toStdString();
+
+    // Restored from a disk that shows every file open to all, each file has its own mode.
+    const QString restored = dir.path() + "/restored/";
+    ASSERT_TRUE(QDir().mkpath(restored));
+    const CliRun restore =
+        Cli({"restore", "--source", source, "--target", backup, "--into", restored});
+    EXPECT_EQ(restore.status, 0) << restore.out.toStdString();
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(EncodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+    };
+    EXPECT_EQ(mode(restored + "private/secret.txt"), 0600u);
+    EXPECT_EQ(mode(restored + "private"), 0700u);
+    EXPECT_EQ(mode(restored + "old.txt"), mode(source + "old.txt"));
+    EXPECT_EQ(mode(restored + "tool") & 06000, 0u) << "no set-ID bit the backup did not hold";
+    EXPECT_EQ(ReadAll(restored + "private/secret.txt"), "secret");
+
+    // Restored onto the disk from a backup on Linux: never one file of a pair over the other.
+    const QString local = dir.path() + "/local/";
+    EXPECT_EQ(Cli({"backup-all", "--source", source, "--target", local, "--create-target"}).status,
+              0);
+    const QString onDisk = disk.mountPoint + "restored/";
+    ASSERT_TRUE(QDir().mkpath(onDisk));
+    const CliRun back = Cli({"restore", "--source", source, "--target", local, "--into", onDisk,
+                             "--overwrite"});
+    EXPECT_EQ(back.status, folds || windowsNames ? 1 : 0) << back.out.toStdString();
+    if (folds) {
+        EXPECT_TRUE(back.out.contains(QRegularExpression(
+            QRegularExpression::escape(onDisk) + "[Rr]eport.txt  not copied: on this disk its "
+                                                 "name is the same as [Rr]eport.txt")))
+            << back.out.toStdString();
+        EXPECT_TRUE(back.out.contains("Number of replaced files kept aside: 0"))
+            << back.out.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, RemovableDiskTest,
