@@ -103,6 +103,8 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
                    ? Step::Ends
                    : Step::LeftOut;
     }
+    if (folder.state == State::Unmade && target.DiskGone(folder.error))
+        return DiskDisconnected() ? Step::Ends : Step::LeftOut;
     if (folder.state == State::Unmade) {
         // Named even in a summary-only report: files are left behind.
         report.FolderLine(ProgramText(165) + QStringLiteral(": ") + tf +
@@ -209,6 +211,8 @@ bool FolderWalk::CopyDone(FolderVisit& visit, const ListedFile& file, const QByt
         // a full disk stops the backup instead of failing file by file.
         if (outcome.systemError == ENOSPC)
             target.ForgetFreeSpace();
+        if (outcome.failedSide == CopySide::Target && target.DiskGone(outcome.systemError))
+            return DiskDisconnected();
         return report.FileFailure(path, WalkReport::CopyFailureText(outcome, path));
     }
     if (outcome.grewSince >= 0)
@@ -283,6 +287,16 @@ void FolderWalk::SayWhatTheDiskKeeps(const FolderVisit& visit, const ListedFile&
                         QStringLiteral(" keeps its contents but not its time: this disk holds "
                                        "times from ") +
                         disk.TimeRangeText());
+}
+
+// A disk pulled out makes every copy after it fail: the run stops at the first, and says
+// once, at its end, how many copies it cost. True the first time.
+bool FolderWalk::DiskDisconnected() {
+    ++filesLostWithDisk;
+    if (filesLostWithDisk > 1)
+        return false;
+    state.blnStop = true;
+    return true;
 }
 
 // Copies of files rewritten in place while they were copied, tried again a few times once

@@ -6,6 +6,7 @@
 #include "mainwindow/Language.h"
 #include "platform/Drives.h"
 
+#include <cerrno>
 #include <QDateTime>
 
 namespace vnt {
@@ -140,6 +141,13 @@ bool TargetSide::KeepReplacedAs(const QString& relativeFolder, const QByteArray&
 
 bool TargetSide::StaysReadOnly(const FolderHandle& folder, const QByteArray& name) {
     return IsReadOnly(folder, name) && !ClearReadOnly(folder, name);
+}
+
+bool TargetSide::DiskGone(int error) {
+    if (error != EIO && error != ENOTCONN && error != ECONNABORTED && error != ENODEV &&
+        error != ENXIO)
+        return false;
+    return !writer || !writer->RootReadable();
 }
 
 void TargetSide::Close() {

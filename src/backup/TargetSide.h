@@ -68,6 +68,10 @@ public:
     // A read-only copy is made writable before it is replaced; true when it stays read-only.
     static bool StaysReadOnly(const FolderHandle& folder, const QByteArray& name);
 
+    // Whether the error a copy or a folder met says that the target's disk is gone: pulled
+    // out or its driver ended during the run.
+    bool DiskGone(int error);
+
     // Closes everything: a later walk opens the target afresh.
     void Close();
 

@@ -74,6 +74,15 @@ void FolderWalk::WalkFolder(const QString& folder) {
             host.Yield();
     }
     pipeline->Drain();
+    if (filesLostWithDisk > 0) {
+        state.lngTotalNumCopyErrors += filesLostWithDisk;
+        report.EndLine();
+        host.Output(CRLF + QStringLiteral("The backup disk was disconnected during the run; ") +
+                        FormatCount(filesLostWithDisk) +
+                        (filesLostWithDisk == 1 ? QStringLiteral(" file was not copied.")
+                                                : QStringLiteral(" files were not copied.")),
+                    true);
+    }
     pipeline.reset();
     visits.clear();
     if (copiers)

@@ -124,6 +124,9 @@ private:
     WalkReport report;
     bool accessListsDroppedSaid = false; // once a run
     bool diskSaid = false;
+    // Copies that failed because the target's disk went during the run; the first stops it.
+    qint32 filesLostWithDisk = 0;
+    bool DiskDisconnected();
     bool setIdSaid = false;
     std::unique_ptr<Lookahead> lookahead;
     std::unique_ptr<CopierPool> copiers;

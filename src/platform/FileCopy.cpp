@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -332,6 +333,15 @@ OpenedFolder FolderOpener::Open(const QString& relative) {
         }
     }
     return opened;
+}
+
+bool FolderOpener::RootReadable() {
+    std::lock_guard lock(mutex);
+    if (!root || !root->IsOpen())
+        return false;
+    const UniqueFd fd(::openat(root->Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    char buffer[4096];
+    return fd && ::syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer) >= 0;
 }
 
 FileFacts FolderHandle::Facts(const QByteArray& name, bool followLinks) const {

@@ -88,6 +88,9 @@ public:
     FolderOpener& operator=(const FolderOpener&) = delete;
     bool IsOpen() const { return root && root->IsOpen(); }
     OpenedFolder Open(const QString& relative);
+    // Whether the root can still be read: after an error that a disk pulled out gives
+    // (EIO, ENOTCONN, ECONNABORTED, ENODEV, ENXIO), false when it is gone.
+    bool RootReadable();
     // The permission bits of a folder made (its path below the root, with a final slash):
     // no wider than the folder it copies. Unset: the owner's alone.
     std::function<unsigned(const QByteArray& relative)> folderMode;

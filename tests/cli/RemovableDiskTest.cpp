@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -166,6 +167,35 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
         EXPECT_TRUE(back.out.contains("Number of replaced files kept aside: 0"))
             << back.out.toStdString();
     }
+}
+
+// The disk pulled out (its driver killed) halfway: one line, not one error a file, and a
+// failed run.
+TEST_F(RemovableDiskTest, ADiskPulledOutStopsTheRunWithOneLine) {
+    RemovableDisk disk(Format::Fat32, dir.path());
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount the disk: " << disk.why.toStdString();
+    for (int folder = 0; folder < 10; ++folder) {
+        ASSERT_TRUE(QDir().mkpath(source + QString("d%1").arg(folder)));
+        for (int file = 0; file < 40; ++file)
+            WriteFile(source + QString("d%1/f%2").arg(folder).arg(file), QByteArray(8000, 'x'));
+    }
+    const CliRun run = CliInChild(
+        {"backup-all", "--source", source, "--target", disk.mountPoint + "b", "--create-target"},
+        {}, Captured, [&](pid_t, int) {
+            // Pulled out once a few folders are in, long before the last.
+            QElapsedTimer waited;
+            waited.start();
+            while (!QFileInfo::exists(disk.mountPoint + "b/d2/f1") && waited.elapsed() < 30000)
+                ::usleep(500);
+            QProcess::execute("pkill", {"-9", "-f", "fusefat .*" + disk.image});
+        });
+    EXPECT_EQ(run.status, 1) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression(
+        "The backup disk was disconnected during the run; \\d+ files? (was|were) not copied\\.")))
+        << run.out.toStdString();
+    EXPECT_EQ(run.out.count("Error accessing"), 0) << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains("Number of files copied: 400"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, RemovableDiskTest,
