@@ -106,11 +106,16 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
     if (folder.state == State::Unmade && target.DiskGone(folder.error))
         return DiskDisconnected() ? Step::Ends : Step::LeftOut;
     if (folder.state == State::Unmade) {
+        // A name the disk refuses is said as such, not as the error making it met.
+        QString why = folder.error != 0 ? FileErrorFromErrno(folder.error).description : QString();
+        for (const QString& name : tf.mid(setup.targetFolder.size()).split(u'/', Qt::SkipEmptyParts))
+            if (const QString refused = lister.disk.RefusalOf(EncodeName(name)); !refused.isEmpty()) {
+                why = refused;
+                break;
+            }
         // Named even in a summary-only report: files are left behind.
         report.FolderLine(ProgramText(165) + QStringLiteral(": ") + tf +
-                          (folder.error != 0
-                               ? QStringLiteral("  ") + FileErrorFromErrno(folder.error).description
-                               : QString()));
+                          (why.isEmpty() ? QString() : QStringLiteral("  ") + why));
         QString message = ProgramText(166) + u' ' + tf;
         QString blocking = tf;
         while (blocking.endsWith(u'/'))

@@ -177,8 +177,7 @@ bool MapsSharedFiles(const FolderHandle& folder) {
     if (::ftruncate(fd.get(), 4096) == 0) {
         void* page = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
         if (page != MAP_FAILED) {
-            static_cast<char*>(page)[0] = 1;
-            maps = ::msync(page, 4096, MS_SYNC) == 0;
+            maps = true;
             ::munmap(page, 4096);
         }
     }

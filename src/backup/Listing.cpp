@@ -169,9 +169,6 @@ FolderListing FolderLister::List(const QString& folder, const Counted& counted) 
     }
     if (counted && !listing.error)
         counted(static_cast<qsizetype>(listing.files.size()));
-    if (disk.foldsCase)
-        MarkFoldedNames(listing);
-
     const Operation op = state.intOperation;
     const QString& filter = setup.fileExtension;
     if (state.intNumExcludedFilepaths > 0 || !filter.isEmpty()) {
@@ -182,6 +179,9 @@ FolderListing FolderLister::List(const QString& folder, const Counted& counted) 
     }
     const bool compare = op == Operation::CheckBackupState || op == Operation::BackupAllFiles ||
                          op == Operation::BackupModifiedFiles || op == Operation::VerifyBackup;
+    // Only what goes to the target, or is compared with it, meets its disk's names.
+    if (compare && disk.foldsCase)
+        MarkFoldedNames(listing);
     if (listing.files.empty() || !(compare || op == Operation::ListFolders))
         return listing;
 

@@ -291,6 +291,12 @@ QString DiskAbilities::TimeRangeText() const {
 QString DiskAbilities::RefusalOf(const QByteArray& bytes, qint64 size) const {
     if (largestFile >= 0 && size > largestFile)
         return QStringLiteral("this disk holds files up to %1 GiB").arg((largestFile + 1) >> 30);
+    // A Linux disk refuses only a name too long: no name is decoded for it, file by file.
+    if (refusedCharacters.isEmpty() && !refusesControlCharacters && !refusesTrailingDotOrBlank &&
+        !countsUtf16)
+        return bytes.size() > longestName
+                   ? QStringLiteral("this disk allows names of up to %1 bytes").arg(longestName)
+                   : QString();
     const QString name = DecodeName(bytes);
     for (const QChar c : name) {
         if (refusedCharacters.contains(c))

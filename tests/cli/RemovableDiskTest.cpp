@@ -50,6 +50,8 @@ protected:
         WriteFile(source + "tagged.txt", "with an attribute");
         ::setxattr(EncodeName(source + "tagged.txt").constData(), "user.note", "kept", 4, 0);
         WriteFile(source + "a:b.txt", "a colon");
+        QDir().mkpath(source + "c:d");
+        WriteFile(source + "c:d/in.txt", "in a folder named with a colon");
         ASSERT_EQ(::symlink("private", EncodeName(source + "linked").constData()), 0);
         // A real tree nobody here wrote: its headers differ only by case in places.
         QProcess copy;
@@ -117,6 +119,9 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
     if (windowsNames) {
         EXPECT_TRUE(first.out.contains(
             source + "a:b.txt  this disk does not allow the character ':' in names"));
+        EXPECT_TRUE(first.out.contains(
+            backup + "c:d/  this disk does not allow the character ':' in names"))
+            << first.out.toStdString();
     }
     EXPECT_TRUE(first.out.contains(source + "linked is a link to a folder"));
 
