@@ -27,6 +27,8 @@ namespace {
 
 constexpr size_t ChunkBytes = 8 * 1024 * 1024;
 
+std::atomic<ChangeModeCall> changeMode{&::fchmod};
+
 // Set by CopyProgressCounter for the copies made on this thread.
 thread_local std::atomic<qint64>* copyProgress = nullptr;
 
@@ -359,6 +361,10 @@ qint64 FileSizeOrError(const QString& path) {
     return facts.exists ? facts.size : -static_cast<qint64>(facts.Error().number);
 }
 
+void SetChangeModeCall(ChangeModeCall call) {
+    changeMode = call != nullptr ? call : &::fchmod;
+}
+
 bool IsUnfinishedCopyName(const char* name) {
     // ".~vantoro-" + 8 hexadecimal digits + ".part"
     if (std::strncmp(name, ".~vantoro-", 10) != 0 || std::strlen(name) != 23 ||
@@ -619,12 +625,13 @@ CopyOutcome CopyAt(int sourceDir, const QByteArray& sourcePath, int targetDir,
     }
     // A disk that cannot hold the bits (FAT, exFAT, NTFS) still takes the contents and the
     // time: the copy then keeps the mode it was made with, or what the disk shows.
-    if (::fchmod(out.get(), mode) != 0) {
+    const ChangeModeCall setMode = changeMode.load(std::memory_order_relaxed);
+    if (setMode(out.get(), mode) != 0) {
         int error = errno;
         if (error == EPERM && (mode & (S_ISUID | S_ISGID)) != 0) {
             mode &= ~static_cast<unsigned>(S_ISUID | S_ISGID);
             outcome.setIdDropped = true;
-            error = ::fchmod(out.get(), mode) == 0 ? 0 : errno;
+            error = setMode(out.get(), mode) == 0 ? 0 : errno;
         }
         if (error != 0 && error != EPERM && error != ENOSYS && error != EOPNOTSUPP)
             return abandon(CopySide::Target, error);

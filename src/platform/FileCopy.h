@@ -204,6 +204,12 @@ CopyOutcome CopySingleFile(const QString& source, const FolderHandle& targetFold
                            bool targetMayExist, const KeepAs& keepReplacedAs = {},
                            bool deferName = false);
 
+// The call that gives a copy its permission bits (fchmod). The kernel's FAT driver refuses
+// with EPERM every mode it cannot show, which no FUSE driver does: tests put such a disk's
+// answers in here. Null puts fchmod back.
+using ChangeModeCall = int (*)(int fd, mode_t mode);
+void SetChangeModeCall(ChangeModeCall call);
+
 // Temporary files of a copy that was killed halfway carry this mark in their names.
 bool IsUnfinishedCopyName(const QString& name);
 bool IsUnfinishedCopyName(const char* name);

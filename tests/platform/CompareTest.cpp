@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -104,6 +107,69 @@ TEST(CopySingleFile, AFailureSaysItsSideAndErrorNumber) {
     ::umount(QFile::encodeName(full).constData());
     EXPECT_EQ(outcome.failedSide, CopySide::Target);
     EXPECT_EQ(outcome.systemError, ENOSPC);
+}
+
+// The kernel's FAT driver refuses a mode it cannot show (EPERM), a set-ID bit first of all;
+// fusefat has no call for it at all (ENOSYS). The copy goes on with contents and time.
+TEST(CopySingleFile, ADiskThatRefusesModesStillTakesTheCopy) {
+    QTemporaryDir dir;
+    const QString source = dir.path() + "/tool";
+    test::WriteFile(source, "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 04750), 0);
+    test::SetLastWriteUtc(source, 2020, 1, 2, 3, 4, 6);
+    const auto copyWith = [&](ChangeModeCall call, const QString& name) {
+        SetChangeModeCall(call);
+        const CopyOutcome outcome = CopySingleFile(source, dir.path() + "/" + name);
+        SetChangeModeCall(nullptr);
+        return outcome;
+    };
+    static int calls = 0;
+    calls = 0;
+    // Set-ID bits refused, the rest taken.
+    const CopyOutcome setId = copyWith(
+        [](int fd, mode_t mode) {
+            ++calls;
+            if ((mode & 06000) != 0) {
+                errno = EPERM;
+                return -1;
+            }
+            return ::fchmod(fd, mode);
+        },
+        "setid");
+    EXPECT_TRUE(setId.copied && setId.setIdDropped && !setId.modeNotKept);
+    EXPECT_EQ(calls, 2);
+    const QFileInfo setIdCopy(dir.path() + "/setid");
+    EXPECT_EQ(test::ReadAll(setIdCopy.filePath()), "#!/bin/sh\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(setIdCopy.filePath()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u | S_IWUSR);
+    // Every mode refused, either way a driver says it: the copy keeps the mode it was made
+    // with, the owner's alone, and its time.
+    for (const int refusal : {EPERM, ENOSYS, EOPNOTSUPP}) {
+        static int error = 0;
+        error = refusal;
+        const QString name = QString("refused%1").arg(refusal);
+        const CopyOutcome refused = copyWith(
+            [](int, mode_t) {
+                errno = error;
+                return -1;
+            },
+            name);
+        EXPECT_TRUE(refused.copied && refused.modeNotKept) << refusal;
+        ASSERT_EQ(::stat(QFile::encodeName(dir.path() + "/" + name).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << refusal;
+        EXPECT_EQ(st.st_mtim.tv_sec, QFileInfo(source).lastModified().toSecsSinceEpoch());
+    }
+    // Any other failure is a failed copy, and leaves nothing.
+    const CopyOutcome failed = copyWith(
+        [](int, mode_t) {
+            errno = EIO;
+            return -1;
+        },
+        "failed");
+    EXPECT_FALSE(failed.copied);
+    EXPECT_EQ(failed.systemError, EIO);
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/failed"));
 }
 
 TEST(QueryDiskSpace, AnOpenFolderTellsWhatItsPathTells) {
