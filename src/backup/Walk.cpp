@@ -361,8 +361,14 @@ bool FolderWalk::VisitFiles(FolderVisit& visit) {
                 Line(report, SixBlanks + visit.folder + file.Name() + u' ' + ProgramText(411)));
             step = Step::Next;
         } else if (!file.sameNameAs.isEmpty()) {
-            step = visit.pipeline.Then([this, path = visit.folder + file.Name(),
+            // No copy of it can be in the target: it is new, and not copied.
+            step = visit.pipeline.Then([this, &visit, verify, path = visit.folder + file.Name(),
                                         why = WalkReport::SameNameText(file.sameNameAs)] {
+                if (!verify) {
+                    ++visit.counts[0];
+                    ++state.lngTotalNumNewFiles;
+                    report.FileLine(SixBlanks + path + u' ' + ProgramText(65));
+                }
                 return report.FileFailure(path, why);
             })
                        ? Step::Ends
