@@ -113,8 +113,9 @@ void FolderLister::MarkFoldedNames(FolderListing& listing) const {
         first.insert(key, name);
         return QString();
     };
+    // A file the filters leave out, or a pipe or device, never reaches the target.
     for (ListedFile& file : listing.files) {
-        if (!file.skipped)
+        if (!file.skipped && !file.special)
             file.sameNameAs = earlier(file.Name());
     }
     for (qsizetype i = 0; i < listing.subfolders.size();) {
