@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -195,24 +196,41 @@ void Probe(DiskAbilities& disk, int probeFolder) {
     disk.keepsPermissions = disk.keepsPermissions && modeTakes(0600);
     ::unlinkat(probeFolder, name.constData(), 0);
 
+    // Whether the disk refuses a name; one it takes is removed again, unless kept.
+    const auto refusesName = [&](const QByteArray& tried, bool keep = false) {
+        if (const UniqueFd file(::openat(probeFolder, tried.constData(),
+                                         O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+            file) {
+            if (!keep)
+                ::unlinkat(probeFolder, tried.constData(), 0);
+            return false;
+        }
+        return errno != EEXIST;
+    };
     disk.refusedCharacters.clear();
     QString tried = WindowsRefused;
     tried += QChar(1); // and so every control character
     for (const QChar c : tried) {
         const QByteArray other = name + EncodeName(QString(c));
-        const UniqueFd made(::openat(probeFolder, other.constData(),
-                                     O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (made) {
-            ::unlinkat(probeFolder, other.constData(), 0);
-            continue;
-        }
-        if (errno == EEXIST)
+        if (!refusesName(other))
             continue;
         if (c == QChar(1))
             disk.refusesControlCharacters = true;
         else
             disk.refusedCharacters += c;
     }
+    // A name ending in a dot or a blank is refused, or made without it (Linux's FAT driver),
+    // where it would take another file's name.
+    const QByteArray dotted = name + "-dot.";
+    const QByteArray undotted = dotted.chopped(1);
+    const bool refusesDot = refusesName(dotted, true);
+    const bool stripsDot =
+        !refusesDot &&
+        ::fstatat(probeFolder, undotted.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    ::unlinkat(probeFolder, dotted.constData(), 0);
+    ::unlinkat(probeFolder, undotted.constData(), 0);
+    disk.refusesTrailingDotOrBlank = refusesDot || stripsDot || refusesName(name + "-blank ");
+    disk.refusesDeviceNames = refusesName("aux");
 
     // A time of 2001, set before the file is named, as a copy's is.
     const QByteArray named = name + "-named";
@@ -293,7 +311,7 @@ QString DiskAbilities::RefusalOf(const QByteArray& bytes, qint64 size) const {
         return QStringLiteral("this disk holds files up to %1 GiB").arg((largestFile + 1) >> 30);
     // A Linux disk refuses only a name too long: no name is decoded for it, file by file.
     if (refusedCharacters.isEmpty() && !refusesControlCharacters && !refusesTrailingDotOrBlank &&
-        !countsUtf16)
+        !refusesDeviceNames && !countsUtf16)
         return bytes.size() > longestName
                    ? QStringLiteral("this disk allows names of up to %1 bytes").arg(longestName)
                    : QString();
@@ -308,6 +326,16 @@ QString DiskAbilities::RefusalOf(const QByteArray& bytes, qint64 size) const {
     if (refusesTrailingDotOrBlank && (name.endsWith(u'.') || name.endsWith(u' ')) &&
         name != u"." && name != u"..")
         return QStringLiteral("this disk does not allow names that end in a dot or a blank");
+    if (refusesDeviceNames) {
+        // Windows keeps these for devices, with any extension and in any case.
+        static const QRegularExpression device(
+            QStringLiteral("^(con|prn|aux|nul|com[1-9]|lpt[1-9])(\\..*)?$"),
+            QRegularExpression::CaseInsensitiveOption);
+        if (device.match(name).hasMatch())
+            return QStringLiteral("this disk does not allow the name ") +
+                   name.section(u'.', 0, 0) +
+                   QStringLiteral(", which Windows keeps for a device");
+    }
     const qsizetype length = countsUtf16 ? name.size() : bytes.size();
     if (length > longestName)
         return QStringLiteral("this disk allows names of up to %1 %2")

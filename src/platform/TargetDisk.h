@@ -30,6 +30,7 @@ struct DiskAbilities {
     QString refusedCharacters; // characters no name may hold (control characters aside)
     bool refusesControlCharacters = false;
     bool refusesTrailingDotOrBlank = false;
+    bool refusesDeviceNames = false; // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9
     int longestName = 255; // bytes, or UTF-16 units where the disk counts so
     bool countsUtf16 = false;
 

@@ -52,6 +52,8 @@ protected:
         // A pipe never reaches the target, so it takes no file's name there.
         ASSERT_EQ(::mkfifo(EncodeName(source + "TAGGED.txt").constData(), 0600), 0);
         WriteFile(source + "a:b.txt", "a colon");
+        WriteFile(source + "notes.", "a final dot");
+        WriteFile(source + "con.txt", "a device's name on Windows");
         QDir().mkpath(source + "c:d");
         WriteFile(source + "c:d/in.txt", "in a folder named with a colon");
         ASSERT_EQ(::symlink("private", EncodeName(source + "linked").constData()), 0);
@@ -128,6 +130,17 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
     if (format == Format::Fat32) {
         EXPECT_TRUE(first.out.contains(source + "large.iso  this disk holds files up to 4 GiB"))
             << first.out.toStdString();
+    }
+    if (format == Format::NtfsWindowsNames) {
+        EXPECT_TRUE(first.out.contains(
+            source + "con.txt  this disk does not allow the name con, which Windows keeps for a "
+                     "device"));
+        EXPECT_TRUE(first.out.contains(
+            source + "notes.  this disk does not allow names that end in a dot or a blank"));
+    }
+    if (format == Format::ExFat || format == Format::Ntfs) {
+        EXPECT_EQ(ReadAll(backup + "notes."), "a final dot") << "the disk holds it";
+        EXPECT_EQ(ReadAll(backup + "con.txt"), "a device's name on Windows");
     }
     if (windowsNames) {
         EXPECT_TRUE(first.out.contains(
