@@ -55,7 +55,21 @@ public:
 
     // The whole file; false with error (and its side) set, or cancelled or changed in the
     // outcome.
-    bool Whole(bool sparse) { return sparse ? DataOnly() : Range(0, size); }
+    bool Whole(bool sparse) {
+        if (!sparse)
+            return Range(0, size);
+        if (DataOnly())
+            return true;
+        // A disk that cannot make a file longer but by writing (fusefat refuses to extend
+        // it): the holes are written as zeros, from the start.
+        const bool cannotExtend = errorSide == CopySide::Target &&
+                                  (error == EPERM || error == ENOSYS || error == EOPNOTSUPP);
+        if (!cannotExtend || outcome.changed || outcome.cancelled)
+            return false;
+        error = 0;
+        errorSide = CopySide::None;
+        return Range(0, size);
+    }
     int error = 0;
     CopySide errorSide = CopySide::None;
 

@@ -53,6 +53,15 @@ protected:
         ASSERT_EQ(::mkfifo(EncodeName(source + "TAGGED.txt").constData(), 0600), 0);
         WriteFile(source + "a:b.txt", "a colon");
         WriteFile(source + "notes.", "a final dot");
+        {
+            // Holes in its middle and at its end, which no Windows disk keeps.
+            QFile sparse(source + "sparse.img");
+            ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+            sparse.write("start");
+            sparse.seek(300 << 10);
+            sparse.write("middle");
+            ASSERT_TRUE(sparse.resize(600 << 10));
+        }
         WriteFile(source + "con.txt", "a device's name on Windows");
         QDir().mkpath(source + "c:d");
         WriteFile(source + "c:d/in.txt", "in a folder named with a colon");
@@ -112,6 +121,7 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
     EXPECT_TRUE(first.out.contains("keeps no set-user-ID or set-group-ID bits"));
     EXPECT_TRUE(QFile::exists(backup + "tool")) << "a set-user-ID file is backed up without it";
     EXPECT_EQ(ReadAll(backup + "tagged.txt"), "with an attribute");
+    EXPECT_EQ(ReadAll(backup + "sparse.img"), ReadAll(source + "sparse.img"));
     if (folds) {
         const QString at = QRegularExpression::escape("Error accessing " + source);
         EXPECT_TRUE(first.out.contains(
