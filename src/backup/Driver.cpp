@@ -99,7 +99,7 @@ bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bo
         if (!setup.targetFolder.isEmpty() && !FolderExists(setup.targetFolder) &&
             main.AskCreateTarget(ProgramText(43) + CRLF + CRLF + ProgramText(403),
                                  QStringLiteral("Create folder")) &&
-            !CreateFolderPath(setup.targetFolder))
+            !CreateFolderPath(setup.targetFolder, CopyFolderMode(setup.sourceFolder)))
             main.Tell(QStringLiteral("Cannot create the target folder."),
                       QStringLiteral("Create folder"), MsgIcon::Warning);
         if (!FolderExists(setup.targetFolder))

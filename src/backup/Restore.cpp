@@ -62,8 +62,7 @@ public:
         maker.folderMode = [this](const QByteArray& below) {
             if (!backupKeepsModes || below.startsWith(BeforeRestoreFolder + QByteArray("/")))
                 return 0700u;
-            const FileFacts facts = ReadFileFacts(setup.targetFolder + DecodeName(below), false);
-            return facts.directory ? (facts.mode & 0777u) | 0700u : 0700u;
+            return CopyFolderMode(setup.targetFolder + DecodeName(below));
         };
         state.strExcludedFilepaths = ParseExcludedFilepaths(setup.excludedFilepaths);
         state.intNumExcludedFilepaths = static_cast<qint32>(state.strExcludedFilepaths.size());

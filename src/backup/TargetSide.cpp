@@ -26,7 +26,7 @@ TargetSide::~TargetSide() = default;
 OpenedFolder TargetSide::OpenFolder(const QString& relative) {
     if (!writer) {
         if (!FolderExists(setup.targetFolder))
-            CreateFolderPath(setup.targetFolder);
+            CreateFolderPath(setup.targetFolder, CopyFolderMode(setup.sourceFolder));
         OpenedFolder root =
             OpenTargetRoot(setup.targetFolder, lister.realSource, lister.realTarget);
         if (!root.handle)
@@ -39,8 +39,7 @@ OpenedFolder TargetSide::OpenFolder(const QString& relative) {
         writer->folderMode = [source = setup.sourceFolder](const QByteArray& below) {
             if (below.startsWith(KeptCopiesFolderName + QByteArray("/")))
                 return 0700u;
-            const FileFacts facts = ReadFileFacts(source + DecodeName(below), false);
-            return facts.directory ? (facts.mode & 0777u) | 0700u : 0700u;
+            return CopyFolderMode(source + DecodeName(below));
         };
     }
     return writer->Open(relative);

@@ -181,7 +181,14 @@ bool CreateFolder(const QString& path) {
     return ::mkdir(EncodeName(path).constData(), 0777) == 0;
 }
 
-bool CreateFolderPath(const QString& path) {
+unsigned CopyFolderMode(const QString& folder) {
+    struct stat st {};
+    return ::lstat(EncodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+               ? (st.st_mode & 0777u) | 0700u
+               : 0700u;
+}
+
+bool CreateFolderPath(const QString& path, unsigned mode) {
     // Every level from the file system's root, one name at a time below the level made
     // before it: the mount points need not be known, and a long path costs no more than
     // its length.
@@ -196,7 +203,7 @@ bool CreateFolderPath(const QString& path) {
         if (!folder.Valid() || name.contains('\0'))
             return false;
         FolderDescriptor next(folder.OpenFolder(name));
-        if (!next.Valid() && ::mkdirat(folder.fd.get(), name.constData(), 0777) == 0)
+        if (!next.Valid() && ::mkdirat(folder.fd.get(), name.constData(), mode) == 0)
             next = FolderDescriptor(folder.OpenFolder(name));
         else if (!next.Valid() && errno == EEXIST)
             next = FolderDescriptor(folder.OpenFolder(name)); // made meanwhile by another

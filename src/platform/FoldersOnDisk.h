@@ -46,8 +46,12 @@ QString AppDataFilePath(const QString& fileName, const QString& subfolder);
 
 // Creates one folder; false on any failure.
 bool CreateFolder(const QString& path);
-// Creates every missing level of the path below its root; true when all levels exist.
-bool CreateFolderPath(const QString& path);
+// Creates every missing level of the path below its root, with mode (less the umask); true
+// when all levels exist.
+bool CreateFolderPath(const QString& path, unsigned mode = 0777);
+// The permission bits of a folder made to hold copies of the folder given: no wider than it
+// (a private folder keeps its files private), and the owner's rwx to fill it.
+unsigned CopyFolderMode(const QString& folder);
 
 // Writes, then deletes, a small scratch file in the folder. True, with the system's
 // description, when that fails. A file of the scratch name that is already there is left

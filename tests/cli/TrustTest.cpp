@@ -698,6 +698,15 @@ TEST_F(TrustTest, PermissionsNeverWidenWhereverTheCopyGoes) {
               0);
     EXPECT_EQ(mode(target + ".vantoro-replaced"), 0700u);
     EXPECT_EQ(mode(target + "Letters/Diary"), 0700u);
+    // A private home backed up into a target made for it: the target is as private.
+    ASSERT_EQ(chmod(EncodeName(source).constData(), 0700), 0);
+    sourceBefore = TreeSnapshot(source);
+    EXPECT_EQ(Cli({"backup-all", "--all", "--source", "src", "--target", "made/home",
+                   "--create-target"})
+                  .status,
+              0);
+    EXPECT_EQ(mode(dir.path() + "/made/home"), 0700u);
+    EXPECT_EQ(mode(dir.path() + "/made"), 0700u);
 
     // Where they are not (btrfs mounted without them), no copy grants more than its source.
     const QString image = dir.path() + "/noacl.img";
