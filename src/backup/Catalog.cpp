@@ -645,6 +645,31 @@ QHash<QByteArray, int> CatalogReader::LatestModes() {
     return modes;
 }
 
+QHash<QByteArray, int> CatalogReader::KeptModes() {
+    QHash<QByteArray, int> kept;
+    if (db == nullptr || SchemaOf(db) < 2)
+        return kept;
+    // A row that kept a copy kept the one an earlier row made: that row's mode is its mode.
+    QHash<QByteArray, int> last;
+    Statement select(db, "SELECT path, mode, kept FROM copies ORDER BY id");
+    while (select.Row()) {
+        const QByteArray path = select.Bytes(0);
+        const QByteArray keptAs = select.Bytes(2);
+        if (!IsSafeRelativePath(path) || (!keptAs.isEmpty() && !IsSafeRelativePath(keptAs))) {
+            ++unsafeRows;
+            continue;
+        }
+        if (!keptAs.isEmpty())
+            if (const auto before = last.constFind(path); before != last.cend())
+                kept.insert(keptAs, *before);
+        if (sqlite3_column_type(select.get(), 1) == SQLITE_NULL)
+            last.remove(path);
+        else
+            last.insert(path, static_cast<int>(select.Int(1) & 07777));
+    }
+    return kept;
+}
+
 QString CatalogReader::LastKeptFolderUpTo(qint64 run) {
     if (db == nullptr)
         return {};

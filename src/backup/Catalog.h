@@ -146,6 +146,9 @@ public:
     // The permission bits each path's source had at its latest copy, where recorded, read in
     // one pass.
     QHash<QByteArray, int> LatestModes();
+    // The same for the copies kept when they were replaced: by where each was kept (below
+    // the target), the mode its source had when it was copied.
+    QHash<QByteArray, int> KeptModes();
     // The folder under the kept copies (its stamp alone) where the newest of the runs up to
     // and including run kept a replaced copy; empty when none of them kept one.
     QString LastKeptFolderUpTo(qint64 run);

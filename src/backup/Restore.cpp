@@ -93,6 +93,7 @@ private:
         std::shared_ptr<FolderHandle> source; // Restore: where its version lies
         FileFacts copy;                       // that version's facts
         QString version;                      // the words naming a kept version, or empty
+        QString keptIn;                       // and the kept copies' folder it lies in
         std::shared_ptr<FolderHandle> into;   // its destination folder where it exists
         bool replace = false;                 // something stands in its place
     };
@@ -113,7 +114,7 @@ private:
     std::shared_ptr<FolderHandle> DestinationFolder(const QString& folder, bool make, int& error);
     // The permission bits a restored file gets: its source's when it was backed up, as the
     // history recorded them; else, from a disk that keeps none, a new file's; -1: its copy's.
-    int ModeFor(const QString& path);
+    int ModeFor(const QString& path, const QString& keptIn);
     void LeftBehind(const QString& path, const QString& reason);
     void Line(const QString& text);
     bool Stopped();
@@ -147,6 +148,7 @@ private:
     QString keepKnown;
     std::shared_ptr<FolderHandle> keepHandle;
     std::optional<QHash<QByteArray, int>> modes; // read at the first file restored
+    QHash<QByteArray, int> keptModes;
     int unrecordedMode = -1;
     const bool destinationFoldsCase;
     const bool backupKeepsModes;
@@ -344,6 +346,7 @@ Restorer::Choice Restorer::Decide(const QString& folder, const std::shared_ptr<F
         const int chosen = ChooseVersion(folder, name);
         if (chosen >= 0) {
             choice.source = runFolders[static_cast<size_t>(chosen)];
+            choice.keptIn = runsAfter[static_cast<size_t>(chosen)].folderName;
             choice.version = QStringLiteral(", the version replaced on ") +
                              TimeText(runsAfter[static_cast<size_t>(chosen)].started);
         }
@@ -446,7 +449,7 @@ void Restorer::RestoreFile(const QString& folder, const std::shared_ptr<FolderHa
     }
     const CopyOutcome outcome = CopyUnlinkedFile(
         *choice.source, name, *choice.into, name, [this] { return !Stopped(); }, choice.replace,
-        keepAs, ModeFor(path));
+        keepAs, ModeFor(path, choice.keptIn));
     if (outcome.cancelled || (!outcome.copied && Stopped()))
         return;
     if (!outcome.copied) {
@@ -480,16 +483,24 @@ unsigned ProcessUmask() {
 }
 } // namespace
 
-int Restorer::ModeFor(const QString& path) {
+int Restorer::ModeFor(const QString& path, const QString& keptIn) {
     if (!modes) {
         CatalogReader reader;
-        modes = reader.Open(setup.targetFolder) ? reader.LatestModes() : QHash<QByteArray, int>();
+        const bool open = reader.Open(setup.targetFolder);
+        modes = open ? reader.LatestModes() : QHash<QByteArray, int>();
+        if (open && request.asOf)
+            keptModes = reader.KeptModes();
         // A disk that shows every file as 0777 says nothing of the file's own mode.
         if (!backupKeepsModes)
             unrecordedMode = static_cast<int>(0666 & ~ProcessUmask());
     }
-    const auto found = modes->constFind(EncodeName(path));
-    return found != modes->cend() ? *found : unrecordedMode;
+    const QHash<QByteArray, int>& recorded = keptIn.isEmpty() ? *modes : keptModes;
+    const QByteArray key = keptIn.isEmpty()
+                               ? EncodeName(path)
+                               : QByteArray(KeptCopiesFolder) + '/' + EncodeName(keptIn) + '/' +
+                                     EncodeName(path);
+    const auto found = recorded.constFind(key);
+    return found != recorded.cend() ? *found : unrecordedMode;
 }
 
 void Restorer::NameUnmatchedPaths() {

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -190,6 +191,19 @@ TEST_P(RemovableDiskTest, EveryFileIsCopiedOrNamedAndASecondRunCopiesNothing) {
     EXPECT_EQ(mode(restored + "old.txt"), mode(source + "old.txt"));
     EXPECT_EQ(mode(restored + "tool") & 06000, 0u) << "no set-ID bit the backup did not hold";
     EXPECT_EQ(ReadAll(restored + "private/secret.txt"), "secret");
+
+    // An older version kept on the disk comes back with the mode it had then.
+    const QString beforeChange = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss");
+    WriteFile(source + "private/secret.txt", "secret, shared now");
+    ::chmod(EncodeName(source + "private/secret.txt").constData(), 0640);
+    EXPECT_EQ(Cli(backupCommand + QStringList{"--keep-replaced"}).status, first.status);
+    const QString then = dir.path() + "/then/";
+    ASSERT_TRUE(QDir().mkpath(then));
+    const CliRun asOf = Cli({"restore", "--source", source, "--target", backup, "--into", then,
+                             "--as-of", beforeChange, "private/secret.txt"});
+    EXPECT_EQ(asOf.status, 0) << asOf.out.toStdString() << asOf.err.toStdString();
+    EXPECT_EQ(ReadAll(then + "private/secret.txt"), "secret");
+    EXPECT_EQ(mode(then + "private/secret.txt"), 0600u);
 
     // Restored onto the disk from a backup on Linux: never one file of a pair over the other.
     const QString local = dir.path() + "/local/";

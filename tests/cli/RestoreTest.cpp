@@ -57,10 +57,20 @@ protected:
 };
 
 TEST_F(RestoreTest, APersonsDay) {
+    const auto mode = [](const QString& path) {
+        return static_cast<int>(QFileInfo(path).permissions() &
+                                (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOwner));
+    };
+    // Private at first, shared later: each version comes back as it was.
+    ASSERT_TRUE(QFile::setPermissions(source + "docs/letter.txt",
+                                      QFile::ReadOwner | QFile::WriteOwner));
     ASSERT_EQ(Backup().status, 0);
     // Every later run starts at this second or after it.
     const QString afterFirstRun = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss");
     WriteFile(source + "docs/letter.txt", "version 2");
+    ASSERT_TRUE(QFile::setPermissions(source + "docs/letter.txt",
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::ReadOther));
     ASSERT_TRUE(QFile::remove(source + "docs/notes.txt"));
     ASSERT_EQ(Backup().status, 0);
     WriteFile(source + "docs/letter.txt", "the third version");
@@ -96,6 +106,8 @@ TEST_F(RestoreTest, APersonsDay) {
     const CliRun asOf = Restore({"--as-of", afterFirstRun, "--overwrite", "docs/letter.txt"});
     EXPECT_EQ(asOf.status, 0) << asOf.out.toStdString() << asOf.err.toStdString();
     EXPECT_EQ(ReadAll(source + "docs/letter.txt"), "v1");
+    EXPECT_EQ(mode(source + "docs/letter.txt"), static_cast<int>(QFile::WriteOwner))
+        << "private, as it was then";
     EXPECT_TRUE(asOf.out.contains("Number of files restored: 1\n"));
     const QStringList aside = FilesIn(source + ".vantoro-before-restore/");
     ASSERT_EQ(aside.size(), 1);
@@ -118,6 +130,8 @@ TEST_F(RestoreTest, APersonsDay) {
         << early.out.toStdString();
     EXPECT_EQ(FilesIn(before), QStringList());
     EXPECT_EQ(ReadAll(elsewhere + "docs/letter.txt"), "the third version");
+    EXPECT_EQ(mode(elsewhere + "docs/letter.txt"),
+              static_cast<int>(QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     EXPECT_EQ(QFileInfo(elsewhere + "docs/letter.txt").lastModified(),
               QFileInfo(target + "docs/letter.txt").lastModified());
 }
