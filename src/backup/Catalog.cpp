@@ -5,6 +5,7 @@
 #include "platform/Names.h"
 #include "report/ReportHost.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <pthread.h>
@@ -630,22 +631,34 @@ QHash<QByteArray, qint64> CatalogReader::FirstCopies() {
     return first;
 }
 
-QHash<QByteArray, int> CatalogReader::LatestModes() {
+namespace {
+// A path is one of paths, or below one of them; every path when none are given.
+bool AmongPaths(const QByteArray& path, const QList<QByteArray>& paths) {
+    if (paths.isEmpty())
+        return true;
+    return std::any_of(paths.cbegin(), paths.cend(), [&path](const QByteArray& asked) {
+        const QByteArray folder = asked.endsWith('/') ? asked : asked + '/';
+        return path == asked || path.startsWith(folder);
+    });
+}
+} // namespace
+
+QHash<QByteArray, int> CatalogReader::LatestModes(const QList<QByteArray>& paths) {
     QHash<QByteArray, int> modes;
     if (db == nullptr || SchemaOf(db) < 2)
         return modes;
     Statement select(db, "SELECT path, mode FROM copies WHERE mode IS NOT NULL ORDER BY id");
     while (select.Row()) {
         const QByteArray path = select.Bytes(0);
-        if (IsSafeRelativePath(path))
-            modes.insert(path, static_cast<int>(select.Int(1) & 07777));
-        else
+        if (!IsSafeRelativePath(path))
             ++unsafeRows;
+        else if (AmongPaths(path, paths))
+            modes.insert(path, static_cast<int>(select.Int(1) & 07777));
     }
     return modes;
 }
 
-QHash<QByteArray, int> CatalogReader::KeptModes() {
+QHash<QByteArray, int> CatalogReader::KeptModes(const QList<QByteArray>& paths) {
     QHash<QByteArray, int> kept;
     if (db == nullptr || SchemaOf(db) < 2)
         return kept;
@@ -659,6 +672,8 @@ QHash<QByteArray, int> CatalogReader::KeptModes() {
             ++unsafeRows;
             continue;
         }
+        if (!AmongPaths(path, paths))
+            continue;
         if (!keptAs.isEmpty())
             if (const auto before = last.constFind(path); before != last.cend())
                 kept.insert(keptAs, *before);

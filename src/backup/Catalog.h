@@ -144,11 +144,12 @@ public:
     // When each path was first copied (milliseconds since the epoch), read in one pass.
     QHash<QByteArray, qint64> FirstCopies();
     // The permission bits each path's source had at its latest copy, where recorded, read in
-    // one pass.
-    QHash<QByteArray, int> LatestModes();
+    // one pass; with paths, only for those paths and what lies below them (a restore of one
+    // file from a large history holds one row, not all).
+    QHash<QByteArray, int> LatestModes(const QList<QByteArray>& paths = {});
     // The same for the copies kept when they were replaced: by where each was kept (below
     // the target), the mode its source had when it was copied.
-    QHash<QByteArray, int> KeptModes();
+    QHash<QByteArray, int> KeptModes(const QList<QByteArray>& paths = {});
     // The folder under the kept copies (its stamp alone) where the newest of the runs up to
     // and including run kept a replaced copy; empty when none of them kept one.
     QString LastKeptFolderUpTo(qint64 run);

@@ -487,9 +487,12 @@ int Restorer::ModeFor(const QString& path, const QString& keptIn) {
     if (!modes) {
         CatalogReader reader;
         const bool open = reader.Open(setup.targetFolder);
-        modes = open ? reader.LatestModes() : QHash<QByteArray, int>();
+        QList<QByteArray> asked;
+        for (const QString& one : request.paths)
+            asked.append(EncodeName(one));
+        modes = open ? reader.LatestModes(asked) : QHash<QByteArray, int>();
         if (open && request.asOf)
-            keptModes = reader.KeptModes();
+            keptModes = reader.KeptModes(asked);
         // A disk that shows every file as 0777 says nothing of the file's own mode.
         if (!backupKeepsModes)
             unrecordedMode = static_cast<int>(0666 & ~ProcessUmask());
