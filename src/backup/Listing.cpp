@@ -8,6 +8,7 @@
 #include "report/StrProc.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <QHash>
 #include <QStorageInfo>
@@ -130,6 +131,21 @@ void FolderLister::MarkFoldedNames(FolderListing& listing) const {
     }
 }
 
+bool FolderLister::TargetFolderFolds(QString relative) const {
+    if (!targetReader)
+        return false;
+    while (true) {
+        const OpenedFolder opened = targetReader->Open(relative);
+        if (opened.handle)
+            return FolderFoldsCase(opened.handle->Descriptor());
+        if (relative.isEmpty() || opened.error != ENOENT)
+            return false;
+        // A folder made there takes the flag of the folder it is made in.
+        relative.chop(1);
+        relative.truncate(relative.lastIndexOf(u'/') + 1);
+    }
+}
+
 void FolderLister::CloseRoots() {
     // A later walk opens them afresh: the target may have been unmounted or made again.
     targetReader.reset();
@@ -181,7 +197,9 @@ FolderListing FolderLister::List(const QString& folder, const Counted& counted) 
     const bool compare = op == Operation::CheckBackupState || op == Operation::BackupAllFiles ||
                          op == Operation::BackupModifiedFiles || op == Operation::VerifyBackup;
     // Only what goes to the target, or is compared with it, meets its disk's names.
-    if (compare && disk.foldsCase)
+    if (compare && (disk.foldsCase ||
+                    (disk.foldsPerFolder &&
+                     TargetFolderFolds(folder.mid(setup.sourceFolder.size())))))
         MarkFoldedNames(listing);
     if (listing.files.empty() || !(compare || op == Operation::ListFolders))
         return listing;

@@ -106,6 +106,9 @@ public:
 private:
     // Marks the entries whose names the target's disk takes as those of earlier ones.
     void MarkFoldedNames(FolderListing& listing) const;
+    // Whether the target folder of a folder (relative, with a final slash) folds names: its
+    // own flag, or where it is still to be made, that of the nearest folder that is there.
+    bool TargetFolderFolds(QString relative) const;
 
     const Setup& setup;
     const OperationState& state;

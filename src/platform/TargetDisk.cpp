@@ -4,13 +4,16 @@
 #include "platform/Names.h"
 #include "platform/UniqueFd.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringList>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -249,7 +252,23 @@ void Probe(DiskAbilities& disk, int probeFolder) {
     }
 }
 
+int ReadFolderFlags(int fd, int* flags) {
+    return ::ioctl(fd, FS_IOC_GETFLAGS, flags);
+}
+
+std::atomic<FolderFlagsCall> folderFlags{&ReadFolderFlags};
+
 } // namespace
+
+void SetFolderFlagsCall(FolderFlagsCall call) {
+    folderFlags = call != nullptr ? call : &ReadFolderFlags;
+}
+
+bool FolderFoldsCase(int folder) {
+    const UniqueFd fd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int flags = 0;
+    return fd && folderFlags.load()(fd.get(), &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+}
 
 DiskAbilities LearnDisk(int folder, int probeFolder) {
     DiskAbilities disk;
@@ -274,6 +293,8 @@ DiskAbilities LearnDisk(int folder, int probeFolder) {
             S_ISDIR(own.st_mode) && (own.st_mode & 0777) == 0777 && (st.st_mode & 0777) == 0777)
             disk.keepsPermissions = disk.keepsSetId = disk.keepsAccessLists = false;
     }
+    disk.foldsPerFolder =
+        !disk.foldsCase && (disk.type == u"ext4" || disk.type == u"f2fs" || disk.type == u"tmpfs");
     // A FUSE disk whose device could not be read, that folds case: exFAT, as sold.
     if (disk.type == u"fuseblk" && disk.foldsCase) {
         DiskAbilities exfat;

@@ -16,6 +16,9 @@ struct DiskAbilities {
     QString type;
     QString mountPoint; // where it is mounted, without a final slash ("/" stays "/")
     bool foldsCase = false; // "Report.txt" and "report.txt" are one name
+    // Folding is chosen folder by folder (ext4, f2fs, tmpfs: a casefold folder, and every
+    // folder made in it): FolderFoldsCase tells.
+    bool foldsPerFolder = false;
     bool keepsPermissions = true; // and owners: chmod takes, and the mode reads back
     bool keepsSetId = true;
     bool keepsAccessLists = true;
@@ -46,6 +49,13 @@ struct DiskAbilities {
     // The earliest and latest years it holds, for the report: "1980 to 2107".
     QString TimeRangeText() const;
 };
+
+// Whether names fold in the open folder: its casefold flag.
+bool FolderFoldsCase(int folder);
+// The call that reads a folder's flags (FS_IOC_GETFLAGS). This machine's kernel may make no
+// casefold folder: tests put such a folder's answers in here. Null puts the ioctl back.
+using FolderFlagsCall = int (*)(int fd, int* flags);
+void SetFolderFlagsCall(FolderFlagsCall call);
 
 // Learns the disk that holds the open folder: from its file system's type and mount
 // options, and, with probeFolder (a folder of the program's own on that disk, open, in

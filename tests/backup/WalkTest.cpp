@@ -3,15 +3,18 @@
 #include "mainwindow/Language.h"
 #include "platform/FileCopy.h"
 #include "platform/Names.h"
+#include "platform/TargetDisk.h"
 #include "RecordingHost.h"
 #include "setups/DateProc.h"
 #include "TestSupport.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -906,6 +909,36 @@ TEST_F(WalkTest, LongWorkShowsThatItMoves) {
     WriteFile(source + "Many/f0.txt", "x");
     Run(state.intOperationCheckBackupState);
     EXPECT_TRUE(host.drawnTexts.isEmpty());
+}
+
+// On a Linux disk, names fold only in casefold folders (and those made in them): there the
+// second of two names that fold together is named and left out, elsewhere both are copied.
+TEST_F(WalkTest, NamesFoldOnlyInTheTargetsCasefoldFolders) {
+    for (const char* folder : {"Letters/Folded/", "Letters/Plain/", "Letters/Folded/New/"}) {
+        ASSERT_TRUE(QDir().mkpath(source + folder));
+        WriteFile(source + folder + "Report.txt", "first");
+        WriteFile(source + folder + "report.txt", "second");
+    }
+    ASSERT_TRUE(QDir().mkpath(target + "Letters/Folded"));
+    // This kernel may make no casefold folder: the flag is what the injected call reads.
+    SetFolderFlagsCall([](int fd, int* flags) {
+        const QString real = RealFolderOf(*FolderHandle::Adopt(::dup(fd)));
+        *flags = real.endsWith("/Letters/Folded/") ? FS_CASEFOLD_FL : 0;
+        return 0;
+    });
+    Run(state.intOperationBackupAllFiles);
+    SetFolderFlagsCall(nullptr);
+    const auto named = [&](const QString& folder) {
+        return host.text.count(QRegularExpression(
+            QRegularExpression::escape(source + folder) +
+            "[Rr]eport.txt  not copied: on this disk its name is the same as [Rr]eport.txt"));
+    };
+    EXPECT_EQ(named("Letters/Folded/"), 1) << host.text.toStdString();
+    EXPECT_EQ(named("Letters/Folded/New/"), 1) << "made in a casefold folder, it folds too";
+    EXPECT_EQ(named("Letters/Plain/"), 0);
+    EXPECT_EQ(ReadAll(target + "Letters/Plain/Report.txt"), "first");
+    EXPECT_EQ(ReadAll(target + "Letters/Plain/report.txt"), "second");
+    EXPECT_EQ(state.lngTotalNumCopyErrors, 2);
 }
 
 } // namespace
