@@ -3,6 +3,7 @@
 #include "platform/FileCopy.h"
 #include "platform/FileErrors.h"
 #include "platform/Names.h"
+#include "platform/TargetDisk.h"
 #include "report/ReportHost.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <sqlite3.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -330,9 +332,12 @@ bool CatalogWriter::Open(const QString& targetFolder) {
     // folded into the catalogue once, at the end: a fold makes the disk write at once, and
     // during a backup that costs the copies.
     // Rows are only appended: a small page cache holds the pages they go to.
+    if (!LearnDisk(folder->Descriptor()).keepsRewrites && !TakeIntoMemory())
+        return false;
     // Without shared maps, a rollback journal: each batch then waits for the disk.
-    const char* journal =
-        log || MapsSharedFiles(*folder) ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=TRUNCATE";
+    const char* journal = inMemory                          ? "PRAGMA journal_mode=MEMORY"
+                          : log || MapsSharedFiles(*folder) ? "PRAGMA journal_mode=WAL"
+                                                            : "PRAGMA journal_mode=TRUNCATE";
     if (!Exec(journal) || !Exec("PRAGMA synchronous=NORMAL") ||
         !Exec("PRAGMA wal_autocheckpoint=0") || !Exec("PRAGMA cache_size=-256"))
         return false;
@@ -520,9 +525,52 @@ void CatalogWriter::EndRun(qint64 finishedMs, qint64 filesCopied, qint64 errors,
     // Between runs the catalogue is one file: a reader, which opens it read-only, then leaves
     // no companion files behind. A reader at work now keeps it as it is, which is no harm.
     if (Commit({}, &end)) {
+        if (inMemory && !WriteOut())
+            return;
         sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         Close();
     }
+}
+
+bool CatalogWriter::TakeIntoMemory() {
+    sqlite3* memory = nullptr;
+    if (sqlite3_open(":memory:", &memory) != SQLITE_OK) {
+        sqlite3_close(memory);
+        return Fail(QStringLiteral("out of memory"));
+    }
+    sqlite3_backup* copy = sqlite3_backup_init(memory, "main", db, "main");
+    const bool read = copy != nullptr && sqlite3_backup_step(copy, -1) == SQLITE_DONE;
+    sqlite3_backup_finish(copy);
+    if (!read) {
+        const QString why = SqliteError(memory);
+        sqlite3_close(memory);
+        return Fail(why);
+    }
+    sqlite3_close(db);
+    db = memory;
+    inMemory = true;
+    return true;
+}
+
+// The whole catalogue into a file of this computer's, then copied onto the disk as any
+// backup copy is: from its start, under a temporary name, renamed over the old one.
+bool CatalogWriter::WriteOut() {
+    QTemporaryDir local;
+    const QString path = local.path() + QStringLiteral("/") + QLatin1String(DatabaseName);
+    sqlite3* file = nullptr;
+    bool written = local.isValid() &&
+                   sqlite3_open(EncodeName(path).constData(), &file) == SQLITE_OK;
+    if (written) {
+        sqlite3_backup* copy = sqlite3_backup_init(file, "main", db, "main");
+        written = copy != nullptr && sqlite3_backup_step(copy, -1) == SQLITE_DONE;
+        sqlite3_backup_finish(copy);
+    }
+    sqlite3_close(file);
+    if (!written)
+        return Fail(QStringLiteral("it could not be written out"));
+    const CopyOutcome outcome =
+        CopySingleFile(path, *folder, QByteArray(DatabaseName), {}, true);
+    return outcome.copied || Fail(outcome.error.description);
 }
 
 // The reader.

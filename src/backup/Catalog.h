@@ -104,6 +104,12 @@ private:
     void WriteBatches();
     void StopWriting();
 
+    // Where the disk cannot write a file again in its middle, the catalogue is kept in memory
+    // during the run and written out whole, from its start, at its end.
+    bool TakeIntoMemory();
+    bool WriteOut();
+    bool inMemory = false;
+
     // Used by the writing thread while it writes a batch, else by the walk's thread.
     sqlite3* db = nullptr;
     sqlite3_stmt* insertCopy = nullptr;

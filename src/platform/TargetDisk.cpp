@@ -276,6 +276,7 @@ DiskAbilities LearnDisk(int folder, int probeFolder) {
     const Mount mount = ::fstat(folder, &st) == 0 ? MountOf(st.st_dev) : Mount();
     disk.mountPoint = mount.point;
     disk.type = TypeOf(folder, mount);
+    disk.keepsRewrites = !(mount.type.startsWith(QStringLiteral("fuse.")) && disk.type == u"vfat");
     ApplyKnownType(disk);
     struct statfs fs {};
     if (!disk.countsUtf16 && ::fstatfs(folder, &fs) == 0 && fs.f_namelen > 0)

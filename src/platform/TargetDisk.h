@@ -26,6 +26,10 @@ struct DiskAbilities {
     // Renaming a file gives it the time of the rename (fusefat does): a copy's time is set
     // again once it has its name.
     bool losesTimeWhenNamed = false;
+    // A file written again in its middle keeps what was written. fusefat corrupts such a
+    // file once it passes some hundreds of KiB (a database's pages); a copy, written from
+    // its start to its end, it keeps.
+    bool keepsRewrites = true;
     // The modification times it can hold, in seconds since the epoch.
     qint64 earliestTime = std::numeric_limits<qint64>::min();
     qint64 latestTime = std::numeric_limits<qint64>::max();
