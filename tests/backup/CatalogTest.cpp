@@ -125,12 +125,16 @@ TEST_F(CatalogTest, ACatalogueWithoutModesIsReadAndGainsThem) {
     writer.BeginRun(2'000, "backup-modified", "x");
     writer.AddCopy("docs/f1", 1, 1, {}, 0600);
     writer.AddCopy("docs/f1", 1, 1, {}, 0640); // the latest counts
+    writer.AddCopy("docs/f10", 1, 1, {}, 0600);
     writer.EndRun(3'000, 2, 0, 0);
     CatalogReader reader;
     ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
     const QHash<QByteArray, int> modes = reader.LatestModes();
     EXPECT_EQ(modes.value("docs/f1", -1), 0640);
     EXPECT_FALSE(modes.contains("docs/f0")) << "no mode was recorded for it";
+    // Asked for one path: that path, and what lies below it, not a name that begins alike.
+    EXPECT_EQ(reader.LatestModes({"docs/f1"}).keys(), QList<QByteArray>{"docs/f1"});
+    EXPECT_EQ(reader.LatestModes({"docs"}).size(), 2);
     EXPECT_EQ(reader.Runs().size(), 2u);
 }
 
