@@ -332,7 +332,7 @@ bool CatalogWriter::Open(const QString& targetFolder) {
     // folded into the catalogue once, at the end: a fold makes the disk write at once, and
     // during a backup that costs the copies.
     // Rows are only appended: a small page cache holds the pages they go to.
-    if (!LearnDisk(folder->Descriptor()).keepsRewrites && !TakeIntoMemory())
+    if (!KeepsRewrites(folder->Descriptor()) && !TakeIntoMemory())
         return false;
     // Without shared maps, a rollback journal: each batch then waits for the disk.
     const char* journal = inMemory                          ? "PRAGMA journal_mode=MEMORY"

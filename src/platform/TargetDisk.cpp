@@ -88,6 +88,11 @@ QString FormatOnDevice(const QString& device) {
     return {};
 }
 
+// fusefat is the FUSE driver that corrupts a file written again in its middle.
+bool KeepsRewrites(const Mount& mount) {
+    return !(mount.type.startsWith(QStringLiteral("fuse.")) && mount.type.contains(u"fat"));
+}
+
 QString TypeOf(int folder, const Mount& mount) {
     struct statfs fs {};
     if (::fstatfs(folder, &fs) != 0)
@@ -270,13 +275,18 @@ bool FolderFoldsCase(int folder) {
     return fd && folderFlags.load()(fd.get(), &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
 }
 
+bool KeepsRewrites(int folder) {
+    struct stat st {};
+    return ::fstat(folder, &st) != 0 || KeepsRewrites(MountOf(st.st_dev));
+}
+
 DiskAbilities LearnDisk(int folder, int probeFolder) {
     DiskAbilities disk;
     struct stat st {};
     const Mount mount = ::fstat(folder, &st) == 0 ? MountOf(st.st_dev) : Mount();
     disk.mountPoint = mount.point;
     disk.type = TypeOf(folder, mount);
-    disk.keepsRewrites = !(mount.type.startsWith(QStringLiteral("fuse.")) && disk.type == u"vfat");
+    disk.keepsRewrites = KeepsRewrites(mount);
     ApplyKnownType(disk);
     struct statfs fs {};
     if (!disk.countsUtf16 && ::fstatfs(folder, &fs) == 0 && fs.f_namelen > 0)

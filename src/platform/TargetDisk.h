@@ -54,6 +54,9 @@ struct DiskAbilities {
     QString TimeRangeText() const;
 };
 
+// keepsRewrites alone, from the mount table: what the catalogue needs, without the rest.
+bool KeepsRewrites(int folder);
+
 // Whether names fold in the open folder: its casefold flag.
 bool FolderFoldsCase(int folder);
 // The call that reads a folder's flags (FS_IOC_GETFLAGS). This machine's kernel may make no
