@@ -2,11 +2,13 @@
 #include "mainwindow/frmMain.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
+#include "platform/DesktopBus.h"
 #include "platform/Process.h"
 #include "platform/QtDialogs.h"
 #include "platform/SystemShell.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <QApplication>
 #include <QIcon>
 
@@ -57,5 +59,12 @@ int main(int argc, char* argv[]) {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     window.QueueUnattendedBackup(arguments);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A bus that never answered holds a thread in the bus library, whose own thread the
+    // normal exit would wait for.
+    if (vnt::BusStepAbandoned()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -3,11 +3,13 @@
 #include "platform/FileCopy.h"
 #include "platform/FileErrors.h"
 #include "platform/Names.h"
+#include "platform/Process.h"
 #include "platform/TargetDisk.h"
 #include "report/ReportHost.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
@@ -54,6 +56,43 @@ QString CatalogPath(const QString& targetFolder) {
     return CatalogFolderPath(targetFolder) + u'/' + QLatin1String(DatabaseName);
 }
 
+// When the statement now running on this thread began: the bound on its work counts from
+// there.
+thread_local std::chrono::steady_clock::time_point statementStarted =
+    std::chrono::steady_clock::now();
+
+void StatementBegins() {
+    statementStarted = std::chrono::steady_clock::now();
+}
+
+// Nothing this program asks of its catalogue takes long; a statement that does is stopped,
+// and so is one still at work when the run is asked to stop (but not the few milliseconds
+// that record its end).
+constexpr std::chrono::minutes LongestStatement{5};
+constexpr std::chrono::milliseconds StatementAfterStop{500};
+
+int StatementOverrun(void*) {
+    const auto spent = std::chrono::steady_clock::now() - statementStarted;
+    return spent > LongestStatement || (InterruptionRequested() && spent > StatementAfterStop)
+               ? 1
+               : 0;
+}
+
+// The catalogue is read from a disk anybody may have written to: nothing in it runs (no
+// trigger, no view, no function of its schema), no statement works without bound, and no
+// text or blob in it is taken beyond what a path can be.
+void Guard(sqlite3* db) {
+    for (const auto& [option, value] :
+         {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1}, std::pair{SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+          std::pair{SQLITE_DBCONFIG_ENABLE_TRIGGER, 0}, std::pair{SQLITE_DBCONFIG_ENABLE_VIEW, 0}})
+        sqlite3_db_config(db, option, value, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, 1 << 20);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, 1 << 16);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_progress_handler(db, 10000, StatementOverrun, nullptr);
+    sqlite3_exec(db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
+}
+
 QString SqliteError(sqlite3* db) {
     return QString::fromUtf8(db != nullptr ? sqlite3_errmsg(db) : "out of memory");
 }
@@ -61,7 +100,10 @@ QString SqliteError(sqlite3* db) {
 // A statement that finalizes itself.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        StatementBegins();
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    }
     ~Statement() { sqlite3_finalize(stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -81,6 +123,28 @@ private:
 
 // The catalogue's folder below the target held open, never through a link; the database
 // and its companions, where they exist, must be plain files in it.
+// A file of the catalogue's that has another name as well (a hard link planted to a file
+// elsewhere, or a snapshot of the target made of links) would take the writes meant for the
+// catalogue there. A run that writes gives each such name a copy of its own first; a reader
+// refuses a companion so linked, since SQLite may write to it.
+bool CopyLinkedFilesAside(const FolderHandle& folder, QString& why) {
+    for (const char* suffix : CompanionSuffixes) {
+        const QByteArray name = QByteArray(DatabaseName) + suffix;
+        struct stat st {};
+        if (::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            st.st_nlink <= 1)
+            continue;
+        const CopyOutcome copy = CopyUnlinkedFile(folder, name, folder, name, {}, true);
+        if (!copy.copied) {
+            why = QString::fromLatin1(name) +
+                  QStringLiteral(" has another name as well and could not be copied apart: ") +
+                  copy.error.description;
+            return false;
+        }
+    }
+    return true;
+}
+
 std::unique_ptr<FolderHandle> OpenCatalogFolder(const QString& targetFolder, bool create,
                                                 QString& why, bool& missing) {
     const FolderHandle target(targetFolder);
@@ -113,10 +177,16 @@ std::unique_ptr<FolderHandle> OpenCatalogFolder(const QString& targetFolder, boo
     for (const char* suffix : CompanionSuffixes) {
         const QByteArray name = QByteArray(DatabaseName) + suffix;
         struct stat st {};
-        if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            !S_ISREG(st.st_mode)) {
+        if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (!S_ISREG(st.st_mode)) {
             why = folderPath + u'/' + QString::fromLatin1(name) +
                   QStringLiteral(" is not a plain file");
+            return nullptr;
+        }
+        if (!create && *suffix != '\0' && st.st_nlink > 1) {
+            why = folderPath + u'/' + QString::fromLatin1(name) +
+                  QStringLiteral(" has another name as well (a hard link)");
             return nullptr;
         }
     }
@@ -150,6 +220,7 @@ sqlite3* OpenDatabase(const FolderHandle& folder, bool write, QString& why) {
         sqlite3_close(db);
         return nullptr;
     }
+    Guard(db);
     sqlite3_busy_timeout(db, 5000);
     return db;
 }
@@ -210,8 +281,42 @@ qint64 SchemaOf(sqlite3* db) {
     return version.Row() ? version.Int(0) : 0;
 }
 
+// The rows of sqlite_master, one line each, in a fixed order.
+QByteArray ShapeOf(sqlite3* db) {
+    QByteArray shape;
+    Statement rows(db, "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master"
+                       " ORDER BY type, name");
+    while (rows.Row())
+        for (int column = 0; column < 4; ++column)
+            shape += rows.Bytes(column) + (column == 3 ? '\n' : '|');
+    return shape;
+}
+
+// The shapes this program writes for schema version: made from the same statements in a
+// database in memory, so that they are spelled as SQLite keeps them. Version 2 is also a
+// version 1 catalogue with the column added.
+QList<QByteArray> ShapesWritten(qint64 version) {
+    const QByteArray first = QByteArray(Schema).replace(", mode INTEGER", "");
+    QList<QByteArray> made;
+    const auto make = [&made](const QByteArray& sql) {
+        sqlite3* memory = nullptr;
+        if (sqlite3_open(":memory:", &memory) == SQLITE_OK &&
+            sqlite3_exec(memory, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            made.append(ShapeOf(memory));
+        sqlite3_close(memory);
+    };
+    if (version == 1)
+        make(first);
+    if (version == 2) {
+        make(Schema);
+        make(first + "ALTER TABLE copies ADD COLUMN mode INTEGER;");
+    }
+    return made;
+}
+
 // Whether the database is a catalogue this program can use; empty is a new one. thorough:
-// every page is looked at.
+// every page is looked at. Only the tables this program makes are taken: anything else in
+// the schema (a trigger, a view, an index, another column) is somebody else's.
 QString CheckCatalog(sqlite3* db, bool& empty, bool thorough) {
     empty = false;
     Statement id(db, "PRAGMA application_id");
@@ -236,6 +341,8 @@ QString CheckCatalog(sqlite3* db, bool& empty, bool thorough) {
                QString::number(schema) + u')';
     if (schema < 1)
         return QStringLiteral("it has no version");
+    if (!ShapesWritten(schema).contains(ShapeOf(db)))
+        return QStringLiteral("its tables are not the ones this program makes");
     if (!thorough)
         return {};
     Statement check(db, "PRAGMA quick_check(1)");
@@ -306,6 +413,7 @@ bool CatalogWriter::Fail(const QString& why) {
 }
 
 bool CatalogWriter::Exec(const char* sql) {
+    StatementBegins();
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         return Fail(SqliteError(db));
     return true;
@@ -317,6 +425,8 @@ bool CatalogWriter::Open(const QString& targetFolder) {
     folder = OpenCatalogFolder(targetFolder, true, why, missing);
     if (!folder)
         return Fail(why);
+    if (!CopyLinkedFilesAside(*folder, why))
+        return Fail(UnusableText(targetFolder, why) + QStringLiteral("; it was left alone"));
     db = OpenDatabase(*folder, true, why);
     if (db == nullptr)
         return Fail(UnusableText(targetFolder, why));
@@ -548,6 +658,7 @@ bool CatalogWriter::TakeIntoMemory() {
     }
     sqlite3_close(db);
     db = memory;
+    Guard(db);
     inMemory = true;
     return true;
 }
@@ -782,14 +893,6 @@ void RunHistory::End(const OperationState& state, ReportHost& report) {
     writer.reset();
 }
 
-int RunExitStatus(const OperationState& state) {
-    if (state.lngTotalNumCopyErrors > 0 ||
-        state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget >
-            (state.blnRepair ? state.lngTotalNumFilesRepaired : 0))
-        return 1;
-    return state.blnStop ? 130 : 0;
-}
-
 QString RunResultText(const CatalogRun& run) {
     // The console's statuses; the catalogue is untrusted, so any other number is a run that
     // did not say how it ended.
@@ -801,6 +904,8 @@ QString RunResultText(const CatalogRun& run) {
             return QStringLiteral("finished with errors");
         case 2:
             return QStringLiteral("nothing done");
+        case 3:
+            return QStringLiteral("disk not connected");
         case 130:
             return QStringLiteral("interrupted");
         default:

@@ -193,8 +193,6 @@ private:
     std::unique_ptr<CatalogWriter> writer;
 };
 
-// The console's exit status of a backup that ended with this state.
-int RunExitStatus(const OperationState& state);
 // A run's result in words: "finished", "finished with errors", "nothing done",
 // "interrupted", or "not finished" for a run with no end.
 QString RunResultText(const CatalogRun& run);

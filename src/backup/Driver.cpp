@@ -289,6 +289,8 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     state.intOperation = operation;
     Setup setup = main.ReadSetup();
     state.blnStop = false;
+    state.blnOperationStarted = state.blnInterrupted = state.blnReportLost = false;
+    state.blnBackupDiskAbsent = false;
 
     const bool list = operation == state.intOperationListFolders;
     const bool backupModified = operation == state.intOperationBackupModifiedFiles;
@@ -319,6 +321,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     // question or a refusal left on the screen must not keep the computer awake all night.
     const UniqueFd awake = main.Inhibitor().HoldOffSleep(AwakeReason(operation, setup));
     ReportHost& report = main.PrepareReport();
+    state.blnOperationStarted = true;
     QString reportFileProblem;
     const QString reportFile = report.BeginReportFile(ReportFileOperation(operation, state),
                                                       reportFileProblem);

@@ -10,6 +10,23 @@ void OperationState::InitialiseOperationValues() {
     strExcludedFilepaths = QStringList{QString()};
 }
 
+int RunExitStatus(const OperationState& state) {
+    if (state.blnInterrupted)
+        return Interrupted;
+    if (state.blnBackupDiskAbsent)
+        return DiskNotConnected;
+    if (!state.blnOperationStarted)
+        return NothingDone;
+    if (state.lngTotalNumCopyErrors > 0 ||
+        state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget >
+            (state.blnRepair ? state.lngTotalNumFilesRepaired : 0))
+        return FinishedWithErrors;
+    // Stopped before its end with nothing counted against it: not all was done.
+    if (state.blnStop)
+        return Interrupted;
+    return state.blnReportLost ? FinishedWithErrors : Finished;
+}
+
 QList<ModifiedSincePeriod> ModifiedSincePeriods() {
     const QString twoWeeks = ProgramText(358);
     return {

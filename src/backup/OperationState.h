@@ -74,6 +74,11 @@ struct OperationState {
     bool blnRepair = false;
     // The target's disk was not connected, so nothing was done.
     bool blnBackupDiskAbsent = false;
+    // How the run ended, beyond its counts: it came as far as its report; a person or a
+    // signal stopped it; its report did not reach its reader (RunExitStatus).
+    bool blnOperationStarted = false;
+    bool blnInterrupted = false;
+    bool blnReportLost = false;
     qint32 lngTotalNumFilesRepaired = 0;
     qint32 lngTotalNumFilesCompared = 0;
     qint32 lngTotalNumFilesDiffering = 0;
@@ -100,6 +105,15 @@ struct OperationState {
     // Sets the fixed values that start-up gives every operation.
     void InitialiseOperationValues();
 };
+
+// How a run ended, as the console's exit status says it. The console, the window's notice,
+// the notification and the backup's history all take it from RunExitStatus.
+inline constexpr int Finished = 0;
+inline constexpr int FinishedWithErrors = 1; // copy errors; verify: a copy differs or is missing
+inline constexpr int NothingDone = 2;
+inline constexpr int DiskNotConnected = 3; // a run skipped, not failed
+inline constexpr int Interrupted = 130;
+int RunExitStatus(const OperationState& state);
 
 // The modified-since periods, in list order: the text shown and the days admitted.
 struct ModifiedSincePeriod {

@@ -1,6 +1,7 @@
 #include "cli/ConsoleHost.h"
 
 #include "platform/Names.h"
+#include "platform/Process.h"
 #include "report/StrProc.h"
 
 #include <cerrno>
@@ -35,6 +36,18 @@ int TerminalWidth(FILE* file) {
 
 volatile std::sig_atomic_t ConsoleHost::interrupted = 0;
 
+namespace {
+void OnStopSignal(int) {
+    ConsoleHost::interrupted = 1;
+    RequestInterruption();
+}
+} // namespace
+
+void ConsoleHost::CatchStopSignals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, OnStopSignal);
+}
+
 ConsoleHost::ConsoleHost(OperationState& stateIn, bool stopOnErrorIn, FILE* outIn, FILE* errIn)
     : state(stateIn), stopOnError(stopOnErrorIn), out(outIn), err(errIn),
       progressOn(::isatty(::fileno(errIn)) == 1) {
@@ -49,15 +62,19 @@ ConsoleHost::~ConsoleHost() {
 // A stream that failed once is not written again: the run goes on, and says at its end
 // that the report was lost.
 void ConsoleHost::WriteLog(const QByteArray& bytes) {
-    if (logFile != nullptr && logError == 0)
+    if (logFile != nullptr && logError == 0) {
         logError = WriteBytes(bytes, logFile);
+        state.blnReportLost = state.blnReportLost || logError != 0;
+    }
 }
 
 void ConsoleHost::WriteLine(const QString& text) {
     ClearProgress();
-    const QByteArray bytes = ShownName(text).toUtf8() + '\n';
-    if (out != nullptr && outError == 0)
+    const QByteArray bytes = ShownLine(text).toUtf8() + '\n';
+    if (out != nullptr && outError == 0) {
         outError = WriteBytes(bytes, out);
+        state.blnReportLost = state.blnReportLost || outError != 0;
+    }
     WriteLog(bytes);
 }
 
@@ -151,14 +168,14 @@ void ConsoleHost::Message(const QString& title, const QString& text) {
     QString message = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
     message.replace(CRLF, QStringLiteral(" "));
     message.replace(u'\n', u' ');
-    const QByteArray bytes = ShownName(message.simplified()).toUtf8() + '\n';
+    const QByteArray bytes = ShownLine(message.simplified()).toUtf8() + '\n';
     WriteBytes(bytes, err);
     WriteLog(bytes);
 }
 
 void ConsoleHost::Yield() {
     if (interrupted)
-        state.blnStop = true;
+        state.blnStop = state.blnInterrupted = true;
     Progress(false);
 }
 
@@ -181,7 +198,7 @@ QString ConsoleHost::ProgressText(const OperationState& progress, qint64 elapsed
                      .arg(FormatCount(progress.lngTotalNumFolders),
                           FormatCount(progress.lngTotalNumFiles));
     }
-    const QString shown = ShownName(at);
+    const QString shown = ShownLine(at);
     const qsizetype room = width - status.size() - 2;
     constexpr qsizetype Ellipsis = 3;
     if (!shown.isEmpty() && room > 2 * Ellipsis)

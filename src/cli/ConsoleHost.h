@@ -24,6 +24,8 @@ public:
 
     // Set from a signal handler: the walk stops at its next test, as after Cancel.
     static volatile std::sig_atomic_t interrupted;
+    // SIGINT, SIGTERM and SIGHUP (a closed terminal) set it, and ask every wait to end.
+    static void CatchStopSignals();
 
     // Ends the last line if it is open and erases the progress line.
     void Finish();

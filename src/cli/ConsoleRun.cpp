@@ -35,10 +35,6 @@ namespace vnt {
 
 namespace {
 
-void OnSignal(int) {
-    ConsoleHost::interrupted = 1;
-}
-
 QString Iso8601(const QDateTime& time) {
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
@@ -102,7 +98,7 @@ public:
     void SetSetup(const Setup& known) { setup = known; }
 
     void Fail(const QString& text) {
-        const QByteArray line = "vantoro-cli: " + ShownName(text).toUtf8() + '\n';
+        const QByteArray line = "vantoro-cli: " + ShownLine(text).toUtf8() + '\n';
         std::fputs(line.constData(), stderr);
         WriteLog(line);
     }
@@ -125,13 +121,8 @@ public:
         const QString header = u'[' + Iso8601(QDateTime::currentDateTime()) + QStringLiteral("] ") +
                                words.join(u' ') + QStringLiteral(" | Setup: ") +
                                (setup ? SetupDescription(*setup) : QStringLiteral("not read"));
-        // One line whatever the names hold: a line end in a name is shown as U+FFFD.
-        QString shown = ShownName(header);
-        for (QChar& c : shown) {
-            if (c == u'\n' || c == u'\r')
-                c = QChar::ReplacementCharacter;
-        }
-        Write(shown.toUtf8() + '\n');
+        // One line whatever the names hold.
+        Write(ShownLine(header).toUtf8() + '\n');
     }
 
     // 0 while every line reached the log, else the errno value of the first failure.
@@ -410,6 +401,9 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         QStringLiteral("Show a desktop notification when the run ends: how it ended, the "
                        "counts, and after a failure where the report is."));
     parser.addOption(notify);
+    // From here on a signal stops the run as Ctrl+C does: copies under way are abandoned, the
+    // totals are still written, and no wait (a bus, the catalogue) outlasts it.
+    ConsoleHost::CatchStopSignals();
     Console console(arguments);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
@@ -659,10 +653,6 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         return RunRestoreCommand(parser, setup, console.Log(), fail, inhibitor, end.counts);
     }
 
-    // A closed terminal stops the run as Ctrl+C does: copies under way are abandoned,
-    // and the totals are still written.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(signal, OnSignal);
     const bool asJson = parser.isSet(json);
     console.WriteHeader();
     ConsoleHost host(state, parser.isSet(stopOnError), asJson ? nullptr : stdout, stderr);
@@ -686,17 +676,10 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         end.counts = RunCountsText(state, commands.value(command));
     const QDateTime finished = QDateTime::currentDateTime();
 
-    int status = Finished;
-    if (ConsoleHost::interrupted)
-        status = Interrupted;
-    else if (state.blnBackupDiskAbsent)
-        status = DiskNotConnected;
-    else if (!host.shown)
-        status = NothingDone;
-    else if (state.lngTotalNumCopyErrors > 0 ||
-             state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget >
-                 (state.blnRepair ? state.lngTotalNumFilesRepaired : 0))
-        status = FinishedWithErrors;
+    // A signal that came before the operation reached its report stopped it there.
+    if (ConsoleHost::interrupted && !state.blnOperationStarted)
+        state.blnInterrupted = true;
+    int status = RunExitStatus(state);
     // The next --since-last compares what changed from the start of this comparison on, and
     // what it found wrong; an interrupted one did not look at everything.
     if (verify && (status == Finished || status == FinishedWithErrors))
@@ -704,7 +687,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         WriteVerifyState(verifyState, (started.toMSecsSinceEpoch() - 20) * 1'000'000LL, state);
 
     // The report is what an unattended run leaves behind: one that did not reach its
-    // reader is said, and the run does not count as finished without errors.
+    // reader is said, and the run did not finish without errors (RunExitStatus).
     const auto reportLost = [&](const QString& where, int error) {
         console.Fail(QStringLiteral("the report could not be written to ") + where +
                      QStringLiteral(": ") + FileErrorFromErrno(error).description);
@@ -768,7 +751,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder, Notif
     if (const QString problem = notifier.Notify(NoticeOfRun({end.word, status, end.counts, hint}));
         !problem.isEmpty()) {
         const QByteArray line =
-            "vantoro-cli: no desktop notification: " + ShownName(problem).toUtf8() + '\n';
+            "vantoro-cli: no desktop notification: " + ShownLine(problem).toUtf8() + '\n';
         std::fputs(line.constData(), stderr);
     }
     return status;

@@ -28,7 +28,7 @@ QString ExitText(const CatalogRun& run) {
 }
 
 QByteArray Text(const QString& target, const std::vector<CatalogRun>& runs) {
-    QString text = QStringLiteral("Backups recorded in ") + ShownName(target) +
+    QString text = QStringLiteral("Backups recorded in ") + ShownLine(target) +
                    QStringLiteral(", newest first:\n");
     text += QStringLiteral("%1  %2  %3  %4  %5\n")
                 .arg(QStringLiteral("Started"), -19)
@@ -39,7 +39,7 @@ QByteArray Text(const QString& target, const std::vector<CatalogRun>& runs) {
     for (const CatalogRun& run : runs)
         text += QStringLiteral("%1  %2  %3  %4  %5\n")
                     .arg(LocalTime(run.startedMs), -19)
-                    .arg(ShownName(run.operation), -22)
+                    .arg(ShownLine(run.operation), -22)
                     .arg(run.filesCopied, 10)
                     .arg(run.errors, 8)
                     .arg(ExitText(run));
@@ -75,7 +75,7 @@ int PrintHistory(const QString& targetFolder, bool asJson) {
     CatalogReader reader;
     if (!reader.Open(targetFolder)) {
         const QByteArray line =
-            "vantoro-cli: no history can be shown: " + ShownName(reader.Problem()).toUtf8() + '\n';
+            "vantoro-cli: no history can be shown: " + ShownLine(reader.Problem()).toUtf8() + '\n';
         std::fputs(line.constData(), stderr);
         return NothingListed;
     }

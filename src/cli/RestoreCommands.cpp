@@ -18,10 +18,6 @@ namespace vnt {
 
 namespace {
 
-void OnRestoreSignal(int) {
-    ConsoleHost::interrupted = 1;
-}
-
 // The paths typed after the command, each relative to the source; false (and fail told)
 // when one is not.
 bool ReadPaths(const QStringList& typed, QStringList& paths,
@@ -112,7 +108,7 @@ int RunVersions(const QCommandLineParser& parser, const std::function<void(const
                     .arg(FormatCount(version.facts.size), 12)
                     .arg(LocalTime(version.facts.mtimeSeconds), version.path);
     }
-    if (const int error = WriteBytes(ShownName(text).toUtf8(), stdout)) {
+    if (const int error = WriteBytes(ShownLines(text).toUtf8(), stdout)) {
         fail(QStringLiteral("the list could not be written to standard output: ") +
              FileErrorFromErrno(error).description);
         return FinishedWithErrors;
@@ -155,8 +151,6 @@ int RunRestoreCommand(const QCommandLineParser& parser, const Setup& setup, FILE
                          qUtf8Printable(catalog.Problem()));
     }
 
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(signal, OnRestoreSignal);
     OperationState state;
     ConsoleHost host(state, false, stdout, stderr);
     host.CopyTo(log);

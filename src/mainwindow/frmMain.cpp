@@ -760,7 +760,7 @@ void frmMain::EndRunningOperation() {
     // next test (a pause ends at once) and writes its summary, and nothing that would have
     // followed the operation, such as the shutdown, starts.
     blnProgramEnding = true;
-    state.blnStop = true;
+    state.blnStop = state.blnInterrupted = true;
     if (reportForm != nullptr)
         reportForm->EndPause();
 }

@@ -258,7 +258,7 @@ public:
     qint32 MaxSizeTextboxContents() const override { return lngMaxSizeTextboxContents; }
     int SuppressDetailedReportsBox() const override;
     bool OperationRunning() const override { return blnOperationRunning; }
-    void RequestStop() override { state.blnStop = true; }
+    void RequestStop() override { state.blnStop = state.blnInterrupted = true; }
     void ChooseSuppressDetailedReports(bool suppress) override {
         state.blnSuppressDetailedReports = suppress;
     }

@@ -287,12 +287,14 @@ FolderIdentity IdentityOf(const QString& path) {
 }
 
 QString NormaliseFolder(const QString& textIn) {
+    // A line break typed in a name is spelled as a name read from the disk spells it.
+    const QString given = DecodeName(EncodeName(textIn));
     // Blanks around a whole path are a slip (the folder test ignores them too); a text of
     // blanks is no folder, never the current one.
-    const QString trimmed = textIn.trimmed();
+    const QString trimmed = given.trimmed();
     if (trimmed.isEmpty())
         return {};
-    const QString& text = trimmed.startsWith(u'/') ? trimmed : textIn;
+    const QString& text = trimmed.startsWith(u'/') ? trimmed : given;
     const QString absolute = text.startsWith(u'/') ? text : CurrentFolder() + u'/' + text;
     QString clean = QDir::cleanPath(absolute);
     // Above the root is the root, as the kernel has it.

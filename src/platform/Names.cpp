@@ -1,5 +1,7 @@
 #include "platform/Names.h"
 
+#include <algorithm>
+
 namespace vnt {
 
 namespace {
@@ -8,6 +10,18 @@ constexpr char16_t ByteSurrogateBase = 0xDC00; // + byte 0x80..0xFF
 
 bool IsByteSurrogate(char16_t c) {
     return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+// A line break in a name is carried as a lone surrogate too: no text made of names then holds
+// a line break that is not the program's own, so a name cannot start a report line.
+bool IsLineBreakByte(unsigned char b) {
+    return b == '\n' || b == '\r';
+}
+bool IsLineBreakSurrogate(char16_t c) {
+    return c == ByteSurrogateBase + '\n' || c == ByteSurrogateBase + '\r';
+}
+bool IsNameSurrogate(char16_t c) {
+    return IsByteSurrogate(c) || IsLineBreakSurrogate(c);
 }
 
 bool IsContinuation(unsigned char b) {
@@ -56,7 +70,7 @@ int ValidSequenceLength(const unsigned char* p, qsizetype left, char32_t& value)
 QString DecodeName(const char* bytes, qsizetype size) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes);
     qsizetype ascii = 0;
-    while (ascii < size && p[ascii] < 0x80)
+    while (ascii < size && p[ascii] < 0x80 && !IsLineBreakByte(p[ascii]))
         ++ascii;
     if (ascii == size)
         return QString::fromLatin1(bytes, size);
@@ -68,7 +82,7 @@ QString DecodeName(const char* bytes, qsizetype size) {
     for (qsizetype i = ascii; i < size;) {
         char32_t value = 0;
         const int length = ValidSequenceLength(p + i, size - i, value);
-        if (length == 0) {
+        if (length == 0 || IsLineBreakByte(p[i])) {
             *out++ = static_cast<char16_t>(ByteSurrogateBase + p[i]);
             ++i;
             continue;
@@ -94,7 +108,7 @@ QByteArray EncodeName(const QString& name) {
     const char16_t* text = reinterpret_cast<const char16_t*>(name.constData());
     const qsizetype size = name.size();
     qsizetype i = 0;
-    while (i < size && !IsByteSurrogate(text[i]))
+    while (i < size && !IsNameSurrogate(text[i]))
         ++i;
     if (i == size)
         return name.toUtf8();
@@ -106,6 +120,8 @@ QByteArray EncodeName(const QString& name) {
         const char16_t c = text[i];
         if (c < 0x80) {
             put(c);
+        } else if (IsLineBreakSurrogate(c)) {
+            put(c - ByteSurrogateBase);
         } else if (c < 0x800) {
             put(0xC0 | (c >> 6));
             put(0x80 | (c & 0x3F));
@@ -138,11 +154,56 @@ QByteArray EncodeName(const QString& name) {
 QString ShownName(const QString& text) {
     QString shown = text;
     char16_t* data = reinterpret_cast<char16_t*>(shown.data());
+    bool lineBreaks = false;
     for (qsizetype i = 0; i < shown.size(); ++i) {
-        if (IsByteSurrogate(data[i]) && !(i > 0 && data[i - 1] >= 0xD800 && data[i - 1] <= 0xDBFF))
+        if (IsLineBreakSurrogate(data[i]))
+            lineBreaks = true;
+        else if (IsByteSurrogate(data[i]) &&
+                 !(i > 0 && data[i - 1] >= 0xD800 && data[i - 1] <= 0xDBFF))
             data[i] = 0xFFFD;
     }
+    if (lineBreaks) {
+        shown.replace(QChar(ByteSurrogateBase + '\n'), QStringLiteral("\\n"));
+        shown.replace(QChar(ByteSurrogateBase + '\r'), QStringLiteral("\\r"));
+    }
     return shown;
+}
+
+namespace {
+QString Escaped(const QString& text, bool keepLineBreaks) {
+    const QString shown = ShownName(text);
+    const auto control = [keepLineBreaks](QChar c) {
+        const char16_t u = c.unicode();
+        if (keepLineBreaks && (u == '\n' || u == '\r'))
+            return false;
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+    };
+    if (std::none_of(shown.begin(), shown.end(), control))
+        return shown;
+    QString escaped;
+    escaped.reserve(shown.size() + 8);
+    for (const QChar c : shown) {
+        if (!control(c))
+            escaped.append(c);
+        else if (c == u'\n')
+            escaped.append(QStringLiteral("\\n"));
+        else if (c == u'\r')
+            escaped.append(QStringLiteral("\\r"));
+        else if (c == u'\t')
+            escaped.append(QStringLiteral("\\t"));
+        else
+            escaped.append(QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')));
+    }
+    return escaped;
+}
+} // namespace
+
+QString ShownLine(const QString& text) {
+    return Escaped(text, false);
+}
+
+QString ShownLines(const QString& text) {
+    return Escaped(text, true);
 }
 
 } // namespace vnt

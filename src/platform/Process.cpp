@@ -2,6 +2,7 @@
 
 #include "platform/UniqueFd.h"
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +18,23 @@ void TakeClosedStandardDescriptors() {
         if (taken.get() == descriptor)
             taken.release(); // it stands in for the standard descriptor from now on
     }
+}
+
+namespace {
+std::atomic<bool> interruption{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+} // namespace
+
+void RequestInterruption() {
+    interruption.store(true);
+}
+
+bool InterruptionRequested() {
+    return interruption.load();
+}
+
+void ClearInterruption() {
+    interruption.store(false);
 }
 
 void IgnoreWriteSignals() {

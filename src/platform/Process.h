@@ -12,4 +12,12 @@ void TakeClosedStandardDescriptors();
 // met it, with its reason, instead of ending the process in the middle of a run.
 void IgnoreWriteSignals();
 
+// A stop asked for from outside the run (SIGINT, SIGTERM, SIGHUP): RequestInterruption is
+// safe in a signal handler, and every thread that waits for something it does not control
+// (a bus, the catalogue's thread) asks InterruptionRequested and stops waiting.
+void RequestInterruption();
+bool InterruptionRequested();
+// Forgets the request: for a program that runs again after one (and for tests).
+void ClearInterruption();
+
 } // namespace vnt

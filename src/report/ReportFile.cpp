@@ -93,7 +93,7 @@ void ReportFile::WriteFinishedLines() {
     QString lines = pending.left(end + 2);
     pending.remove(0, end + 2);
     lines.replace(CRLF, QStringLiteral("\n"));
-    if (problem.isEmpty() && file->write(ShownName(lines).toUtf8()) < 0)
+    if (problem.isEmpty() && file->write(ShownLines(lines).toUtf8()) < 0)
         problem = file->errorString();
 }
 
@@ -110,7 +110,7 @@ QString ReportFile::End() {
     if (!file)
         return {};
     if (!pending.isEmpty() && problem.isEmpty() &&
-        file->write(ShownName(pending).toUtf8() + '\n') < 0)
+        file->write(ShownLine(pending).toUtf8() + '\n') < 0)
         problem = file->errorString();
     pending.clear();
     if (!file->flush() && problem.isEmpty())

@@ -1,7 +1,6 @@
 #include "report/RunNotice.h"
 
 #include "backup/Restore.h"
-#include "cli/ConsoleRun.h"
 #include "platform/Names.h"
 #include "report/StrProc.h"
 
@@ -20,7 +19,7 @@ constexpr Ending Endings[] = {
     {Finished, " finished", false},
     {FinishedWithErrors, " finished with errors", true},
     {NothingDone, ": nothing done", true},
-    {3, ": disk not connected", true}, // the backup disk is not connected
+    {DiskNotConnected, ": disk not connected", true},
     {Interrupted, " interrupted", true},
 };
 
@@ -112,13 +111,7 @@ QString ConsoleReportHint(const QString& logPath, bool startedBySystemd, const Q
 
 DesktopNotice UnattendedBackupNotice(const OperationState& state, bool ran,
                                      const QString& reportFile) {
-    RunEnd run{QStringLiteral("Backup"), Finished, {}, {}};
-    if (!ran)
-        run.status = NothingDone;
-    else if (state.blnStop)
-        run.status = Interrupted;
-    else if (state.lngTotalNumCopyErrors > 0)
-        run.status = FinishedWithErrors;
+    RunEnd run{QStringLiteral("Backup"), RunExitStatus(state), {}, {}};
     if (ran)
         run.counts = RunCountsText(state, Operation::BackupModifiedFiles);
     // A report file is named only when this run began it; before that it is the last run's.

@@ -425,7 +425,7 @@ void frmReport::FullBufferPause(qsizetype length) {
 }
 
 QString frmReport::ForDisplay(const QString& piece) {
-    QString shown = ShownName(piece);
+    QString shown = ShownLines(piece);
     shown.remove(u'\r');
     return shown;
 }

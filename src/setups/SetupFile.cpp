@@ -111,7 +111,8 @@ QByteArray SetupFileBytes(const Setup& setup) {
 
 QString SetupLineBreakProblem(const Setup& setup) {
     const auto broken = [](const QString& text) {
-        return text.contains(u'\n') || text.contains(u'\r');
+        const QByteArray bytes = EncodeName(text);
+        return bytes.contains('\n') || bytes.contains('\r');
     };
     QString item;
     if (broken(setup.sourceFolder))
