@@ -134,11 +134,15 @@ bool CopyLinkedFilesAside(const FolderHandle& folder, QString& why) {
         if (::fstatat(folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             st.st_nlink <= 1)
             continue;
-        const CopyOutcome copy = CopyUnlinkedFile(folder, name, folder, name, {}, true);
-        if (!copy.copied) {
+        // Copied beside it, then renamed over this name: the other name keeps the file.
+        const QByteArray apart = name + ".apart";
+        const CopyOutcome copy = CopyUnlinkedFile(folder, name, folder, apart, {}, true);
+        if (!copy.copied ||
+            ::renameat(folder.Descriptor(), apart.constData(), folder.Descriptor(),
+                       name.constData()) != 0) {
             why = QString::fromLatin1(name) +
                   QStringLiteral(" has another name as well and could not be copied apart: ") +
-                  copy.error.description;
+                  (copy.copied ? FileErrorFromErrno(errno) : copy.error).description;
             return false;
         }
     }

@@ -26,7 +26,7 @@ namespace {
 constexpr int CallTimeoutMs = 5000;
 // A stop asked for before a step began leaves it this long, so that an interrupted run
 // still says so on the desktop.
-constexpr int StepAfterStopMs = 1000;
+constexpr int StepAfterStopMs = 500;
 
 std::atomic<bool> stepAbandoned{false};
 
@@ -102,7 +102,7 @@ std::optional<Result> Bounded(std::function<Result()> step, int limitMs, const Q
             why = stopped ? QStringLiteral("the run was stopped while waiting for the ") + busName
                           : QStringLiteral("the ") + busName +
                                 QStringLiteral(" did not answer within %1 seconds")
-                                    .arg((limitMs + 999) / 1000);
+                                    .arg(QString::number(limitMs / 1000.0));
             return std::nullopt;
         }
         shared->done.wait_for(held, std::min<std::chrono::steady_clock::duration>(

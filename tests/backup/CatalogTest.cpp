@@ -200,6 +200,20 @@ TEST_F(CatalogTest, DamagedForeignAndNewerCataloguesAreNeverTrusted) {
     Record(1'000, "backup-all", 1);
     Sql(database, "PRAGMA user_version = 99");
     ExpectRefused("newer version of the program (version 99)");
+
+    // Ours with something planted in it: nothing there runs, not even to be refused. The
+    // trigger would never end; the view would never end being read.
+    for (const char* planted :
+         {"CREATE TRIGGER forever AFTER INSERT ON copies BEGIN SELECT count(*) FROM (WITH"
+          " RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c); END",
+          "CREATE VIEW forever AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c)"
+          " SELECT x FROM c",
+          "CREATE INDEX by_path ON copies(path)", "ALTER TABLE runs ADD COLUMN note TEXT"}) {
+        ASSERT_TRUE(QFile::remove(database));
+        Record(1'000, "backup-all", 1);
+        Sql(database, planted);
+        ExpectRefused("its tables are not the ones this program makes");
+    }
 }
 
 TEST_F(CatalogTest, PathsFromTheCatalogueAreDataToCheck) {
@@ -251,8 +265,31 @@ TEST_F(CatalogTest, ALinkInThePlaceOfTheCatalogueLeadsNoWriteOutOfTheTarget) {
     ExpectRefused("catalog.sqlite-wal is not a plain file");
     EXPECT_EQ(ReadAll(elsewhere + "precious"), "precious");
 
-    // And a file in the place of the folder.
+    // Hard links: one planted as the log gets its own copy before a backup writes, and a
+    // snapshot of the target made of links keeps the catalogue it had.
     ASSERT_EQ(::unlink(QFile::encodeName(database + "-wal").constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(elsewhere + "precious").constData(),
+                     QFile::encodeName(database + "-wal").constData()),
+              0);
+    ASSERT_EQ(::link(QFile::encodeName(database).constData(),
+                     QFile::encodeName(elsewhere + "snapshot.sqlite").constData()),
+              0);
+    const QByteArray snapshot = ReadAll(database);
+    {
+        // A reader, which SQLite may let write to the log, takes none linked elsewhere.
+        CatalogReader linked;
+        EXPECT_FALSE(linked.Open(target));
+        EXPECT_TRUE(linked.Problem().contains("catalog.sqlite-wal has another name as well"))
+            << linked.Problem().toStdString();
+    }
+    Record(2'000, "backup-modified", 2);
+    EXPECT_EQ(ReadAll(elsewhere + "precious"), "precious");
+    EXPECT_EQ(ReadAll(elsewhere + "snapshot.sqlite"), snapshot);
+    CatalogReader after;
+    ASSERT_TRUE(after.Open(target)) << after.Problem().toStdString();
+    EXPECT_EQ(after.Runs().size(), 2u);
+
+    // And a file in the place of the folder.
     ASSERT_TRUE(QDir(target + ".vantoro").removeRecursively());
     WriteFile(target + ".vantoro", "not a folder");
     CatalogWriter writer;

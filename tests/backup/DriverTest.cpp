@@ -270,6 +270,9 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
         if (Report().blnPaused)
             Report().cmdCancelClose->click();
     });
+    // A file that cannot be copied (a folder stands at its place) before the cancel.
+    WriteFile(source + "z.txt", "z");
+    ASSERT_TRUE(QDir().mkpath(target + "z.txt"));
     watcher.start(1);
     window->cmdBackupAllFiles_MouseUp();
     EXPECT_TRUE(window->State().blnStop);
@@ -277,6 +280,14 @@ TEST_F(DriverTest, CancelDuringAPauseStillWritesTheSummary) {
     EXPECT_TRUE(report.contains(ProgramText(49) + "\r\n")) << report.toStdString();
     EXPECT_TRUE(report.contains("Number of files copied: 1\r\n"));
     EXPECT_FALSE(QFile::exists(target + "Letters/a.txt"));
+    // Interrupted with an error: one outcome, in the history as in the run.
+    EXPECT_EQ(window->State().lngTotalNumCopyErrors, 1);
+    EXPECT_EQ(RunExitStatus(window->State()), Interrupted);
+    CatalogReader reader;
+    ASSERT_TRUE(reader.Open(target)) << reader.Problem().toStdString();
+    ASSERT_EQ(reader.Runs().size(), 1u);
+    EXPECT_EQ(reader.Runs()[0].exitStatus, Interrupted);
+    EXPECT_EQ(reader.Runs()[0].errors, 1);
 }
 
 // Runs a backup of both subfolders that pauses after its first copy; whilePaused runs once

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <thread>
 
@@ -328,6 +329,20 @@ TEST_F(ContentsTest, EveryBackupIsRecordedAndHistoryListsThemNewestFirst) {
     EXPECT_EQ(QDateTime::fromString(newest["started"].toString(), Qt::ISODate).toMSecsSinceEpoch(),
               runs[0].startedMs / 1000 * 1000);
     EXPECT_EQ(listed[2].toObject()["copied"].toInt(), 2);
+
+    // The catalogue is anybody's to write: its texts reach the terminal escaped, one run a line.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(target + ".vantoro/catalog.sqlite").constData(), &db),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "UPDATE runs SET operation = 'backup-all' || char(27) || '[2J' ||"
+                           " char(10) || 'forged' WHERE id = 1",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const CliRun planted = Cli({"history", "--target", target});
+    EXPECT_EQ(planted.out.count('\n'), 5) << planted.out.toStdString();
+    EXPECT_TRUE(planted.out.contains("backup-all\\x1b[2J\\nforged")) << planted.out.toStdString();
 
     // No catalogue, or no target given: nothing to list, and why.
     const CliRun none = Cli({"history", "--target", dir.path()});

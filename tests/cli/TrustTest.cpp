@@ -132,6 +132,25 @@ TEST_F(TrustTest, NamesThatAreNotUtf8AreBackedUpUnderTheirBytes) {
         ::rmdir((EncodeName(root) + "Letters/dir\xfe").constData());
     }
     sourceBefore.clear();
+
+    // Line breaks and a terminal's escape in names: backed up under their bytes, and shown
+    // escaped, so that no name starts a report line of its own or reaches the terminal raw.
+    const QByteArray forged = "x\nAll copied.\r\nNumber of files copied: 99\x1b[2J.txt";
+    const QString named = DecodeName(EncodeName(source) + "Letters/" + forged);
+    WriteFile(named, "forged");
+    const QString log = dir.path() + "/run.log";
+    const CliRun again = Cli({"backup-modified", "--source", "src", "--target", "dst",
+                              "--include", "Letters", "--log", log});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(ReadAll(DecodeName(EncodeName(target) + "Letters/" + forged)), "forged");
+    const QString escaped = "x\\nAll copied.\\r\\nNumber of files copied: 99\\x1b[2J.txt";
+    for (const QString& report : {again.out, QString::fromUtf8(ReadAll(log))}) {
+        EXPECT_TRUE(report.contains(escaped)) << report.toStdString();
+        EXPECT_FALSE(report.contains('\x1b') || report.contains('\r'));
+        const QStringList lines = report.split('\n');
+        EXPECT_FALSE(lines.contains("All copied.")) << report.toStdString();
+        EXPECT_EQ(lines.filter(QRegularExpression("^Number of files copied: ")).size(), 1);
+    }
 }
 
 TEST_F(TrustTest, WhatIsLeftBehindIsNamedAndCounted) {

@@ -8,11 +8,15 @@
 #include "RecordingHost.h"
 #include "TestSupport.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <QElapsedTimer>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusError>
@@ -337,6 +341,70 @@ TEST_F(PrivateBus, TheConsoleNotifiesWhenItsRunEnds) {
     EXPECT_TRUE(alone.err.startsWith("vantoro-cli: no desktop notification: "))
         << alone.err.toStdString();
     EXPECT_EQ(alone.err.count('\n'), 1) << alone.err.toStdString();
+}
+
+// A bus that takes the connection and never answers: a socket nobody accepts on. Closed at
+// the end, which ends the connections still waiting on it.
+class SilentBus {
+public:
+    explicit SilentBus(const QString& path) : address("unix:path=" + path) {
+        sockaddr_un where{};
+        where.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(where.sun_path, name.constData(), std::min<size_t>(name.size(), 100));
+        socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+        EXPECT_EQ(::listen(socket, 16), 0);
+    }
+    ~SilentBus() { ::close(socket); }
+    // Whether a program has connected, waiting up to waitMs.
+    bool Reached(int waitMs) const {
+        pollfd listening{socket, POLLIN, 0};
+        return ::poll(&listening, 1, waitMs) == 1;
+    }
+    const QString address;
+
+private:
+    int socket = -1;
+};
+
+TEST_F(SmallTreeTest, ABusThatNeverAnswersHoldsUpNoRunAndAStopEndsTheWait) {
+    const SilentBus silent(dir.path() + "/silent");
+    QElapsedTimer clock;
+    clock.start();
+    QStringList said;
+    EXPECT_FALSE(LogindInhibitor([&](const QString& why) { said.append(why); }, silent.address, 300)
+                     .HoldOffSleep("Backing up /x/")
+                     .valid());
+    EXPECT_EQ(said, QStringList{"the system bus did not answer within 0.3 seconds"});
+    EXPECT_EQ(BusNotifier(silent.address, 300).Notify({"Backup finished", "", false}),
+              "the session bus did not answer within 0.3 seconds");
+    EXPECT_LT(clock.elapsed(), 1500);
+
+    // The console program, stopped while it waits for its sleep lock: the run ends at once,
+    // interrupted, its notice not waited for either.
+    const SilentBus waiting(dir.path() + "/waiting");
+    const QByteArray bus = waiting.address.toUtf8();
+    QElapsedTimer stopped;
+    const CliRun run = CliInChild(
+        {"backup-all", "--source", source, "--target", target, "--notify"},
+        [&bus] {
+            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.constData(), 1);
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.constData(), 1);
+        },
+        Captured,
+        [&](pid_t pid, int) {
+            ASSERT_TRUE(waiting.Reached(20000));
+            stopped.start();
+            ::kill(pid, SIGTERM);
+        });
+    EXPECT_LT(stopped.elapsed(), 2000);
+    EXPECT_EQ(run.status, 130) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the computer may sleep during the run: the run was stopped while "
+                                 "waiting for the system bus"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(ProgramText(49))) << run.out.toStdString();
+    EXPECT_FALSE(QFile::exists(target + "Letters/b.txt"));
 }
 
 } // namespace vnt::test
