@@ -10,6 +10,9 @@ int main(int argc, char** argv) {
     // Every test run has a home of its own: the per-user data and settings start empty.
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
+    // The per-user folders follow that home, whatever the caller's environment names.
+    for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        qunsetenv(folder);
     // Nothing a test does may reach the desktop or the system.
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
     // Nor the desktop's or the system's bus: tests that want one start their own.

@@ -1,9 +1,21 @@
 #pragma once
 // Free space of the disk that holds a path, and the text forms of disk sizes.
 
+#include "platform/Drives.h"
+
 #include <QString>
 
 namespace vnt {
+
+// The disk a backup into targetFolder last went to, kept in the user's state folder at the
+// end of each backup that ran (RememberBackupDisk): a later run can tell that disk is away
+// although a folder stands where it was mounted. Nothing when none is known.
+DiskPlace RememberedBackupDisk(const QString& targetFolder);
+void RememberBackupDisk(const QString& targetFolder);
+// Where the disks of all remembered backups were mounted, "/" left out.
+QStringList RememberedMountPoints();
+// BackupDiskAbsent with all that is remembered.
+bool BackupDiskAway(const QString& targetFolder);
 
 // 0 and the free bytes available to the user and the total bytes; -1 when the disk
 // cannot be queried or reports no size, leaving both outputs unchanged.

@@ -2,6 +2,7 @@
 
 #include "backup/Catalog.h"
 #include "backup/Counting.h"
+#include "backup/Disks.h"
 #include "backup/Walk.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
@@ -90,7 +91,7 @@ bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bo
     if (!list) {
         // Neither offered to be made nor backed up into: it would land on the wrong disk.
         if (!setup.targetFolder.isEmpty() &&
-            BackupDiskAbsent(setup.targetFolder, QStringLiteral("/etc/fstab"))) {
+            BackupDiskAway(setup.targetFolder)) {
             state.blnBackupDiskAbsent = true;
             main.Tell(BackupDiskAbsentText(setup.targetFolder), state.strWindowCaption,
                       MsgIcon::Warning);
@@ -345,6 +346,9 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
         FlushCopies(state, setup, report, *flush);
     }
     history.End(state, report);
+    // The disk this backup went to, so that a later run knows when it is away.
+    if (writes && (RunExitStatus(state) == Finished || RunExitStatus(state) == FinishedWithErrors))
+        RememberBackupDisk(setup.targetFolder);
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());
     report.SetFileNowBeingCopied(QString(), QString());

@@ -1,5 +1,6 @@
 #include "cli/ConsoleRun.h"
 
+#include "backup/Disks.h"
 #include "backup/Driver.h"
 #include "cli/ConsoleHost.h"
 #include "cli/History.h"
@@ -7,6 +8,7 @@
 #include "mainwindow/Filters.h"
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
+#include "platform/DataFolder.h"
 #include "platform/Drives.h"
 #include "platform/Directory.h"
 #include "platform/FoldersOnDisk.h"
@@ -147,9 +149,6 @@ private:
 // start, then the files that differed or could not be read. A comparison narrowed by a
 // filter has a memory of its own: it did not look at the rest.
 QString VerifyStateFile(const Setup& setup) {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/state");
     QCryptographicHash key(QCryptographicHash::Sha256);
     for (const QString& part :
          QStringList{setup.sourceFolder, setup.targetFolder, setup.includedFolders.join(u'\n'),
@@ -157,7 +156,7 @@ QString VerifyStateFile(const Setup& setup) {
                      setup.excludedFilepaths.trimmed(), QString::number(setup.modifiedSinceIndex),
                      QString::number(setup.excludeFilesInSourceFolder)})
         key.addData(EncodeName(part).toPercentEncoding() + '\n');
-    return base + QStringLiteral("/vantoro/verify-") +
+    return StateFolder() + QStringLiteral("verify-") +
            QString::fromLatin1(key.result().toHex().left(32));
 }
 
@@ -645,7 +644,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         return NothingDone;
     }
     if (restoring) {
-        if (BackupDiskAbsent(setup.targetFolder, QStringLiteral("/etc/fstab"))) {
+        if (BackupDiskAway(setup.targetFolder)) {
             console.Fail(BackupDiskAbsentText(setup.targetFolder));
             return DiskNotConnected;
         }

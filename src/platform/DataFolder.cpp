@@ -24,13 +24,17 @@ QString DataFolder(const QString& programFolder) {
     return {};
 }
 
-QString ReportsFolder() {
+QString StateFolder() {
     // XDG_STATE_HOME counts only as an absolute path; anything else is
     // ignored as if unset.
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (!QDir::isAbsolutePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return QDir::cleanPath(state) + QStringLiteral("/vantoro/reports/");
+    return QDir::cleanPath(state) + QStringLiteral("/vantoro/");
+}
+
+QString ReportsFolder() {
+    return StateFolder() + QStringLiteral("reports/");
 }
 
 QString UserConfigFolder() {

@@ -15,8 +15,10 @@ QStringList DataFolderCandidates(const QString& programFolder);
 // The first of those folders that holds vnt.dat; an empty string when none does.
 QString DataFolder(const QString& programFolder);
 
-// Where the reports of operations are kept, with a trailing slash: reports/ in the user's
-// state folder ($XDG_STATE_HOME, else ~/.local/state) under vantoro/. Not made here.
+// The program's folder in the user's state folder ($XDG_STATE_HOME, else ~/.local/state):
+// vantoro/, with a trailing slash. Not made here.
+QString StateFolder();
+// Where the reports of operations are kept: reports/ in it.
 QString ReportsFolder();
 
 // The user's folder of the program, $XDG_CONFIG_HOME/vantoro (~/.config/vantoro): the setup

@@ -1,13 +1,17 @@
 #include "platform/Drives.h"
 
+#include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 
 namespace vnt {
 
@@ -46,6 +50,24 @@ QStringList MountPoints(const QString& file, int index) {
             points.append(MountPath(fields[index]));
     }
     return points;
+}
+
+struct Mount {
+    QString point;
+    QByteArray device; // "major:minor"
+};
+
+QList<Mount> Mounts(const QString& mountinfo) {
+    QList<Mount> mounts;
+    QFile table(mountinfo);
+    if (!table.open(QIODevice::ReadOnly))
+        return mounts;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4)
+            mounts.append({MountPath(fields[4]), fields[2]});
+    }
+    return mounts;
 }
 
 // path is at or below folder (both clean, absolute).
@@ -98,30 +120,93 @@ bool QueryDiskSpace(const QString& path, double& available, double& total) {
     return true;
 }
 
-bool BackupDiskAbsent(const QString& targetFolder, const QString& fstab) {
+namespace {
+
+// The mount that holds path (clean, real): the longest mount point above it, the last of
+// equals (a mount over another hides it).
+const Mount* MountHolding(const QString& path, const QList<Mount>& mounts) {
+    const Mount* best = nullptr;
+    for (const Mount& mount : mounts)
+        if (AtOrBelow(path, mount.point) &&
+            (best == nullptr || mount.point.size() >= best->point.size()))
+            best = &mount;
+    return best;
+}
+
+QString IdentityOf(const Mount& mount, const QString& byUuid) {
+    const QList<QByteArray> numbers = mount.device.split(':');
+    bool majorOk = false;
+    bool minorOk = false;
+    const unsigned major = numbers.value(0).toUInt(&majorOk);
+    const unsigned minor = numbers.value(1).toUInt(&minorOk);
+    if (majorOk && minorOk) {
+        const QDir uuids(byUuid);
+        for (const QString& name : uuids.entryList(QDir::AllEntries | QDir::System)) {
+            struct stat st {};
+            if (::stat(EncodeName(uuids.filePath(name)).constData(), &st) == 0 &&
+                S_ISBLK(st.st_mode) && ::major(st.st_rdev) == major && ::minor(st.st_rdev) == minor)
+                return QStringLiteral("UUID=") + name;
+        }
+    }
+    return QStringLiteral("device ") + QString::fromLatin1(mount.device);
+}
+
+QString RealPath(const QString& path) {
+    return QDir::cleanPath(RealFolder(path));
+}
+
+} // namespace
+
+DiskPlace DiskPlaceOf(const QString& folder, const QString& mountinfo, const QString& byUuid) {
+    const QList<Mount> mounts = Mounts(mountinfo);
+    const Mount* holding = MountHolding(RealPath(folder), mounts);
+    if (holding == nullptr)
+        return {};
+    return {holding->point, IdentityOf(*holding, byUuid)};
+}
+
+bool BackupDiskAbsent(const QString& targetFolder, const QString& fstab,
+                      const DiskPlace& remembered, const QStringList& learnedPoints,
+                      const QString& mountinfo,
+                      const QString& byUuid) {
     if (!targetFolder.startsWith(u'/'))
         return false;
-    const QString target = QDir::cleanPath(targetFolder);
+    const QString target = RealPath(targetFolder);
     const QFileInfo info(target);
-    if (info.exists() &&
-        !(info.isDir() && QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                               QDir::Hidden | QDir::System)))
-        return false;
-    const QStringList mounted = MountPoints(QStringLiteral("/proc/self/mountinfo"), 4);
-    for (const QString& point : MountPoints(fstab, 1)) {
-        if (point != QStringLiteral("/") && point.startsWith(u'/') && AtOrBelow(target, point) &&
-            !mounted.contains(point))
-            return true;
-    }
-    for (const char* removable : {"/media", "/run/media", "/mnt"}) {
-        const QString root = QLatin1String(removable);
-        if (!target.startsWith(root + u'/'))
-            continue;
-        for (const QString& point : mounted) {
-            if (point.startsWith(root + u'/') && AtOrBelow(target, point))
-                return false;
+    const bool exists = info.exists();
+    const bool empty =
+        !exists || (info.isDir() && QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                          QDir::Hidden | QDir::System));
+    const QList<Mount> mounts = Mounts(mountinfo);
+    const auto mounted = [&mounts](const QString& point) {
+        return std::any_of(mounts.cbegin(), mounts.cend(),
+                           [&point](const Mount& mount) { return mount.point == point; });
+    };
+    if (empty) {
+        for (const QString& listed : MountPoints(fstab, 1) + learnedPoints) {
+            if (!listed.startsWith(u'/') || listed == QStringLiteral("/"))
+                continue;
+            const QString point = RealPath(listed);
+            if (AtOrBelow(target, point) && !mounted(point) && !mounted(listed))
+                return true;
         }
-        return true;
+    }
+    if (!exists) {
+        for (const char* removable : {"/media", "/run/media", "/mnt"}) {
+            const QString root = QLatin1String(removable);
+            if (!target.startsWith(root + u'/'))
+                continue;
+            return std::none_of(mounts.cbegin(), mounts.cend(), [&](const Mount& mount) {
+                return AtOrBelow(target, mount.point) && AtOrBelow(mount.point, root);
+            });
+        }
+    }
+    if (remembered.Known()) {
+        const Mount* now = MountHolding(target, mounts);
+        if (now != nullptr && now->point != remembered.mountPoint &&
+            AtOrBelow(remembered.mountPoint, now->point) &&
+            IdentityOf(*now, byUuid) != remembered.identity)
+            return true;
     }
     return false;
 }

@@ -408,11 +408,35 @@ TEST(BackupDisk, AnAbsentDiskIsItsOwnCaseAndNothingLandsOnTheWrongDisk) {
         EXPECT_TRUE(unplugged.err.contains(said)) << unplugged.err.toStdString();
     }
     EXPECT_TRUE(QDir(mountPoint.path()).isEmpty()) << "no folder made below the mount point";
-    // The mount point's own folder as the target: empty, so no disk either.
+    // The mount point's own folder as the target: a disk was mounted there, so no disk either.
     const CliRun intoMountPoint =
         Cli({"backup-all", "--source", source, "--target", mountPoint.path()});
     EXPECT_EQ(intoMountPoint.status, 3);
     EXPECT_TRUE(QDir(mountPoint.path()).isEmpty());
+
+    // An old copy left where the disk was mounted: the folder is there and not empty, but it
+    // lies on the system disk. Nothing is written there.
+    ASSERT_TRUE(QDir().mkpath(target));
+    WriteFile(target + "old.txt", "old");
+    WriteFile(source + "b.txt", "b");
+    const CliRun stale = Cli(backup);
+    EXPECT_EQ(stale.status, 3) << stale.out.toStdString();
+    EXPECT_TRUE(stale.err.contains(said)) << stale.err.toStdString();
+    EXPECT_FALSE(QFile::exists(target + "b.txt"));
+    ASSERT_TRUE(QDir(target).removeRecursively());
+
+    // Plugged in again: the backup goes on where it was.
+    ASSERT_TRUE(run("mount", {"-o", "loop", image, mountPoint.path()}));
+    const CliRun back = Cli(backup);
+    EXPECT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_EQ(ReadAll(target + "b.txt"), "b");
+    ASSERT_TRUE(run("umount", {mountPoint.path()}));
+
+    // An empty folder below /mnt that no disk was ever mounted on is a first backup.
+    QTemporaryDir plain(QStringLiteral("/mnt/vantoro-plain-XXXXXX"));
+    const CliRun first = Cli({"backup-all", "--source", source, "--target", plain.path()});
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(QFile::exists(plain.path() + "/a.txt"));
 }
 
 QSet<QString> Captures(const QString& text, const QRegularExpression& pattern) {

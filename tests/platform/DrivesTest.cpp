@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <unistd.h>
 #include <QStorageInfo>
 
 namespace vnt {
@@ -44,6 +46,69 @@ TEST(BackupDiskAbsent, AMountPointInFstabThatIsNotMountedHoldsNoBackup) {
     EXPECT_TRUE(BackupDiskAbsent("/media/nobody-here/DISK/Backup/", fstab));
     EXPECT_TRUE(BackupDiskAbsent("/run/media/nobody-here/DISK/", fstab));
     EXPECT_FALSE(BackupDiskAbsent("relative/Backup/", fstab));
+}
+
+// The rule on real locations, with a mount table of the test's own: a disk at /mnt itself,
+// a disk reached through a link, an fstab mount point spelt through a link, and the disk of
+// the last backup away while a folder stands where it was mounted.
+TEST(BackupDiskAbsent, JudgesWhereTheTargetReallyIsAndWhichDiskItIsOn) {
+    QTemporaryDir dir;
+    const QString table = dir.path() + "/mountinfo";
+    const auto mounted = [&](const QStringList& points) {
+        QByteArray lines = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
+        for (int i = 0; i < points.size(); ++i)
+            lines += QByteArray::number(30 + i) + " 20 8:" + QByteArray::number(17 + i) + " / " +
+                     points[i].toUtf8() + " rw - ext4 /dev/sdb" + QByteArray::number(i) + " rw\n";
+        WriteFile(table, lines);
+    };
+    const QString noFstab = dir.path() + "/no-fstab";
+    const QString away = "/mnt/vantoro-nobody-" + QString::number(::getpid()) + "/Backup/";
+    mounted({});
+    EXPECT_TRUE(BackupDiskAbsent(away, noFstab, {}, {}, table));
+    mounted({"/mnt"});
+    EXPECT_FALSE(BackupDiskAbsent(away, noFstab, {}, {}, table)) << "a disk at /mnt itself";
+
+    // /media/DISK reached through a link, mounted or not.
+    const QString link = dir.path() + "/bk";
+    ASSERT_EQ(::symlink("/media/vantoro-nobody/DISK", QFile::encodeName(link).constData()), 0);
+    mounted({"/media/vantoro-nobody/DISK"});
+    EXPECT_FALSE(BackupDiskAbsent(link + "/Backup/", noFstab, {}, {}, table));
+    mounted({});
+    EXPECT_TRUE(BackupDiskAbsent(link + "/Backup/", noFstab, {}, {}, table));
+
+    // fstab names the mount point through a linked folder; the table has its real path.
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/real/point"));
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/real").constData(),
+                        QFile::encodeName(dir.path() + "/linked").constData()),
+              0);
+    const QString fstab = dir.path() + "/fstab";
+    WriteFile(fstab, "LABEL=BK " + QFile::encodeName(dir.path() + "/linked/point") + " ext4 0 2\n");
+    mounted({dir.path() + "/real/point"});
+    EXPECT_FALSE(BackupDiskAbsent(dir.path() + "/linked/point/", fstab, {}, {}, table));
+    mounted({});
+    EXPECT_TRUE(BackupDiskAbsent(dir.path() + "/linked/point/", fstab, {}, {}, table));
+
+    // The disk the last backup went to: its mount point holds an old copy on the disk above.
+    const QString point = dir.path() + "/real/point";
+    ASSERT_TRUE(QDir().mkpath(point + "/Backup"));
+    WriteFile(point + "/Backup/old.txt", "old");
+    mounted({point});
+    const DiskPlace disk = DiskPlaceOf(point + "/Backup/", table, dir.path() + "/no-uuids");
+    EXPECT_EQ(disk.mountPoint, point);
+    EXPECT_EQ(disk.identity, "device 8:17");
+    EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, disk, {}, table));
+    mounted({});
+    EXPECT_TRUE(BackupDiskAbsent(point + "/Backup/", noFstab, disk, {}, table));
+    EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, {}, {}, table))
+        << "nothing remembered: a folder with files is there";
+    // Another disk mounted in its place is a disk that is there.
+    mounted({point});
+    EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, {point, "UUID=other"}, {}, table));
+    // Where earlier backups' disks were mounted counts as fstab does, for an empty folder.
+    mounted({});
+    ASSERT_TRUE(QDir().mkpath(point + "/Empty"));
+    EXPECT_FALSE(BackupDiskAbsent(point + "/Empty/", noFstab, {}, {}, table)) << "a first backup";
+    EXPECT_TRUE(BackupDiskAbsent(point + "/Empty/", noFstab, {}, {point}, table));
 }
 
 TEST(RootPrefix, UsesTheMountedFileSystems) {
