@@ -25,6 +25,9 @@ struct Setup {
     int saveSetupOnQuit = 0;
     int excludeFilesInSourceFolder = 0;
     int suppressDetailedReports = 0;
+    // Whether a backup keeps the copies it replaces (the window's "Keep replaced copies"), as
+    // a setup file carries it to a scheduled run; -1: the file does not say.
+    int keepReplaced = -1;
 };
 
 // The operation codes. A state nobody set holds None, which equals no operation.

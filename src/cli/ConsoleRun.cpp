@@ -555,7 +555,13 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         }
         setup = read.setup;
         state.strSetupFileName = path;
-        setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
+        // What the window set for the backups of this Setup, as --keep-replaced would.
+        if (setup.keepReplaced == 1 && (command.startsWith(QStringLiteral("backup-")) ||
+                                        (verify && parser.isSet(repair))))
+            state.blnKeepReplaced = true;
+        if (!setup.fileExtension.isEmpty() && ExtensionFilterHasBadLength(setup.fileExtension))
+            console.Fail(QString(ExtensionLengthMessage()).replace(QStringLiteral("\r\n"),
+                                                                   QStringLiteral(" ")));
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {
             console.Fail(QStringLiteral("--source and --target go together"));

@@ -1,8 +1,11 @@
 #include "setups/Schedules.h"
 
+#include "platform/DataFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <unistd.h>
 
 namespace vnt {
 
@@ -130,10 +133,36 @@ bool UserSystemdRuns(SystemShell& shell) {
         true, shell.runAndRead(Systemctl, IsSystemRunningArguments(), SystemctlWaitMilliseconds));
 }
 
-QString CronLine(const QString& cliCommand, const QString& setupPath, const QString& home) {
-    return QStringLiteral("%1 %2 * * * ").arg(NightlyMinute).arg(NightlyHour) +
-           CronPath(cliCommand, home) + QStringLiteral(" backup-modified --setup ") +
-           CronPath(setupPath, home) + QStringLiteral(" --notify");
+QString NightlyCommand(const QString& cliCommand, const QString& setupPath) {
+    return cliCommand + QStringLiteral(" backup-modified --setup ") + setupPath +
+           QStringLiteral(" --notify");
+}
+
+QString CronLine(const QString& cliCommand, const QString& setupPath, const QString& home,
+                 const QString& logPath, const QString& busAddress) {
+    QString line = QStringLiteral("%1 %2 * * * ").arg(NightlyMinute).arg(NightlyHour);
+    if (!busAddress.isEmpty())
+        line += QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + CronWord(busAddress) + u' ';
+    line += NightlyCommand(CronPath(cliCommand, home), CronPath(setupPath, home));
+    if (!logPath.isEmpty())
+        line += QStringLiteral(" --log ") + CronPath(logPath, home);
+    return line;
+}
+
+QString LastingBusAddress(const QString& sessionBusAddress, uint uid) {
+    const QString lasting = QStringLiteral("unix:path=/run/user/%1/bus").arg(uid);
+    return sessionBusAddress == lasting ? lasting : QString();
+}
+
+QStringList ParseCronLines(const QByteArray& crontab) {
+    QStringList lines;
+    for (const QByteArray& raw : crontab.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (!line.startsWith(u'#') && line.contains(QStringLiteral("vantoro-cli")) &&
+            line.contains(QStringLiteral(" --setup ")))
+            lines.append(line);
+    }
+    return lines;
 }
 
 QString CliCommandBeside(const QString& programFolder) {
@@ -145,14 +174,22 @@ QString CliCommandBeside(const QString& programFolder) {
 
 ScheduleOutcome EnableNightlyBackup(SystemShell& shell, const QString& name,
                                     const QString& setupPath, const QString& cliCommand) {
-    const QString cron = CronLine(cliCommand, setupPath, QDir::homePath());
+    // A night nobody watches leaves its report where it can be read in the morning.
+    const QString log = StateFolder() + name + QStringLiteral(".log");
+    const QString bus = LastingBusAddress(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                          static_cast<uint>(::getuid()));
+    QString cron = CronAdvice(CronLine(cliCommand, setupPath, QDir::homePath(), log, bus));
+    cron += QStringLiteral("\r\n\r\nEach night's report is added to ") + log + u'.';
+    if (bus.isEmpty())
+        cron += QStringLiteral(" Cron cannot reach this desktop (its bus changes at each login), "
+                               "so no notification is shown.");
     const QString saved = QStringLiteral("The setup is saved in ") + setupPath + u'.';
     if (!UserSystemdRuns(shell))
         return {ScheduleOutcome::Kind::NoUserSystemd,
                 saved +
                     QStringLiteral(" No user service manager (systemd) runs here, so no "
                                    "timer can be enabled.\r\n\r\n") +
-                    CronAdvice(cron)};
+                    cron};
     const QStringList arguments = EnableTimerArguments(name);
     const ProgramLaunch enabled =
         shell.startAndWait(Systemctl, arguments, SystemctlWaitMilliseconds);
@@ -161,7 +198,8 @@ ScheduleOutcome EnableNightlyBackup(SystemShell& shell, const QString& name,
                 saved + QStringLiteral(" New and modified files are backed up every night at ") +
                     TimeText() + QStringLiteral(" by the timer ") + TimerUnitName(name) +
                     QStringLiteral(" (a night missed while the computer is off is caught up on "
-                                   "at the next start).")};
+                                   "at the next start). It runs:\r\n\r\n") +
+                    NightlyCommand(cliCommand, setupPath)};
     const QString how = enabled.outcome == ProgramLaunch::Outcome::Exited
                             ? QStringLiteral("ended with status %1").arg(enabled.exitCode)
                         : enabled.outcome == ProgramLaunch::Outcome::StillRunning
@@ -170,7 +208,7 @@ ScheduleOutcome EnableNightlyBackup(SystemShell& shell, const QString& name,
     return {ScheduleOutcome::Kind::Failed,
             saved + QStringLiteral(" The timer could not be enabled: \"") + CommandLine(arguments) +
                 QStringLiteral("\" ") + how +
-                QStringLiteral(" (is the program's timer installed?).\r\n\r\n") + CronAdvice(cron)};
+                QStringLiteral(" (is the program's timer installed?).\r\n\r\n") + cron};
 }
 
 } // namespace vnt

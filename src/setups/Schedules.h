@@ -41,9 +41,21 @@ bool UserSystemdRuns(bool runtimeFolderExists, const ProgramOutput& isSystemRunn
 // The same, asked through the shell.
 bool UserSystemdRuns(SystemShell& shell);
 
-// The crontab line that runs what the timer would: every night at the timer's time.
-// A path below home is written from "~/", and every word is quoted as sh and cron need.
-QString CronLine(const QString& cliCommand, const QString& setupPath, const QString& home);
+// What the timer's unit runs on the setup file (and the cron line too), as one command line.
+QString NightlyCommand(const QString& cliCommand, const QString& setupPath);
+
+// The crontab line that runs what the timer would, every night at the timer's time, its
+// report appended to logPath. Cron gives its commands no desktop: busAddress, when not empty,
+// is the session bus the notification goes to. A path below home is written from "~/", and
+// every word is quoted as sh and cron need.
+QString CronLine(const QString& cliCommand, const QString& setupPath, const QString& home,
+                 const QString& logPath = {}, const QString& busAddress = {});
+// The session bus address a cron line can name: the user's bus at a fixed place
+// (unix:path=/run/user/UID/bus), which outlives a login; empty for any other.
+QString LastingBusAddress(const QString& sessionBusAddress, uint uid);
+// The lines of a crontab (as "crontab -l" prints it) that run the console program on a setup
+// file, as written.
+QStringList ParseCronLines(const QByteArray& crontab);
 // The console program beside the desktop program when it is there (cron's PATH is short),
 // else its name.
 QString CliCommandBeside(const QString& programFolder);

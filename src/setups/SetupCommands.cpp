@@ -42,6 +42,9 @@ Setup frmMain::SetupToSave() const {
     setup.includedFolders.clear();
     for (int i = 0; i < cboIncludedFolders->count(); ++i)
         setup.includedFolders.append(cboIncludedFolders->itemText(i));
+    // A scheduled run reads the file alone: it keeps replaced copies when the window does.
+    // Said only when on, so that a file saved again without it stays the file it was.
+    setup.keepReplaced = chkKeepReplacedCopies->isChecked() ? 1 : -1;
     return setup;
 }
 
@@ -107,6 +110,10 @@ int frmMain::LoadOperationFile(const QString& path) {
     cboIncludedFolders->addItems(setup.includedFolders);
     state.intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
+    if (setup.keepReplaced >= 0 && chkKeepReplacedCopies->isChecked() != (setup.keepReplaced == 1)) {
+        chkKeepReplacedCopies->setChecked(setup.keepReplaced == 1);
+        chkKeepReplacedCopies_Click();
+    }
     // A subfolder left out in silence would be left out of every backup after this one.
     strDroppedSubfolders = read.droppedFolders;
     if (!strDroppedSubfolders.isEmpty() && blnStartupCompleted)

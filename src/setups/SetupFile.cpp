@@ -1,6 +1,7 @@
 #include "setups/SetupFile.h"
 
 #include "backup/Counting.h"
+#include "mainwindow/Filters.h"
 #include "platform/FileErrors.h"
 #include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
@@ -16,6 +17,7 @@ namespace vnt {
 namespace {
 
 constexpr int EndOfFile = 62;
+constexpr char KeepReplacedLine[] = "keep-replaced=";
 constexpr int TypeMismatch = 13; // a value the Setup cannot take
 // Setup files are a few hundred bytes; more than this is not a setup file.
 constexpr qint64 MaxReadBytes = 4 * 1024 * 1024;
@@ -106,6 +108,9 @@ QByteArray SetupFileBytes(const Setup& setup) {
     for (const QString& name : setup.includedFolders)
         bytes += EncodeName(name) + crlf;
     bytes += EncodeName(setup.fileExtension) + crlf;
+    // Past the lines every version reads: older versions stop before it.
+    if (setup.keepReplaced >= 0)
+        bytes += KeepReplacedLine + QByteArray::number(setup.keepReplaced == 1 ? 1 : 0) + crlf;
     return bytes;
 }
 
@@ -249,7 +254,18 @@ SetupFileRead ReadSetupFile(const QString& path) {
         KeepSubfoldersThatCanBeRead(read, names);
     if (!whole)
         return read;
-    next(&setup.fileExtension);
+    if (!next(&setup.fileExtension))
+        return read;
+    // The same filter whoever reads the file: the window's own cleaning of what was typed.
+    setup.fileExtension = NormaliseExtensionFilter(setup.fileExtension);
+    setup.modifiedSinceIndex = ModifiedSincePeriodIndex(setup.modifiedSinceIndex);
+    // Lines after that are settings a newer version added; one not known is passed over.
+    while (lines.Next(line)) {
+        if (line == QByteArray(KeepReplacedLine) + '1')
+            setup.keepReplaced = 1;
+        else if (line == QByteArray(KeepReplacedLine) + '0')
+            setup.keepReplaced = 0;
+    }
     return read;
 }
 

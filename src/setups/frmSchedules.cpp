@@ -42,8 +42,11 @@ frmSchedules::frmSchedules(SystemShell& shellIn, Dialogs& dialogsIn, QWidget* pa
     layout->addWidget(lstSchedules, 1);
     layout->addWidget(buttons);
 
-    connect(lstSchedules, &QListWidget::currentRowChanged, this,
-            [this](int row) { cmdSwitchOff->setEnabled(row >= 0); });
+    // A cron line is the user's to take out ("crontab -e"); a timer can be switched off here.
+    connect(lstSchedules, &QListWidget::currentRowChanged, this, [this](int row) {
+        const QListWidgetItem* item = lstSchedules->item(row);
+        cmdSwitchOff->setEnabled(item != nullptr && !item->data(UnitRole).toString().isEmpty());
+    });
     connect(cmdSwitchOff, &QPushButton::clicked, this, &frmSchedules::cmdSwitchOff_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -63,9 +66,14 @@ void frmSchedules::Refresh() {
     lstSchedules->clear();
     cmdSwitchOff->setEnabled(false);
     if (!UserSystemdRuns(shell)) {
-        lblSchedules->setText(QStringLiteral(
-            "No user service manager (systemd) runs here, so no timer of the program can be "
-            "switched on. Nightly backups through cron are listed by \"crontab -l\"."));
+        const int cron = ListCronLines();
+        lblSchedules->setText(
+            QStringLiteral("No user service manager (systemd) runs here, so no timer of the "
+                           "program can be switched on. ") +
+            (cron > 0 ? QStringLiteral("Nightly backups through cron (\"crontab -e\" takes "
+                                       "them out):")
+                      : QStringLiteral("No nightly backup through cron is listed by \"crontab "
+                                       "-l\".")));
         return;
     }
     const ProgramOutput listed =
@@ -86,12 +94,25 @@ void frmSchedules::Refresh() {
         item->setData(UnitRole, unit);
         item->setToolTip(unit);
     }
+    ListCronLines();
     lblSchedules->setText(lstSchedules->count() == 0
                               ? QStringLiteral("No nightly backup is switched on.")
                               : QStringLiteral("Nightly backups switched on, each with the setup "
-                                               "file it backs up from:"));
+                                               "file it backs up from (cron's lines are taken "
+                                               "out with \"crontab -e\"):"));
     if (lstSchedules->count() > 0)
         lstSchedules->setCurrentRow(0);
+}
+
+int frmSchedules::ListCronLines() {
+    const ProgramOutput crontab =
+        shell.runAndRead(QStringLiteral("crontab"), {QStringLiteral("-l")}, SystemctlWaitMilliseconds);
+    if (crontab.launch.outcome != ProgramLaunch::Outcome::Exited)
+        return 0;
+    const QStringList lines = ParseCronLines(crontab.output);
+    for (const QString& line : lines)
+        new QListWidgetItem(QStringLiteral("cron  \u2013  ") + line, lstSchedules);
+    return static_cast<int>(lines.size());
 }
 
 void frmSchedules::cmdSwitchOff_Click() {

@@ -28,6 +28,9 @@ public:
     QPushButton* cmdClose = nullptr;
 
 private:
+    // Adds the crontab's lines that run the program; how many there were.
+    int ListCronLines();
+
     SystemShell& shell;
     Dialogs& dialogs;
 };

@@ -57,6 +57,14 @@ TEST(Schedules, TheCronLineRunsWhatTheTimerWouldAtItsTime) {
               "~/'My Setups/it'\\''s 100\\%.vnt' --notify");
     EXPECT_TRUE(CronLine("vantoro-cli", "/home/meself/n.vnt", "/home/me")
                     .contains("--setup /home/meself/n.vnt"));
+    // Cron's run reaches the desktop only through a bus at a lasting place, and leaves its
+    // report in a log.
+    EXPECT_EQ(CronLine("vantoro-cli", "/home/me/n.vnt", "/home/me", "/home/me/.local/state/n.log",
+                       LastingBusAddress("unix:path=/run/user/1000/bus", 1000)),
+              "30 2 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus vantoro-cli "
+              "backup-modified --setup ~/n.vnt --notify --log ~/.local/state/n.log");
+    EXPECT_EQ(LastingBusAddress("unix:abstract=/tmp/dbus-XYZ,guid=1", 1000), "");
+    EXPECT_EQ(LastingBusAddress("unix:path=/run/user/1001/bus", 1000), "");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "report/frmReport.h"
 #include "setups/frmSchedules.h"
 #include "setups/Schedules.h"
+#include "cli/CliRun.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFrame>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -571,7 +573,11 @@ TEST_F(ScheduleTest, ASetupFileAndTheUserTimerMakeANightlyBackup) {
                            "systemctl --user enable --now vantoro-backup@photos.timer"}));
     const SetupFileRead read = ReadSetupFile(Folder() + "/photos.vnt");
     EXPECT_EQ(read.setup.sourceFolder + read.setup.targetFolder, source + target);
+    EXPECT_EQ(read.setup.keepReplaced, -1) << "the window keeps no replaced copies";
     EXPECT_EQ(dialogs.shown.at(1).message.icon, MsgIcon::Information);
+    EXPECT_TRUE(dialogs.shown.at(1).message.text.endsWith(
+        " backup-modified --setup " + Folder() + "/photos.vnt --notify"))
+        << "the command the timer runs";
 
     // The file is replaced only when asked to; a timer that cannot be enabled gives cron.
     shell.launchResult = {ProgramLaunch::Outcome::Exited, 1};
@@ -589,14 +595,75 @@ TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
     dialogs.inputAnswers = {"nightly"};
     Choose(window->cmdScheduleBackup);
     EXPECT_TRUE(QFile::exists(Folder() + "/nightly.vnt"));
-    EXPECT_TRUE(dialogs.messages().at(0).text.contains(" backup-modified --setup " + Folder() +
-                                                       "/nightly.vnt --notify"));
+    // What cron needs: the report kept in a log, and no notification promised from a bus that
+    // changes at each login.
+    const QString text = dialogs.messages().at(0).text;
+    EXPECT_TRUE(text.contains(" backup-modified --setup " + Folder() + "/nightly.vnt --notify --log ~/"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("no notification is shown")) << text.toStdString();
     Choose(window->cmdSchedules);
-    EXPECT_TRUE(shell.calls.isEmpty()) << "no systemctl where no systemd runs";
+    EXPECT_EQ(shell.calls, QStringList{"crontab -l"}) << "no systemctl where no systemd runs";
     auto* schedules = window->findChild<frmSchedules*>();
     ASSERT_NE(schedules, nullptr);
     EXPECT_FALSE(schedules->cmdSwitchOff->isEnabled());
     EXPECT_TRUE(schedules->lblSchedules->text().contains("crontab -l"));
+    schedules->close();
+
+    // The program's cron lines are listed, and left to "crontab -e".
+    shell.outputs["crontab -l"] = {{ProgramLaunch::Outcome::Exited, 0},
+                                   "MAILTO=me\n# 30 2 * * * vantoro-cli backup-modified --setup x\n"
+                                   "30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify\n"
+                                   "0 * * * * other-program --setup y\n"};
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Choose(window->cmdSchedules);
+    schedules = window->findChild<frmSchedules*>();
+    ASSERT_NE(schedules, nullptr);
+    ASSERT_EQ(schedules->lstSchedules->count(), 1);
+    EXPECT_EQ(schedules->lstSchedules->item(0)->text(),
+              QString("cron  \u2013  30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify"));
+    EXPECT_FALSE(schedules->cmdSwitchOff->isEnabled());
+    EXPECT_TRUE(schedules->lblSchedules->text().contains("crontab -e"));
+}
+
+// The scheduled run is the console on the file the window saved: it takes the files the
+// window would take, however the extension was typed, and keeps replaced copies when the
+// window does.
+TEST_F(ScheduleTest, TheNightlyRunDoesWhatTheWindowShows) {
+    UserSystemdRuns();
+    WriteFile(source + "docs/c.dat", "charlie");
+    WriteFile(target + "earlier.bin", "a backup was made here before"); // a check needs one
+    window->RefreshTargetFolderDisplay(false);
+    const QString file = Folder() + "/nightly.vnt";
+    const QStringList check = {"check", "--setup", file, "--json"};
+    for (const QString& typed : {QString(" TXT"), QString(".txt"), QString("*"), QString("dat")}) {
+        window->txbFileExtension->setText(typed);
+        dialogs.inputAnswers = {"nightly"};
+        dialogs.messageAnswers = {MsgResult::Yes};
+        Choose(window->cmdScheduleBackup);
+        window->txbFileExtension->setText(typed);
+        window->cmdCheckBackupState_MouseUp();
+        const CliRun console = Cli(check);
+        EXPECT_EQ(console.status, 0) << console.err.toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(console.out.toUtf8())["counts"]["new"].toInt(-1),
+                  window->State().lngTotalNumNewFiles)
+            << typed.toStdString();
+    }
+    EXPECT_EQ(window->State().lngTotalNumNewFiles, 1) << "dat: c.dat alone";
+
+    window->txbFileExtension->clear();
+    window->chkKeepReplacedCopies->click();
+    ASSERT_TRUE(window->chkKeepReplacedCopies->isChecked());
+    dialogs.inputAnswers = {"nightly"};
+    dialogs.messageAnswers = {MsgResult::Yes};
+    Choose(window->cmdScheduleBackup);
+    const QStringList nightly = {"backup-modified", "--setup", file};
+    ASSERT_EQ(Cli(nightly).status, 0);
+    WriteFile(source + "docs/b.txt", "bravo, again");
+    ASSERT_EQ(Cli(nightly).status, 0);
+    EXPECT_EQ(ReadAll(target + "docs/b.txt"), "bravo, again");
+    const QStringList kept = QDir(target + ".vantoro-replaced").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(kept.size(), 1) << "the copy replaced was kept";
+    EXPECT_EQ(ReadAll(target + ".vantoro-replaced/" + kept[0] + "/docs/b.txt"), "bravo");
 }
 
 TEST_F(ScheduleTest, TheSchedulesListedCanBeSwitchedOff) {

@@ -157,12 +157,16 @@ TEST_F(SetupFileTest, MalformedFiles) {
 TEST_F(SetupFileTest, EveryLineIsReadAsItsOwnBytes) {
     const QByteArray bytes =
         "/Caf\xe9/\r\n/\x80 \x9c/\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"
-        "dir\xfe,\xc3\xa9t\xe9\r\n 0 \r\n*.t\xf8t\r\n";
+        "dir\xfe,\xc3\xa9t\xe9\r\n 0 \r\n*t\xc3\xa9t\r\n";
     const SetupFileRead read = Read(bytes);
     EXPECT_EQ(read.result, 0);
     EXPECT_EQ(EncodeName(read.setup.sourceFolder), "/Caf\xe9/");
     EXPECT_EQ(read.setup.excludedFilepaths, DecodeName(QByteArray("dir\xfe,\xc3\xa9t\xe9")));
     EXPECT_EQ(SetupFileBytes(read.setup), bytes);
+    // The extension is a filter, not a name: it is read as the window cleans what is typed.
+    QByteArray typed = bytes;
+    typed.replace("*t\xc3\xa9t", "*.T\xf8\xc3\x89T");
+    EXPECT_EQ(Read(typed).setup.fileExtension, QString::fromUtf8("*t\xc3\xa9t"));
 
     const auto raw = [](const auto& text) { return QByteArray(text, sizeof text - 1); };
     EXPECT_EQ(Read(raw("/s\0x/\r\n/d/\r\n 0 \r\n")).result, 13);
