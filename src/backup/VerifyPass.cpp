@@ -55,17 +55,20 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
     if (compared.differsAt >= 0) {
         ++state.lngTotalNumFilesDiffering;
         state.strVerifyProblems.append(path);
-        report.FileLine(SixBlanks + path + QStringLiteral(" (Contents differ at byte ") +
-                        FormatCount(static_cast<double>(compared.differsAt)) + u')');
+        const QString differs = QStringLiteral("Contents differ at byte ") +
+                                FormatCount(static_cast<double>(compared.differsAt));
+        report.FileLine(SixBlanks + path + QStringLiteral(" (") + differs + u')');
+        host.FailureReported(path, differs);
     }
     return false;
 }
 
 bool FolderWalk::ReportNotInTarget(FolderVisit& visit, const QString& path) {
     return visit.pipeline.Then(
-        [this, line = SixBlanks + path + QStringLiteral(" (Not in target)")] {
+        [this, path] {
             ++state.lngTotalNumFilesNotInTarget;
-            report.FileLine(line);
+            report.FileLine(SixBlanks + path + QStringLiteral(" (Not in target)"));
+            host.FailureReported(path, QStringLiteral("Not in target"));
             return false;
         });
 }

@@ -54,8 +54,9 @@ public:
     // that a long copy is seen to move; size 0 once it has ended.
     virtual void CopyProgress(const QString& /*name*/, qint64 /*done*/, qint64 /*size*/) {}
 
-    // A file or folder left behind, with the reason, as the report line names it. The
-    // window has the line; the console also keeps them for its JSON summary.
+    // A file or folder left behind, or a copy a comparison found differing or missing, with
+    // the reason, as the report line names it. The window has the line; the console also
+    // keeps them for its JSON summary.
     virtual void FailureReported(const QString& /*path*/, const QString& /*reason*/) {}
 
     // A remark about how the whole run goes, not about a file: the window has it as a line

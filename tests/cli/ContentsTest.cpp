@@ -149,6 +149,16 @@ TEST_F(ContentsTest, VerifyFindsEveryDifferenceAndRemembersItsLastRun) {
     EXPECT_TRUE(run.out.contains(source + "docs/gone.txt (Not in target)"));
     EXPECT_TRUE(run.out.contains("Number of files whose contents differ: 2"));
     EXPECT_TRUE(run.out.contains("Number of files not in the target: 1"));
+    // A script learns the same from the JSON: every copy that differs or is missing, by name.
+    const QJsonObject json = QJsonDocument::fromJson(Run("verify", {"--json"}).out.toUtf8()).object();
+    QStringList failures;
+    for (const QJsonValue failure : json["failures"].toArray())
+        failures.append(failure["path"].toString() + " | " + failure["reason"].toString());
+    failures.sort();
+    EXPECT_EQ(failures, QStringList({source + "docs/big.bin | Contents differ at byte 6,000,001",
+                                     source + "docs/end.bin | Contents differ at byte 4,999",
+                                     source + "docs/gone.txt | Not in target"}));
+    EXPECT_EQ(json["exitStatus"].toInt(), 1);
 
     // --since-last: what changed since the last comparison, and what differed or was missing
     // then, compared again until it matches.
