@@ -129,7 +129,7 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
         if (stop) {
             state.blnStop = true;
             ++state.lngTotalNumCopyErrors;
-            host.FailureReported(path, ProgramText(415));
+            ReportFailure(state, host, path, ProgramText(415));
             return Step::Ends;
         }
         return report.FileFailure(path, ProgramText(415)) ? Step::Ends : Step::LeftOut;
@@ -148,7 +148,7 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
     ++state.lngTotalNumCopyErrors;
     if (!state.blnSuppressDetailedReports)
         report.FolderLine(ProgramText(169) + u' ' + copyPath);
-    host.FailureReported(path, ProgramText(169) + u' ' + copyPath + QStringLiteral(". ") +
+    ReportFailure(state, host, path, ProgramText(169) + u' ' + copyPath + QStringLiteral(". ") +
                                    ProgramText(170));
     if (report.AskPaused(ProgramText(169) + CRLF + copyPath + CRLF + ProgramText(170) + CRLF +
                              CRLF + ProgramText(64),

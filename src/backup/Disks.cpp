@@ -40,54 +40,64 @@ QString RememberedDisksFolder() {
     return StateFolder() + QStringLiteral("disks/");
 }
 
-// One small file a target: its mount point (percent-encoded bytes) and identity, a line each.
+// One small file a target, a line each: its disk's mount point (percent-encoded bytes) and
+// identity, when its last backup ended (milliseconds since the epoch), the target itself.
 QString RememberedDiskFile(const QString& targetFolder) {
     const QByteArray key =
         QCryptographicHash::hash(EncodeName(targetFolder), QCryptographicHash::Sha256).toHex();
     return RememberedDisksFolder() + QString::fromLatin1(key.left(32));
 }
 
-DiskPlace ReadDiskPlace(const QString& path) {
+BackupDiskMemory ReadMemory(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QList<QByteArray> lines = file.read(16384).split('\n');
-    DiskPlace place{DecodeName(QByteArray::fromPercentEncoding(lines.value(0))),
-                    QString::fromUtf8(lines.value(1))};
+    BackupDiskMemory memory{{DecodeName(QByteArray::fromPercentEncoding(lines.value(0))),
+                             QString::fromUtf8(lines.value(1))},
+                            lines.value(2).toLongLong(),
+                            DecodeName(QByteArray::fromPercentEncoding(lines.value(3)))};
     // Only a whole record counts: a damaged one says nothing.
-    if (!place.mountPoint.startsWith(u'/') || place.identity.isEmpty())
+    if (!memory.disk.mountPoint.startsWith(u'/') || memory.disk.identity.isEmpty())
         return {};
-    return place;
+    return memory;
+}
+
+// Every record kept. A few hundred backups' worth; the folder is the program's own, but it is
+// not trusted to be small.
+QList<BackupDiskMemory> AllMemories() {
+    constexpr int MostRead = 1000;
+    QList<BackupDiskMemory> memories;
+    const QDir folder(RememberedDisksFolder());
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+    for (qsizetype i = 0; i < names.size() && i < MostRead; ++i)
+        if (const BackupDiskMemory memory = ReadMemory(folder.filePath(names[i]));
+            memory.disk.Known())
+            memories.append(memory);
+    return memories;
 }
 
 } // namespace
 
-DiskPlace RememberedBackupDisk(const QString& targetFolder) {
-    return ReadDiskPlace(RememberedDiskFile(targetFolder));
+BackupDiskMemory RememberedBackupDisk(const QString& targetFolder) {
+    return ReadMemory(RememberedDiskFile(targetFolder));
 }
 
 QStringList RememberedMountPoints() {
-    // A few hundred backups' worth; the folder is the program's own, but it is not trusted
-    // to be small.
-    constexpr int MostRead = 1000;
     QStringList points;
-    const QDir folder(RememberedDisksFolder());
-    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
-    for (qsizetype i = 0; i < names.size() && i < MostRead; ++i) {
-        const DiskPlace place = ReadDiskPlace(folder.filePath(names[i]));
-        if (place.Known() && place.mountPoint != QStringLiteral("/") &&
-            !points.contains(place.mountPoint))
-            points.append(place.mountPoint);
-    }
+    for (const BackupDiskMemory& memory : AllMemories())
+        if (memory.disk.mountPoint != QStringLiteral("/") &&
+            !points.contains(memory.disk.mountPoint))
+            points.append(memory.disk.mountPoint);
     return points;
 }
 
 bool BackupDiskAway(const QString& targetFolder) {
     return BackupDiskAbsent(targetFolder, QStringLiteral("/etc/fstab"),
-                            RememberedBackupDisk(targetFolder), RememberedMountPoints());
+                            RememberedBackupDisk(targetFolder).disk, RememberedMountPoints());
 }
 
-void RememberBackupDisk(const QString& targetFolder) {
+void RememberBackupDisk(const QString& targetFolder, qint64 endedMs) {
     const DiskPlace place = DiskPlaceOf(targetFolder);
     const QString path = RememberedDiskFile(targetFolder);
     if (!place.Known() || !QDir().mkpath(QFileInfo(path).path()))
@@ -95,9 +105,25 @@ void RememberBackupDisk(const QString& targetFolder) {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(EncodeName(place.mountPoint).toPercentEncoding("/") + '\n' +
-                   place.identity.toUtf8() + '\n');
+                   place.identity.toUtf8() + '\n' + QByteArray::number(endedMs) + '\n' +
+                   EncodeName(targetFolder).toPercentEncoding("/") + '\n');
         file.commit();
     }
+}
+
+QString BackupDiskName(const QString& targetFolder) {
+    const DiskPlace disk = RememberedBackupDisk(targetFolder).disk;
+    if (disk.Known() && disk.mountPoint != QStringLiteral("/"))
+        return QFileInfo(disk.mountPoint).fileName();
+    // Where removable disks are mounted: /media/USER/NAME, /run/media/USER/NAME, /mnt/NAME.
+    const QStringList parts = QDir::cleanPath(targetFolder).split(u'/', Qt::SkipEmptyParts);
+    if (parts.size() >= 3 && parts[0] == u"media")
+        return parts[2];
+    if (parts.size() >= 4 && parts[0] == u"run" && parts[1] == u"media")
+        return parts[3];
+    if (parts.size() >= 2 && parts[0] == u"mnt")
+        return parts[1];
+    return {};
 }
 
 QString GetDriveFreeSpaceText(const QString& path) {

@@ -7,11 +7,21 @@
 
 namespace vnt {
 
-// The disk a backup into targetFolder last went to, kept in the user's state folder at the
-// end of each backup that ran (RememberBackupDisk): a later run can tell that disk is away
-// although a folder stands where it was mounted. Nothing when none is known.
-DiskPlace RememberedBackupDisk(const QString& targetFolder);
-void RememberBackupDisk(const QString& targetFolder);
+// The disk a backup into targetFolder last went to, and when that backup ended, kept in the
+// user's state folder at the end of each backup that ran (RememberBackupDisk): a later run
+// can tell that disk is away although a folder stands where it was mounted, and say when
+// the last backup was. Nothing when none is known.
+struct BackupDiskMemory {
+    DiskPlace disk;
+    qint64 lastBackupMs = 0; // since the epoch
+    QString targetFolder;
+};
+BackupDiskMemory RememberedBackupDisk(const QString& targetFolder);
+void RememberBackupDisk(const QString& targetFolder, qint64 endedMs);
+// The name people know the target's disk by: the last name of the mount point its backups
+// went to, or of the place removable disks are mounted (/media/USER/NAME, /mnt/NAME); empty
+// when neither is known.
+QString BackupDiskName(const QString& targetFolder);
 // Where the disks of all remembered backups were mounted, "/" left out.
 QStringList RememberedMountPoints();
 // BackupDiskAbsent with all that is remembered.

@@ -15,6 +15,7 @@
 #include "report/Summaries.h"
 
 #include <chrono>
+#include <QDateTime>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -190,6 +191,7 @@ void StartReport(OperationState& state, MainHooks& main, Setup& setup, ReportHos
     state.lngTotalNumFilesCompared = state.lngTotalNumFilesDiffering = 0;
     state.lngTotalNumFilesNotInTarget = state.lngTotalNumFilesRepaired = 0;
     state.strVerifyProblems.clear();
+    state.strFirstFailure.clear();
     state.dblTotalBytesCompared = 0;
     state.blnDisplayingSummary = false;
     setup.excludedFilepaths = setup.excludedFilepaths.trimmed();
@@ -228,7 +230,7 @@ void FlushCopies(OperationState& state, const Setup& setup, ReportHost& report,
             report.Output(CRLF + QStringLiteral("    ") + ProgramText(416) + u' ' +
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,
                           true);
-            report.FailureReported(setup.targetFolder,
+            ReportFailure(state, report, setup.targetFolder,
                                    ProgramText(416) + u' ' + flushed.description);
         }
 }
@@ -348,7 +350,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     history.End(state, report);
     // The disk this backup went to, so that a later run knows when it is away.
     if (writes && (RunExitStatus(state) == Finished || RunExitStatus(state) == FinishedWithErrors))
-        RememberBackupDisk(setup.targetFolder);
+        RememberBackupDisk(setup.targetFolder, QDateTime::currentMSecsSinceEpoch());
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());
     report.SetFileNowBeingCopied(QString(), QString());

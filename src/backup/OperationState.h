@@ -82,6 +82,9 @@ struct OperationState {
     bool blnOperationStarted = false;
     bool blnInterrupted = false;
     bool blnReportLost = false;
+    // The first file or folder left behind (or found wrong), with why: what a notification
+    // names. Empty when none was.
+    QString strFirstFailure;
     qint32 lngTotalNumFilesRepaired = 0;
     qint32 lngTotalNumFilesCompared = 0;
     qint32 lngTotalNumFilesDiffering = 0;

@@ -58,7 +58,7 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
         const QString differs = QStringLiteral("Contents differ at byte ") +
                                 FormatCount(static_cast<double>(compared.differsAt));
         report.FileLine(SixBlanks + path + QStringLiteral(" (") + differs + u')');
-        host.FailureReported(path, differs);
+        ReportFailure(state, host, path, differs);
     }
     return false;
 }
@@ -68,7 +68,7 @@ bool FolderWalk::ReportNotInTarget(FolderVisit& visit, const QString& path) {
         [this, path] {
             ++state.lngTotalNumFilesNotInTarget;
             report.FileLine(SixBlanks + path + QStringLiteral(" (Not in target)"));
-            host.FailureReported(path, QStringLiteral("Not in target"));
+            ReportFailure(state, host, path, QStringLiteral("Not in target"));
             return false;
         });
 }

@@ -266,7 +266,7 @@ bool FolderWalk::FolderUnreadable(const QString& folder, const FileError& error,
     // The folder itself cannot be read: it and all it holds are left behind, so it is
     // named in the report, not only in the question.
     report.FolderLine(ProgramText(79) + u' ' + folder + QStringLiteral("  ") + error.description);
-    host.FailureReported(folder, error.description);
+    ReportFailure(state, host, folder, error.description);
     ++state.lngTotalNumCopyErrors;
     if (error.number == ErrorNumber::PermissionDenied) {
         // Its subfolders may still be readable: the walk goes on into them.

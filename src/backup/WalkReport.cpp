@@ -12,6 +12,14 @@
 
 namespace vnt {
 
+void ReportFailure(OperationState& state, ReportHost& host, const QString& path,
+                   const QString& reason) {
+    if (state.strFirstFailure.isEmpty())
+        state.strFirstFailure = path + QStringLiteral(": ") + QString(reason).replace(
+                                                                  QStringLiteral("\r\n"), QStringLiteral(" "));
+    host.FailureReported(path, reason);
+}
+
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
 const QString SixBlanks = QStringLiteral("      ");
@@ -102,7 +110,7 @@ bool WalkReport::FileFailure(const QString& path, const QString& reason) {
     }
     host.Output(CRLF + SixBlanks + ProgramText(79) + u' ' + path + QStringLiteral("  ") + reason,
                 true);
-    host.FailureReported(path, reason);
+    ReportFailure(state, host, path, reason);
     ++state.lngTotalNumCopyErrors;
     // Once the user chose to stop, copies still finishing are reported, not asked about.
     if (!state.blnStop && AskToStop(ProgramText(80) + CRLF + path + CRLF + reason, true)) {
@@ -115,7 +123,7 @@ bool WalkReport::FileFailure(const QString& path, const QString& reason) {
 
 void WalkReport::LeftBehind(const QString& line, const QString& path, const QString& reason) {
     host.Output(line, true);
-    host.FailureReported(path, reason);
+    ReportFailure(state, host, path, reason);
     ++state.lngTotalNumCopyErrors;
 }
 

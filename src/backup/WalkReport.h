@@ -14,6 +14,11 @@ namespace vnt {
 
 class ReportHost;
 
+// A file or folder left behind, or a copy found wrong: the host hears it, and the run keeps
+// the first for its notification.
+void ReportFailure(OperationState& state, ReportHost& host, const QString& path,
+                   const QString& reason);
+
 // The words for a copy that failed, from the side it failed on and its error number.
 QString GetCopyErrorText(const CopyOutcome& outcome);
 

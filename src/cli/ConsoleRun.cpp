@@ -79,7 +79,9 @@ QString SetupDescription(const Setup& setup) {
 // Failures before the operation: on standard error and, once it is open, in the log.
 class Console {
 public:
-    explicit Console(const QStringList& argumentsIn) : arguments(argumentsIn) {}
+    // firstSaid, where given, keeps the first failure said: why a run did nothing.
+    explicit Console(const QStringList& argumentsIn, QString* firstSaidIn = nullptr)
+        : arguments(argumentsIn), firstSaid(firstSaidIn) {}
 
     bool OpenLog(const QString& path) {
         FILE* file = path.isEmpty() ? nullptr : std::fopen(EncodeName(path).constData(), "ae");
@@ -100,6 +102,8 @@ public:
     void SetSetup(const Setup& known) { setup = known; }
 
     void Fail(const QString& text) {
+        if (firstSaid != nullptr && firstSaid->isEmpty())
+            *firstSaid = text;
         const QByteArray line = "vantoro-cli: " + ShownLine(text).toUtf8() + '\n';
         std::fputs(line.constData(), stderr);
         WriteLog(line);
@@ -138,6 +142,7 @@ private:
     }
 
     QStringList arguments;
+    QString* firstSaid;
     std::unique_ptr<FILE, int (*)(FILE*)> log{nullptr, &std::fclose};
     std::optional<Setup> setup;
     bool headerWritten = false;
@@ -227,9 +232,9 @@ QString IncludedFolderProblem(const QString& sourceFolder, const QString& name) 
 class ConsoleMain : public MainHooks {
 public:
     ConsoleMain(const Setup& setupIn, const OperationState& stateIn, ConsoleHost& hostIn,
-                bool createTargetIn, SleepInhibitor& inhibitorIn)
+                bool createTargetIn, SleepInhibitor& inhibitorIn, QString& firstSaidIn)
         : setup(setupIn), state(stateIn), host(hostIn), createTarget(createTargetIn),
-          inhibitor(inhibitorIn) {}
+          inhibitor(inhibitorIn), firstSaid(firstSaidIn) {}
 
     Setup ReadSetup() override { return setup; }
     // The captions of the window's operation buttons.
@@ -249,6 +254,7 @@ public:
         return periods.value(setup.modifiedSinceIndex).text;
     }
     bool Ask(const QString& text, const QString& title, MsgResult) override {
+        Said(text);
         host.Message(title, text);
         host.Answer(false);
         return false;
@@ -256,6 +262,7 @@ public:
     // The one question that can be answered yes, and only when asked for: a disk that is
     // not mounted must not become a folder on another one.
     bool AskCreateTarget(const QString& text, const QString& title) override {
+        Said(text);
         host.Message(title, text);
         host.Answer(createTarget);
         if (!createTarget)
@@ -264,6 +271,7 @@ public:
         return createTarget;
     }
     void Tell(const QString& text, const QString& title, MsgIcon) override {
+        Said(text);
         host.Message(title, text);
     }
     bool ConfirmOperation() override { return true; }
@@ -271,17 +279,21 @@ public:
     SleepInhibitor& Inhibitor() override { return inhibitor; }
 
 private:
+    void Said(const QString& text) {
+        if (firstSaid.isEmpty())
+            firstSaid = text;
+    }
+
     Setup setup;
     const OperationState& state;
     ConsoleHost& host;
     bool createTarget;
     SleepInhibitor& inhibitor;
+    QString& firstSaid;
 };
 
 // What the notification at the end of a run needs of it; word stays empty without --notify.
-struct ConsoleEnd {
-    QString word;
-    QString counts;
+struct ConsoleEnd : RunEnd {
     QString logPath;
 };
 
@@ -403,7 +415,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
     // From here on a signal stops the run as Ctrl+C does: copies under way are abandoned, the
     // totals are still written, and no wait (a bus, the catalogue) outlasts it.
     ConsoleHost::CatchStopSignals();
-    Console console(arguments);
+    Console console(arguments, &end.reason);
     if (!parser.parse(arguments)) {
         console.Fail(parser.errorText());
         return NothingDone;
@@ -634,6 +646,11 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         setup.suppressDetailedReports = 1;
     setup.modifiedSinceDays = ModifiedSincePeriods().value(setup.modifiedSinceIndex).days;
     console.SetSetup(setup);
+    end.setup = parser.isSet(nextRun) ? QStringLiteral("next run")
+                                      : SetupNoticeName(state.strSetupFileName, setup.sourceFolder);
+    end.target = setup.targetFolder;
+    if (command != u"list")
+        end.disk = BackupDiskName(setup.targetFolder);
 
     // The rules the window applies when the folders are chosen.
     if (setup.sourceFolder.isEmpty() || setup.targetFolder.isEmpty()) {
@@ -665,7 +682,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
     // A progress line is for a person at a terminal; a script reads the JSON.
     host.ShowProgress(!asJson && ::isatty(::fileno(stderr)) == 1);
     state.blnScheduledTask = true; // no confirmation, no pause
-    ConsoleMain main(setup, state, host, parser.isSet(createTarget), inhibitor);
+    ConsoleMain main(setup, state, host, parser.isSet(createTarget), inhibitor, end.reason);
     const QDateTime started = QDateTime::currentDateTime();
     const QString verifyState = verify ? VerifyStateFile(setup) : QString();
     if (parser.isSet(sinceLast)) {
@@ -679,6 +696,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
     host.Finish();
     if (host.shown)
         end.counts = RunCountsText(state, commands.value(command));
+    end.firstError = state.strFirstFailure;
     const QDateTime finished = QDateTime::currentDateTime();
 
     // A signal that came before the operation reached its report stopped it there.
@@ -745,15 +763,18 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
 int RunConsole(const QStringList& arguments, const QString& programFolder, Notifier& notifier,
                SleepInhibitor& inhibitor) {
     ConsoleEnd end;
-    const int status = RunCommand(arguments, programFolder, inhibitor, end);
+    end.status = RunCommand(arguments, programFolder, inhibitor, end);
+    const int status = end.status;
     if (end.word.isEmpty())
         return status;
+    if (status == DiskNotConnected)
+        end.lastBackupMs = RememberedBackupDisk(end.target).lastBackupMs;
     QFile cgroup(QStringLiteral("/proc/self/cgroup"));
     const QByteArray groups = cgroup.open(QIODevice::ReadOnly) ? cgroup.readAll() : QByteArray();
-    const QString hint =
+    end.reportHint =
         ConsoleReportHint(end.logPath, qEnvironmentVariableIsSet("INVOCATION_ID"), groups);
     // The run is over and its status stands, whatever the desktop does with its notice.
-    if (const QString problem = notifier.Notify(NoticeOfRun({end.word, status, end.counts, hint}));
+    if (const QString problem = notifier.Notify(NoticeOfRun(end));
         !problem.isEmpty()) {
         const QByteArray line =
             "vantoro-cli: no desktop notification: " + ShownLine(problem).toUtf8() + '\n';

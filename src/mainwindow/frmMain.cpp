@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
+#include "platform/Names.h"
 #include "platform/SystemShell.h"
 #include "platform/Twips.h"
 #include "report/frmPopUp.h"
@@ -15,6 +16,7 @@
 #include "report/WebLink.h"
 #include "setups/frmSelectSubfolders.h"
 
+#include <cstdio>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -806,19 +808,40 @@ void frmMain::RunUnattendedBackup(const QStringList& arguments) {
         return;
     show();
     const bool shutDown = request.shutDown;
+    // Nobody may be watching: what the run would ask or tell in a box is kept for its
+    // notification instead, and every question is answered No.
+    dialogs.unattended = true;
+    dialogs.kept.clear();
+    state.blnOperationStarted = false; // set once the backup comes to its report
+    state.strFirstFailure.clear();
     // Nothing runs on a Setup that was only half read: no backup, no save on quit turned
-    // on, and no shutdown, so that the user finds the message.
-    if (RefusedHalfReadNextRunSetup(shutDown))
+    // on, and no shutdown.
+    if (!RefusedHalfReadNextRunSetup(shutDown)) {
+        state.blnScheduledTask = true;
+        SetCheckValue(chkSaveSetupOnQuit, 1);
+        cmdBackupModifiedFiles_MouseUp();
+        state.blnScheduledTask = false;
+    }
+    dialogs.unattended = false;
+    const QString said = dialogs.kept.isEmpty() ? QString() : dialogs.kept.constFirst().text;
+    const DesktopNotice notice = UnattendedBackupNotice(
+        state, CurrentSetup(), reportForm != nullptr ? reportForm->ReportFilePath() : QString(),
+        said);
+    services.Notify(notice);
+    // The same words where a service or cron keeps what the program says.
+    const QByteArray line = "vantoro: " +
+                            ShownLine(notice.title + QStringLiteral(": ") +
+                                      QString(notice.body).replace(u'\n', u' '))
+                                .toUtf8() +
+                            '\n';
+    std::fputs(line.constData(), stderr);
+    if (!state.blnOperationStarted && !dialogs.kept.isEmpty()) {
+        // Refused, and nobody is there to read a window: the program ends, and the computer
+        // is not shut down.
+        blnProgramEnding = true;
+        services.EndProgram();
         return;
-    state.blnScheduledTask = true;
-    SetCheckValue(chkSaveSetupOnQuit, 1);
-    state.blnDisplayingSummary = false; // set once the backup comes to its summary
-    cmdBackupModifiedFiles_MouseUp();
-    state.blnScheduledTask = false;
-    // Nobody may be watching: the desktop says how it ended.
-    services.Notify(
-        UnattendedBackupNotice(state, state.blnDisplayingSummary,
-                               reportForm != nullptr ? reportForm->ReportFilePath() : QString()));
+    }
     // A user who ended the program during the backup is there and wants no shutdown; its
     // pop-up would not even show while the program ends.
     if (shutDown && !blnProgramEnding)

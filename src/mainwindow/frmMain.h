@@ -8,6 +8,7 @@
 #include "backup/OperationState.h"
 #include "mainwindow/WindowServices.h"
 #include "mainwindow/WindowSteps.h"
+#include "platform/Dialogs.h"
 #include "report/Owners.h"
 #include "setups/SubfolderRows.h"
 
@@ -27,7 +28,6 @@ class QTimer;
 
 namespace vnt {
 
-class Dialogs;
 class SystemShell;
 class frmPopUp;
 class frmReport;
@@ -279,7 +279,7 @@ protected:
     bool ReportIsVisible() const;
     void ShowReportScreen();
 
-    Dialogs& dialogs;
+    UnattendedDialogs dialogs;
     SystemShell& shell;
     WindowServices& services;
     WindowSteps& steps;

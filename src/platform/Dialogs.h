@@ -5,6 +5,7 @@
 #include "platform/MessageTypes.h"
 
 #include <optional>
+#include <QList>
 #include <QPoint>
 #include <QString>
 
@@ -50,6 +51,40 @@ public:
         return messageBox(owner, {icon, title, text, MsgButtons::YesNo, defaultButton}) ==
                MsgResult::Yes;
     }
+};
+
+// The windows' dialogs, or nobody's: while unattended is set (a run started from the command
+// line, which nobody may be watching) nothing is shown. Each message is kept for the run's
+// notification, every question is answered No (which starts nothing, makes nothing and stops
+// nothing) and every picker is cancelled. Otherwise each goes to the dialogs that show it.
+class UnattendedDialogs : public Dialogs {
+public:
+    explicit UnattendedDialogs(Dialogs& shownIn) : shown(shownIn) {}
+    bool unattended = false;
+    QList<MessageRequest> kept; // what an unattended run would have shown, in order
+
+    MsgResult messageBox(QWidget* owner, const MessageRequest& request) override {
+        if (!unattended)
+            return shown.messageBox(owner, request);
+        kept.append(request);
+        return request.buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+    }
+    std::optional<QString> inputBox(QWidget* owner, const InputRequest& request) override {
+        return unattended ? std::nullopt : shown.inputBox(owner, request);
+    }
+    QString browseForFolder(QWidget* owner, const QString& prompt,
+                            const QString& startFolder) override {
+        return unattended ? QString() : shown.browseForFolder(owner, prompt, startFolder);
+    }
+    QString openFileName(QWidget* owner, const FileDialogRequest& request) override {
+        return unattended ? QString() : shown.openFileName(owner, request);
+    }
+    QString saveFileName(QWidget* owner, const FileDialogRequest& request) override {
+        return unattended ? QString() : shown.saveFileName(owner, request);
+    }
+
+private:
+    Dialogs& shown;
 };
 
 } // namespace vnt

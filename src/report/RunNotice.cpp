@@ -1,8 +1,12 @@
 #include "report/RunNotice.h"
 
+#include "backup/Disks.h"
 #include "backup/Restore.h"
 #include "platform/Names.h"
 #include "report/StrProc.h"
+
+#include <QDateTime>
+#include <QFileInfo>
 
 namespace vnt {
 
@@ -85,11 +89,49 @@ DesktopNotice NoticeOfRun(const RunEnd& run) {
                                                  : QStringLiteral(" ended with status ") +
                                                        QString::number(run.status));
     notice.critical = ending == nullptr || ending->failure;
-    if (!run.counts.isEmpty())
-        notice.body = run.counts + u'.';
+    QStringList lines;
+    const QString disk = run.disk.isEmpty() ? QStringLiteral("for ") + ShownName(run.target)
+                                            : ShownName(run.disk);
+    if (run.status == DiskNotConnected) {
+        QString line = run.word + QStringLiteral(" not done: the backup disk ") + disk +
+                       QStringLiteral(" is not connected.");
+        if (run.lastBackupMs > 0)
+            line += QStringLiteral(" The last backup to it was on ") +
+                    QDateTime::fromMSecsSinceEpoch(run.lastBackupMs)
+                        .toString(QStringLiteral("yyyy-MM-dd 'at' HH:mm")) +
+                    u'.';
+        lines.append(line);
+        lines.append(QStringLiteral("Connect ") +
+                     (run.disk.isEmpty() ? QStringLiteral("the backup disk") : disk) +
+                     QStringLiteral(" and run the backup again."));
+    } else if (run.counts.isEmpty() && !run.reason.isEmpty()) {
+        lines.append(run.word + QStringLiteral(" not done: ") +
+                     ShownLine(QString(run.reason).replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                                   .simplified()));
+    } else if (!run.counts.isEmpty()) {
+        lines.append(run.counts + u'.');
+    }
+    if (!run.setup.isEmpty())
+        lines.append(QStringLiteral("Setup: ") + ShownName(run.setup) +
+                     (run.disk.isEmpty() || run.status == DiskNotConnected
+                          ? QString()
+                          : QStringLiteral(", backup disk ") + ShownName(run.disk)) +
+                     u'.');
+    if (!run.firstError.isEmpty())
+        lines.append(QStringLiteral("First error: ") + ShownLine(run.firstError));
     if (notice.critical && !run.reportHint.isEmpty())
-        notice.body += (notice.body.isEmpty() ? QString() : QStringLiteral("\n")) + run.reportHint;
+        lines.append(run.reportHint);
+    notice.body = lines.join(u'\n');
     return notice;
+}
+
+QString SetupNoticeName(const QString& setupFile, const QString& sourceFolder) {
+    if (!setupFile.isEmpty()) {
+        const QString name = QFileInfo(setupFile).fileName();
+        return name.endsWith(QStringLiteral(".vnt")) ? name.chopped(4) : name;
+    }
+    return sourceFolder.size() > 1 && sourceFolder.endsWith(u'/') ? sourceFolder.chopped(1)
+                                                                   : sourceFolder;
 }
 
 QString ConsoleReportHint(const QString& logPath, bool startedBySystemd, const QByteArray& cgroup) {
@@ -109,15 +151,24 @@ QString ConsoleReportHint(const QString& logPath, bool startedBySystemd, const Q
     return QStringLiteral("Run the command again, or with --log FILE, to read its report.");
 }
 
-DesktopNotice UnattendedBackupNotice(const OperationState& state, bool ran,
-                                     const QString& reportFile) {
-    RunEnd run{QStringLiteral("Backup"), RunExitStatus(state), {}, {}};
+DesktopNotice UnattendedBackupNotice(const OperationState& state, const Setup& setup,
+                                     const QString& reportFile, const QString& reason) {
+    RunEnd run;
+    run.word = QStringLiteral("Backup");
+    run.status = RunExitStatus(state);
+    const bool ran = state.blnOperationStarted;
     if (ran)
         run.counts = RunCountsText(state, Operation::BackupModifiedFiles);
+    run.setup = SetupNoticeName(state.strSetupFileName, setup.sourceFolder);
+    run.target = setup.targetFolder;
+    run.disk = BackupDiskName(setup.targetFolder);
+    run.firstError = state.strFirstFailure;
+    run.reason = reason;
+    if (run.status == DiskNotConnected)
+        run.lastBackupMs = RememberedBackupDisk(setup.targetFolder).lastBackupMs;
     // A report file is named only when this run began it; before that it is the last run's.
-    run.reportHint = !ran || reportFile.isEmpty()
-                         ? QStringLiteral("See the Vantoro window.")
-                         : QStringLiteral("The whole report is in ") + ShownName(reportFile) + u'.';
+    if (ran && !reportFile.isEmpty())
+        run.reportHint = QStringLiteral("The whole report is in ") + ShownName(reportFile) + u'.';
     return NoticeOfRun(run);
 }
 

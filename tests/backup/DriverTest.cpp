@@ -469,7 +469,7 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     EXPECT_EQ(recorder->awakeReasons, QStringList{"Backing up " + source});
     ASSERT_EQ(recorder->notices.size(), 1U);
     EXPECT_EQ(recorder->notices[0].title, "Backup finished");
-    EXPECT_EQ(recorder->notices[0].body, "1 file copied, 0 errors.");
+    EXPECT_EQ(recorder->notices[0].body, "1 file copied, 0 errors.\nSetup: " + disk.path() + "/src.");
     EXPECT_FALSE(recorder->notices[0].critical);
 
     const ScopedEnvironment noWait("VANTORO_LOCK_WAIT_MS", "0");
@@ -478,9 +478,26 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     window->RunUnattendedBackup({"now"});
     ASSERT_EQ(recorder->notices.size(), 2U);
     EXPECT_EQ(recorder->notices[1].title, "Backup: nothing done");
-    EXPECT_EQ(recorder->notices[1].body, "See the Vantoro window.") << "not the last run's report";
+    // What the box would have said, and no report: the last run's is not this one's.
+    EXPECT_EQ(recorder->notices[1].body,
+              "Backup not done: Another Vantoro run is using the target folder " + target +
+                  ", so nothing was done. Please try again when that run has finished.\nSetup: " +
+                  disk.path() + "/src.");
     EXPECT_TRUE(recorder->notices[1].critical);
     EXPECT_EQ(recorder->awakeReasons.size(), 1) << "refused before it ran";
+    EXPECT_TRUE(dialogs.messages().empty()) << "no box waits for a person";
+    EXPECT_EQ(recorder->endCount, 1) << "the program ends";
+
+    // A disk that is not plugged in: the notice names it and says what to do.
+    StartWithFolders();
+    window->txbDirectory[1]->setText("/media/vantoro-nobody/STICK/Backup/");
+    window->RunUnattendedBackup({"now"});
+    ASSERT_EQ(recorder->notices.size(), 1U);
+    EXPECT_EQ(recorder->notices[0].title, "Backup: disk not connected");
+    EXPECT_EQ(recorder->notices[0].body,
+              "Backup not done: the backup disk STICK is not connected.\nConnect STICK and run the "
+              "backup again.\nSetup: " + disk.path() + "/src.");
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(DriverTest, ATargetInUseByAnotherRunIsLeftAlone) {

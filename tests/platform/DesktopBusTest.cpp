@@ -321,13 +321,18 @@ TEST_F(PrivateBus, TheConsoleNotifiesWhenItsRunEnds) {
                       .status,
                   2);
         // The locks went with each run, before its notice.
+        // What ran, for which setup, the first thing wrong, where the report is; or why
+        // nothing ran.
+        const QString setup = "Setup: " + dir.path() + "/src.";
         EXPECT_EQ(notifications->Shown(),
-                  QStringList({"Vantoro|Backup finished|3 files copied, 0 errors.|1|0",
+                  QStringList({"Vantoro|Backup finished|3 files copied, 0 errors.\n" + setup + "|1|0",
                                "Vantoro|Verify finished with errors|2 files compared, 1 differing "
-                               "or missing, 0 errors.\nThe report is in " +
-                                   log + ".|2|0",
-                               "Vantoro|Restore: nothing done|Run the command again, or with --log "
-                               "FILE, to read its report.|2|0"}));
+                               "or missing, 0 errors.\n" + setup + "\nFirst error: " + source +
+                                   "a.txt: Not in target\nThe report is in " + log + ".|2|0",
+                               "Vantoro|Restore: nothing done|Restore not done: the folder to "
+                               "restore into, " + dir.path() + "/gone/, does not exist: make it "
+                               "first\nSetup: " + dir.path() + "/gone.\nRun the command again, or "
+                               "with --log FILE, to read its report.|2|0"}));
         EXPECT_TRUE(logind->AllReleased());
         EXPECT_EQ(logind->calls.size(), 3) << logind->calls.join('\n').toStdString();
         EXPECT_EQ(logind->calls.value(0), "sleep:idle|Vantoro|Backing up " + source + "|block");

@@ -5,7 +5,9 @@
 #include "RecordingHost.h"
 #include "report/RunNotice.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <QDateTime>
 
 namespace vnt::test {
 namespace {
@@ -98,18 +100,75 @@ TEST(RunNotice, TitleUrgencyAndBody) {
         const char* title;
         bool critical;
     };
+    // A run's end: the word, the status, and what the case sets besides.
+    const auto end = [](const char* word, int status, const std::function<void(RunEnd&)>& more) {
+        RunEnd run;
+        run.word = word;
+        run.status = status;
+        more(run);
+        return NoticeOfRun(run);
+    };
     for (const Case& c : {Case{"Backup", 0, "Backup finished", false},
                           Case{"Verify", 1, "Verify finished with errors", true},
                           Case{"Check", 2, "Check: nothing done", true},
                           Case{"Backup", 3, "Backup: disk not connected", true},
                           Case{"Restore", 130, "Restore interrupted", true},
                           Case{"List", 9, "List ended with status 9", true}}) {
-        const DesktopNotice notice = NoticeOfRun({c.word, c.status, "2 files copied", "See log."});
+        const DesktopNotice notice = end(c.word, c.status, [](RunEnd& run) {
+            run.counts = "2 files copied";
+            run.reportHint = "See log.";
+        });
         EXPECT_EQ(notice.title, c.title);
         EXPECT_EQ(notice.critical, c.critical) << c.title;
-        EXPECT_EQ(notice.body, c.critical ? "2 files copied.\nSee log." : "2 files copied.");
+        if (c.status != DiskNotConnected) {
+            EXPECT_EQ(notice.body, c.critical ? "2 files copied.\nSee log." : "2 files copied.");
+        }
     }
-    EXPECT_EQ(NoticeOfRun({"Backup", 2, "", "See log."}).body, "See log.") << "nothing ran";
+    EXPECT_EQ(end("Backup", NothingDone, [](RunEnd& run) { run.reportHint = "See log."; }).body,
+              "See log.")
+        << "nothing ran, and nothing said why";
+    EXPECT_EQ(end("Backup", NothingDone,
+                  [](RunEnd& run) {
+                      run.reportHint = "See log.";
+                      run.reason = "The target folder\r\nis \x1b[1mgone";
+                      run.setup = "nightly";
+                  })
+                  .body,
+              "Backup not done: The target folder is \\x1b[1mgone\nSetup: nightly.\nSee log.");
+
+    // A run skipped for its disk says which, when it last backed up, and what to do.
+    EXPECT_EQ(end("Backup", DiskNotConnected,
+                  [](RunEnd& run) {
+                      run.setup = "nightly";
+                      run.disk = "STICK";
+                      run.lastBackupMs =
+                          QDateTime(QDate(2026, 12, 1), QTime(2, 31)).toMSecsSinceEpoch();
+                  })
+                  .body,
+              "Backup not done: the backup disk STICK is not connected. The last backup to it "
+              "was on 2026-12-01 at 02:31.\nConnect STICK and run the backup again.\n"
+              "Setup: nightly.");
+    EXPECT_EQ(end("Backup", DiskNotConnected,
+                  [](RunEnd& run) {
+                      run.setup = "nightly";
+                      run.target = "/srv/backup/";
+                  })
+                  .body,
+              "Backup not done: the backup disk for /srv/backup/ is not connected.\nConnect the "
+              "backup disk and run the backup again.\nSetup: nightly.");
+    // A finished run names its disk and its first error.
+    EXPECT_EQ(end("Backup", FinishedWithErrors,
+                  [](RunEnd& run) {
+                      run.counts = "2 files copied, 1 error";
+                      run.setup = "nightly";
+                      run.disk = "STICK";
+                      run.firstError = "/home/me/a.txt: Permission denied";
+                  })
+                  .body,
+              "2 files copied, 1 error.\nSetup: nightly, backup disk STICK.\n"
+              "First error: /home/me/a.txt: Permission denied");
+    EXPECT_EQ(SetupNoticeName("/home/me/.config/vantoro/nightly.vnt", "/src/"), "nightly");
+    EXPECT_EQ(SetupNoticeName("", "/home/me/Documents/"), "/home/me/Documents");
 
     EXPECT_EQ(NoticeWord("backup-modified"), "Backup");
     EXPECT_EQ(NoticeWord("history"), "") << "runs no operation";
