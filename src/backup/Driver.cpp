@@ -119,8 +119,11 @@ bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bo
         // Taken once the target exists (created just above when it was missing and that
         // was asked for): before that, no run can write in it. Only another run's lock
         // stops this one; a folder or file system that allows no lock does not.
-        if (targetLock.Take(setup.targetFolder, TargetLockWaitMilliseconds()) ==
-            FolderLock::Outcome::HeldElsewhere) {
+        const FolderLock::Outcome locked =
+            targetLock.Take(setup.targetFolder, TargetLockWaitMilliseconds());
+        if (locked == FolderLock::Outcome::Stopped)
+            return false; // asked to stop while it waited: nothing to say
+        if (locked == FolderLock::Outcome::HeldElsewhere) {
             main.Tell(QStringLiteral("Another Vantoro run is using the target folder ") +
                           setup.targetFolder +
                           QStringLiteral(", so nothing was done. Please try again when that run "

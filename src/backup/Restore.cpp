@@ -749,8 +749,12 @@ RestoreOutcome RunRestore(const RestoreRequest& request, ReportHost& host,
     const std::pair<FolderLock*, QString> locks[] = {{&targetLock, target},
                                                      {&destinationLock, destination}};
     for (const auto& [lock, folder] : locks) {
-        if (lock->Take(folder, TargetLockWaitMilliseconds()) ==
-            FolderLock::Outcome::HeldElsewhere) {
+        const FolderLock::Outcome locked = lock->Take(folder, TargetLockWaitMilliseconds());
+        if (locked == FolderLock::Outcome::Stopped) {
+            outcome.refused = QStringLiteral("The restore was stopped before it began.");
+            return outcome;
+        }
+        if (locked == FolderLock::Outcome::HeldElsewhere) {
             outcome.refused = QStringLiteral("Another Vantoro run is using the folder ") + folder +
                               QStringLiteral(", so nothing was done. Please try again when that "
                                              "run has finished.");

@@ -1,6 +1,7 @@
 #include "platform/FolderLock.h"
 
 #include "platform/Names.h"
+#include "platform/Process.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +42,8 @@ FolderLock::Outcome FolderLock::Take(const QString& folder, int waitMilliseconds
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             return Outcome::HeldElsewhere;
+        if (InterruptionRequested())
+            return Outcome::Stopped;
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
             deadline - now, std::chrono::milliseconds(RetryMilliseconds)));
     }

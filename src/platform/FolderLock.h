@@ -16,6 +16,7 @@ public:
         Taken,
         HeldElsewhere, // another run held it for the whole wait
         Unavailable,   // the folder cannot be opened or the file system has no such locks
+        Stopped,       // the run was asked to stop while it waited (Process.h)
     };
 
     FolderLock() = default;

@@ -1,6 +1,7 @@
 // The lock that keeps a second run out of a target folder while one uses it.
 #include "platform/FolderLock.h"
 
+#include "platform/Process.h"
 #include "TestSupport.h"
 
 #include <chrono>
@@ -52,6 +53,15 @@ TEST(FolderLock, WaitsForTheOtherRunToEnd) {
     EXPECT_EQ(outcome, FolderLock::Outcome::Taken);
     EXPECT_GE(waited, 40);
     EXPECT_LT(waited, 5000) << "taken as soon as it was free, not at the end of the wait";
+
+    // A run asked to stop while it waits stops waiting.
+    lock.Release();
+    ASSERT_EQ(other.Take(dir.path(), 0), FolderLock::Outcome::Taken);
+    RequestInterruption();
+    clock.restart();
+    EXPECT_EQ(FolderLock().Take(dir.path(), 10000), FolderLock::Outcome::Stopped);
+    ClearInterruption();
+    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 } // namespace
