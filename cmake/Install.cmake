@@ -59,9 +59,12 @@ if(CMAKE_INSTALL_FULL_BINDIR MATCHES "^/usr(/local)?/bin$")
 else()
   set(VANTORO_CLI_COMMAND ${CMAKE_INSTALL_FULL_BINDIR}/vantoro-cli)
 endif()
-configure_file(${CMAKE_SOURCE_DIR}/dist/systemd/vantoro-backup@.service.in
-               ${CMAKE_BINARY_DIR}/dist/vantoro-backup@.service @ONLY)
+foreach(unit vantoro-backup@ vantoro-plugged@)
+  configure_file(${CMAKE_SOURCE_DIR}/dist/systemd/${unit}.service.in
+                 ${CMAKE_BINARY_DIR}/dist/${unit}.service @ONLY)
+endforeach()
 # Not CMAKE_INSTALL_LIBDIR: that may be a multiarch folder, where systemd does not look.
 install(FILES ${CMAKE_BINARY_DIR}/dist/vantoro-backup@.service
+              ${CMAKE_BINARY_DIR}/dist/vantoro-plugged@.service
               ${CMAKE_SOURCE_DIR}/dist/systemd/vantoro-backup@.timer
         DESTINATION lib/systemd/user)

@@ -28,6 +28,9 @@ struct Setup {
     // Whether a backup keeps the copies it replaces (the window's "Keep replaced copies"), as
     // a setup file carries it to a scheduled run; -1: the file does not say.
     int keepReplaced = -1;
+    // A scheduled run whose disk is away reminds the person once no backup has been made for
+    // this many days; -1: no reminder.
+    int remindAfterDays = -1;
 };
 
 // The operation codes. A state nobody set holds None, which equals no operation.

@@ -295,6 +295,7 @@ private:
 // What the notification at the end of a run needs of it; word stays empty without --notify.
 struct ConsoleEnd : RunEnd {
     QString logPath;
+    int remindAfterDays = -1; // the setup file's reminder
 };
 
 } // namespace
@@ -412,6 +413,12 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         QStringLiteral("Show a desktop notification when the run ends: how it ended, the "
                        "counts, and after a failure where the report is."));
     parser.addOption(notify);
+    const QCommandLineOption onceADay(
+        QStringLiteral("once-a-day"),
+        QStringLiteral("backup-all, backup-modified: do nothing when a backup into the target "
+                       "has already been made today (for a run started when its disk is "
+                       "plugged in)."));
+    parser.addOption(onceADay);
     // From here on a signal stops the run as Ctrl+C does: copies under way are abandoned, the
     // totals are still written, and no wait (a bus, the catalogue) outlasts it.
     ConsoleHost::CatchStopSignals();
@@ -494,6 +501,10 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
     const bool verify = command == u"verify";
     if (parser.isSet(explain) && command != u"check" && command != u"backup-modified") {
         console.Fail(QStringLiteral("--explain goes with check and backup-modified"));
+        return NothingDone;
+    }
+    if (parser.isSet(onceADay) && !command.startsWith(QStringLiteral("backup-"))) {
+        console.Fail(QStringLiteral("--once-a-day goes with backup-all and backup-modified"));
         return NothingDone;
     }
     if (parser.isSet(keepReplaced) && !command.startsWith(QStringLiteral("backup-")) &&
@@ -651,6 +662,19 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
     end.target = setup.targetFolder;
     if (command != u"list")
         end.disk = BackupDiskName(setup.targetFolder);
+    end.remindAfterDays = setup.remindAfterDays;
+    if (parser.isSet(onceADay)) {
+        const qint64 last = RememberedBackupDisk(setup.targetFolder).lastBackupMs;
+        const QDateTime lastBackup = QDateTime::fromMSecsSinceEpoch(last);
+        if (last > 0 && lastBackup.date() == QDate::currentDate()) {
+            console.Fail(QStringLiteral("a backup into ") + setup.targetFolder +
+                         QStringLiteral(" was made today at ") +
+                         lastBackup.toString(QStringLiteral("HH:mm")) +
+                         QStringLiteral(", so nothing was done (--once-a-day)."));
+            end.word.clear(); // nothing to tell the desktop
+            return Finished;
+        }
+    }
 
     // The rules the window applies when the folders are chosen.
     if (setup.sourceFolder.isEmpty() || setup.targetFolder.isEmpty()) {
@@ -767,8 +791,16 @@ int RunConsole(const QStringList& arguments, const QString& programFolder, Notif
     const int status = end.status;
     if (end.word.isEmpty())
         return status;
-    if (status == DiskNotConnected)
+    if (status == DiskNotConnected) {
         end.lastBackupMs = RememberedBackupDisk(end.target).lastBackupMs;
+        // A disk away for longer than the setup allows: the notice becomes the reminder.
+        const qint64 daysWithout =
+            end.lastBackupMs > 0
+                ? (QDateTime::currentMSecsSinceEpoch() - end.lastBackupMs) / (24 * 3600 * 1000LL)
+                : 0;
+        if (end.remindAfterDays > 0 && daysWithout >= end.remindAfterDays)
+            end.overdueDays = static_cast<int>(daysWithout);
+    }
     QFile cgroup(QStringLiteral("/proc/self/cgroup"));
     const QByteArray groups = cgroup.open(QIODevice::ReadOnly) ? cgroup.readAll() : QByteArray();
     end.reportHint =

@@ -315,6 +315,8 @@ private:
     // Says that saving failed: text, then why the last save failed.
     void TellSetupNotSaved(const QString& text);
     QString strSetupSaveFailure; // why the last SaveSetupToFile failed, when it says
+    // The reminder a setup file saved for a schedule carries; -1 for every other save.
+    int intScheduleRemindAfterDays = -1;
     void LoadSetupFileFlow();
     void SetupPanelEnding();
     void PlaceSetupPanel(QFrame* panel, const QWidget* alignedWith);

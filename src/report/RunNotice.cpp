@@ -92,6 +92,9 @@ DesktopNotice NoticeOfRun(const RunEnd& run) {
     QStringList lines;
     const QString disk = run.disk.isEmpty() ? QStringLiteral("for ") + ShownName(run.target)
                                             : ShownName(run.disk);
+    if (run.overdueDays > 0)
+        notice.title = QStringLiteral("No backup for %1 days: connect ").arg(run.overdueDays) +
+                       (run.disk.isEmpty() ? QStringLiteral("the backup disk") : disk);
     if (run.status == DiskNotConnected) {
         QString line = run.word + QStringLiteral(" not done: the backup disk ") + disk +
                        QStringLiteral(" is not connected.");

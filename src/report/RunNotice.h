@@ -34,6 +34,7 @@ struct RunEnd {
     QString firstError; // the first file left behind, with why
     QString reason;     // why nothing was done, as the run said it
     qint64 lastBackupMs = 0; // for a run skipped: when the last backup into the target ended
+    int overdueDays = 0;     // a run skipped this many days after the last backup: a reminder
 };
 // The title says how the run ended; the body what it did (or why it did nothing), for which
 // setup and disk, its first error, and what to do next.

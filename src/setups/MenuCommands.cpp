@@ -4,6 +4,8 @@
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
+#include "platform/Drives.h"
+#include "platform/FoldersOnDisk.h"
 #include "setups/frmSchedules.h"
 #include "setups/Registry.h"
 #include "setups/Schedules.h"
@@ -92,13 +94,42 @@ void frmMain::cmdScheduleBackup_Click() {
     if (QFileInfo::exists(path) &&
         !dialogs.askYesNo(this, ProgramText(119) + u' ' + path + u'?', ProgramText(120)))
         return;
-    if (!steps.SaveSetupToFile(*this, path, false)) {
+    // The file carries the reminder: the scheduled run reads nothing else.
+    const bool remind = dialogs.askYesNo(
+        this,
+        QStringLiteral("Remind you when the backup disk has not been connected and no backup "
+                       "has been made for %1 days?")
+            .arg(ReminderDays),
+        title, MsgResult::Yes);
+    intScheduleRemindAfterDays = remind ? ReminderDays : -1;
+    const bool saved = steps.SaveSetupToFile(*this, path, false);
+    intScheduleRemindAfterDays = -1;
+    if (!saved) {
         TellSetupNotSaved(ProgramText(121) + u' ' + path + u'.');
         return;
     }
     const ScheduleOutcome outcome =
         EnableNightlyBackup(shell, name, path, CliCommandBeside(programFolder));
-    dialogs.inform(this, outcome.text, title,
+    QString text = outcome.text;
+    // A disk of its own (not the system's) can start the backup when it is plugged in.
+    const DiskPlace disk = DiskPlaceOf(NormaliseFolder(txbDirectory[1]->text()));
+    if (outcome.kind == ScheduleOutcome::Kind::Enabled && disk.Known() &&
+        disk.mountPoint != QStringLiteral("/")) {
+        if (dialogs.askYesNo(this,
+                             QStringLiteral("Back up as well whenever the disk mounted at ") +
+                                 disk.mountPoint +
+                                 QStringLiteral(" is plugged in (at most once a day)?"),
+                             title, MsgResult::Yes))
+            text += QStringLiteral("\r\n\r\n") + EnablePluggedBackup(shell, name, disk.mountPoint);
+        else
+            shell.startAndWait(QString::fromLatin1(SystemctlProgram), DisablePluggedArguments(name),
+                               SystemctlWaitMilliseconds); // an earlier choice undone
+    }
+    if (remind)
+        text += QStringLiteral("\r\n\r\nWhen the disk has not been connected for %1 days, the "
+                               "night's notification reminds you.")
+                    .arg(ReminderDays);
+    dialogs.inform(this, text, title,
                    outcome.kind == ScheduleOutcome::Kind::Enabled ? MsgIcon::Information
                                                                   : MsgIcon::Warning);
 }

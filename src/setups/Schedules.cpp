@@ -1,6 +1,7 @@
 #include "setups/Schedules.h"
 
 #include "platform/DataFolder.h"
+#include "platform/Names.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -170,6 +171,58 @@ QString CliCommandBeside(const QString& programFolder) {
     if (!programFolder.isEmpty() && QFileInfo(beside).isExecutable())
         return QDir::cleanPath(beside);
     return QStringLiteral("vantoro-cli");
+}
+
+QString MountUnitName(const QString& mountPoint) {
+    const QByteArray path = EncodeName(QDir::cleanPath(mountPoint)).mid(1);
+    if (path.isEmpty())
+        return QStringLiteral("-.mount");
+    QString unit;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == ':' || c == '_' ||
+                           (c == '.' && i > 0);
+        if (c == '/')
+            unit += u'-';
+        else if (plain)
+            unit += QLatin1Char(static_cast<char>(c));
+        else
+            unit += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+    }
+    return unit + QStringLiteral(".mount");
+}
+
+QString PluggedUnitName(const QString& name) {
+    return QStringLiteral("vantoro-plugged@") + name + QStringLiteral(".service");
+}
+
+QStringList WantWhenMountedArguments(const QString& mountUnit, const QString& name) {
+    return {QStringLiteral("--user"), QStringLiteral("add-wants"), mountUnit,
+            PluggedUnitName(name)};
+}
+
+QStringList DisablePluggedArguments(const QString& name) {
+    return {QStringLiteral("--user"), QStringLiteral("disable"), PluggedUnitName(name)};
+}
+
+bool PluggedBackupWanted(const QString& unitsFolder, const QString& name) {
+    const QDir units(unitsFolder);
+    for (const QString& wants : units.entryList({QStringLiteral("*.mount.wants")}, QDir::Dirs))
+        if (QFileInfo(units.filePath(wants) + u'/' + PluggedUnitName(name)).isSymLink())
+            return true;
+    return false;
+}
+
+QString EnablePluggedBackup(SystemShell& shell, const QString& name, const QString& mountPoint) {
+    const QStringList arguments = WantWhenMountedArguments(MountUnitName(mountPoint), name);
+    const ProgramLaunch wanted =
+        shell.startAndWait(Systemctl, arguments, SystemctlWaitMilliseconds);
+    if (wanted.outcome == ProgramLaunch::Outcome::Exited && wanted.exitCode == 0)
+        return QStringLiteral("The backup also runs when the disk mounted at ") + mountPoint +
+               QStringLiteral(" is plugged in, at most once a day.");
+    return QStringLiteral("The backup could not be made to run when the disk is plugged in: \"") +
+           CommandLine(arguments) + QStringLiteral("\" did not succeed.");
 }
 
 ScheduleOutcome EnableNightlyBackup(SystemShell& shell, const QString& name,

@@ -60,6 +60,24 @@ QStringList ParseCronLines(const QByteArray& crontab);
 // else its name.
 QString CliCommandBeside(const QString& programFolder);
 
+// The days without a backup after which a scheduled run whose disk is away reminds the person.
+inline constexpr int ReminderDays = 7;
+
+// The unit systemd keeps for the file system mounted at mountPoint ("/media/me/STICK" is
+// media-me-STICK.mount): names escaped as systemd escapes paths.
+QString MountUnitName(const QString& mountPoint);
+// The service that backs up from the setup of name when its disk is plugged in.
+QString PluggedUnitName(const QString& name);
+// systemctl's arguments that make the disk's mount unit start it, and that undo that.
+QStringList WantWhenMountedArguments(const QString& mountUnit, const QString& name);
+QStringList DisablePluggedArguments(const QString& name);
+// Whether the user's units (configFolder: $XDG_CONFIG_HOME/systemd/user) have a mount unit
+// that starts the plugged backup of name.
+bool PluggedBackupWanted(const QString& unitsFolder, const QString& name);
+// Makes the disk mounted at mountPoint start the backup of name when it is mounted; the
+// words for the user, whether it worked or not.
+QString EnablePluggedBackup(SystemShell& shell, const QString& name, const QString& mountPoint);
+
 // What scheduling name came to, in words for the user.
 struct ScheduleOutcome {
     enum class Kind { Enabled, NoUserSystemd, Failed } kind = Kind::Failed;

@@ -45,6 +45,7 @@ Setup frmMain::SetupToSave() const {
     // A scheduled run reads the file alone: it keeps replaced copies when the window does.
     // Said only when on, so that a file saved again without it stays the file it was.
     setup.keepReplaced = chkKeepReplacedCopies->isChecked() ? 1 : -1;
+    setup.remindAfterDays = intScheduleRemindAfterDays;
     return setup;
 }
 

@@ -18,6 +18,9 @@ namespace {
 
 constexpr int EndOfFile = 62;
 constexpr char KeepReplacedLine[] = "keep-replaced=";
+constexpr char RemindAfterLine[] = "remind-after-days=";
+// A reminder further off than this is no reminder anyone waits for.
+constexpr int LongestReminderDays = 366;
 constexpr int TypeMismatch = 13; // a value the Setup cannot take
 // Setup files are a few hundred bytes; more than this is not a setup file.
 constexpr qint64 MaxReadBytes = 4 * 1024 * 1024;
@@ -111,6 +114,8 @@ QByteArray SetupFileBytes(const Setup& setup) {
     // Past the lines every version reads: older versions stop before it.
     if (setup.keepReplaced >= 0)
         bytes += KeepReplacedLine + QByteArray::number(setup.keepReplaced == 1 ? 1 : 0) + crlf;
+    if (setup.remindAfterDays > 0)
+        bytes += RemindAfterLine + QByteArray::number(setup.remindAfterDays) + crlf;
     return bytes;
 }
 
@@ -265,6 +270,12 @@ SetupFileRead ReadSetupFile(const QString& path) {
             setup.keepReplaced = 1;
         else if (line == QByteArray(KeepReplacedLine) + '0')
             setup.keepReplaced = 0;
+        else if (line.startsWith(RemindAfterLine)) {
+            bool number = false;
+            const int days = line.mid(sizeof RemindAfterLine - 1).toInt(&number);
+            if (number && days > 0 && days <= LongestReminderDays)
+                setup.remindAfterDays = days;
+        }
     }
     return read;
 }

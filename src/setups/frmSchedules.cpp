@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace vnt {
@@ -21,6 +22,12 @@ namespace {
 const QString Title = QStringLiteral("Scheduled backups");
 const QString Systemctl = QString::fromLatin1(SystemctlProgram);
 constexpr int UnitRole = Qt::UserRole;
+
+// Where the user's own units and their wants are: $XDG_CONFIG_HOME/systemd/user.
+QString UnitsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/systemd/user");
+}
 
 } // namespace
 
@@ -90,7 +97,11 @@ void frmSchedules::Refresh() {
     for (const QString& unit : ParseEnabledTimers(listed.output)) {
         const QString name = ScheduleNameOfUnit(unit);
         auto* item = new QListWidgetItem(
-            name + QStringLiteral("  \u2013  ") + ScheduledSetupPath(folder, name), lstSchedules);
+            name + QStringLiteral("  \u2013  ") + ScheduledSetupPath(folder, name) +
+                (PluggedBackupWanted(UnitsFolder(), name)
+                     ? QStringLiteral("  (and when its disk is plugged in)")
+                     : QString()),
+            lstSchedules);
         item->setData(UnitRole, unit);
         item->setToolTip(unit);
     }
@@ -122,6 +133,9 @@ void frmSchedules::cmdSwitchOff_Click() {
     const QString unit = item->data(UnitRole).toString();
     const ProgramLaunch off =
         shell.startAndWait(Systemctl, DisableTimerArguments(unit), SystemctlWaitMilliseconds);
+    // The backup when the disk is plugged in goes with it.
+    if (const QString name = ScheduleNameOfUnit(unit); PluggedBackupWanted(UnitsFolder(), name))
+        shell.startAndWait(Systemctl, DisablePluggedArguments(name), SystemctlWaitMilliseconds);
     if (off.outcome != ProgramLaunch::Outcome::Exited || off.exitCode != 0)
         dialogs.inform(this,
                        QStringLiteral("The timer ") + unit +

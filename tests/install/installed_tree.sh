@@ -32,7 +32,8 @@ for file in bin/vantoro bin/vantoro-cli \
     share/man/man1/vantoro.1.gz share/man/man1/vantoro-cli.1.gz \
     share/doc/vantoro/copyright share/doc/vantoro/changelog.gz \
     share/bash-completion/completions/vantoro-cli \
-    lib/systemd/user/vantoro-backup@.service lib/systemd/user/vantoro-backup@.timer; do
+    lib/systemd/user/vantoro-backup@.service lib/systemd/user/vantoro-backup@.timer \
+    lib/systemd/user/vantoro-plugged@.service; do
     [ -s "$USR/$file" ] || fail "missing or empty: /usr/$file"
 done
 for program in vantoro vantoro-cli; do
@@ -105,6 +106,8 @@ grep -Eq '^ExecStart=(/usr/bin/)?vantoro-cli backup-modified --setup %E/vantoro/
     "$service" || fail "unexpected ExecStart in $service"
 grep -q '^Persistent=true$' "$USR/lib/systemd/user/vantoro-backup@.timer" ||
     fail "the timer does not catch up on missed runs"
+grep -Eq '^ExecStart=(/usr/bin/)?vantoro-cli backup-modified --setup %E/vantoro/%i\.vnt --notify --once-a-day$' \
+    "$USR/lib/systemd/user/vantoro-plugged@.service" || fail "unexpected ExecStart of the plugged unit"
 
 # The completion offers the commands and completes a folder after --source.
 completion=$(
@@ -157,12 +160,15 @@ if command -v systemd-analyze >/dev/null; then
     cp "$USR/lib/systemd/user/vantoro-backup@.timer" "$units/vantoro-backup@night.timer"
     sed "s|^ExecStart=\(/usr/bin/\)\?vantoro-cli|ExecStart=$CLI|" "$service" \
         >"$units/vantoro-backup@night.service"
+    sed "s|^ExecStart=\(/usr/bin/\)\?vantoro-cli|ExecStart=$CLI|" \
+        "$USR/lib/systemd/user/vantoro-plugged@.service" >"$units/vantoro-plugged@night.service"
     # An unknown key is only a warning to systemd: any line about the units is a failure;
     # lines about the machine (no D-Bus in a container, say) are not ours.
     systemd-analyze verify --man=no \
         "$units/vantoro-backup@night.service" "$units/vantoro-backup@night.timer" \
+        "$units/vantoro-plugged@night.service" \
         >"$WORK/verify.log" 2>&1 || true
-    if grep -q vantoro-backup "$WORK/verify.log"; then
+    if grep -Eq 'vantoro-(backup|plugged)' "$WORK/verify.log"; then
         fail "systemd-analyze verify"
         cat "$WORK/verify.log" >&2
     fi

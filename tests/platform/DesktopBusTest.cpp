@@ -2,10 +2,12 @@
 // notification service and a logind that answer from a thread of this test.
 #include "platform/DesktopBus.h"
 
+#include "backup/Disks.h"
 #include "backup/Driver.h"
 #include "backup/Restore.h"
 #include "cli/CliRun.h"
 #include "RecordingHost.h"
+#include "setups/SetupFile.h"
 #include "TestSupport.h"
 
 #include <cstring>
@@ -21,6 +23,7 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusUnixFileDescriptor>
+#include <QDateTime>
 #include <QProcess>
 #include <QThread>
 #include <unistd.h>
@@ -335,6 +338,30 @@ TEST_F(PrivateBus, TheConsoleNotifiesWhenItsRunEnds) {
                                "with --log FILE, to read its report.|2|0"}));
         EXPECT_TRUE(logind->AllReleased());
         EXPECT_EQ(logind->calls.size(), 3) << logind->calls.join('\n').toStdString();
+
+        // A scheduled setup whose disk has been away for ten days reminds the person; a run
+        // started by plugging in backs up at most once a day.
+        vnt::Setup stick;
+        stick.sourceFolder = source;
+        stick.targetFolder = "/media/vantoro-nobody/STICK/Backup/";
+        stick.remindAfterDays = 7;
+        const QString file = dir.path() + "/stick.vnt";
+        ASSERT_TRUE(WriteSetupFile(file, stick));
+        RememberBackupDisk(stick.targetFolder,
+                           QDateTime::currentMSecsSinceEpoch() - 10 * 24 * 3600 * 1000LL);
+        EXPECT_EQ(Cli({"backup-modified", "--setup", file, "--notify"}).status, 3);
+        EXPECT_TRUE(notifications->Shown().constLast().startsWith(
+            "Vantoro|No backup for 10 days: connect STICK|Backup not done: the backup disk STICK "
+            "is not connected. The last backup to it was on "))
+            << notifications->Shown().constLast().toStdString();
+        WriteFile(source + "later.txt", "later");
+        const CliRun plugged = Cli({"backup-modified", "--source", source, "--target", target,
+                                    "--notify", "--once-a-day"});
+        EXPECT_EQ(plugged.status, 0);
+        EXPECT_TRUE(plugged.err.contains(" was made today at ")) << plugged.err.toStdString();
+        EXPECT_FALSE(QFile::exists(target + "later.txt"));
+        EXPECT_EQ(notifications->Shown().size(), 4) << "nothing to tell the desktop";
+        EXPECT_EQ(Cli({"check", "--source", source, "--target", target, "--once-a-day"}).status, 2);
         EXPECT_EQ(logind->calls.value(0), "sleep:idle|Vantoro|Backing up " + source + "|block");
     }
 

@@ -64,6 +64,11 @@ TEST(Schedules, TheCronLineRunsWhatTheTimerWouldAtItsTime) {
               "30 2 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus vantoro-cli "
               "backup-modified --setup ~/n.vnt --notify --log ~/.local/state/n.log");
     EXPECT_EQ(LastingBusAddress("unix:abstract=/tmp/dbus-XYZ,guid=1", 1000), "");
+    // The mount units systemd names after their paths, as systemd-escape --path spells them.
+    EXPECT_EQ(MountUnitName("/media/me/MY STICK"), "media-me-MY\\x20STICK.mount");
+    EXPECT_EQ(MountUnitName("/mnt/back-up/.x/"), "mnt-back\\x2dup-.x.mount");
+    EXPECT_EQ(MountUnitName("/run/media/me/caf\u00e9"), "run-media-me-caf\\xc3\\xa9.mount");
+    EXPECT_EQ(MountUnitName("/"), "-.mount");
     EXPECT_EQ(LastingBusAddress("unix:path=/run/user/1001/bus", 1000), "");
 }
 

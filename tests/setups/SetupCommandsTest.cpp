@@ -1,5 +1,6 @@
 #include "../mainwindow/MainWindowFixture.h"
 #include "mainwindow/Language.h"
+#include "platform/Drives.h"
 #include "platform/Twips.h"
 #include "report/frmReport.h"
 #include "setups/frmSchedules.h"
@@ -570,16 +571,19 @@ TEST_F(ScheduleTest, ASetupFileAndTheUserTimerMakeANightlyBackup) {
     EXPECT_TRUE(shell.calls.isEmpty());
     dialogs.shown.clear();
     dialogs.inputAnswers = {"photos"};
+    dialogs.messageAnswers = {MsgResult::No}; // no reminder
     Choose(window->cmdScheduleBackup);
     EXPECT_EQ(dialogs.shown.at(0).input.defaultText, "nightly");
     EXPECT_EQ(shell.calls,
               (QStringList{"systemctl --user is-system-running",
-                           "systemctl --user enable --now vantoro-backup@photos.timer"}));
+                           "systemctl --user enable --now vantoro-backup@photos.timer"}))
+        << "a target on the system's own disk is never plugged in";
     const SetupFileRead read = ReadSetupFile(Folder() + "/photos.vnt");
     EXPECT_EQ(read.setup.sourceFolder + read.setup.targetFolder, source + target);
     EXPECT_EQ(read.setup.keepReplaced, -1) << "the window keeps no replaced copies";
-    EXPECT_EQ(dialogs.shown.at(1).message.icon, MsgIcon::Information);
-    EXPECT_TRUE(dialogs.shown.at(1).message.text.endsWith(
+    EXPECT_EQ(read.setup.remindAfterDays, -1);
+    EXPECT_EQ(dialogs.shown.at(2).message.icon, MsgIcon::Information);
+    EXPECT_TRUE(dialogs.shown.at(2).message.text.endsWith(
         " backup-modified --setup " + Folder() + "/photos.vnt --notify"))
         << "the command the timer runs";
 
@@ -591,8 +595,55 @@ TEST_F(ScheduleTest, ASetupFileAndTheUserTimerMakeANightlyBackup) {
     Choose(window->cmdScheduleBackup);
     Choose(window->cmdScheduleBackup);
     EXPECT_EQ(dialogs.messages().at(0).text, ProgramText(119) + " " + Folder() + "/photos.vnt?");
-    EXPECT_TRUE(dialogs.messages().at(2).text.contains("ended with status 1"));
-    EXPECT_TRUE(dialogs.messages().at(2).text.contains("\r\n30 2 * * * "));
+    EXPECT_TRUE(dialogs.messages().at(3).text.contains("ended with status 1"));
+    EXPECT_TRUE(dialogs.messages().at(3).text.contains("\r\n30 2 * * * "));
+    EXPECT_EQ(ReadSetupFile(Folder() + "/photos.vnt").setup.remindAfterDays, ReminderDays)
+        << "the reminder, said yes to, goes with the file";
+}
+
+// A target on a disk of its own (here a tmpfs): the disk's mount unit can start the backup
+// when it is plugged in, and switching the schedule off takes that with it.
+TEST_F(ScheduleTest, ADiskOfItsOwnCanStartTheBackupWhenPluggedIn) {
+    QTemporaryDir own(QStringLiteral("/dev/shm/vantoro-XXXXXX"));
+    const DiskPlace place = DiskPlaceOf(own.path());
+    if (!own.isValid() || place.mountPoint == "/")
+        GTEST_SKIP() << "no file system of its own for a target here";
+    UserSystemdRuns();
+    window->txbDirectory[1]->setText(own.path() + "/");
+    dialogs.inputAnswers = {"stick"};
+    Choose(window->cmdScheduleBackup);
+    const QString mountUnit = MountUnitName(place.mountPoint);
+    EXPECT_EQ(shell.calls.value(2),
+              "systemctl --user add-wants " + mountUnit + " vantoro-plugged@stick.service");
+    EXPECT_TRUE(dialogs.messages().back().text.contains("is plugged in, at most once a day."))
+        << dialogs.messages().back().text.toStdString();
+
+    // What systemctl would have made; the list says so, and Switch off undoes both.
+    const QString wants = config.path() + "/systemd/user/" + mountUnit + ".wants";
+    ASSERT_TRUE(QDir().mkpath(wants));
+    ASSERT_TRUE(QFile::link("/usr/lib/systemd/user/vantoro-plugged@.service",
+                            wants + "/vantoro-plugged@stick.service"));
+    const QString list = "systemctl --user list-unit-files vantoro-backup@*.timer --state=enabled "
+                         "--no-legend";
+    shell.outputs[list] = {{ProgramLaunch::Outcome::Exited, 0},
+                           "vantoro-backup@stick.timer enabled enabled\n"};
+    Choose(window->cmdSchedules);
+    auto* schedules = window->findChild<frmSchedules*>();
+    ASSERT_NE(schedules, nullptr);
+    ASSERT_EQ(schedules->lstSchedules->count(), 1);
+    EXPECT_TRUE(schedules->lstSchedules->item(0)->text().endsWith("(and when its disk is plugged in)"));
+    shell.calls.clear();
+    schedules->cmdSwitchOff->click();
+    EXPECT_TRUE(shell.calls.contains("systemctl --user disable vantoro-plugged@stick.service"))
+        << shell.calls.join('\n').toStdString();
+
+    // Said no to, an earlier choice is undone.
+    schedules->close();
+    shell.calls.clear();
+    dialogs.inputAnswers = {"stick"};
+    dialogs.messageAnswers = {MsgResult::Yes, MsgResult::Yes, MsgResult::No};
+    Choose(window->cmdScheduleBackup);
+    EXPECT_EQ(shell.calls.value(2), "systemctl --user disable vantoro-plugged@stick.service");
 }
 
 TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
@@ -601,7 +652,7 @@ TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
     EXPECT_TRUE(QFile::exists(Folder() + "/nightly.vnt"));
     // What cron needs: the report kept in a log, and no notification promised from a bus that
     // changes at each login.
-    const QString text = dialogs.messages().at(0).text;
+    const QString text = dialogs.messages().at(1).text;
     EXPECT_TRUE(text.contains(" backup-modified --setup " + Folder() + "/nightly.vnt --notify --log ~/"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("no notification is shown")) << text.toStdString();
