@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     // The per-user folders follow that home, whatever the caller's environment names.
-    for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+    for (const char* folder :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
         qunsetenv(folder);
     // Nothing a test does may reach the desktop or the system.
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");

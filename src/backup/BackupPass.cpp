@@ -148,8 +148,8 @@ FolderWalk::Step FolderWalk::ReadyTargetFolder(FolderVisit& visit, const ListedF
     ++state.lngTotalNumCopyErrors;
     if (!state.blnSuppressDetailedReports)
         report.FolderLine(ProgramText(169) + u' ' + copyPath);
-    ReportFailure(state, host, path, ProgramText(169) + u' ' + copyPath + QStringLiteral(". ") +
-                                   ProgramText(170));
+    ReportFailure(state, host, path,
+                  ProgramText(169) + u' ' + copyPath + QStringLiteral(". ") + ProgramText(170));
     if (report.AskPaused(ProgramText(169) + CRLF + copyPath + CRLF + ProgramText(170) + CRLF +
                              CRLF + ProgramText(64),
                          ProgramText(171))) {

@@ -12,9 +12,9 @@
 #include <chrono>
 #include <fcntl.h>
 #include <pthread.h>
-#include <sched.h>
 #include <QDateTime>
 #include <QTemporaryDir>
+#include <sched.h>
 #include <sqlite3.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -73,9 +73,8 @@ constexpr std::chrono::milliseconds StatementAfterStop{500};
 
 int StatementOverrun(void*) {
     const auto spent = std::chrono::steady_clock::now() - statementStarted;
-    return spent > LongestStatement || (InterruptionRequested() && spent > StatementAfterStop)
-               ? 1
-               : 0;
+    return spent > LongestStatement || (InterruptionRequested() && spent > StatementAfterStop) ? 1
+                                                                                               : 0;
 }
 
 // The catalogue is read from a disk anybody may have written to: nothing in it runs (no
@@ -137,9 +136,8 @@ bool CopyLinkedFilesAside(const FolderHandle& folder, QString& why) {
         // Copied beside it, then renamed over this name: the other name keeps the file.
         const QByteArray apart = name + ".apart";
         const CopyOutcome copy = CopyUnlinkedFile(folder, name, folder, apart, {}, true);
-        if (!copy.copied ||
-            ::renameat(folder.Descriptor(), apart.constData(), folder.Descriptor(),
-                       name.constData()) != 0) {
+        if (!copy.copied || ::renameat(folder.Descriptor(), apart.constData(), folder.Descriptor(),
+                                       name.constData()) != 0) {
             why = QString::fromLatin1(name) +
                   QStringLiteral(" has another name as well and could not be copied apart: ") +
                   (copy.copied ? FileErrorFromErrno(errno) : copy.error).description;

@@ -15,9 +15,9 @@
 #include "report/Summaries.h"
 
 #include <chrono>
-#include <QDateTime>
 #include <future>
 #include <optional>
+#include <QDateTime>
 #include <system_error>
 
 namespace vnt {
@@ -91,8 +91,7 @@ bool FoldersReady(OperationState& state, MainHooks& main, const Setup& setup, bo
         return false;
     if (!list) {
         // Neither offered to be made nor backed up into: it would land on the wrong disk.
-        if (!setup.targetFolder.isEmpty() &&
-            BackupDiskAway(setup.targetFolder)) {
+        if (!setup.targetFolder.isEmpty() && BackupDiskAway(setup.targetFolder)) {
             state.blnBackupDiskAbsent = true;
             main.Tell(BackupDiskAbsentText(setup.targetFolder), state.strWindowCaption,
                       MsgIcon::Warning);
@@ -234,7 +233,7 @@ void FlushCopies(OperationState& state, const Setup& setup, ReportHost& report,
                               setup.targetFolder + QStringLiteral("  ") + flushed.description,
                           true);
             ReportFailure(state, report, setup.targetFolder,
-                                   ProgramText(416) + u' ' + flushed.description);
+                          ProgramText(416) + u' ' + flushed.description);
         }
 }
 

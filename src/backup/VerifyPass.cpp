@@ -64,13 +64,12 @@ bool FolderWalk::ReportComparison(const CompareOutcome& compared, const QString&
 }
 
 bool FolderWalk::ReportNotInTarget(FolderVisit& visit, const QString& path) {
-    return visit.pipeline.Then(
-        [this, path] {
-            ++state.lngTotalNumFilesNotInTarget;
-            report.FileLine(SixBlanks + path + QStringLiteral(" (Not in target)"));
-            ReportFailure(state, host, path, QStringLiteral("Not in target"));
-            return false;
-        });
+    return visit.pipeline.Then([this, path] {
+        ++state.lngTotalNumFilesNotInTarget;
+        report.FileLine(SixBlanks + path + QStringLiteral(" (Not in target)"));
+        ReportFailure(state, host, path, QStringLiteral("Not in target"));
+        return false;
+    });
 }
 
 // A file missing from the target is named; a copy is compared byte for byte with its source

@@ -15,8 +15,9 @@ namespace vnt {
 void ReportFailure(OperationState& state, ReportHost& host, const QString& path,
                    const QString& reason) {
     if (state.strFirstFailure.isEmpty())
-        state.strFirstFailure = path + QStringLiteral(": ") + QString(reason).replace(
-                                                                  QStringLiteral("\r\n"), QStringLiteral(" "));
+        state.strFirstFailure =
+            path + QStringLiteral(": ") +
+            QString(reason).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     host.FailureReported(path, reason);
 }
 

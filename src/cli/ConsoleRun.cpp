@@ -9,8 +9,8 @@
 #include "mainwindow/FolderProc.h"
 #include "mainwindow/Language.h"
 #include "platform/DataFolder.h"
-#include "platform/Drives.h"
 #include "platform/Directory.h"
+#include "platform/Drives.h"
 #include "platform/FoldersOnDisk.h"
 #include "platform/Names.h"
 #include "report/RunNotice.h"
@@ -579,12 +579,12 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
         setup = read.setup;
         state.strSetupFileName = path;
         // What the window set for the backups of this Setup, as --keep-replaced would.
-        if (setup.keepReplaced == 1 && (command.startsWith(QStringLiteral("backup-")) ||
-                                        (verify && parser.isSet(repair))))
+        if (setup.keepReplaced == 1 &&
+            (command.startsWith(QStringLiteral("backup-")) || (verify && parser.isSet(repair))))
             state.blnKeepReplaced = true;
         if (!setup.fileExtension.isEmpty() && ExtensionFilterHasBadLength(setup.fileExtension))
-            console.Fail(QString(ExtensionLengthMessage()).replace(QStringLiteral("\r\n"),
-                                                                   QStringLiteral(" ")));
+            console.Fail(QString(ExtensionLengthMessage())
+                             .replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
     } else {
         if (!parser.isSet(source) || !parser.isSet(target)) {
             console.Fail(QStringLiteral("--source and --target go together"));
@@ -806,8 +806,7 @@ int RunConsole(const QStringList& arguments, const QString& programFolder, Notif
     end.reportHint =
         ConsoleReportHint(end.logPath, qEnvironmentVariableIsSet("INVOCATION_ID"), groups);
     // The run is over and its status stands, whatever the desktop does with its notice.
-    if (const QString problem = notifier.Notify(NoticeOfRun(end));
-        !problem.isEmpty()) {
+    if (const QString problem = notifier.Notify(NoticeOfRun(end)); !problem.isEmpty()) {
         const QByteArray line =
             "vantoro-cli: no desktop notification: " + ShownLine(problem).toUtf8() + '\n';
         std::fputs(line.constData(), stderr);

@@ -3,6 +3,7 @@
 #include "backup/Catalog.h"
 #include "cli/ConsoleHost.h"
 #include "platform/Names.h"
+#include "platform/Process.h"
 
 #include <cstdio>
 #include <QDateTime>
@@ -80,6 +81,9 @@ int PrintHistory(const QString& targetFolder, bool asJson) {
         return NothingListed;
     }
     const std::vector<CatalogRun> runs = reader.Runs();
+    // Stopped while it read: what was read is not the whole history.
+    if (InterruptionRequested())
+        return Interrupted;
     const QByteArray out = asJson ? Json(targetFolder, runs) : Text(targetFolder, runs);
     return WriteBytes(out, stdout) == 0 ? Listed : NotAllWritten;
 }

@@ -829,11 +829,11 @@ void frmMain::RunUnattendedBackup(const QStringList& arguments) {
         said);
     services.Notify(notice);
     // The same words where a service or cron keeps what the program says.
-    const QByteArray line = "vantoro: " +
-                            ShownLine(notice.title + QStringLiteral(": ") +
-                                      QString(notice.body).replace(u'\n', u' '))
-                                .toUtf8() +
-                            '\n';
+    const QByteArray line =
+        "vantoro: " +
+        ShownLine(notice.title + QStringLiteral(": ") + QString(notice.body).replace(u'\n', u' '))
+            .toUtf8() +
+        '\n';
     std::fputs(line.constData(), stderr);
     if (!state.blnOperationStarted && !dialogs.kept.isEmpty()) {
         // Refused, and nobody is there to read a window: the program ends, and the computer

@@ -90,9 +90,9 @@ std::optional<Result> Bounded(std::function<Result()> step, int limitMs, const Q
         return std::nullopt;
     }
     const bool stoppedBefore = InterruptionRequested();
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(stoppedBefore ? std::min(limitMs, StepAfterStopMs)
-                                                                  : limitMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(stoppedBefore ? std::min(limitMs, StepAfterStopMs) : limitMs);
     std::unique_lock held(shared->lock);
     while (!shared->result) {
         const auto now = std::chrono::steady_clock::now();
@@ -188,9 +188,9 @@ bool BusStepAbandoned() {
 
 QString BusNotifier::Notify(const DesktopNotice& notice) {
     QString why;
-    const std::optional<QString> shown = Bounded<QString>(
-        [notice, address = address] { return NotifyOnBus(notice, address); }, limitMs,
-        QStringLiteral("session bus"), why);
+    const std::optional<QString> shown =
+        Bounded<QString>([notice, address = address] { return NotifyOnBus(notice, address); },
+                         limitMs, QStringLiteral("session bus"), why);
     return shown ? *shown : why;
 }
 
@@ -198,9 +198,9 @@ UniqueFd LogindInhibitor::HoldOffSleep(const QString& why) {
     if (!BusThreadPossible())
         return {}; // no bus to be had, so no sleep to hold off: not said
     QString late;
-    std::optional<SleepLock> lock = Bounded<SleepLock>(
-        [why, address = address] { return InhibitOnBus(why, address); }, limitMs,
-        QStringLiteral("system bus"), late);
+    std::optional<SleepLock> lock =
+        Bounded<SleepLock>([why, address = address] { return InhibitOnBus(why, address); }, limitMs,
+                           QStringLiteral("system bus"), late);
     const QString refusal = lock ? lock->refusal : late;
     if (!refusal.isEmpty() && refused)
         refused(refusal);

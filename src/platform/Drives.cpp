@@ -167,8 +167,7 @@ DiskPlace DiskPlaceOf(const QString& folder, const QString& mountinfo, const QSt
 
 bool BackupDiskAbsent(const QString& targetFolder, const QString& fstab,
                       const DiskPlace& remembered, const QStringList& learnedPoints,
-                      const QString& mountinfo,
-                      const QString& byUuid) {
+                      const QString& mountinfo, const QString& byUuid) {
     if (!targetFolder.startsWith(u'/'))
         return false;
     const QString target = RealPath(targetFolder);
@@ -176,7 +175,7 @@ bool BackupDiskAbsent(const QString& targetFolder, const QString& fstab,
     const bool exists = info.exists();
     const bool empty =
         !exists || (info.isDir() && QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                          QDir::Hidden | QDir::System));
+                                                         QDir::Hidden | QDir::System));
     const QList<Mount> mounts = Mounts(mountinfo);
     const auto mounted = [&mounts](const QString& point) {
         return std::any_of(mounts.cbegin(), mounts.cend(),

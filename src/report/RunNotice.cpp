@@ -20,10 +20,8 @@ struct Ending {
     bool failure;
 };
 constexpr Ending Endings[] = {
-    {Finished, " finished", false},
-    {FinishedWithErrors, " finished with errors", true},
-    {NothingDone, ": nothing done", true},
-    {DiskNotConnected, ": disk not connected", true},
+    {Finished, " finished", false},        {FinishedWithErrors, " finished with errors", true},
+    {NothingDone, ": nothing done", true}, {DiskNotConnected, ": disk not connected", true},
     {Interrupted, " interrupted", true},
 };
 
@@ -90,8 +88,8 @@ DesktopNotice NoticeOfRun(const RunEnd& run) {
                                                        QString::number(run.status));
     notice.critical = ending == nullptr || ending->failure;
     QStringList lines;
-    const QString disk = run.disk.isEmpty() ? QStringLiteral("for ") + ShownName(run.target)
-                                            : ShownName(run.disk);
+    const QString disk =
+        run.disk.isEmpty() ? QStringLiteral("for ") + ShownName(run.target) : ShownName(run.disk);
     if (run.overdueDays > 0)
         notice.title = QStringLiteral("No backup for %1 days: connect ").arg(run.overdueDays) +
                        (run.disk.isEmpty() ? QStringLiteral("the backup disk") : disk);
@@ -109,7 +107,8 @@ DesktopNotice NoticeOfRun(const RunEnd& run) {
                      QStringLiteral(" and run the backup again."));
     } else if (run.counts.isEmpty() && !run.reason.isEmpty()) {
         lines.append(run.word + QStringLiteral(" not done: ") +
-                     ShownLine(QString(run.reason).replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                     ShownLine(QString(run.reason)
+                                   .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
                                    .simplified()));
     } else if (!run.counts.isEmpty()) {
         lines.append(run.counts + u'.');
@@ -134,7 +133,7 @@ QString SetupNoticeName(const QString& setupFile, const QString& sourceFolder) {
         return name.endsWith(QStringLiteral(".vnt")) ? name.chopped(4) : name;
     }
     return sourceFolder.size() > 1 && sourceFolder.endsWith(u'/') ? sourceFolder.chopped(1)
-                                                                   : sourceFolder;
+                                                                  : sourceFolder;
 }
 
 QString ConsoleReportHint(const QString& logPath, bool startedBySystemd, const QByteArray& cgroup) {

@@ -31,8 +31,8 @@ struct RunEnd {
     QString setup;
     QString disk;
     QString target;
-    QString firstError; // the first file left behind, with why
-    QString reason;     // why nothing was done, as the run said it
+    QString firstError;      // the first file left behind, with why
+    QString reason;          // why nothing was done, as the run said it
     qint64 lastBackupMs = 0; // for a run skipped: when the last backup into the target ended
     int overdueDays = 0;     // a run skipped this many days after the last backup: a reminder
 };

@@ -181,8 +181,7 @@ QString MountUnitName(const QString& mountPoint) {
     for (qsizetype i = 0; i < path.size(); ++i) {
         const auto c = static_cast<unsigned char>(path[i]);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == ':' || c == '_' ||
-                           (c == '.' && i > 0);
+                           (c >= '0' && c <= '9') || c == ':' || c == '_' || (c == '.' && i > 0);
         if (c == '/')
             unit += u'-';
         else if (plain)

@@ -111,7 +111,8 @@ int frmMain::LoadOperationFile(const QString& path) {
     cboIncludedFolders->addItems(setup.includedFolders);
     state.intNumIncludedFolders = static_cast<qint32>(cboIncludedFolders->count());
     txbFileExtension->setText(setup.fileExtension);
-    if (setup.keepReplaced >= 0 && chkKeepReplacedCopies->isChecked() != (setup.keepReplaced == 1)) {
+    if (setup.keepReplaced >= 0 &&
+        chkKeepReplacedCopies->isChecked() != (setup.keepReplaced == 1)) {
         chkKeepReplacedCopies->setChecked(setup.keepReplaced == 1);
         chkKeepReplacedCopies_Click();
     }

@@ -116,8 +116,8 @@ void frmSchedules::Refresh() {
 }
 
 int frmSchedules::ListCronLines() {
-    const ProgramOutput crontab =
-        shell.runAndRead(QStringLiteral("crontab"), {QStringLiteral("-l")}, SystemctlWaitMilliseconds);
+    const ProgramOutput crontab = shell.runAndRead(
+        QStringLiteral("crontab"), {QStringLiteral("-l")}, SystemctlWaitMilliseconds);
     if (crontab.launch.outcome != ProgramLaunch::Outcome::Exited)
         return 0;
     const QStringList lines = ParseCronLines(crontab.output);

@@ -469,7 +469,8 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     EXPECT_EQ(recorder->awakeReasons, QStringList{"Backing up " + source});
     ASSERT_EQ(recorder->notices.size(), 1U);
     EXPECT_EQ(recorder->notices[0].title, "Backup finished");
-    EXPECT_EQ(recorder->notices[0].body, "1 file copied, 0 errors.\nSetup: " + disk.path() + "/src.");
+    EXPECT_EQ(recorder->notices[0].body,
+              "1 file copied, 0 errors.\nSetup: " + disk.path() + "/src.");
     EXPECT_FALSE(recorder->notices[0].critical);
 
     const ScopedEnvironment noWait("VANTORO_LOCK_WAIT_MS", "0");
@@ -496,7 +497,8 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     EXPECT_EQ(recorder->notices[0].title, "Backup: disk not connected");
     EXPECT_EQ(recorder->notices[0].body,
               "Backup not done: the backup disk STICK is not connected.\nConnect STICK and run the "
-              "backup again.\nSetup: " + disk.path() + "/src.");
+              "backup again.\nSetup: " +
+                  disk.path() + "/src.");
     EXPECT_TRUE(dialogs.messages().empty());
 }
 

@@ -150,7 +150,8 @@ TEST_F(ContentsTest, VerifyFindsEveryDifferenceAndRemembersItsLastRun) {
     EXPECT_TRUE(run.out.contains("Number of files whose contents differ: 2"));
     EXPECT_TRUE(run.out.contains("Number of files not in the target: 1"));
     // A script learns the same from the JSON: every copy that differs or is missing, by name.
-    const QJsonObject json = QJsonDocument::fromJson(Run("verify", {"--json"}).out.toUtf8()).object();
+    const QJsonObject json =
+        QJsonDocument::fromJson(Run("verify", {"--json"}).out.toUtf8()).object();
     QStringList failures;
     for (const QJsonValue failure : json["failures"].toArray())
         failures.append(failure["path"].toString() + " | " + failure["reason"].toString());

@@ -139,8 +139,8 @@ TEST_F(TrustTest, NamesThatAreNotUtf8AreBackedUpUnderTheirBytes) {
     const QString named = DecodeName(EncodeName(source) + "Letters/" + forged);
     WriteFile(named, "forged");
     const QString log = dir.path() + "/run.log";
-    const CliRun again = Cli({"backup-modified", "--source", "src", "--target", "dst",
-                              "--include", "Letters", "--log", log});
+    const CliRun again = Cli({"backup-modified", "--source", "src", "--target", "dst", "--include",
+                              "Letters", "--log", log});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_EQ(ReadAll(DecodeName(EncodeName(target) + "Letters/" + forged)), "forged");
     const QString escaped = "x\\nAll copied.\\r\\nNumber of files copied: 99\\x1b[2J.txt";

@@ -16,16 +16,16 @@
 #include <memory>
 #include <mutex>
 #include <poll.h>
-#include <QElapsedTimer>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <QDateTime>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusUnixFileDescriptor>
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace vnt::test {
@@ -327,15 +327,21 @@ TEST_F(PrivateBus, TheConsoleNotifiesWhenItsRunEnds) {
         // What ran, for which setup, the first thing wrong, where the report is; or why
         // nothing ran.
         const QString setup = "Setup: " + dir.path() + "/src.";
-        EXPECT_EQ(notifications->Shown(),
-                  QStringList({"Vantoro|Backup finished|3 files copied, 0 errors.\n" + setup + "|1|0",
-                               "Vantoro|Verify finished with errors|2 files compared, 1 differing "
-                               "or missing, 0 errors.\n" + setup + "\nFirst error: " + source +
-                                   "a.txt: Not in target\nThe report is in " + log + ".|2|0",
-                               "Vantoro|Restore: nothing done|Restore not done: the folder to "
-                               "restore into, " + dir.path() + "/gone/, does not exist: make it "
-                               "first\nSetup: " + dir.path() + "/gone.\nRun the command again, or "
-                               "with --log FILE, to read its report.|2|0"}));
+        EXPECT_EQ(
+            notifications->Shown(),
+            QStringList({"Vantoro|Backup finished|3 files copied, 0 errors.\n" + setup + "|1|0",
+                         "Vantoro|Verify finished with errors|2 files compared, 1 differing "
+                         "or missing, 0 errors.\n" +
+                             setup + "\nFirst error: " + source +
+                             "a.txt: Not in target\nThe report is in " + log + ".|2|0",
+                         "Vantoro|Restore: nothing done|Restore not done: the folder to "
+                         "restore into, " +
+                             dir.path() +
+                             "/gone/, does not exist: make it "
+                             "first\nSetup: " +
+                             dir.path() +
+                             "/gone.\nRun the command again, or "
+                             "with --log FILE, to read its report.|2|0"}));
         EXPECT_TRUE(logind->AllReleased());
         EXPECT_EQ(logind->calls.size(), 3) << logind->calls.join('\n').toStdString();
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <unistd.h>
-#include <QStorageInfo>
 
 namespace vnt {
 namespace {

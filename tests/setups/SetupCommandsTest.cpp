@@ -1,11 +1,11 @@
 #include "../mainwindow/MainWindowFixture.h"
+#include "cli/CliRun.h"
 #include "mainwindow/Language.h"
 #include "platform/Drives.h"
 #include "platform/Twips.h"
 #include "report/frmReport.h"
 #include "setups/frmSchedules.h"
 #include "setups/Schedules.h"
-#include "cli/CliRun.h"
 #include "setups/SetupFile.h"
 #include "TestSupport.h"
 
@@ -583,8 +583,8 @@ TEST_F(ScheduleTest, ASetupFileAndTheUserTimerMakeANightlyBackup) {
     EXPECT_EQ(read.setup.keepReplaced, -1) << "the window keeps no replaced copies";
     EXPECT_EQ(read.setup.remindAfterDays, -1);
     EXPECT_EQ(dialogs.shown.at(2).message.icon, MsgIcon::Information);
-    EXPECT_TRUE(dialogs.shown.at(2).message.text.endsWith(
-        " backup-modified --setup " + Folder() + "/photos.vnt --notify"))
+    EXPECT_TRUE(dialogs.shown.at(2).message.text.endsWith(" backup-modified --setup " + Folder() +
+                                                          "/photos.vnt --notify"))
         << "the command the timer runs";
 
     // The file is replaced only when asked to; a timer that cannot be enabled gives cron.
@@ -631,7 +631,8 @@ TEST_F(ScheduleTest, ADiskOfItsOwnCanStartTheBackupWhenPluggedIn) {
     auto* schedules = window->findChild<frmSchedules*>();
     ASSERT_NE(schedules, nullptr);
     ASSERT_EQ(schedules->lstSchedules->count(), 1);
-    EXPECT_TRUE(schedules->lstSchedules->item(0)->text().endsWith("(and when its disk is plugged in)"));
+    EXPECT_TRUE(
+        schedules->lstSchedules->item(0)->text().endsWith("(and when its disk is plugged in)"));
     shell.calls.clear();
     schedules->cmdSwitchOff->click();
     EXPECT_TRUE(shell.calls.contains("systemctl --user disable vantoro-plugged@stick.service"))
@@ -653,7 +654,8 @@ TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
     // What cron needs: the report kept in a log, and no notification promised from a bus that
     // changes at each login.
     const QString text = dialogs.messages().at(1).text;
-    EXPECT_TRUE(text.contains(" backup-modified --setup " + Folder() + "/nightly.vnt --notify --log ~/"))
+    EXPECT_TRUE(
+        text.contains(" backup-modified --setup " + Folder() + "/nightly.vnt --notify --log ~/"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("no notification is shown")) << text.toStdString();
     Choose(window->cmdSchedules);
@@ -665,17 +667,19 @@ TEST_F(ScheduleTest, WithoutAUserSystemdTheCronLineIsShownAndNoScheduleListed) {
     schedules->close();
 
     // The program's cron lines are listed, and left to "crontab -e".
-    shell.outputs["crontab -l"] = {{ProgramLaunch::Outcome::Exited, 0},
-                                   "MAILTO=me\n# 30 2 * * * vantoro-cli backup-modified --setup x\n"
-                                   "30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify\n"
-                                   "0 * * * * other-program --setup y\n"};
+    shell.outputs["crontab -l"] = {
+        {ProgramLaunch::Outcome::Exited, 0},
+        "MAILTO=me\n# 30 2 * * * vantoro-cli backup-modified --setup x\n"
+        "30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify\n"
+        "0 * * * * other-program --setup y\n"};
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Choose(window->cmdSchedules);
     schedules = window->findChild<frmSchedules*>();
     ASSERT_NE(schedules, nullptr);
     ASSERT_EQ(schedules->lstSchedules->count(), 1);
-    EXPECT_EQ(schedules->lstSchedules->item(0)->text(),
-              QString("cron  \u2013  30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify"));
+    EXPECT_EQ(
+        schedules->lstSchedules->item(0)->text(),
+        QString("cron  \u2013  30 2 * * * vantoro-cli backup-modified --setup ~/n.vnt --notify"));
     EXPECT_FALSE(schedules->cmdSwitchOff->isEnabled());
     EXPECT_TRUE(schedules->lblSchedules->text().contains("crontab -e"));
 }
@@ -716,7 +720,8 @@ TEST_F(ScheduleTest, TheNightlyRunDoesWhatTheWindowShows) {
     WriteFile(source + "docs/b.txt", "bravo, again");
     ASSERT_EQ(Cli(nightly).status, 0);
     EXPECT_EQ(ReadAll(target + "docs/b.txt"), "bravo, again");
-    const QStringList kept = QDir(target + ".vantoro-replaced").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList kept =
+        QDir(target + ".vantoro-replaced").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(kept.size(), 1) << "the copy replaced was kept";
     EXPECT_EQ(ReadAll(target + ".vantoro-replaced/" + kept[0] + "/docs/b.txt"), "bravo");
 }
