@@ -415,7 +415,9 @@ void frmMain::RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound) {
         if (blnStartupCompleted) {
             if (!isMinimized() && blnMessageIfTargetFolderPathNotFound)
                 AskAboutMissingTarget(subfolders.errorText);
-        } else {
+        } else if (!BackupDiskAway(target)) {
+            // A backup disk that is not plugged in is no reason to lose the Setup: the run
+            // says the disk is away.
             ResetSetup();
         }
         lblFreeSpace->clear();

@@ -1,6 +1,7 @@
 // The main window's setup commands: setup files through the dialogs, the setup kept for
 // the next run, the setup menu and its panels, and the previous-run stamp.
 #include "mainwindow/frmMain.h"
+#include "backup/Disks.h"
 #include "mainwindow/frmRestore.h"
 #include "mainwindow/Language.h"
 #include "platform/Controls.h"
@@ -138,8 +139,10 @@ int frmMain::LoadOperationFile(const QString& path) {
         if (blnStartupCompleted)
             AskAboutMissingTarget(QStringLiteral("Target folder ") + target +
                                   QStringLiteral(" does not exist."));
-        else
+        else if (!BackupDiskAway(NormaliseFolder(target)))
             txbDirectory[1]->clear();
+        // A backup disk that is not plugged in keeps its place: the run says it is away,
+        // and the Setup is not lost.
     }
     cboIncludedFolders->setCurrentIndex(cboIncludedFolders->count() > 0 ? 0 : -1);
     return read.result;

@@ -489,9 +489,15 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     EXPECT_TRUE(dialogs.messages().empty()) << "no box waits for a person";
     EXPECT_EQ(recorder->endCount, 1) << "the program ends";
 
-    // A disk that is not plugged in: the notice names it and says what to do.
-    StartWithFolders();
-    window->txbDirectory[1]->setText("/media/vantoro-nobody/STICK/Backup/");
+    // A disk that is not plugged in: the next-run setup keeps it at start-up, and the notice
+    // names it and says what to do.
+    WriteFile(window->strNextRunSetupPath,
+              QFile::encodeName(source) + "\r\n/media/vantoro-nobody/STICK/Backup/\r\n 0 \r\n 0 "
+                                          "\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n\r\n 0 \r\n\r\n");
+    ASSERT_TRUE(Start());
+    recorder->runOperations = true;
+    EXPECT_EQ(window->txbDirectory[1]->text(), "/media/vantoro-nobody/STICK/Backup/");
+    EXPECT_EQ(window->txbDirectory[0]->text(), source) << "the Setup is not lost";
     window->RunUnattendedBackup({"now"});
     ASSERT_EQ(recorder->notices.size(), 1U);
     EXPECT_EQ(recorder->notices[0].title, "Backup: disk not connected");
