@@ -294,7 +294,8 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     state.intOperation = operation;
     Setup setup = main.ReadSetup();
     state.blnStop = false;
-    state.blnOperationStarted = state.blnInterrupted = state.blnReportLost = false;
+    // blnReportLost is the host's: a console that could not log its first line has set it.
+    state.blnOperationStarted = state.blnInterrupted = false;
     state.blnBackupDiskAbsent = false;
 
     const bool list = operation == state.intOperationListFolders;

@@ -701,6 +701,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
 
     const bool asJson = parser.isSet(json);
     console.WriteHeader();
+    state.blnReportLost = console.LogError() != 0;
     ConsoleHost host(state, parser.isSet(stopOnError), asJson ? nullptr : stdout, stderr);
     host.CopyTo(console.Log());
     // A progress line is for a person at a terminal; a script reads the JSON.

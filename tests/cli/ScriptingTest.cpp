@@ -1,5 +1,6 @@
 // The console program as scripts and scheduled runs use it: the whole source at once, a
 // log, a JSON summary, one run per target, and documents that show what the program does.
+#include "backup/Catalog.h"
 #include "backup/Disks.h"
 #include "CliRun.h"
 #include "mainwindow/Language.h"
@@ -307,6 +308,9 @@ TEST_F(ScriptingTest, AReportThatCannotBeWrittenIsSaidAndFailsTheRun) {
     EXPECT_EQ(report.err, "vantoro-cli: the report could not be written to standard output: No "
                           "space left on device\n");
     EXPECT_EQ(FilesBelow(target), files) << "the backup itself completes";
+    CatalogReader history;
+    ASSERT_TRUE(history.Open(target)) << history.Problem().toStdString();
+    EXPECT_EQ(history.Runs().at(0).exitStatus, 1) << "the history says what the run returned";
     const CliRun json =
         CliInChild({"check", "--all", "--source", source, "--target", target, "--json"}, {}, full);
     EXPECT_EQ(json.status, 1) << json.err.toStdString();
@@ -322,6 +326,9 @@ TEST_F(ScriptingTest, AReportThatCannotBeWrittenIsSaidAndFailsTheRun) {
                                  "bytes\n"))
         << log.out.toStdString();
     EXPECT_EQ(FilesBelow(dir.path() + "/logged/"), files);
+    CatalogReader logged;
+    ASSERT_TRUE(logged.Open(dir.path() + "/logged/"));
+    EXPECT_EQ(logged.Runs().at(0).exitStatus, 1);
 
     // Standard output closed: no file the run opens takes its place.
     const QString logPath = dir.filePath("closed.log");
