@@ -474,6 +474,14 @@ bool frmMain::UpdateTargetEmptyLabel() {
         lblTargetFolderIsEmpty->clear();
         return true;
     }
+    // Kept at start-up although it is missing: its disk is away, and the disk below says
+    // nothing about it.
+    if (!FolderExists(target) && BackupDiskAway(NormaliseFolder(target))) {
+        lblFreeSpace->clear();
+        lblTargetFolderIsEmpty->setText(QStringLiteral("The backup disk is not connected."));
+        lblTargetFolderIsEmpty->show();
+        return false;
+    }
     RefreshFreeSpaceLabel();
     const QString word = IsDriveRoot(target) ? QStringLiteral("disk") : QStringLiteral("folder");
     const bool empty = IsFolderEmpty(target, nullptr, true);
