@@ -10,6 +10,10 @@ int main(int argc, char** argv) {
     // Every test run has a home of its own: the per-user data and settings start empty.
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
+    // The per-user folders follow that home, whatever the caller's environment names.
+    for (const char* folder :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        qunsetenv(folder);
     // Windows are real but drawn off screen; nothing reaches the desktop or the system.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("VANTORO_NO_SYSTEM_COMMANDS", "1");
