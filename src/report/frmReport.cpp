@@ -370,18 +370,14 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
     }
 
     const QString piece = blnCRLF ? strText + QStringLiteral("\r\n") : strText;
-    // The file keeps every piece, also the one a full text box drops.
+    // The file keeps every piece, also those the text box lets go.
     keptReport.Append(piece);
-    const qsizetype length = text.size();
-    if (length > owner.MaxSizeTextboxContents())
-        blnReportBufferFull = true;
-    if (blnReportBufferFull) {
-        FullBufferPause(length);
-        return; // this piece is dropped
-    }
-
+    // Full when the text already passed the capacity: a piece that reaches it exactly is kept.
+    const bool full = text.size() > owner.MaxSizeTextboxContents();
     // A whole line goes in as one piece: the text box then lays it out only when it needs to.
     AppendShown(piece);
+    if (full)
+        KeepWithinCapacity();
     if (blnCRLF)
         MoveCaretToEnd();
     // Clicks on Pause, Cancel and the close box are handled here. Drawing the window for
@@ -391,37 +387,39 @@ void frmReport::Output(const QString& strText, bool blnCRLF) {
         ServeEvents();
 }
 
-void frmReport::FullBufferPause(qsizetype length) {
-    if (owner.State().blnDisplayingSummary) {
-        SetShown(text.left(length - 3048) + QStringLiteral("  [snip]"));
-        MoveCaretToEnd();
+// The box keeps the report's most recent lines, as a terminal does: once it holds more than
+// its capacity, whole lines drop off its top (a block of them at a time, so that a long
+// report does not pay for every line twice). Nothing waits: the whole report is in its file,
+// which the first line then names.
+void frmReport::KeepWithinCapacity() {
+    const qsizetype capacity = owner.MaxSizeTextboxContents();
+    if (capacity <= 0)
+        return;
+    blnReportBufferFull = true;
+    const QString notice = keptReport.IsOpen() ? QStringLiteral("The earlier lines of this report "
+                                                                "are in ") +
+                                                     reportFilePath + QStringLiteral(".\r\n")
+                                               : QString();
+    // What stays: the notice, then the lines from the first line end past the cut.
+    const qsizetype kept = text.startsWith(notice) ? notice.size() : 0;
+    const qsizetype cut = std::max(kept, text.size() - capacity * 3 / 4 + notice.size());
+    const qsizetype lineEnd = text.indexOf(QStringLiteral("\r\n"), cut);
+    if (lineEnd < 0)
+        return; // one line longer than the box: it stays whole until it ends
+    const qsizetype from = lineEnd + 2;
+    QTextCursor cursor(txbText->document());
+    cursor.beginEditBlock();
+    cursor.setPosition(static_cast<int>(ForDisplay(text.left(kept)).size()));
+    cursor.setPosition(static_cast<int>(ForDisplay(text.left(from)).size()),
+                       QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    if (kept == 0 && !notice.isEmpty()) {
+        cursor.setPosition(0);
+        cursor.insertText(ForDisplay(notice));
     }
-    QString message = QStringLiteral("The textbox is full.\r\nAfter ") +
-                      QString::number(intPauseInSeconds) +
-                      QStringLiteral(" seconds the textbox will be emptied and the report "
-                                     "will continue.");
-    if (keptReport.IsOpen())
-        message += QStringLiteral("\r\n") + ReportFileLine(reportFilePath) + u'.';
-    AppendShown(QStringLiteral("\r\n\r\n") + message);
+    cursor.endEditBlock();
+    text = (kept == 0 ? notice : text.left(kept)) + text.mid(from);
     MoveCaretToEnd();
-    cmdPauseContinue->hide();
-    CaretToEndNow();
-    repaint();
-    QCoreApplication::processEvents();
-
-    // Blocks every input on purpose: the user can read the report before it goes.
-    owner.Sleep(intPauseInSeconds * 1000);
-    if (intPauseInSeconds == 15)
-        intPauseInSeconds = 10;
-    else if (intPauseInSeconds == 10)
-        intPauseInSeconds = 5;
-
-    cmdPauseContinue->show();
-    SetShown(QString());
-    blnReportBufferFull = false;
-    repaint();
-    QCoreApplication::processEvents();
-    show();
 }
 
 QString frmReport::ForDisplay(const QString& piece) {
@@ -432,7 +430,10 @@ QString frmReport::ForDisplay(const QString& piece) {
 
 void frmReport::AppendToText(const QString& piece) {
     keptReport.Append(piece);
+    const bool full = text.size() > owner.MaxSizeTextboxContents();
     AppendShown(piece);
+    if (full)
+        KeepWithinCapacity();
 }
 
 void frmReport::RemoveFromEnd(qsizetype count) {

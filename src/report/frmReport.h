@@ -115,7 +115,7 @@ protected:
 
 private:
     void SetOuterGeometryTwips(int left, int top, int width, int height);
-    void FullBufferPause(qsizetype length);
+    void KeepWithinCapacity();
     // Tall beside the owner, for a long report.
     void GrowBesideOwner();
     // Whether a pause offers the box that switches the detailed report: in backups only.

@@ -81,51 +81,37 @@ TEST_F(ReportTest, ALargeCopyShowsItsShareAfterItsName) {
     EXPECT_EQ(report->lblFileName->text(), "film.mkv");
 }
 
-TEST_F(ReportTest, CapacityIsTestedBeforeThePieceIsAdded) {
-    report->SetText(QString(61440, u'a'));
-    report->Output("b", false);
-    EXPECT_TRUE(sleeps.empty()) << "exactly at capacity is not full";
-    EXPECT_EQ(report->ReportText().size(), 61441);
-
-    report->Output("dropped", true);
-    ASSERT_EQ(sleeps, std::vector<int>{15000});
-    EXPECT_TRUE(textDuringSleep[0].endsWith(
-        "ab\r\n\r\nThe textbox is full.\r\nAfter 15 seconds the textbox will be emptied and "
-        "the report will continue."));
-    EXPECT_EQ(report->ReportText(), "") << "the piece that found it full is never shown";
-    EXPECT_FALSE(report->blnReportBufferFull);
-    EXPECT_FALSE(report->cmdPauseContinue->isHidden());
-    report->Output("next", true);
-    EXPECT_EQ(report->ReportText(), "next\r\n");
-}
-
-TEST_F(ReportTest, FullBufferPausesShortenUntilTheNextOperation) {
-    for (int fill = 0; fill < 4; ++fill) {
-        report->SetText(QString(61441, u'x'));
-        report->Output("y", true);
-    }
-    EXPECT_EQ(sleeps, (std::vector<int>{15000, 10000, 5000, 5000}));
-    EXPECT_TRUE(textDuringSleep[1].contains("After 10 seconds"));
-    report->intPauseInSeconds = 15; // as every operation starts
-    report->SetText(QString(61441, u'x'));
-    report->Output("y", true);
-    EXPECT_EQ(sleeps.back(), 15000);
-}
-
-TEST_F(ReportTest, OverflowDuringTheSummaryIsSnipped) {
-    window->State().blnDisplayingSummary = true;
+// A full box lets its oldest whole lines go, as a terminal does: nothing waits, nothing of the
+// end is lost, and the first line says where the whole report is.
+TEST_F(ReportTest, AFullBoxLetsItsOldestLinesGoAndNeverWaits) {
     QString full;
-    for (int i = 0; full.size() <= 61440; ++i)
+    for (int i = 0; full.size() < 61440; ++i)
         full += QStringLiteral("line %1\r\n").arg(i, 6, 10, QLatin1Char('0'));
-    report->SetText(full);
-    report->Output("Number of files: 1", true);
-    ASSERT_EQ(textDuringSleep.size(), 1u);
-    EXPECT_EQ(textDuringSleep[0],
-              full.left(full.size() - 3048) +
-                  "  [snip]\r\n\r\nThe textbox is full.\r\nAfter 15 "
-                  "seconds the textbox will be emptied and the report will continue.");
-    report->Output("Sum of file sizes: 0 bytes", true);
-    EXPECT_EQ(report->ReportText(), "Sum of file sizes: 0 bytes\r\n");
+    report->SetText(full.left(61440));
+    report->Output("b", false);
+    EXPECT_EQ(report->ReportText().size(), 61441) << "exactly at capacity is not full";
+
+    // With a report file: its name takes the top line once, and the end stays.
+    QString why;
+    const QString file = report->BeginReportFile("backup-all", why);
+    ASSERT_FALSE(file.isEmpty()) << why.toStdString();
+    for (int i = 0; i < 20000; ++i)
+        report->Output(QStringLiteral("more %1").arg(i), true);
+    EXPECT_TRUE(sleeps.empty()) << "no pause, ever";
+    const QString text = report->ReportText();
+    EXPECT_LE(text.size(), 61440 + 12) << "at most one line past the capacity";
+    EXPECT_GT(text.size(), 61440 / 2);
+    const QString notice = "The earlier lines of this report are in " + file + ".\r\n";
+    EXPECT_TRUE(text.startsWith(notice)) << text.left(200).toStdString();
+    EXPECT_EQ(text.count("The earlier lines"), 1);
+    EXPECT_TRUE(text.mid(notice.size()).startsWith("more ")) << "whole lines went";
+    EXPECT_TRUE(text.endsWith("more 19999\r\n"));
+    EXPECT_EQ(report->txbText->toPlainText(), QString(text).remove('\r'))
+        << "the box shows what the report holds";
+    EXPECT_FALSE(report->cmdPauseContinue->isHidden());
+    report->EndReportFile();
+    EXPECT_TRUE(ReadAll(file).contains("more 0\nmore 1\n")) << "the file has it all";
+    EXPECT_TRUE(ReadAll(file).contains("more 19999\n"));
 }
 
 TEST_F(ReportTest, TheWindowGrowsPast500CharactersUnlessReportsAreSuppressed) {
@@ -460,7 +446,7 @@ TEST_F(ReportTest, AnOwnerOfItsOwnSeesWhatTheButtonsDo) {
     });
     own.Pause();
     own.Output(QString(101, u'x'), true);
-    own.Output("dropped", true);
+    own.Output("kept", true); // a full box lets its old lines go; it does not wait
     own.Beep();
     Later([&] { own.cmdCancelClose->click(); });
     own.Pause();
@@ -471,7 +457,7 @@ TEST_F(ReportTest, AnOwnerOfItsOwnSeesWhatTheButtonsDo) {
     own.show();
     own.close();
     EXPECT_EQ(owner.calls,
-              QStringList({"suppress", "sleep 15000", "beep", "stop", "closed", "stop"}));
+              QStringList({"suppress", "beep", "stop", "closed", "stop"}));
     EXPECT_FALSE(window->State().blnStop) << "the main window was never reached";
 }
 
