@@ -111,19 +111,24 @@ void RememberBackupDisk(const QString& targetFolder, qint64 endedMs) {
     }
 }
 
-QString BackupDiskName(const QString& targetFolder) {
+QString BackupDiskMountPoint(const QString& targetFolder) {
     const DiskPlace disk = RememberedBackupDisk(targetFolder).disk;
     if (disk.Known() && disk.mountPoint != QStringLiteral("/"))
-        return QFileInfo(disk.mountPoint).fileName();
+        return disk.mountPoint;
     // Where removable disks are mounted: /media/USER/NAME, /run/media/USER/NAME, /mnt/NAME.
     const QStringList parts = QDir::cleanPath(targetFolder).split(u'/', Qt::SkipEmptyParts);
+    qsizetype depth = 0;
     if (parts.size() >= 3 && parts[0] == u"media")
-        return parts[2];
-    if (parts.size() >= 4 && parts[0] == u"run" && parts[1] == u"media")
-        return parts[3];
-    if (parts.size() >= 2 && parts[0] == u"mnt")
-        return parts[1];
-    return {};
+        depth = 3;
+    else if (parts.size() >= 4 && parts[0] == u"run" && parts[1] == u"media")
+        depth = 4;
+    else if (parts.size() >= 2 && parts[0] == u"mnt")
+        depth = 2;
+    return depth == 0 ? QString() : u'/' + parts.mid(0, depth).join(u'/');
+}
+
+QString BackupDiskName(const QString& targetFolder) {
+    return QFileInfo(BackupDiskMountPoint(targetFolder)).fileName();
 }
 
 QString GetDriveFreeSpaceText(const QString& path) {

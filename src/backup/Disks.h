@@ -22,6 +22,8 @@ void RememberBackupDisk(const QString& targetFolder, qint64 endedMs);
 // went to, or of the place removable disks are mounted (/media/USER/NAME, /mnt/NAME); empty
 // when neither is known.
 QString BackupDiskName(const QString& targetFolder);
+// That mount point itself; empty when it is not known.
+QString BackupDiskMountPoint(const QString& targetFolder);
 // Where the disks of all remembered backups were mounted, "/" left out.
 QStringList RememberedMountPoints();
 // BackupDiskAbsent with all that is remembered.

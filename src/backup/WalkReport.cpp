@@ -188,7 +188,7 @@ void WalkReport::ShowFileLabel(const QString& name) {
         return;
     const QString label = host.FileNowBeingCopiedLabel();
     host.SetFileNowBeingCopied(label.isEmpty() ? QStringLiteral("File now being copied: ") : label,
-                               LowerCase(name));
+                               name);
 }
 
 void WalkReport::ClearFileLabel() {

@@ -411,13 +411,15 @@ void frmMain::RefreshTargetSummary(bool blnMessageIfTargetFolderPathNotFound) {
     const QString target = txbDirectory[1]->text();
     lblTargetFolderIsEmpty->hide();
     const FolderCount subfolders = CountSubfolders(target, true);
+    // A target that went with its disk stays in the box: the Setup is not lost, and the
+    // label and the run say the disk is away.
+    if (subfolders.count == -1 && ShowBackupDiskAway(target))
+        return;
     if (subfolders.count == -1) {
         if (blnStartupCompleted) {
             if (!isMinimized() && blnMessageIfTargetFolderPathNotFound)
                 AskAboutMissingTarget(subfolders.errorText);
-        } else if (!BackupDiskAway(target)) {
-            // A backup disk that is not plugged in is no reason to lose the Setup: the run
-            // says the disk is away.
+        } else {
             ResetSetup();
         }
         lblFreeSpace->clear();
@@ -468,6 +470,18 @@ void frmMain::AskAboutMissingTarget(const QString& errorText) {
     }
 }
 
+bool frmMain::ShowBackupDiskAway(const QString& target) {
+    if (FolderExists(target) || !BackupDiskAway(NormaliseFolder(target)))
+        return false;
+    const QString disk = BackupDiskMountPoint(NormaliseFolder(target));
+    lblFreeSpace->clear();
+    lblTargetFolderIsEmpty->setText(QStringLiteral("The backup disk for ") +
+                                    (disk.isEmpty() ? target : WithTrailingBackslash(disk)) +
+                                    QStringLiteral(" is not connected."));
+    lblTargetFolderIsEmpty->show();
+    return true;
+}
+
 bool frmMain::UpdateTargetEmptyLabel() {
     const QString target = txbDirectory[1]->text();
     if (target.isEmpty()) {
@@ -476,12 +490,8 @@ bool frmMain::UpdateTargetEmptyLabel() {
     }
     // Kept at start-up although it is missing: its disk is away, and the disk below says
     // nothing about it.
-    if (!FolderExists(target) && BackupDiskAway(NormaliseFolder(target))) {
-        lblFreeSpace->clear();
-        lblTargetFolderIsEmpty->setText(QStringLiteral("The backup disk is not connected."));
-        lblTargetFolderIsEmpty->show();
+    if (ShowBackupDiskAway(target))
         return false;
-    }
     RefreshFreeSpaceLabel();
     const QString word = IsDriveRoot(target) ? QStringLiteral("disk") : QStringLiteral("folder");
     const bool empty = IsFolderEmpty(target, nullptr, true);

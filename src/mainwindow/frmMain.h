@@ -108,6 +108,8 @@ public:
     void RefreshFreeSpaceLabel();
     void AskAboutMissingTarget(const QString& errorText);
     bool UpdateTargetEmptyLabel();
+    // Says under the target that its backup disk is away, when it is; false otherwise.
+    bool ShowBackupDiskAway(const QString& target);
 
     // The operation that runs or ran last.
     OperationState& State() { return state; }

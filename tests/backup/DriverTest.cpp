@@ -529,8 +529,15 @@ TEST_F(DriverTest, AnUnattendedRunNotifiesTheDesktop) {
     recorder->runOperations = true;
     EXPECT_EQ(window->txbDirectory[1]->text(), "/media/vantoro-nobody/STICK/Backup/");
     EXPECT_EQ(window->txbDirectory[0]->text(), source) << "the Setup is not lost";
-    EXPECT_EQ(window->lblTargetFolderIsEmpty->text(), "The backup disk is not connected.");
+    const QString away = "The backup disk for /media/vantoro-nobody/STICK/ is not connected.";
+    EXPECT_EQ(window->lblTargetFolderIsEmpty->text(), away);
     EXPECT_EQ(window->lblFreeSpace->text(), "") << "the disk below says nothing of it";
+    // Later too: no question, the box keeps the folder, the label says why.
+    dialogs.shown.clear();
+    window->RefreshTargetFolderDisplay(true);
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(window->txbDirectory[1]->text(), "/media/vantoro-nobody/STICK/Backup/");
+    EXPECT_EQ(window->lblTargetFolderIsEmpty->text(), away);
     window->RunUnattendedBackup({"now"});
     ASSERT_EQ(recorder->notices.size(), 1U);
     EXPECT_EQ(recorder->notices[0].title, "Backup: disk not connected");
