@@ -7,6 +7,8 @@
 #include "platform/FileCopy.h"
 #include "report/StrProc.h"
 
+#include <algorithm>
+
 namespace vnt {
 
 namespace {
@@ -65,6 +67,17 @@ FolderCount CountSubfolders(const QString& folder, bool ownLeftOut) {
         result.errorNumber = error.number;
     }
     return result;
+}
+
+QStringList SubfolderNames(const QString& folder, FileError& error) {
+    QStringList names;
+    error = ReadDirectory(folder, [&names](const DirectoryEntry& entry) {
+        if (entry.kind == EntryKind::Folder && !entry.isLink)
+            names.append(entry.name);
+        return true;
+    });
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool IsFolderEmpty(const QString& folder, bool* accessDenied, bool ownLeftOut) {

@@ -31,6 +31,12 @@ struct FolderCount {
 // only them holds no backup.
 FolderCount CountSubfolders(const QString& folder, bool ownLeftOut = false);
 
+// The names of folder's direct subfolders, sorted. Links to folders are left out, as the
+// window's choice of subfolders leaves them out (the walk names them); error says why the
+// folder could not be read.
+struct FileError;
+QStringList SubfolderNames(const QString& folder, FileError& error);
+
 // No file and no subfolder; a folder that cannot be read counts as empty. Stops at the
 // first entry found.
 bool IsFolderEmpty(const QString& folder, bool* accessDenied = nullptr, bool ownLeftOut = false);

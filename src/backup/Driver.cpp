@@ -8,10 +8,12 @@
 #include "mainwindow/Language.h"
 #include "platform/Drives.h"
 #include "platform/FileCopy.h"
+#include "platform/FileErrors.h"
 #include "platform/FolderLock.h"
 #include "platform/Names.h"
 #include "report/ReportFile.h"
 #include "report/ReportHost.h"
+#include "report/StrProc.h"
 #include "report/Summaries.h"
 
 #include <chrono>
@@ -237,8 +239,30 @@ void FlushCopies(OperationState& state, const Setup& setup, ReportHost& report,
         }
 }
 
+// The source's subfolders the Setup does not include, with their files: a first backup of a
+// home folder that takes only its own few files must not end like a whole one.
+void SayWhatIsNotIncluded(ReportHost& report, MainHooks& main, const Setup& setup) {
+    FileError error;
+    QStringList left = SubfolderNames(setup.sourceFolder, error);
+    for (const QString& chosen : setup.includedFolders)
+        left.removeAll(chosen);
+    if (left.isEmpty())
+        return;
+    constexpr qsizetype Named = 5;
+    const bool one = left.size() == 1;
+    report.Output(QString(), true);
+    report.Output(QStringLiteral("Not included: ") + FormatCount(left.size()) +
+                      (one ? QStringLiteral(" subfolder of ") : QStringLiteral(" subfolders of ")) +
+                      setup.sourceFolder +
+                      (one ? QStringLiteral(" with its files: ") : QStringLiteral(" with their files: ")) +
+                      left.mid(0, Named).join(QStringLiteral(", ")) +
+                      (left.size() > Named ? QStringLiteral(", ...") : QString()) +
+                      QStringLiteral(". ") + main.IncludeSubfoldersHint(),
+                  true);
+}
+
 // The totals, and where the whole report is kept.
-void WriteSummary(OperationState& state, MainHooks& main, ReportHost& report,
+void WriteSummary(OperationState& state, MainHooks& main, ReportHost& report, const Setup& setup,
                   Operation operation, const QString& reportFile,
                   const QString& reportFileProblem) {
     state.blnDisplayingSummary = true;
@@ -266,6 +290,8 @@ void WriteSummary(OperationState& state, MainHooks& main, ReportHost& report,
         ReportForVerifyBackup(report, state);
     else
         ReportForCheckBackupState(report, state, main.ModifiedSinceText());
+    if (!list)
+        SayWhatIsNotIncluded(report, main, setup);
 
     if (const QString problem = report.EndReportFile(); !problem.isEmpty())
         report.Output(QStringLiteral("The report file ") + reportFile +
@@ -359,7 +385,7 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     report.SetFileNowBeingCopied(QString(), QString());
     main.UnlockAfterOperation();
 
-    WriteSummary(state, main, report, operation, reportFile, reportFileProblem);
+    WriteSummary(state, main, report, setup, operation, reportFile, reportFileProblem);
     report.MoveCaretToEnd();
     report.OperationFinished();
     report.SetCaption(state.strWindowCaption);

@@ -40,6 +40,10 @@ public:
     virtual void LockForOperation() {}
     virtual void UnlockAfterOperation() {}
     virtual void RefreshDisplays() {}
+    // How a person takes the subfolders a run left out, said under its totals.
+    virtual QString IncludeSubfoldersHint() {
+        return QStringLiteral("Choose them with Select included subfolders.");
+    }
     // What keeps the computer awake while the operation runs; by default nothing does.
     virtual SleepInhibitor& Inhibitor() { return NoDesktop::Instance(); }
 };

@@ -1,5 +1,6 @@
 #include "cli/ConsoleRun.h"
 
+#include "backup/Counting.h"
 #include "backup/Disks.h"
 #include "backup/Driver.h"
 #include "cli/ConsoleHost.h"
@@ -194,19 +195,6 @@ void WriteVerifyState(const QString& file, qint64 startedNanoseconds, const Oper
         last.write(text);
 }
 
-// The names of the source's subfolders, which --all includes. Links to folders are left
-// out as the window's choice of subfolders leaves them out; the walk names them.
-QStringList SubfoldersOf(const QString& folder, FileError& error) {
-    QStringList names;
-    error = ReadDirectory(folder, [&names](const DirectoryEntry& entry) {
-        if (entry.kind == EntryKind::Folder && !entry.isLink)
-            names.append(entry.name);
-        return true;
-    });
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The walk enters an included subfolder only directly below the source, so a deeper path or
 // a name the source does not hold would be passed over in silence while the run still says
 // that all is backed up. Empty when the name will be walked (or when only the walk can tell:
@@ -248,6 +236,10 @@ public:
         if (operation == state.intOperationVerifyBackup)
             return QStringLiteral("Verify backup");
         return QStringLiteral("Back up new and modified");
+    }
+    QString IncludeSubfoldersHint() override {
+        return QStringLiteral("Take them with --all or --include NAME (with --source and "
+                              "--target), or choose them in the window.");
     }
     QString ModifiedSinceText() override {
         const QList<ModifiedSincePeriod> periods = ModifiedSincePeriods();
@@ -619,7 +611,7 @@ static int RunCommand(const QStringList& arguments, const QString& programFolder
             parser.isSet(all) || (!parser.isSet(include) && !parser.isSet(topOnly));
         if (wholeTree && !setup.sourceFolder.isEmpty()) {
             FileError error;
-            setup.includedFolders = SubfoldersOf(setup.sourceFolder, error);
+            setup.includedFolders = SubfolderNames(setup.sourceFolder, error);
             setup.includeSubfolders = 1;
             // A missing source is the operation's to report, as for every other run.
             if (error && FolderExists(setup.sourceFolder)) {

@@ -110,7 +110,12 @@ TEST_F(DriverTest, BackUpNewAndModifiedFromTheWindow) {
     EXPECT_FALSE(QFile::exists(target + "Letters/a.txt")) << "no subfolder is included";
     const QString report = Report().ReportText();
     EXPECT_TRUE(report.contains("For files new or modified " + ProgramText(353) + ":\r\n"));
-    EXPECT_TRUE(report.endsWith("Sum of sizes of files copied: 9 bytes\r\n"))
+    // The few files of the source alone: the report's end says what was left out.
+    EXPECT_TRUE(report.endsWith("Sum of sizes of files copied: 9 bytes\r\n\r\nNot included: 2 "
+                                "subfolders of " +
+                                source +
+                                " with their files: Letters, Photos. Choose them with Select "
+                                "included subfolders.\r\n"))
         << report.toStdString();
     EXPECT_EQ(Report().windowTitle(), "Back up new and modified (" + ProgramText(353) + ")");
     EXPECT_EQ(Report().cmdCancelClose->text(), ProgramText(58));
@@ -645,7 +650,10 @@ TEST_F(DriverTest, TheWholeReportIsKeptAsAFile) {
         EXPECT_TRUE(kept.contains(source + QStringLiteral("file %1.txt ").arg(i) + ProgramText(65) +
                                   "\n"))
             << i;
-    EXPECT_TRUE(kept.endsWith("Number of files copied: 41\nSum of sizes of files copied: 45 bytes\n"))
+    EXPECT_TRUE(kept.endsWith("Number of files copied: 41\nSum of sizes of files copied: 45 bytes\n"
+                              "\nNot included: 2 subfolders of " +
+                              source + " with their files: Letters, Photos. Choose them with "
+                                       "Select included subfolders.\n"))
         << kept.toStdString();
     EXPECT_FALSE(kept.contains("The earlier lines")) << "the window's notice is not the report";
     EXPECT_FALSE(kept.contains('\r'));

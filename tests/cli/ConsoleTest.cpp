@@ -113,6 +113,11 @@ TEST_F(ConsoleTest, FoldersAloneTakeTheWholeTreeAndEveryIncludeIsWalked) {
     };
     EXPECT_EQ(newFiles({}), 3) << "no false \"all backed up\" while subfolders hold new files";
     EXPECT_EQ(newFiles({"--top-only"}), 1);
+    EXPECT_TRUE(Cli({"check", "--source", source, "--target", target, "--top-only"})
+                    .out.endsWith("\nNot included: 1 subfolder of " + source +
+                                  " with its files: Letters. Take them with --all or --include "
+                                  "NAME (with --source and --target), or choose them in the "
+                                  "window.\n"));
     EXPECT_EQ(newFiles({"--include", "Letters"}), 2);
     EXPECT_EQ(newFiles({"--include", "Letters/", "--all-subfolders"}), 3);
 

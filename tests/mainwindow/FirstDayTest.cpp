@@ -97,7 +97,11 @@ TEST_F(FirstDayTest, FromTheFirstBackupToQuit) {
     EXPECT_FALSE(QFile::exists(target + "Music/m.mp3")) << "not selected";
     EXPECT_TRUE(ReportText().contains("Number of files copied: 4\r\n"));
     window->cmdCheckBackupState_MouseUp();
-    EXPECT_TRUE(ReportText().endsWith("All files backed up.\r\n"))
+    // All that is selected, and the one subfolder that is not, by name.
+    EXPECT_TRUE(ReportText().endsWith("All files backed up.\r\n\r\nNot included: 1 subfolder of " +
+                                      source +
+                                      " with its files: Music. Choose them with Select "
+                                      "included subfolders.\r\n"))
         << ReportText().toStdString();
 
     // A letter changes; back up new and modified, pausing and going on during the copy.
