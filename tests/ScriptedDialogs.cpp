@@ -14,8 +14,8 @@ template <typename T> T Next(std::deque<T>& answers, T fallback) {
 
 } // namespace
 
-MsgResult ScriptedDialogs::messageBox(QWidget*, const MessageRequest& request) {
-    shown.push_back({ShownDialog::Kind::Message, request, {}, {}, {}, {}});
+MsgResult ScriptedDialogs::messageBox(QWidget* owner, const MessageRequest& request) {
+    shown.push_back({ShownDialog::Kind::Message, request, {}, {}, {}, {}, owner});
     const MsgResult fallback =
         request.buttons == MsgButtons::Ok ? MsgResult::Ok : request.defaultButton;
     return Next(messageAnswers, fallback);

@@ -15,6 +15,7 @@ struct ShownDialog {
     QString prompt;
     FileDialogRequest file;
     QString startFolder; // where a folder picker opened
+    QWidget* owner = nullptr; // the window it was shown over
 };
 
 class ScriptedDialogs : public Dialogs {

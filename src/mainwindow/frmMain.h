@@ -240,6 +240,7 @@ public:
     // The Setup kept by the setup commands; its pause value is also the one remembered
     // while detailed reports are suppressed.
     Setup keptSetup;
+    QString strKeptSetupFile; // the setup file's name when the Setup was cleared
     int intMaxLengthWithoutTip = 0;
     int intMaxSizeForSmallReportWindow = 0;
     qint32 lngMaxSizeTextboxContents = 0;

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/FoldersOnDisk.h"
+#include "report/frmReport.h"
 #include "setups/frmSchedules.h"
 #include "setups/Registry.h"
 #include "setups/Schedules.h"
@@ -35,8 +36,14 @@ void frmMain::cmdVerifyBackup_Click() {
         return;
     // A copy missing from the target is copied again as well.
     const qint32 differing = state.lngTotalNumFilesDiffering + state.lngTotalNumFilesNotInTarget;
+    // Asked over the report that names them.
+    QWidget* over = ReportIsVisible() ? static_cast<QWidget*>(&ReportWindow()) : this;
     if (differing <= 0 ||
-        !dialogs.askYesNo(this, QStringLiteral("Copy the %1 differing files again?").arg(differing),
+        !dialogs.askYesNo(over,
+                          differing == 1
+                              ? QStringLiteral("Copy the damaged or missing file again?")
+                              : QStringLiteral("Copy the %1 damaged or missing files again?")
+                                    .arg(differing),
                           cmdVerifyBackup->text(), MsgResult::Yes))
         return;
     const QScopedValueRollback<bool> repair(state.blnRepair, true);

@@ -260,6 +260,9 @@ void frmMain::cmdLoadSetup_Click() {
 
 void frmMain::cmdClearSetup_Click() {
     KeepCopyOfSetup();
+    // The file's name goes with the Setup it named, and comes back with it.
+    strKeptSetupFile = txbSetupFile->text();
+    ForgetSetupFile();
     ResetSetup();
     CloseSetupPanels();
     chkSuppressDetailedReports->show();
@@ -298,6 +301,10 @@ void frmMain::cmdRestoreSetup_Click() {
     SetCheckAsUser(chkExcludeFilesInSourceFolder, kept.excludeFilesInSourceFolder);
     SetCheckAsUser(chkIncludeSubfolders, kept.includeSubfolders);
     cboModifiedSince->setCurrentIndex(kept.modifiedSinceIndex);
+    if (!strKeptSetupFile.isEmpty()) {
+        txbSetupFile->setText(strKeptSetupFile);
+        txbSetupFile->show();
+    }
     CloseSetupPanels();
     chkSuppressDetailedReports->show();
     RefreshSourceFolderDisplay();

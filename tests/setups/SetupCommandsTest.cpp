@@ -200,14 +200,18 @@ TEST_F(SetupTest, ClearThenRestoreGivesBackTheSetup) {
     FillSetup();
     SetCheckValue(window->chkPauseAfterFirstCopy, 1);
     const vnt::Setup before = Now();
+    window->txbSetupFile->setText(disk.path() + "/letters.vnt");
+    window->txbSetupFile->show();
     window->cmdClearSetup_Click();
     EXPECT_TRUE(Same(Now(), vnt::Setup{})) << "cleared";
+    EXPECT_EQ(window->txbSetupFile->text(), "") << "the file's name went with its Setup";
     EXPECT_EQ(window->lblNumSubfolders->text(), "") << "no count left under the empty source";
     dialogs.folderAnswers = {target};
     window->cmdSpecifyDirectory_MouseUp(0);
     window->cboIncludedFolders->addItem("Other");
     window->cmdRestoreSetup_Click();
     EXPECT_TRUE(Same(Now(), before));
+    EXPECT_EQ(window->txbSetupFile->text(), disk.path() + "/letters.vnt");
     window->cmdRestoreSetup_Click();
     EXPECT_TRUE(Same(Now(), before)) << "restoring twice is the same";
     EXPECT_FALSE(window->fraSetup->isVisible());
@@ -498,7 +502,8 @@ TEST_F(MenuCommandsTest, VerifyOffersToCopyTheDifferingFilesAgain) {
     dialogs.messageAnswers = {MsgResult::No};
     Choose(window->cmdVerifyBackup);
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0].text, "Copy the 2 differing files again?");
+    EXPECT_EQ(dialogs.messages()[0].text, "Copy the 2 damaged or missing files again?");
+    EXPECT_EQ(dialogs.shown.back().owner, &window->ReportWindow()) << "over the report naming them";
     EXPECT_EQ(dialogs.messages()[0].title, "Verify backup");
     EXPECT_TRUE(window->fraSetup->isHidden());
     EXPECT_TRUE(Report().contains("Number of files whose contents differ: 1"));
