@@ -294,26 +294,24 @@ QByteArray ShapeOf(sqlite3* db) {
     return shape;
 }
 
-// The shapes this program writes for schema version: made from the same statements in a
-// database in memory, so that they are spelled as SQLite keeps them. Version 2 is also a
+// The shapes this program writes for schema version: made once, from the same statements in
+// a database in memory, so that they are spelled as SQLite keeps them. Version 2 is also a
 // version 1 catalogue with the column added.
 QList<QByteArray> ShapesWritten(qint64 version) {
-    const QByteArray first = QByteArray(Schema).replace(", mode INTEGER", "");
-    QList<QByteArray> made;
-    const auto make = [&made](const QByteArray& sql) {
+    const auto made = [](const QByteArray& sql) {
+        QByteArray shape;
         sqlite3* memory = nullptr;
         if (sqlite3_open(":memory:", &memory) == SQLITE_OK &&
             sqlite3_exec(memory, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
-            made.append(ShapeOf(memory));
+            shape = ShapeOf(memory);
         sqlite3_close(memory);
+        return shape;
     };
-    if (version == 1)
-        make(first);
-    if (version == 2) {
-        make(Schema);
-        make(first + "ALTER TABLE copies ADD COLUMN mode INTEGER;");
-    }
-    return made;
+    static const QByteArray first = QByteArray(Schema).replace(", mode INTEGER", "");
+    static const QList<QByteArray> version1 = {made(first)};
+    static const QList<QByteArray> version2 = {
+        made(Schema), made(first + "ALTER TABLE copies ADD COLUMN mode INTEGER;")};
+    return version == 1 ? version1 : version == 2 ? version2 : QList<QByteArray>();
 }
 
 // Whether the database is a catalogue this program can use; empty is a new one. thorough:

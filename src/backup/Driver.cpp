@@ -378,7 +378,8 @@ void RunOperation(OperationState& state, MainHooks& main, Operation operation) {
     }
     history.End(state, report);
     // The disk this backup went to, so that a later run knows when it is away.
-    if (writes && (RunExitStatus(state) == Finished || RunExitStatus(state) == FinishedWithErrors))
+    if (const int status = RunExitStatus(state);
+        writes && (status == Finished || status == FinishedWithErrors))
         RememberBackupDisk(setup.targetFolder, QDateTime::currentMSecsSinceEpoch());
     report.SetSourceDirpath(QString());
     report.SetTargetDirpath(QString());
