@@ -101,6 +101,8 @@ TEST(BackupDiskAbsent, JudgesWhereTheTargetReallyIsAndWhichDiskItIsOn) {
     EXPECT_TRUE(BackupDiskAbsent(point + "/Backup/", noFstab, disk, {}, table));
     EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, {}, {}, table))
         << "nothing remembered: a folder with files is there";
+    EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, {point, "device 8:1"}, {}, table))
+        << "the same file system as remembered, only no longer mounted there on its own";
     // Another disk mounted in its place is a disk that is there.
     mounted({point});
     EXPECT_FALSE(BackupDiskAbsent(point + "/Backup/", noFstab, {point, "UUID=other"}, {}, table));
